@@ -1,0 +1,38 @@
+# Build options and helpers shared by every folder.
+
+set(QUORVEL_SANITIZE "" CACHE STRING "Sanitizers: empty, 'address' (ASan+UBSan) or 'thread' (TSan)")
+
+if(QUORVEL_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(QUORVEL_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT QUORVEL_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "QUORVEL_SANITIZE must be empty, address or thread")
+endif()
+
+# Project code builds warning-free.
+function(quorvel_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+add_custom_target(threaded_tests)
+
+# quorvel_test(NAME SOURCES ... [LIBS ...] [LABELS ...] [ENV ...])
+# Labels: "threaded" tests also run under ThreadSanitizer (scripts/test builds
+# them through the threaded_tests target); "realstack" tests need the private
+# sound server; "xvfb" tests draw on the X display scripts/test starts.
+# Tests run on Qt's offscreen platform unless ENV says otherwise.
+function(quorvel_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  quorvel_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
+  add_test(NAME ${name} COMMAND ${name})
+  set(env "QT_QPA_PLATFORM=offscreen" ${T_ENV})
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300 ENVIRONMENT "${env}")
+  if("threaded" IN_LIST T_LABELS)
+    add_dependencies(threaded_tests ${name})
+  endif()
+endfunction()
