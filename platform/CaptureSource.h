@@ -1,0 +1,46 @@
+// Where a wave-input device's frames come from: a sound card through ALSA,
+// or the simulated device's signal. WaveInDevice owns the thread, the queue
+// and the notifications; a source only moves frames.
+//
+// Threads: open() runs on the owner's thread before the device thread
+// starts; every other call runs on the device thread, which has the source
+// to itself from then on.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/Types.h"
+
+namespace platform {
+
+class Waker;
+
+class CaptureSource {
+ public:
+  // What read() came back with.
+  struct ReadResult {
+    enum class Kind { Frames, Woken, Failed };
+    Kind kind = Kind::Frames;
+    std::size_t frames = 0;   // Frames: how many were written (may be fewer than asked)
+    MMRESULT code = 0;        // Failed: the code that the device's calls report from now on
+  };
+
+  virtual ~CaptureSource() = default;
+
+  // Begins capturing. Non-zero: the device failed and reports this code.
+  virtual MMRESULT start() = 0;
+  // Stops capturing; frames not read yet are discarded.
+  virtual void stop() = 0;
+  // Reads up to `frames` frames into dst. Sleeps until frames are there or
+  // the waker is signalled; a source that wakes on the waker drains it and
+  // returns Woken, so the device re-checks what its owner asked for.
+  virtual ReadResult read(BYTE* dst, std::size_t frames, Waker& waker) = 0;
+
+  // The reason behind the latest failure, for the error text (may be empty).
+  virtual std::string failureDetail() const { return {}; }
+  // Overruns recovered from so far; any thread may read it.
+  virtual std::size_t overruns() const noexcept { return 0; }
+};
+
+}  // namespace platform
