@@ -1,0 +1,211 @@
+#include "audio/Recorder.h"
+
+#include <cstring>
+
+#include "audio/Audio.h"
+#include "audio/Player.h"
+#include "platform/AudioSystem.h"
+#include "platform/Messages.h"
+#include "platform/NotifyWindow.h"
+#include "platform/ResultCodes.h"
+
+namespace audio {
+
+using namespace platform;
+
+bool TRecorder::Open() {
+  if (DeviceOpen) return true;
+  QueueIndex = 0;
+  DoneIndex.store(0, std::memory_order_relaxed);
+  AudioSystem& system = AudioComponent->System();
+  const MMRESULT rc = system.waveInOpen(&WaveIn, static_cast<UINT>(AudioComponent->AudioDeviceID), WaveFormat,
+                                        reinterpret_cast<DWORD_PTR>(&WaveInCallback),
+                                        reinterpret_cast<DWORD_PTR>(&AudioComponent->Recorder),
+                                        CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
+  if (rc != MMSYSERR_NOERROR) {
+    Close();
+    SetErrorText(rc, "Could not open the input device for recording: ");
+    return false;
+  }
+  DeviceOpen = true;
+  InitHeaders();
+  for (int i = 0; i < kRingSize; ++i) {
+    if (const MMRESULT prc = system.waveInPrepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
+        prc != MMSYSERR_NOERROR) {
+      Close();
+      SetErrorText(prc, "Error preparing header for recording: ");
+      return false;
+    }
+  }
+  if (!AddNextBuffer()) {
+    AudioComponent->ErrorMessage = "Error adding next input buffer";
+    return false;
+  }
+  return true;
+}
+
+bool TRecorder::Start() {
+  if (!Open()) return false;
+  if (const MMRESULT rc = AudioComponent->System().waveInStart(WaveIn); rc != MMSYSERR_NOERROR) {
+    SetErrorText(rc, "Error starting wave record: ");
+    Close();
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!AddNextBuffer()) {
+      AudioComponent->ErrorMessage = "Error adding next input buffer";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TRecorder::AddNextBuffer() {
+  const MMRESULT rc = AudioComponent->System().waveInAddBuffer(WaveIn, Headers[QueueIndex], sizeof(WAVEHDR));
+  if (rc != MMSYSERR_NOERROR) {
+    Stop();
+    SetErrorText(rc, "Error adding input buffer");
+    return false;
+  }
+  QueueIndex = (QueueIndex + 1) % kRingSize;
+  return true;
+}
+
+void TRecorder::WndProc(Message& Message) {
+  Message.Result = 0;
+  if (Message.Msg != kRequeueRequest || !DeviceOpen) return;
+  // A request posted before a Stop can arrive after the next Start, when
+  // every buffer is with the device again; queuing one twice would make the
+  // device refuse it and stop capture. Only a buffer that is back is queued.
+  const WAVEHDR* next = Headers[QueueIndex];
+  if (next == nullptr || (LoadHeaderFlags(*next) & WHDR_INQUEUE)) return;
+  AddNextBuffer();
+}
+
+bool TRecorder::Close() {
+  if (!DeviceOpen) {
+    AudioComponent->ErrorMessage = "Recorder already closed";
+    return true;
+  }
+  AudioSystem& system = AudioComponent->System();
+  if (system.waveInReset(WaveIn) != MMSYSERR_NOERROR) {
+    AudioComponent->ErrorMessage = "Error in waveInReset";
+    return false;
+  }
+  for (int i = 0; i < kRingSize; ++i) {
+    if (const MMRESULT rc = system.waveInUnprepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
+        rc != MMSYSERR_NOERROR) {
+      SetErrorText(rc, "Error in waveInUnprepareHeader");
+      return false;
+    }
+  }
+  if (system.waveInClose(WaveIn) != MMSYSERR_NOERROR) {
+    AudioComponent->ErrorMessage = "Error closing input device";
+    return false;
+  }
+  DeviceOpen = false;
+  return true;
+}
+
+bool TRecorder::Stop() {
+  // Inactive first, so that the buffers the reset returns are neither
+  // delivered nor queued again.
+  Active.store(false, std::memory_order_release);
+  const bool result = Close();
+  while (Active.load(std::memory_order_acquire)) ProcessMessages();
+  return result;
+}
+
+void TRecorder::SetErrorText(MMRESULT Code, const std::string& Prefix) {
+  char text[256] = {};
+  AudioComponent->System().waveInGetErrorTextA(Code, text, 255);
+  AudioComponent->ErrorMessage = text[0] == '\0' ? Prefix : Prefix + " " + text;
+}
+
+void TRecorder::SetSplitChannels(bool Value) { SplitChannels = Channels == TChannels::Stereo && Value; }
+
+void TRecorder::SetTrigLevel(WORD Value) { TrigLevel = Value; }
+
+void TRecorder::SetNoSamples(WORD Value) {
+  Assign(static_cast<TAudioSettings&>(*AudioComponent->Player), &TAudioSettings::NoSamples, Value);
+  Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::NoSamples, Value);
+}
+
+bool TRecorder::CheckTrigger(const void* Data, WORD ByteCount) noexcept {
+  if (Triggered.load(std::memory_order_acquire)) return true;
+  if (ByteCount == 0) return false;
+  const auto level = static_cast<std::int16_t>(TrigLevel);
+  const auto* bytes = static_cast<const BYTE*>(Data);
+  bool found = false;
+  if (BitsPerSample == TBPS::_8) {
+    for (WORD i = 0; i < ByteCount && !found; ++i) found = bytes[i] >= level;
+  } else {
+    for (WORD i = 0; i + 1 < ByteCount && !found; i += 2) {
+      std::int16_t sample;
+      std::memcpy(&sample, bytes + i, sizeof sample);
+      found = sample >= level;
+    }
+  }
+  Triggered.store(found, std::memory_order_release);
+  return found;
+}
+
+void TRecorder::SplitBlock(void*& LP, void*& RP, WORD& ByteCount) noexcept {
+  if (ByteCount == 0) return;
+  ByteCount = ByteCount / 2;
+  auto* left = static_cast<BYTE*>(LP);
+  auto* right = static_cast<BYTE*>(RP);
+  if (BitsPerSample == TBPS::_8) {
+    for (WORD k = 0; k < ByteCount; ++k) {
+      left[k] = left[2 * k];
+      right[k] = left[2 * k + 1];
+    }
+  } else {
+    // Sample k of each channel comes from bytes 4k..4k+3 of the block; the
+    // left one is written at 2k, never past what is still to be read.
+    for (WORD k = 0; k < ByteCount / 2; ++k) {
+      std::memmove(left + 2 * k, left + 4 * k, 2);
+      std::memcpy(right + 2 * k, left + 4 * k + 2, 2);
+    }
+  }
+}
+
+void TRecorder::BlockStep(TObject* Sender) noexcept {
+  if (!Active.load(std::memory_order_acquire)) return;
+  const int i = DoneIndex.load(std::memory_order_relaxed);
+  void* LP = Buffers[i];
+  void* RP = SplitBuffers[i];
+  auto N = static_cast<WORD>(Headers[i]->dwBytesRecorded & 0xFFFF);
+  const TNotifyAudioRecordEvent& onRecord = AudioComponent->OnRecord;
+  if (CheckTrigger(LP, N) && onRecord) {
+    if (SplitChannels) {
+      SplitBlock(LP, RP, N);
+      onRecord(Sender, LP, RP, N);
+    } else {
+      onRecord(Sender, LP, nullptr, N);
+    }
+  }
+  // Every returned buffer goes back to the device, an empty one too:
+  // leaving it out would stall the ring on the same header for good.
+  PostMessage(NotifyWindow, kRequeueRequest, 0, 0);
+  DoneIndex.store((i + 1) % kRingSize, std::memory_order_relaxed);
+}
+
+void WaveInCallback(HWAVEIN, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR, DWORD_PTR) {
+  TRecorder* R = *reinterpret_cast<TRecorder* const*>(dwInstance);
+  switch (uMsg) {
+    case MM_WIM_OPEN:
+      R->Active.store(true, std::memory_order_release);
+      break;
+    case MM_WIM_CLOSE:
+      R->Active.store(false, std::memory_order_release);
+      break;
+    case MM_WIM_DATA:
+      R->BlockStep(R);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace audio

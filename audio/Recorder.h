@@ -1,0 +1,61 @@
+// TRecorder: the wave-input half of the audio component. Captures blocks of
+// NoSamples frames, keeps four buffers circulating between the device and
+// itself, applies a one-shot level trigger and hands each block that passes
+// to the owner's OnRecord, optionally split into its two channels.
+//
+// Threads: Start, Stop, Open, Close, AddNextBuffer, the writers and WndProc
+// run on the GUI thread. The device thread runs WaveInCallback and with it
+// CheckTrigger, SplitBlock and OnRecord; it makes no call on the device and
+// hands each buffer back by posting a re-queue request to NotifyWindow.
+// Shared: Active, Triggered and DoneIndex (atomics).
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "audio/AudioSettings.h"
+#include "platform/MessageQueue.h"
+#include "platform/Types.h"
+
+namespace audio {
+
+// The request by which a delivered buffer goes back to the device.
+inline constexpr platform::UINT kRequeueRequest = 0x03C0;
+
+class TRecorder : public TAudioSettings {
+ public:
+  platform::HWAVEIN WaveIn = nullptr;
+  bool SplitChannels = false;
+  // Compared as its signed 16-bit reading (65535 reads as -1).
+  platform::WORD TrigLevel = 0;
+  // Set by the first block at or above the level; cleared by the owner.
+  std::atomic<bool> Triggered{false};
+  platform::HWND NotifyWindow = nullptr;
+
+  bool Start();
+  bool Stop();
+  bool Open();
+  bool Close();
+  bool AddNextBuffer();
+
+  void SetSplitChannels(bool Value);
+  void SetTrigLevel(platform::WORD Value);
+  // Sets the block length of both halves, the player first.
+  void SetNoSamples(platform::WORD Value);
+
+  void WndProc(platform::Message& Message);
+
+  // The device thread's step for one returned buffer (also run by the
+  // component's window for a device that notifies a window).
+  void BlockStep(TObject* Sender) noexcept;
+  bool CheckTrigger(const void* Data, platform::WORD ByteCount) noexcept;
+  void SplitBlock(void*& LP, void*& RP, platform::WORD& ByteCount) noexcept;
+  void SetErrorText(platform::MMRESULT Code, const std::string& Prefix);
+};
+
+// The wave-input callback: R is read through dwInstance, the address of the
+// component's Recorder field. Runs on the device's thread.
+void WaveInCallback(platform::HWAVEIN hwi, platform::UINT uMsg, platform::DWORD_PTR dwInstance,
+                    platform::DWORD_PTR dwParam1, platform::DWORD_PTR dwParam2);
+
+}  // namespace audio
