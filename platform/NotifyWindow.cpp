@@ -1,6 +1,7 @@
 #include "platform/NotifyWindow.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdint>
@@ -10,7 +11,7 @@
 
 namespace platform {
 
-NotifyWindow::NotifyWindow(Handler handler) : handler_(std::move(handler)) {
+NotifyWindow::NotifyWindow(Handler handler) : handler_(std::make_shared<const Handler>(std::move(handler))) {
   wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wakeFd_ < 0) throw std::runtime_error("NotifyWindow: eventfd failed");
   notifier_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
@@ -36,7 +37,8 @@ bool NotifyWindow::post(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
 
 LRESULT NotifyWindow::send(UINT msg, WPARAM wParam, LPARAM lParam) {
   Message m{msg, wParam, lParam, 0};
-  if (handler_) handler_(m);
+  const auto handler = handler_;  // outlives the window if the handler deletes it
+  if (*handler) (*handler)(m);
   return m.Result;
 }
 
@@ -45,9 +47,12 @@ void NotifyWindow::dispatchPending() {
   // eventfd again, so none is left waiting.
   std::uint64_t count = 0;
   [[maybe_unused]] const auto n = read(wakeFd_, &count, sizeof count);
+  const auto handler = handler_;
+  const QPointer<NotifyWindow> alive(this);
   Message m;
   while (queue_.pop(m)) {
-    if (handler_) handler_(m);
+    if (*handler) (*handler)(m);
+    if (!alive) return;
   }
 }
 

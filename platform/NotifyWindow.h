@@ -41,11 +41,12 @@ class NotifyWindow : public QObject {
   std::size_t droppedMessages() const noexcept { return dropped_.load(std::memory_order_relaxed); }
 
   // Runs the handler for every message posted so far. The event loop does
-  // this by itself; tests and waits may call it directly.
+  // this by itself; tests and waits may call it directly. A handler may
+  // delete its own window; dispatching then stops.
   void dispatchPending();
 
  private:
-  Handler handler_;
+  std::shared_ptr<const Handler> handler_;
   MessageQueue queue_;
   int wakeFd_ = -1;
   std::unique_ptr<QSocketNotifier> notifier_;

@@ -23,6 +23,10 @@ using HWND = NotifyWindow*;
 
 class WaveInDevice;
 using HWAVEIN = WaveInDevice*;
+class WaveOutDevice;
+using HWAVEOUT = WaveOutDevice*;
+class MixerDevice;
+using HMIXER = MixerDevice*;
 
 // Device number that selects the system's default device.
 inline constexpr UINT WAVE_MAPPER = 0xFFFFFFFFu;
