@@ -1,0 +1,17 @@
+// Peak and RMS level of a block of samples, in dBFS (0 dB: full scale).
+#pragma once
+
+#include <cstddef>
+
+namespace tools {
+
+struct BlockLevels {
+  double peakDb;
+  double rmsDb;
+};
+
+// 16-bit signed or 8-bit unsigned samples; `bytes` is the block's byte count.
+// An empty or silent block reads -inf.
+BlockLevels MeasureBlock(const void* data, std::size_t bytes, bool sixteenBit) noexcept;
+
+}  // namespace tools

@@ -1,0 +1,192 @@
+// quorvel-devices: lists the capture devices, then records from one through
+// the audio component and prints a line per delivered block.
+//
+// The block handler runs on the device thread, so it only measures the block
+// and pushes the figures into a lock-free ring; the main thread prints them.
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "audio/Audio.h"
+#include "audio/Recorder.h"
+#include "platform/AudioSystem.h"
+#include "platform/SpscRing.h"
+#include "tools/BlockLevels.h"
+
+namespace {
+
+struct Options {
+  int device = -1;
+  double seconds = 3;
+  int trigger = 0;
+  bool stereo = false;
+  bool split = false;
+};
+
+void Usage(FILE* to) {
+  std::fprintf(to,
+               "usage: quorvel-devices [--device N] [--seconds S] [--trigger LEVEL] [--stereo [--split]]\n"
+               "\n"
+               "Lists the capture devices, then records 16-bit blocks of 2048 frames at 44100 Hz\n"
+               "and prints one line per delivered block: block number, bytes, peak and RMS\n"
+               "level in dBFS, and whether the level trigger had fired.\n"
+               "\n"
+               "  --device N       capture device number from the list; -1 (default) is the\n"
+               "                   system's default input\n"
+               "  --seconds S      how long to record (default 3)\n"
+               "  --trigger LEVEL  deliver blocks only from the first sample >= LEVEL on\n"
+               "                   (-32768..32767; default 0)\n"
+               "  --stereo         record two channels\n"
+               "  --split          with --stereo: deliver the channels separately\n"
+               "  --help           this text\n"
+               "\n"
+               "Exits with 1 and the component's error message when capture cannot start.\n");
+}
+
+bool ParseInt(const char* s, long lo, long hi, long& out) {
+  char* end = nullptr;
+  out = std::strtol(s, &end, 10);
+  return end != s && *end == '\0' && out >= lo && out <= hi;
+}
+
+bool Parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    long v = 0;
+    if (a == "--help" || a == "-h") {
+      Usage(stdout);
+      std::exit(0);
+    } else if (a == "--device" && hasValue && ParseInt(argv[++i], -1, 9, v)) {
+      o.device = static_cast<int>(v);
+    } else if (a == "--seconds" && hasValue) {
+      char* end = nullptr;
+      o.seconds = std::strtod(argv[++i], &end);
+      if (*end != '\0' || !(o.seconds > 0)) return false;
+    } else if (a == "--trigger" && hasValue && ParseInt(argv[++i], -32768, 32767, v)) {
+      o.trigger = static_cast<int>(v);
+    } else if (a == "--stereo") {
+      o.stereo = true;
+    } else if (a == "--split") {
+      o.split = true;
+    } else {
+      std::fprintf(stderr, "quorvel-devices: bad argument '%s'\n", a.c_str());
+      return false;
+    }
+  }
+  if (o.split && !o.stereo) {
+    std::fprintf(stderr, "quorvel-devices: --split needs --stereo\n");
+    return false;
+  }
+  return true;
+}
+
+struct BlockReport {
+  unsigned long number;
+  unsigned bytes;
+  tools::BlockLevels left, right;
+  bool split;
+  bool triggered;
+};
+
+std::string Db(double db) {
+  if (!std::isfinite(db)) return "  -inf";
+  char b[16];
+  std::snprintf(b, sizeof b, "%6.1f", db);
+  return b;
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  Options o;
+  if (!Parse(argc, argv, o)) {
+    Usage(stderr);
+    return 2;
+  }
+
+  audio::TAudio audio(nullptr);
+  platform::AudioSystem& system = audio.System();
+  const unsigned count = system.waveInGetNumDevs();
+  std::printf("Capture devices: %u\n", count);
+  std::printf("  -1  default (the system's default input)\n");
+  for (unsigned i = 0; i < count; ++i) {
+    platform::WAVEINCAPSA caps{};
+    if (system.waveInGetDevCapsA(i, &caps, sizeof caps) == 0) std::printf("  %2u  %s\n", i, caps.szPname);
+  }
+
+  // The main window's format, stereo if asked.
+  audio::TRecorder& rec = *audio.Recorder;
+  rec.SetBitsPerSample(audio::TBPS::_16);
+  rec.SetSampleRate(44100);
+  rec.SetChannels(o.stereo ? audio::TChannels::Stereo : audio::TChannels::Mono);
+  rec.SetNoSamples(2048);
+  rec.SetSplitChannels(o.split);
+  rec.SetTrigLevel(static_cast<platform::WORD>(static_cast<std::int16_t>(o.trigger)));
+  audio.SetAudioDeviceID(o.device);
+  rec.Triggered = false;
+
+  platform::SpscRing<BlockReport, 256> reports;
+  unsigned long blocks = 0, lost = 0;
+  audio.OnRecord = [&](audio::TObject*, void* LP, void* RP, platform::WORD bytes) {
+    BlockReport r{++blocks, bytes, tools::MeasureBlock(LP, bytes, true), {}, RP != nullptr,
+                  rec.Triggered.load()};
+    if (RP) r.right = tools::MeasureBlock(RP, bytes, true);
+    if (!reports.push(r)) ++lost;
+  };
+
+  std::printf("Recording %.1f s from device %d: %s, 16 bits, 44100 Hz, 2048 frames per block\n", o.seconds,
+              o.device, o.stereo ? "stereo" : "mono");
+  if (!rec.Start()) {
+    std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
+    return 1;
+  }
+
+  std::signal(SIGINT, [](int) { g_interrupted = 1; });
+  auto print = [&] {
+    while (auto r = reports.take()) {
+      if (r->split)
+        std::printf("block %5lu  %5u bytes/channel  L peak %s rms %s  R peak %s rms %s dBFS  %s\n", r->number,
+                    r->bytes, Db(r->left.peakDb).c_str(), Db(r->left.rmsDb).c_str(), Db(r->right.peakDb).c_str(),
+                    Db(r->right.rmsDb).c_str(), r->triggered ? "triggered" : "-");
+      else
+        std::printf("block %5lu  %5u bytes  peak %s dBFS  rms %s dBFS  %s\n", r->number, r->bytes,
+                    Db(r->left.peakDb).c_str(), Db(r->left.rmsDb).c_str(), r->triggered ? "triggered" : "-");
+    }
+    std::fflush(stdout);
+  };
+  QTimer printer;
+  QObject::connect(&printer, &QTimer::timeout, [&] {
+    print();
+    if (g_interrupted) app.quit();
+    // A device that failed stops the recorder from the GUI thread.
+    if (!rec.DeviceOpen) app.quit();
+  });
+  printer.start(20);
+  QTimer::singleShot(static_cast<int>(o.seconds * 1000), &app, &QCoreApplication::quit);
+  app.exec();
+
+  const bool failed = !rec.DeviceOpen;
+  const std::string failure = audio.ErrorMessage;
+  const bool stopped = rec.Stop();
+  print();
+  if (failed) {
+    std::fprintf(stderr, "quorvel-devices: capture ended: %s\n", failure.c_str());
+    return 1;
+  }
+  if (!stopped) {
+    std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
+    return 1;
+  }
+  std::printf("%lu blocks%s\n", blocks, lost ? (", " + std::to_string(lost) + " not printed").c_str() : "");
+  return 0;
+}
