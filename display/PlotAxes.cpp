@@ -1,0 +1,129 @@
+#include "display/PlotAxes.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel::display {
+
+namespace {
+
+constexpr double kLeft = 58, kRight = 18, kTop = 30, kBottom = 46;
+
+// A 1-2-5 step that gives about `wanted` intervals over span.
+double niceStep(double span, int wanted) {
+  const double raw = span / wanted;
+  const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (raw <= m * decade)
+      return m * decade;
+  return 10 * decade;
+}
+
+QString number(double v) {
+  // Labels of grid lines: no trailing zeros, a true minus sign.
+  QString s = QString::number(v, 'g', 6);
+  if (s.startsWith('-'))
+    s.replace(0, 1, QChar(0x2212));
+  return s;
+}
+
+}  // namespace
+
+QRectF plotRect(QSize size) {
+  const double w = std::max(1.0, size.width() - kLeft - kRight);
+  const double h = std::max(1.0, size.height() - kTop - kBottom);
+  return {kLeft, kTop, w, h};
+}
+
+double amplitudeToY(double v, const QRectF& plot) { return plot.top() + (1.0 - v) * 0.5 * plot.height(); }
+double yToAmplitude(double y, const QRectF& plot) { return 1.0 - 2.0 * (y - plot.top()) / plot.height(); }
+
+std::vector<Tick> amplitudeTicks() {
+  std::vector<Tick> t;
+  for (int i = -10; i <= 10; ++i) {
+    const double v = i / 10.0;
+    const bool major = i % 5 == 0;
+    t.push_back({v, major, major ? number(v) : QString()});
+  }
+  return t;
+}
+
+double timeToX(double ms, double spanMs, const QRectF& plot) { return plot.left() + ms / spanMs * plot.width(); }
+double xToTime(double x, double spanMs, const QRectF& plot) { return (x - plot.left()) / plot.width() * spanMs; }
+
+std::vector<Tick> timeTicks(double spanMs) {
+  std::vector<Tick> t;
+  const double step = niceStep(spanMs, 8);
+  for (int i = 0; i * step <= spanMs * (1 + 1e-9); ++i)
+    t.push_back({i * step, true, number(i * step)});
+  for (int i = 0; (i + 0.5) * step < spanMs; ++i)
+    t.push_back({(i + 0.5) * step, false, {}});
+  return t;
+}
+
+double levelToY(double db, const QRectF& plot) {
+  return plot.top() + (kLevelTopDb - db) / (kLevelTopDb - kLevelBottomDb) * plot.height();
+}
+double yToLevel(double y, const QRectF& plot) {
+  return kLevelTopDb - (y - plot.top()) / plot.height() * (kLevelTopDb - kLevelBottomDb);
+}
+
+std::vector<Tick> levelTicks() {
+  std::vector<Tick> t;
+  for (int db = 0; db >= -120; db -= 10)
+    t.push_back({double(db), true, number(db)});
+  for (int db = -5; db > -120; db -= 10)
+    t.push_back({double(db), false, {}});
+  return t;
+}
+
+double FrequencyAxis::toX(double hz, const QRectF& plot) const {
+  if (!log)
+    return plot.left() + hz / maxHz * plot.width();
+  if (hz <= 0)
+    return plot.left() - plot.width();  // off the plot; clipped
+  return plot.left() + std::log(hz / kLogLowHz) / std::log(maxHz / kLogLowHz) * plot.width();
+}
+
+double FrequencyAxis::fromX(double x, const QRectF& plot) const {
+  const double f = (x - plot.left()) / plot.width();
+  return log ? kLogLowHz * std::pow(maxHz / kLogLowHz, f) : f * maxHz;
+}
+
+std::vector<Tick> FrequencyAxis::ticks() const {
+  std::vector<Tick> t;
+  auto label = [](double hz) {
+    return hz >= 1000 ? number(hz / 1000) + QStringLiteral("k") : number(hz);
+  };
+  if (!log) {
+    const double step = niceStep(maxHz, 10);
+    for (int i = 0; i * step <= maxHz * (1 + 1e-9); ++i)
+      t.push_back({i * step, true, label(i * step)});
+    for (int i = 0; (i + 0.5) * step < maxHz; ++i)
+      t.push_back({(i + 0.5) * step, false, {}});
+    return t;
+  }
+  for (double decade = 10; decade <= maxHz; decade *= 10)
+    for (int m = 1; m <= 9; ++m) {
+      const double hz = m * decade;
+      if (hz < kLogLowHz || hz > maxHz)
+        continue;
+      const bool labelled = m == 1 || m == 2 || m == 5;
+      t.push_back({hz, m == 1, labelled ? label(hz) : QString()});
+    }
+  return t;
+}
+
+QString frequencyText(double hz) {
+  return hz >= 1000 ? QString::number(hz / 1000, 'f', 3) + QStringLiteral(" kHz")
+                    : QString::number(hz, 'f', 1) + QStringLiteral(" Hz");
+}
+
+QString levelText(double db) {
+  QString s = QString::number(db, 'f', 1);
+  if (s.startsWith('-'))
+    s.replace(0, 1, QChar(0x2212));
+  return s + QStringLiteral(" dB");
+}
+
+}  // namespace quorvel::display

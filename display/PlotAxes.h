@@ -1,0 +1,54 @@
+// Where values land on the plot, and where the grid lines go.
+#pragma once
+
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include <vector>
+
+namespace quorvel::display {
+
+// The plot area inside a scope picture of the given size; the margins hold
+// the axis labels, the read-out line above and the status line below.
+QRectF plotRect(QSize size);
+
+struct Tick {
+  double value;
+  bool major;     // drawn brighter, and labelled when label is not empty
+  QString label;
+};
+
+// Amplitude: +1 at the top edge, -1 at the bottom edge.
+double amplitudeToY(double v, const QRectF& plot);
+double yToAmplitude(double y, const QRectF& plot);
+std::vector<Tick> amplitudeTicks();
+
+// Time: 0 ms (oldest point) at the left edge, spanMs at the right edge.
+double timeToX(double ms, double spanMs, const QRectF& plot);
+double xToTime(double x, double spanMs, const QRectF& plot);
+std::vector<Tick> timeTicks(double spanMs);
+
+// Level: 0 dB at the top edge, -120 dB at the bottom edge.
+inline constexpr double kLevelTopDb = 0.0;
+inline constexpr double kLevelBottomDb = -120.0;
+double levelToY(double db, const QRectF& plot);
+double yToLevel(double y, const QRectF& plot);
+std::vector<Tick> levelTicks();
+
+// Frequency from 0 (linear) or kLogLowHz (logarithmic) to maxHz.
+inline constexpr double kLogLowHz = 20.0;
+struct FrequencyAxis {
+  double maxHz;
+  bool log;
+
+  double toX(double hz, const QRectF& plot) const;
+  double fromX(double x, const QRectF& plot) const;
+  std::vector<Tick> ticks() const;
+};
+
+// "1.5 kHz"-style frequency text and "-3.2 dB"-style level text.
+QString frequencyText(double hz);
+QString levelText(double db);
+
+}  // namespace quorvel::display

@@ -1,0 +1,11 @@
+#include "display/PointRing.h"
+
+#include <bit>
+
+namespace quorvel::display {
+
+PointRing::PointRing(size_t capacity)
+    : slots_(new QueuedPoint[std::bit_ceil(capacity < 2 ? size_t{2} : capacity)]),
+      mask_(std::bit_ceil(capacity < 2 ? size_t{2} : capacity) - 1) {}
+
+}  // namespace quorvel::display
