@@ -1,0 +1,176 @@
+// The library through its nine entry points, as the program uses it.
+#include "Pixels.h"
+#include "display/PlotAxes.h"
+#include "scope/ScopeApi.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <set>
+#include <string>
+#include <thread>
+
+extern "C" {
+void AtOpenLib(int32_t);
+int32_t ScopeCreate(int32_t, int32_t, const char*);
+void ScopeDestroy(int32_t);
+void ScopeShow(int32_t);
+void ScopeHide(int32_t);
+void ShowNext(int32_t, const ScopePoint*);
+int32_t ExternalNext(int32_t, const ScopePoint*, int32_t);
+void ScopeCleanBuffers(int32_t);
+void QuickUpDate(int32_t);
+}
+
+using namespace quorvel::display;
+using namespace quorvel::display::test;
+
+namespace {
+
+QWidget* windowTitled(const QString& title) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->windowTitle() == title)
+      return w;
+  return nullptr;
+}
+
+void sendSine(int32_t h, int n, double amplitude) {
+  for (int i = 0; i < n; ++i) {
+    const ScopePoint p{{amplitude * std::sin(2 * std::numbers::pi * i / 128.0), 0, 0}};
+    ShowNext(h, &p);
+  }
+}
+
+// A scope created and destroyed by the test.
+struct Scope {
+  int32_t h;
+  explicit Scope(const char* name = nullptr) : h(ScopeCreate(0, 0, name)) {}
+  ~Scope() { ScopeDestroy(h); }
+};
+
+}  // namespace
+
+TEST(Library, ExportsExactlyTheNineEntryPoints) {
+  FILE* nm = ::popen("nm -D --defined-only " QUORVEL_DISPLAY_LIBRARY, "r");
+  ASSERT_TRUE(nm);
+  std::set<std::string> names;
+  char line[512];
+  while (std::fgets(line, sizeof line, nm)) {
+    std::string s(line);
+    s.erase(s.find_last_not_of("\n") + 1);
+    names.insert(s.substr(s.rfind(' ') + 1));
+  }
+  ASSERT_EQ(::pclose(nm), 0);
+  EXPECT_EQ(names, (std::set<std::string>{"AtOpenLib", "ShowNext", "ScopeCreate", "ScopeDestroy", "ScopeShow",
+                                          "ScopeHide", "ScopeCleanBuffers", "QuickUpDate", "ExternalNext"}));
+}
+
+TEST(Library, CreatesTitledWindowsThatShowAndHide) {
+  AtOpenLib(0);
+  Scope signal, fft("FFT");
+  EXPECT_GT(signal.h, 0);
+  EXPECT_GT(fft.h, 0);
+  EXPECT_NE(signal.h, fft.h);
+  QWidget* sw = windowTitled("Signal");
+  QWidget* fw = windowTitled("FFT");
+  ASSERT_TRUE(sw && fw);
+  EXPECT_TRUE(sw->isWindow());
+  EXPECT_FALSE(sw->isVisible());
+  ScopeShow(signal.h);
+  ScopeShow(fft.h);
+  EXPECT_TRUE(sw->isVisible());
+  EXPECT_FALSE(sw->geometry().intersects(fw->geometry())) << "the two scopes cover each other";
+  ScopeHide(fft.h);
+  EXPECT_FALSE(fw->isVisible());
+}
+
+TEST(Library, UnknownHandlesAreIgnored) {
+  const ScopePoint p{{0.5, 0, 0}};
+  for (int32_t h : {0, -1, 12345, 1 << 30}) {
+    ShowNext(h, &p);
+    EXPECT_EQ(ExternalNext(h, &p, 1), 0);
+    ScopeShow(h);
+    ScopeHide(h);
+    ScopeCleanBuffers(h);
+    QuickUpDate(h);
+    ScopeDestroy(h);
+  }
+  // A destroyed scope's handle stays dead, even once its slot is reused.
+  int32_t old;
+  {
+    Scope s;
+    old = s.h;
+  }
+  Scope again;
+  EXPECT_NE(again.h, old);
+  ShowNext(old, &p);
+  ScopeDestroy(old);
+  EXPECT_TRUE(windowTitled("Signal"));
+}
+
+TEST(Library, CreateOffTheGuiThreadGivesNoScope) {
+  int32_t h = -1;
+  std::thread([&] { h = ScopeCreate(0, 0, "elsewhere"); }).join();
+  EXPECT_EQ(h, 0);
+  EXPECT_FALSE(windowTitled("elsewhere"));
+}
+
+TEST(Library, DestroyWithPointsStillPending) {
+  Scope keep;
+  const int32_t h = ScopeCreate(0, 0, "pending");
+  ScopeShow(h);
+  sendSine(h, 50000, 1.0);
+  ScopeDestroy(h);
+  EXPECT_FALSE(windowTitled("pending"));
+  QCoreApplication::processEvents();  // its timer must not fire any more
+}
+
+TEST(Library, CleanBuffersClearsTheTraceAndPendingPoints) {
+  Scope s("clean");
+  QWidget* w = windowTitled("clean");
+  ASSERT_TRUE(w);
+  w->resize(900, 320);
+  ScopeShow(s.h);
+  const QRectF plot = plotRect(w->size());
+  const QRect area = plot.toAlignedRect().adjusted(1, 1, -1, -1);
+
+  sendSine(s.h, 4096, 1.0);
+  QuickUpDate(s.h);
+  auto e = extentOf(w->grab().toImage(), area, isTrace);
+  ASSERT_TRUE(e);
+  EXPECT_LT(e->top, amplitudeToY(0.9, plot)) << "QuickUpDate drew the points at once";
+
+  sendSine(s.h, 1000, 1.0);  // pending when the buffers are cleaned
+  ScopeCleanBuffers(s.h);
+  QuickUpDate(s.h);
+  e = extentOf(w->grab().toImage(), area, isTrace);
+  ASSERT_TRUE(e);
+  EXPECT_NEAR(e->top, amplitudeToY(0, plot), 2.0) << "only the flat line at zero is left";
+  EXPECT_NEAR(e->bottom, amplitudeToY(0, plot), 2.0);
+
+  // A scope that was showing frames goes back to a trace.
+  const ScopePoint marker{{ScopeFrameMarker, 0, 0}};
+  ShowNext(s.h, &marker);
+  ScopeCleanBuffers(s.h);
+  sendSine(s.h, 2048, 0.5);
+  QuickUpDate(s.h);
+  e = extentOf(w->grab().toImage(), area, isTrace);
+  ASSERT_TRUE(e);
+  EXPECT_NEAR(e->top, amplitudeToY(0.5, plot), 2.0);
+}
+
+TEST(Library, ExternalNextTakesPointsUntilTheQueueIsFull) {
+  Scope s;
+  std::vector<ScopePoint> many(70000, ScopePoint{{0.25, 0, 0}});
+  EXPECT_EQ(ExternalNext(s.h, many.data(), 0), 0);
+  EXPECT_EQ(ExternalNext(s.h, nullptr, 5), 0);
+  const int32_t taken = ExternalNext(s.h, many.data(), int32_t(many.size()));
+  EXPECT_EQ(taken, 65536);
+  QuickUpDate(s.h);
+  EXPECT_EQ(ExternalNext(s.h, many.data(), 100), 100) << "room again once the window has taken its points";
+}

@@ -1,0 +1,11 @@
+// GoogleTest main for tests that need the Qt GUI application the library
+// runs inside.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

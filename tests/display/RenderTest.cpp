@@ -1,0 +1,179 @@
+// What a scope draws: trace scaling, where a spectrum's peak lands on both
+// frequency axes, frames put together from points, and the header skipped.
+#include "Pixels.h"
+#include "display/FrameAssembler.h"
+#include "display/PlotAxes.h"
+#include "display/ScopeModel.h"
+#include "display/ScopeRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace quorvel::display;
+using namespace quorvel::display::test;
+
+namespace {
+
+const QSize kSize(1200, 400);
+
+QRect inner(const QRectF& plot) { return plot.toAlignedRect().adjusted(1, 1, -1, -1); }
+
+void send(ScopeModel& m, double v0, uint64_t droppedBefore = 0) { m.consume({{{v0, 0, 0}}, droppedBefore}); }
+
+// A whole frame: marker, header, then `bins` levels from levelOf.
+template <class F>
+void sendFrame(ScopeModel& m, int bins, F levelOf, double headerValue = 0.0) {
+  send(m, ScopeFrameMarker);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    send(m, headerValue);
+  for (int k = 0; k < bins; ++k)
+    send(m, levelOf(k));
+}
+
+QImage draw(const ScopeModel& m, bool log = false) {
+  ScopeView view;
+  m.snapshot(view);
+  ScopeRenderer r(m.config());
+  RenderOptions o;
+  o.logFrequency = log;
+  return r.render(kSize, view, o);
+}
+
+}  // namespace
+
+TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
+  const QRectF plot = plotRect(kSize);
+  for (double amplitude : {1.0, 0.5}) {
+    ScopeModel m(ScopeConfig{});
+    for (int i = 0; i < 2048; ++i)
+      send(m, amplitude * std::sin(2 * std::numbers::pi * i / 256.0));
+    const auto e = extentOf(draw(m), plot.toAlignedRect(), isTrace);
+    ASSERT_TRUE(e) << "no trace drawn at amplitude " << amplitude;
+    EXPECT_NEAR(e->top, amplitudeToY(amplitude, plot), 2.0) << amplitude;
+    EXPECT_NEAR(e->bottom, amplitudeToY(-amplitude, plot), 2.0) << amplitude;
+    EXPECT_LE(e->left, plot.left() + 2);
+    EXPECT_GE(e->right, plot.right() - 2);
+  }
+}
+
+TEST(TracePicture, ValuesBeyondFullScaleStayInsideThePlot) {
+  ScopeModel m(ScopeConfig{});
+  for (int i = 0; i < 2048; ++i)
+    send(m, i % 2 ? 1e300 : -INFINITY);
+  const QImage img = draw(m);
+  const QRectF plot = plotRect(kSize);
+  EXPECT_FALSE(extentOf(img, QRect(0, 0, kSize.width(), int(plot.top()) - 1), isTrace));
+  EXPECT_FALSE(extentOf(img, QRect(0, int(plot.bottom()) + 2, kSize.width(), 30), isTrace));
+}
+
+TEST(SpectrumPicture, PeakLandsAtItsBinFrequencyOnBothAxes) {
+  const QRectF plot = plotRect(kSize);
+  const ScopeConfig config;
+  for (bool log : {false, true})
+    for (int k : {12, 100, 700, 1020}) {
+      ScopeModel m(config);
+      sendFrame(m, 1024, [k](int b) { return b == k ? -3.0 : -100.0; });
+      const auto x = columnOfTopmost(draw(m, log), inner(plot), isSpectrumLine);
+      ASSERT_TRUE(x) << "no spectrum drawn";
+      const FrequencyAxis axis{config.nyquistHz(), log};
+      EXPECT_NEAR(*x, axis.toX(k * 44100.0 / 2048, plot), 2.0) << "bin " << k << (log ? " log" : " linear");
+    }
+}
+
+TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
+  // Header points at 0 dB would tower over bins at -90 dB if they were drawn.
+  ScopeModel m(ScopeConfig{});
+  sendFrame(m, 1024, [](int) { return -90.0; }, 0.0);
+  ScopeView view;
+  m.snapshot(view);
+  ASSERT_EQ(view.levels.size(), 1024u);
+  EXPECT_EQ(view.levels.front(), -90.0);
+  const QRectF plot = plotRect(kSize);
+  const auto e = extentOf(draw(m), inner(plot), isSpectrumLine);
+  ASSERT_TRUE(e);
+  EXPECT_NEAR(e->top, levelToY(-90, plot), 2.0);
+}
+
+TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
+  const ScopePoint marker{{ScopeFrameMarker, 0, 0}}, header{{0, 0, 0}};
+  auto bin = [](double db) { return ScopePoint{{db, 0, 0}}; };
+  FrameAssembler a(8);
+  EXPECT_FALSE(a.add(bin(-1), false)) << "points before the first marker are no bins";
+  EXPECT_FALSE(a.seenMarker());
+  a.add(marker, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    EXPECT_FALSE(a.add(header, false));
+  for (int k = 0; k < 7; ++k)
+    EXPECT_FALSE(a.add(bin(-k), false));
+  EXPECT_TRUE(a.add(bin(-7), false)) << "published with its last bin";
+  EXPECT_EQ(a.levels().size(), 8u);
+  EXPECT_EQ(a.levels()[7], -7);
+  EXPECT_FALSE(a.add(bin(5), false)) << "bins beyond the frame are ignored";
+  EXPECT_EQ(a.levels().size(), 8u);
+
+  // Cut short by the sender: shown with the bins it has.
+  a.add(marker, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    a.add(header, false);
+  a.add(bin(-50), false);
+  a.add(bin(-51), false);
+  EXPECT_TRUE(a.add(marker, false));
+  EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
+
+  // Points lost inside this frame: it is dropped and the last one stays.
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    a.add(header, false);
+  a.add(bin(-60), false);
+  for (int k = 0; k < 7; ++k)
+    EXPECT_FALSE(a.add(bin(-61), k == 0));
+  EXPECT_EQ(a.framesDiscarded(), 1u);
+  EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
+}
+
+TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
+  ScopeModel m(ScopeConfig{});
+  sendFrame(m, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
+  sendFrame(m, 1024, [](int k) { return k == 300 ? -20.0 : -70.0; });
+  ScopeView v;
+  m.snapshot(v);
+  EXPECT_EQ(v.mode, ScopeMode::Spectrum);
+  EXPECT_EQ(v.frames, 2u);
+  EXPECT_EQ(v.strongest, 300);
+  EXPECT_EQ(v.peaks[40], -10.0);
+  EXPECT_EQ(v.peaks[300], -20.0);
+  EXPECT_EQ(v.peaks[0], -70.0);
+  m.resetPeaks();
+  m.snapshot(v);
+  EXPECT_TRUE(std::isinf(v.peaks[40]));
+  EXPECT_EQ(v.strongest, 300) << "resetting the hold keeps the frame";
+}
+
+TEST(Axes, PositionsAndReadoutsAreInverse) {
+  const QRectF plot = plotRect(kSize);
+  for (bool log : {false, true}) {
+    const FrequencyAxis axis{22050, log};
+    EXPECT_NEAR(axis.toX(22050, plot), plot.right(), 1e-9);
+    for (double hz : {25.0, 1000.0, 15000.0})
+      EXPECT_NEAR(axis.fromX(axis.toX(hz, plot), plot), hz, 1e-6);
+  }
+  EXPECT_NEAR((FrequencyAxis{22050, false}.toX(0, plot)), plot.left(), 1e-9);
+  EXPECT_NEAR(levelToY(-120, plot), plot.bottom(), 1e-9);
+  EXPECT_NEAR(yToLevel(levelToY(-37.5, plot), plot), -37.5, 1e-9);
+  EXPECT_NEAR(yToAmplitude(amplitudeToY(0.25, plot), plot), 0.25, 1e-12);
+  const auto ticks = levelTicks();
+  EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](const Tick& t) { return !t.label.isEmpty(); }), 13);
+}
+
+TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {
+  const ScopeConfig d = ScopeConfig::fromCreate(0, 0, nullptr);
+  EXPECT_EQ(d.points, 2048);
+  EXPECT_EQ(d.rate, 44100);
+  EXPECT_EQ(d.title, "Signal");
+  EXPECT_EQ(ScopeConfig::fromCreate(0, 0, "").title, "Signal");
+  EXPECT_EQ(ScopeConfig::fromCreate(0, 0, "FFT").title, "FFT");
+  EXPECT_DOUBLE_EQ(d.binHz(), 44100.0 / 2048);
+  EXPECT_EQ(ScopeConfig::fromCreate(-5, 1, nullptr).points, 16);
+  EXPECT_EQ(ScopeConfig::fromCreate(1 << 30, 1 << 30, nullptr).rate, 768000);
+}

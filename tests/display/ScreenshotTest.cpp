@@ -1,0 +1,126 @@
+// Both scopes on a real X display, saved as PNG into the build tree for a
+// person to look at: the signal scope with a sine, the spectrum scope with
+// the frame the program would send for that sine.
+#include "Pixels.h"
+#include "display/PlotAxes.h"
+#include "scope/ScopeApi.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+#include <random>
+#include <vector>
+
+extern "C" {
+int32_t ScopeCreate(int32_t, int32_t, const char*);
+void ScopeDestroy(int32_t);
+void ScopeShow(int32_t);
+void ShowNext(int32_t, const ScopePoint*);
+void QuickUpDate(int32_t);
+}
+
+using namespace quorvel::display;
+using namespace quorvel::display::test;
+
+namespace {
+
+constexpr int kN = 2048;
+constexpr double kHz = 46 * 44100.0 / kN;  // on bin 46, about 990 Hz
+
+// The block a microphone would give: a sine at 0.7 of full scale and a little noise.
+std::vector<double> block(int offset) {
+  std::mt19937 rng(42 + offset);
+  std::normal_distribution<double> noise(0, 0.0005);
+  std::vector<double> x(kN);
+  for (int n = 0; n < kN; ++n)
+    x[size_t(n)] = 0.7 * std::sin(2 * std::numbers::pi * kHz * (n + offset) / 44100.0) + noise(rng);
+  return x;
+}
+
+// Levels of a Hamming-windowed transform of the block, in dB of full scale.
+std::vector<double> levels(const std::vector<double>& x) {
+  std::vector<double> out(kN / 2);
+  for (int k = 0; k < kN / 2; ++k) {
+    std::complex<double> sum;
+    for (int n = 0; n < kN; ++n) {
+      const double w = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (kN - 1));
+      sum += x[size_t(n)] * w * std::polar(1.0, -2 * std::numbers::pi * k * n / kN);
+    }
+    const double a = std::abs(sum) / (kN / 2) * 1.85;
+    out[size_t(k)] = a > 0 ? 20 * std::log10(a) : -200;
+  }
+  return out;
+}
+
+QWidget* windowTitled(const QString& title) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->windowTitle() == title)
+      return w;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(Screenshots, BothScopesOnAnXDisplay) {
+  const char* display = std::getenv("QUORVEL_XVFB_DISPLAY");
+  if (!display || !*display)
+    GTEST_SKIP() << "QUORVEL_XVFB_DISPLAY is not set";
+  ::setenv("DISPLAY", display, 1);
+  ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+  int argc = 1;
+  char name[] = "display_screenshot_test";
+  char* argv[] = {name, nullptr};
+  auto app = std::make_unique<QApplication>(argc, argv);
+
+  const int32_t signal = ScopeCreate(0, 0, nullptr);
+  const int32_t fft = ScopeCreate(0, 0, "FFT");
+  ScopeShow(signal);
+  ScopeShow(fft);
+  QWidget* sw = windowTitled("Signal");
+  QWidget* fw = windowTitled("FFT");
+  ASSERT_TRUE(sw && fw);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(sw));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(fw));
+
+  const std::vector<double> x = block(0);
+  for (double v : x) {
+    const ScopePoint p{{v, 0, 0}};
+    ShowNext(signal, &p);
+  }
+  const std::vector<double> db = levels(x);
+  ScopePoint p{{ScopeFrameMarker, 0, 0}};
+  ShowNext(fft, &p);
+  p.Value[0] = 0;
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    ShowNext(fft, &p);
+  for (double level : db) {
+    p.Value[0] = level;
+    ShowNext(fft, &p);
+  }
+  QuickUpDate(signal);
+  QuickUpDate(fft);
+  QTest::qWait(200);
+
+  QDir().mkpath(QUORVEL_SCREENSHOT_DIR);
+  const QString dir = QStringLiteral(QUORVEL_SCREENSHOT_DIR);
+  for (auto [w, file, is] : {std::tuple{sw, "signal.png", ColourTest(isTrace)},
+                             std::tuple{fw, "spectrum.png", ColourTest(isSpectrumLine)}}) {
+    const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_TRUE(shot.save(dir + "/" + file)) << file;
+    EXPECT_TRUE(extentOf(shot, plotRect(w->size()).toAlignedRect(), is)) << "nothing drawn in " << file;
+  }
+  ScopeDestroy(fft);
+  ScopeDestroy(signal);
+  app.reset();
+}
