@@ -3,6 +3,7 @@
 #include "display/Palette.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -91,6 +92,26 @@ void PlotGrid::draw(QImage& img, ScopeMode mode, bool logFrequency, const ScopeC
   p.setPen(palette::dimText);
   p.drawText(QRectF(0, labelTop, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignTop,
              spectrum ? QStringLiteral("Hz") : QStringLiteral("ms"));
+  // The read-out line's fixed part, and the key hints of the status line.
+  const double readoutBaseline = plot.top() - 10;
+  QFont bold = font;
+  bold.setBold(true);
+  p.setFont(bold);
+  p.setPen(palette::text);
+  p.drawText(QPointF(plot.left(), readoutBaseline), config.title);
+  const double aboutX = plot.left() + QFontMetricsF(bold).horizontalAdvance(config.title) + 14;
+  p.setFont(font);
+  p.setPen(palette::dimText);
+  const QString about = spectrum
+      ? QStringLiteral("%1 bins of %2 Hz \u00b7 %3").arg(config.bins()).arg(config.binHz(), 0, 'f', 2)
+            .arg(logFrequency ? QStringLiteral("log axis") : QStringLiteral("linear axis"))
+      : QStringLiteral("%1 points \u00b7 %2 Hz").arg(config.points).arg(config.rate);
+  p.drawText(QPointF(aboutX, readoutBaseline), about);
+  const QString hints = spectrum
+      ? QStringLiteral("Space freeze \u00b7 L linear/log \u00b7 R reset peak hold \u00b7 Ctrl+S save PNG")
+      : QStringLiteral("Space freeze \u00b7 Ctrl+S save PNG");
+  p.drawText(QPointF(plot.left(), size.height() - 9), hints);
+
   p.save();
   p.translate(12, plot.center().y());
   p.rotate(-90);

@@ -34,14 +34,13 @@ public:
     if (head - tailCache_ > mask_) {
       tailCache_ = tail_.load(std::memory_order_acquire);
       if (head - tailCache_ > mask_) {
-        // Only the producer writes the count, so a load and store suffice.
-        dropped_.store(dropped_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        dropped_.store(++droppedHere_, std::memory_order_relaxed);
         return false;
       }
     }
     QueuedPoint& slot = slots_[head & mask_];
     slot.point = point;
-    slot.droppedBefore = dropped_.load(std::memory_order_relaxed);
+    slot.droppedBefore = droppedHere_;
     head_.store(head + 1, std::memory_order_release);
     return true;
   }
@@ -67,11 +66,14 @@ public:
 private:
   std::unique_ptr<QueuedPoint[]> slots_;
   size_t mask_;
-  // Producer and consumer indices on their own cache lines, so the two
-  // threads do not keep stealing one line from each other.
+  // What each side writes lives on a cache line of its own, so the two
+  // threads do not keep taking one line from each other. The producer keeps
+  // its own copies of the tail and of the drop count, and touches the shared
+  // ones only when the ring looks full.
   alignas(64) std::atomic<size_t> head_{0};
   size_t tailCache_ = 0;
-  std::atomic<uint64_t> dropped_{0};
+  uint64_t droppedHere_ = 0;
+  alignas(64) std::atomic<uint64_t> dropped_{0};
   alignas(64) std::atomic<size_t> tail_{0};
 };
 

@@ -40,7 +40,8 @@ private:
 
   ScopeConfig config_;
   PlotGrid grid_;
-  QPolygonF line_;  // reused between pictures
+  QPolygonF line_;   // reused between pictures
+  QImage fillStrip_;  // the gradient under a spectrum, one pixel wide
 };
 
 }  // namespace quorvel::display

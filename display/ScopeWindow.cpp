@@ -120,10 +120,17 @@ const ScopeView& ScopeWindow::currentView() {
   return live_;
 }
 
-QImage ScopeWindow::render(QSize size) {
+void ScopeWindow::paintTo(QPainter& p, QSize size) {
   RenderOptions o = options_;
   o.frozen = frozen_;
-  return renderer_.render(size, currentView(), o);
+  renderer_.paint(p, size, currentView(), o);
+}
+
+QImage ScopeWindow::render(QSize size) {
+  QImage img(size, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&img);
+  paintTo(p, size);
+  return img;
 }
 
 bool ScopeWindow::saveImage(const QString& path) {
@@ -156,9 +163,7 @@ void ScopeWindow::showNotice(const QString& text) {
 
 void ScopeWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  RenderOptions o = options_;
-  o.frozen = frozen_;
-  renderer_.paint(p, size(), currentView(), o);
+  paintTo(p, size());
 }
 
 void ScopeWindow::keyPressEvent(QKeyEvent* e) {

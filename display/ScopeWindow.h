@@ -36,6 +36,7 @@ public:
   void resetPeaks();
 
   // The picture as the window shows it, at the given size.
+  void paintTo(QPainter& p, QSize size);
   QImage render(QSize size);
   bool saveImage(const QString& path);
 

@@ -12,7 +12,8 @@ namespace quorvel::display::test {
 using ColourTest = std::function<bool(QRgb)>;
 
 inline bool isTrace(QRgb c) { return qGreen(c) > 110 && qGreen(c) > qRed(c) + 40 && qGreen(c) > qBlue(c) + 10; }
-inline bool isSpectrumLine(QRgb c) { return qBlue(c) > 150 && qBlue(c) > qRed(c) + 70; }
+// Loose enough for a line split over two pixel rows by antialiasing.
+inline bool isSpectrumLine(QRgb c) { return qBlue(c) > 110 && qBlue(c) > qRed(c) + 60; }
 
 // Rows and columns (inclusive) where the colour occurs inside area.
 struct Extent {

@@ -35,7 +35,7 @@ using namespace quorvel::display::test;
 namespace {
 
 constexpr int kN = 2048;
-constexpr double kHz = 46 * 44100.0 / kN;  // on bin 46, about 990 Hz
+constexpr double kHz = 10.3 * 44100.0 / kN;  // between bins 10 and 11, about 222 Hz
 
 // The block a microphone would give: a sine at 0.7 of full scale and a little noise.
 std::vector<double> block(int offset) {
@@ -92,20 +92,22 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(sw));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fw));
 
-  const std::vector<double> x = block(0);
-  for (double v : x) {
-    const ScopePoint p{{v, 0, 0}};
-    ShowNext(signal, &p);
-  }
-  const std::vector<double> db = levels(x);
-  ScopePoint p{{ScopeFrameMarker, 0, 0}};
-  ShowNext(fft, &p);
-  p.Value[0] = 0;
-  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+  // A few blocks, so the spectrum's peak hold has something to hold.
+  for (int b = 0; b < 4; ++b) {
+    const std::vector<double> x = block(b * kN);
+    for (double v : x) {
+      const ScopePoint p{{v, 0, 0}};
+      ShowNext(signal, &p);
+    }
+    ScopePoint p{{ScopeFrameMarker, 0, 0}};
     ShowNext(fft, &p);
-  for (double level : db) {
-    p.Value[0] = level;
-    ShowNext(fft, &p);
+    p.Value[0] = 0;
+    for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+      ShowNext(fft, &p);
+    for (double level : levels(x)) {
+      p.Value[0] = level;
+      ShowNext(fft, &p);
+    }
   }
   QuickUpDate(signal);
   QuickUpDate(fft);
@@ -113,13 +115,22 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
 
   QDir().mkpath(QUORVEL_SCREENSHOT_DIR);
   const QString dir = QStringLiteral(QUORVEL_SCREENSHOT_DIR);
+  QImage linearShot;
   for (auto [w, file, is] : {std::tuple{sw, "signal.png", ColourTest(isTrace)},
                              std::tuple{fw, "spectrum.png", ColourTest(isSpectrumLine)}}) {
     const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_TRUE(shot.save(dir + "/" + file)) << file;
     EXPECT_TRUE(extentOf(shot, plotRect(w->size()).toAlignedRect(), is)) << "nothing drawn in " << file;
+    if (w == fw)
+      linearShot = shot;
   }
+  // The logarithmic frequency axis, switched with its key.
+  QTest::keyClick(fw, Qt::Key_L);
+  QTest::qWait(100);
+  const QImage logShot = fw->screen()->grabWindow(fw->winId()).toImage();
+  EXPECT_TRUE(logShot.save(dir + "/spectrum-log.png"));
+  EXPECT_NE(logShot, linearShot) << "the key did not switch the axis";
   ScopeDestroy(fft);
   ScopeDestroy(signal);
   app.reset();
