@@ -24,6 +24,9 @@ class CaptureSource {
     Kind kind = Kind::Frames;
     std::size_t frames = 0;   // Frames: how many were written (may be fewer than asked)
     MMRESULT code = 0;        // Failed: the code that the device's calls report from now on
+    // Frames: hand the buffer being filled back now, with what it holds,
+    // instead of waiting until it is full.
+    bool endBuffer = false;
   };
 
   virtual ~CaptureSource() = default;

@@ -173,6 +173,10 @@ void WaveInDevice::run() {
       }
       if (got.kind == CaptureSource::ReadResult::Kind::Woken) continue;
       h->dwBytesRecorded += static_cast<DWORD>(got.frames * frameBytes);
+      if (got.endBuffer) {
+        notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(queue_.completeFront()));
+        continue;
+      }
     }
     if (h->dwBufferLength - h->dwBytesRecorded < frameBytes)
       notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(queue_.completeFront()));
