@@ -82,6 +82,9 @@ void TAudioSettings::FreeBuffers() {
 
 void TAudioSettings::InitHeaders() {
   for (int i = 0; i < kRingSize; ++i) {
+    // Storage whose building failed has no header here; the device then
+    // refuses to prepare it.
+    if (Headers[i] == nullptr) continue;
     WAVEHDR& h = *Headers[i];
     h.lpData = reinterpret_cast<char*>(Buffers[i]);
     h.dwBufferLength = BufferBytes;

@@ -93,6 +93,7 @@ bool TRecorder::Close() {
     return false;
   }
   for (int i = 0; i < kRingSize; ++i) {
+    if (Headers[i] == nullptr) continue;  // storage that failed to build: nothing was prepared
     if (const MMRESULT rc = system.waveInUnprepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
         rc != MMSYSERR_NOERROR) {
       SetErrorText(rc, "Error in waveInUnprepareHeader");

@@ -1,0 +1,368 @@
+// The recorder on the simulated device: delivery, ring order, trigger,
+// split, every failure of its table, and the mended faults.
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "audio/Audio.h"
+#include "audio/Recorder.h"
+#include "platform/Messages.h"
+#include "platform/ResultCodes.h"
+#include "tests/audio/AudioFixture.h"
+
+using namespace audio;
+using namespace platform;
+using platform::sim::Call;
+using platform::sim::Pacing;
+using platform::sim::Signal;
+using platform::sim::SimAudioSystem;
+using audio_test::PumpUntil;
+
+namespace {
+
+const std::string kNoMem = "There is not enough memory for the device.";
+
+struct Block {
+  TObject* sender;
+  bool hasRight;
+  WORD bytes;
+  std::int16_t first;
+  std::int16_t last;
+};
+
+// A component with the main window's settings whose handler records every
+// block it receives (its first and last samples) into preallocated storage.
+struct Capture {
+  SimAudioSystem sim;
+  TAudio audio{nullptr, &sim};
+  std::vector<Block> blocks;
+  std::atomic<std::size_t> count{0};
+
+  explicit Capture(Pacing pacing = Pacing::Manual, Signal signal = Signal::Counter()) {
+    sim.setPacing(pacing);
+    sim.setSignal(std::move(signal));
+    audio_test::ApplyMainWindowSettings(audio);
+    blocks.resize(20000);
+    audio.OnRecord = [this](TObject* sender, void* LP, void* RP, WORD bytes) {
+      Block b{sender, RP != nullptr, bytes, 0, 0};
+      if (bytes >= 2) {
+        std::memcpy(&b.first, LP, 2);
+        std::memcpy(&b.last, static_cast<BYTE*>(LP) + bytes - 2, 2);
+      }
+      const std::size_t n = count.load(std::memory_order_relaxed);
+      if (n < blocks.size()) blocks[n] = b;
+      count.store(n + 1, std::memory_order_release);
+    };
+  }
+  TRecorder& rec() { return *audio.Recorder; }
+  bool waitBlocks(std::size_t n) {
+    return PumpUntil([&] { return count.load(std::memory_order_acquire) >= n; });
+  }
+};
+
+TEST(Recorder, DeliversFullBlocksInRingOrderOverThousandsOfBlocks) {
+  Capture c;
+  ASSERT_TRUE(c.rec().Start()) << c.audio.ErrorMessage;
+  EXPECT_TRUE(c.rec().Active);
+  constexpr std::size_t kBlocks = 3000;
+  for (std::size_t done = 0; done < kBlocks; done += 3) {
+    c.sim.release(2048 * 3);
+    ASSERT_TRUE(c.waitBlocks(done + 3));
+  }
+  ASSERT_TRUE(c.rec().Stop()) << c.audio.ErrorMessage;
+  ASSERT_EQ(c.count.load(), kBlocks);
+  for (std::size_t i = 0; i < kBlocks; ++i) {
+    const Block& b = c.blocks[i];
+    ASSERT_EQ(b.sender, &c.rec());
+    ASSERT_FALSE(b.hasRight);
+    ASSERT_EQ(b.bytes, 4096);
+    // The counter signal: block i starts at frame 2048 i.
+    ASSERT_EQ(static_cast<std::uint16_t>(b.first), static_cast<std::uint16_t>(2048 * i)) << "block " << i;
+    ASSERT_EQ(static_cast<std::uint16_t>(b.last), static_cast<std::uint16_t>(2048 * i + 2047));
+  }
+  EXPECT_FALSE(c.rec().DeviceOpen);
+  EXPECT_FALSE(c.rec().Active);
+}
+
+TEST(Recorder, ClockPacedCaptureStartsAndStopsRepeatedly) {
+  Capture c(Pacing::Clock, Signal::Sine(1000, 0.5));
+  for (int run = 0; run < 5; ++run) {
+    const std::size_t before = c.count.load();
+    ASSERT_TRUE(c.rec().Start()) << c.audio.ErrorMessage;
+    ASSERT_TRUE(c.waitBlocks(before + 2));
+    ASSERT_TRUE(c.rec().Stop()) << c.audio.ErrorMessage;
+  }
+  EXPECT_FALSE(c.rec().DeviceOpen);
+}
+
+TEST(Recorder, TriggerDropsBlocksBelowLevelThenDeliversEverything) {
+  // Blocks of silence at -1, then one sample at 0: level 0 fires on it.
+  std::vector<std::int16_t> s(2048 * 2, -1);
+  s[2048 + 100] = 0;
+  Capture c(Pacing::Manual, Signal::Of(s));
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.release(2048);
+  ASSERT_TRUE(PumpUntil([&] { return c.sim.framesProduced() >= 2048; }));
+  c.sim.release(2048 * 3);
+  ASSERT_TRUE(c.waitBlocks(3));
+  c.rec().Stop();
+  EXPECT_TRUE(c.rec().Triggered);
+  // The first block had nothing at the level: only the later three arrived,
+  // the firing one whole from its first sample.
+  EXPECT_EQ(c.count.load(), 3u);
+  EXPECT_EQ(c.blocks[0].first, -1);
+}
+
+TEST(Recorder, TriggerLevels) {
+  SimAudioSystem sim;
+  TAudio a(nullptr, &sim);
+  TRecorder& r = *a.Recorder;
+  const BYTE bytes8[] = {0, 127, 128, 255};
+  r.BitsPerSample = TBPS::_8;
+  r.SetTrigLevel(128);
+  EXPECT_FALSE(r.CheckTrigger(bytes8, 2));
+  EXPECT_TRUE(r.CheckTrigger(bytes8, 3));
+  r.Triggered = false;
+  r.SetTrigLevel(255);
+  EXPECT_TRUE(r.CheckTrigger(bytes8, 4));
+  r.Triggered = false;
+  r.SetTrigLevel(32768);  // reads as -32768: every 8-bit block fires
+  EXPECT_TRUE(r.CheckTrigger(bytes8, 1));
+  r.Triggered = false;
+  EXPECT_FALSE(r.CheckTrigger(bytes8, 0));
+
+  r.BitsPerSample = TBPS::_16;
+  const std::int16_t s16[] = {-5, -2, 7};
+  r.SetTrigLevel(65534);  // -2
+  EXPECT_FALSE(r.CheckTrigger(s16, 2));
+  EXPECT_TRUE(r.CheckTrigger(s16, 4));
+  r.Triggered = false;
+  r.SetTrigLevel(7);
+  EXPECT_FALSE(r.CheckTrigger(s16, 5));  // the odd trailing byte is not a sample
+  EXPECT_TRUE(r.CheckTrigger(s16, 6));
+  // Once fired, no scan: even an empty block passes until the owner clears it.
+  EXPECT_TRUE(r.CheckTrigger(s16, 0));
+}
+
+TEST(Recorder, SplitCompactsLeftInPlaceAndRightIntoSplitBuffer) {
+  SimAudioSystem sim;
+  TAudio a(nullptr, &sim);
+  TRecorder& r = *a.Recorder;
+  std::int16_t block[8] = {1, -1, 2, -2, 3, -3, 4, -4};
+  std::int16_t right[4] = {};
+  void* LP = block;
+  void* RP = right;
+  WORD n = sizeof block;
+  r.BitsPerSample = TBPS::_16;
+  r.SplitBlock(LP, RP, n);
+  EXPECT_EQ(n, 8);
+  EXPECT_EQ(LP, block);
+  EXPECT_EQ(std::vector<std::int16_t>(block, block + 4), (std::vector<std::int16_t>{1, 2, 3, 4}));
+  EXPECT_EQ(std::vector<std::int16_t>(right, right + 4), (std::vector<std::int16_t>{-1, -2, -3, -4}));
+
+  BYTE b8[6] = {10, 20, 11, 21, 12, 22};
+  BYTE r8[3] = {};
+  LP = b8;
+  RP = r8;
+  n = 6;
+  r.BitsPerSample = TBPS::_8;
+  r.SplitBlock(LP, RP, n);
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(std::vector<BYTE>(b8, b8 + 3), (std::vector<BYTE>{10, 11, 12}));
+  EXPECT_EQ(std::vector<BYTE>(r8, r8 + 3), (std::vector<BYTE>{20, 21, 22}));
+}
+
+TEST(Recorder, StereoSplitDeliversBothChannels) {
+  Capture c;
+  c.rec().SetChannels(TChannels::Stereo);
+  c.rec().SetSplitChannels(true);
+  std::vector<std::int16_t> right(2048);
+  c.audio.OnRecord = [&](TObject*, void* LP, void* RP, WORD bytes) {
+    Block b{nullptr, RP != nullptr, bytes, 0, 0};
+    std::memcpy(&b.first, LP, 2);
+    if (RP) std::memcpy(right.data(), RP, bytes);
+    c.blocks[c.count.load()] = b;
+    c.count.fetch_add(1);
+  };
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.release(2048);
+  ASSERT_TRUE(c.waitBlocks(1));
+  c.rec().Stop();
+  EXPECT_EQ(c.blocks[0].bytes, 4096);
+  EXPECT_TRUE(c.blocks[0].hasRight);
+  EXPECT_EQ(c.blocks[0].first, 0);
+  for (int k = 0; k < 2048; ++k) ASSERT_EQ(static_cast<std::uint16_t>(right[k]), static_cast<std::uint16_t>(~k));
+}
+
+TEST(Recorder, EmptyBufferGoesBackToTheDeviceAndCaptureGoesOn) {
+  Capture c;
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.shortNextBuffer(0);
+  c.sim.release(2048 * 8);
+  // Not triggered yet when the empty one comes: it is not delivered, but
+  // the ring moves on and every later block arrives.
+  ASSERT_TRUE(c.waitBlocks(8));
+  c.rec().Stop();
+  for (std::size_t i = 0; i < 8; ++i) ASSERT_EQ(c.blocks[i].bytes, 4096);
+
+  Capture t;
+  t.rec().Triggered = true;
+  ASSERT_TRUE(t.rec().Start());
+  t.sim.shortNextBuffer(0);
+  t.sim.release(2048 * 4);
+  ASSERT_TRUE(t.waitBlocks(5));  // triggered: the empty one is delivered too
+  t.rec().Stop();
+  EXPECT_EQ(t.blocks[0].bytes, 0);
+  EXPECT_EQ(t.blocks[4].bytes, 4096);
+}
+
+TEST(Recorder, StaleRequeueAfterRestartQueuesNothingTwice) {
+  Capture c;
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.release(2048);
+  // The block's re-queue request stays unprocessed across Stop and Start.
+  ASSERT_TRUE(PumpUntil([&] { return c.sim.framesProduced() >= 2048 && c.count.load() == 1; }) );
+  ASSERT_TRUE(c.rec().Stop());
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.release(2048 * 6);
+  ASSERT_TRUE(c.waitBlocks(7));
+  EXPECT_TRUE(c.rec().DeviceOpen) << c.audio.ErrorMessage;
+  c.rec().Stop();
+}
+
+TEST(Recorder, StopDuringBlockDeliversNothingMoreAndReturnsEveryBuffer) {
+  Capture c;
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.release(1000);  // a partly filled buffer
+  ASSERT_TRUE(PumpUntil([&] { return c.sim.framesProduced() >= 1000; }));
+  ASSERT_TRUE(c.rec().Stop());
+  EXPECT_EQ(c.count.load(), 0u);  // the reset's buffers are not delivered
+  EXPECT_FALSE(c.rec().DeviceOpen);
+  EXPECT_EQ(c.sim.calls(Call::waveInClose), 1u);
+}
+
+TEST(Recorder, DeviceThatDisappearsEndsCaptureWithItsReason) {
+  Capture c;
+  ASSERT_TRUE(c.rec().Start());
+  c.sim.release(2048);
+  ASSERT_TRUE(c.waitBlocks(1));
+  c.sim.failDevice();
+  ASSERT_TRUE(PumpUntil([&] { return !c.rec().DeviceOpen; }));
+  EXPECT_EQ(c.audio.ErrorMessage.rfind("Error adding input buffer ", 0), 0u) << c.audio.ErrorMessage;
+  EXPECT_NE(c.audio.ErrorMessage.find("simulated device removed"), std::string::npos);
+}
+
+// Every row of the failure table: the exact text, the result, the state.
+TEST(RecorderFailures, OpenAndStart) {
+  {
+    Capture c;
+    c.sim.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Could not open the input device for recording:  " + kNoMem);
+    EXPECT_FALSE(c.rec().DeviceOpen);
+  }
+  {
+    Capture c;
+    c.sim.failCall(Call::waveInPrepareHeader, MMSYSERR_NOMEM, 3);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error preparing header for recording:  " + kNoMem);
+    EXPECT_FALSE(c.rec().DeviceOpen);
+  }
+  {
+    Capture c;
+    c.sim.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 1);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
+    EXPECT_FALSE(c.rec().DeviceOpen);
+  }
+  {
+    Capture c;
+    c.sim.failCall(Call::waveInStart, MMSYSERR_NOMEM);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error starting wave record:  " + kNoMem);
+    EXPECT_FALSE(c.rec().DeviceOpen);
+  }
+  {
+    Capture c;  // a failing close after a failed start replaces the message
+    c.sim.failCall(Call::waveInStart, MMSYSERR_NOMEM);
+    c.sim.failCall(Call::waveInClose, MMSYSERR_NOMEM);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error closing input device");
+    EXPECT_TRUE(c.rec().DeviceOpen);
+    c.sim.clearFaults();
+    EXPECT_TRUE(c.rec().Stop());
+  }
+  {
+    Capture c;
+    c.sim.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 3);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
+    EXPECT_FALSE(c.rec().DeviceOpen);
+  }
+}
+
+TEST(RecorderFailures, DuringCaptureAndClose) {
+  {
+    Capture c;
+    ASSERT_TRUE(c.rec().Start());
+    c.sim.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM);  // the first re-queue
+    c.sim.release(2048);
+    ASSERT_TRUE(PumpUntil([&] { return !c.rec().DeviceOpen; }));
+    EXPECT_EQ(c.audio.ErrorMessage, "Error adding input buffer " + kNoMem);
+  }
+  {
+    Capture c;
+    EXPECT_TRUE(c.rec().Stop());
+    EXPECT_EQ(c.audio.ErrorMessage, "Recorder already closed");
+    EXPECT_TRUE(c.rec().Close());
+  }
+  {
+    Capture c;
+    ASSERT_TRUE(c.rec().Start());
+    c.sim.failCall(Call::waveInReset, MMSYSERR_NOMEM);
+    EXPECT_FALSE(c.rec().Stop());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInReset");
+    EXPECT_TRUE(c.rec().DeviceOpen);
+    EXPECT_TRUE(c.rec().Stop());
+  }
+  {
+    Capture c;
+    ASSERT_TRUE(c.rec().Start());
+    c.sim.failCall(Call::waveInUnprepareHeader, MMSYSERR_NOMEM, 2);
+    EXPECT_FALSE(c.rec().Stop());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInUnprepareHeader " + kNoMem);
+    EXPECT_TRUE(c.rec().DeviceOpen);
+    EXPECT_TRUE(c.rec().Stop());
+  }
+  {
+    Capture c;
+    ASSERT_TRUE(c.rec().Start());
+    c.sim.failCall(Call::waveInClose, MMSYSERR_NOMEM);
+    EXPECT_FALSE(c.rec().Stop());
+    EXPECT_EQ(c.audio.ErrorMessage, "Error closing input device");
+    EXPECT_TRUE(c.rec().DeviceOpen);
+    EXPECT_TRUE(c.rec().Stop());
+  }
+  {
+    Capture c;  // no system text: the prefix stands alone
+    c.sim.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
+    c.sim.failCall(Call::waveInGetErrorTextA, MMSYSERR_BADERRNUM);
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, "Could not open the input device for recording: ");
+  }
+}
+
+TEST(Component, EndOfSessionDestroysItAndClearsTheOwnersReference) {
+  SimAudioSystem sim;
+  sim.setPacing(Pacing::Manual);
+  QPointer<TAudio> a = new TAudio(nullptr, &sim);
+  audio_test::ApplyMainWindowSettings(*a);
+  ASSERT_TRUE(a->Recorder->Start());
+  a->NotifyWindow->send(WM_QUERYENDSESSION, 0, 0);
+  EXPECT_TRUE(a.isNull());
+}
+
+}  // namespace
