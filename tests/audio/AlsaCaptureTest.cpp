@@ -1,0 +1,89 @@
+// The component on ALSA's default device, through the private sound server:
+// a tone played into the null sink comes back through its monitor.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "audio/Audio.h"
+#include "audio/Recorder.h"
+#include "platform/alsa/DefaultAudioSystem.h"
+#include "tests/audio/AudioFixture.h"
+
+using namespace audio;
+using audio_test::PumpUntil;
+
+namespace {
+
+class AlsaCapture : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    // A 1 kHz tone at half scale into the null sink, longer than the test.
+    ASSERT_EQ(std::system("(sox -q -n -t raw -r 44100 -e signed -b 16 -c 1 - synth 30 sine 1000 vol 0.5 | "
+                          "pacat --raw --rate=44100 --channels=1 --format=s16le --latency-msec=50 "
+                          "--client-name=quorvel-alsa-capture-test) >/dev/null 2>&1 &"),
+              0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  void TearDown() override {
+    std::system("pkill -f quorvel-alsa-capture-test >/dev/null 2>&1");
+  }
+};
+
+// Zero crossings of a block, as a rough frequency reading.
+int Crossings(const std::int16_t* s, int n) {
+  int c = 0;
+  for (int i = 1; i < n; ++i) c += (s[i - 1] < 0) != (s[i] < 0);
+  return c;
+}
+
+TEST_F(AlsaCapture, MainWindowSettingsDeliverFullBlocksOfTheTone) {
+  auto system = platform::CreateDefaultAudioSystem();
+  TAudio a(nullptr, system.get());
+  audio_test::ApplyMainWindowSettings(a);
+  std::atomic<int> blocks{0}, wrongSize{0}, withRight{0}, toneBlocks{0};
+  std::atomic<bool> wrongSender{false};
+  a.OnRecord = [&](TObject* sender, void* LP, void* RP, platform::WORD bytes) {
+    if (sender != a.Recorder) wrongSender = true;
+    if (bytes != 4096) ++wrongSize;
+    if (RP) ++withRight;
+    // 1 kHz over 2048 samples: about 93 crossings.
+    const int c = Crossings(static_cast<const std::int16_t*>(LP), bytes / 2);
+    if (std::abs(c - 93) <= 3) ++toneBlocks;
+    ++blocks;
+  };
+  ASSERT_TRUE(a.Recorder->Start()) << a.ErrorMessage;
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(PumpUntil([&] { return std::chrono::steady_clock::now() - t0 > std::chrono::seconds(5); }));
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  ASSERT_TRUE(a.Recorder->Stop()) << a.ErrorMessage;
+  const double expected = elapsed * 44100 / 2048;
+  EXPECT_NEAR(blocks.load(), expected, 3.0);
+  EXPECT_EQ(wrongSize.load(), 0);
+  EXPECT_EQ(withRight.load(), 0);
+  EXPECT_FALSE(wrongSender.load());
+  EXPECT_GE(toneBlocks.load(), blocks.load() - 3);
+}
+
+TEST_F(AlsaCapture, StartAndStopTwentyTimes) {
+  auto system = platform::CreateDefaultAudioSystem();
+  TAudio a(nullptr, system.get());
+  audio_test::ApplyMainWindowSettings(a);
+  std::atomic<int> blocks{0};
+  a.OnRecord = [&](TObject*, void*, void*, platform::WORD) { ++blocks; };
+  for (int i = 0; i < 20; ++i) {
+    const int before = blocks.load();
+    ASSERT_TRUE(a.Recorder->Start()) << "run " << i << ": " << a.ErrorMessage;
+    ASSERT_TRUE(PumpUntil([&] { return blocks.load() > before; })) << "run " << i;
+    ASSERT_TRUE(a.Recorder->Stop()) << "run " << i << ": " << a.ErrorMessage;
+    EXPECT_FALSE(a.Recorder->DeviceOpen);
+  }
+}
+
+}  // namespace
