@@ -1,58 +1,132 @@
 #include "platform/sim/SimAudioSystem.h"
 
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
 #include <cstring>
 
-#include "platform/ResultCodes.h"
-#include "platform/sim/SimCaptureSource.h"
+#include "platform/Messages.h"
 
 namespace platform::sim {
 
-SimAudioSystem::SimAudioSystem() : state_(std::make_shared<State>()) {}
-SimAudioSystem::~SimAudioSystem() = default;
+SimAudioSystem::SimAudioSystem() : state_(std::make_shared<SimState>()) {}
+
+SimAudioSystem::~SimAudioSystem() {
+  // The forwarding records must outlive the device threads that call them.
+  while (!forwards_.empty()) {
+    const HWAVEIN h = forwards_.begin()->first;
+    DeviceAudioSystem::waveInReset(h);
+    DeviceAudioSystem::waveInClose(h);
+    forwards_.erase(h);
+  }
+}
+
+void SimAudioSystem::setInputDevices(UINT n) {
+  inputs_ = n;
+  names_.clear();
+}
+
+void SimAudioSystem::setInputDeviceNames(std::vector<std::string> names) {
+  inputs_ = static_cast<UINT>(names.size());
+  names_ = std::move(names);
+}
 
 void SimAudioSystem::release(std::uint64_t frames) {
-  state_->available.fetch_add(frames, std::memory_order_acq_rel);
-  state_->released.wake();
+  state_->frameCredit.fetch_add(frames, std::memory_order_acq_rel);
+  state_->poke.wake();
 }
 
-void SimAudioSystem::shortNextBuffer(DWORD bytes) {
-  state_->shortBytes.store(bytes, std::memory_order_release);
-  state_->released.wake();
+void SimAudioSystem::releaseBuffers(std::uint64_t buffers) {
+  state_->bufferCredit.fetch_add(buffers, std::memory_order_acq_rel);
+  state_->poke.wake();
 }
 
-void SimAudioSystem::failDevice(MMRESULT code, std::string why) {
+bool SimAudioSystem::shortNextBuffer(DWORD bytes, unsigned nth) {
+  if (!state_->shortBuffers.push(ShortBuffer{bytes, std::max(nth, 1u)})) return false;
+  state_->poke.wake();
+  return true;
+}
+
+bool SimAudioSystem::failDevice(MMRESULT code, std::string why) {
+  if (state_->failure.load(std::memory_order_acquire) != MMSYSERR_NOERROR) return false;
   state_->failureWhy = std::move(why);
-  state_->deviceFailure.store(code, std::memory_order_release);
-  state_->released.wake();
+  state_->failure.store(code, std::memory_order_release);
+  state_->poke.wake();
+  return true;
 }
 
-void SimAudioSystem::failCall(Call call, MMRESULT code, unsigned nth, bool persistent) {
+void SimAudioSystem::failCall(Call call, MMRESULT code, unsigned nth, bool persistent, std::string why) {
   const int i = static_cast<int>(call);
-  faults_[i] = Fault{code, counts_[i] + nth, persistent};
+  faults_[i] = Fault{code, counts_[i] + std::max(nth, 1u), persistent, std::move(why)};
 }
 
 void SimAudioSystem::clearFaults() { faults_ = {}; }
-
-std::uint64_t SimAudioSystem::framesProduced() const { return state_->produced.load(); }
 
 MMRESULT SimAudioSystem::injected(Call call) {
   const int i = static_cast<int>(call);
   const unsigned n = ++counts_[i];
   const Fault& f = faults_[i];
-  if (f.at == 0) return MMSYSERR_NOERROR;
-  return (n == f.at || (f.persistent && n > f.at)) ? f.code : MMSYSERR_NOERROR;
+  if (f.at == 0 || !(n == f.at || (f.persistent && n > f.at))) return MMSYSERR_NOERROR;
+  return call == Call::waveInGetErrorTextA ? f.code : reason(f.code, f.why);
 }
 
-UINT SimAudioSystem::waveInGetNumDevs() { return injected(Call::waveInGetNumDevs) ? 0 : inputs_; }
+bool SimAudioSystem::waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto limit = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    // Rounded up, so that the last wait does not end just short of the limit.
+    state_->observed.wait(static_cast<int>(left.count()) + 1);
+  }
+  return true;
+}
+
+bool SimAudioSystem::waitDelivered(std::uint64_t total, std::chrono::milliseconds timeout) {
+  return waitUntil([&] { return buffersDelivered() >= total; }, timeout);
+}
+
+bool SimAudioSystem::waitProduced(std::uint64_t total, std::chrono::milliseconds timeout) {
+  return waitUntil([&] { return framesProduced() >= total; }, timeout);
+}
+
+bool SimAudioSystem::pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  QEventLoop loop;
+  QSocketNotifier counts(state_->observed.fd(), QSocketNotifier::Read);
+  QObject::connect(&counts, &QSocketNotifier::activated, &loop, [this] { state_->observed.drain(); });
+  QTimer limit;
+  limit.setSingleShot(true);
+  bool late = false;
+  QObject::connect(&limit, &QTimer::timeout, &loop, [&late] { late = true; });
+  limit.start(timeout);
+  // Each pass handles what has arrived (posted messages, a count moving,
+  // the limit) and sleeps until more does.
+  while (!done()) {
+    if (late) return false;
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+UINT SimAudioSystem::waveInGetNumDevs() {
+  if (inside_) return inputs_;
+  return injected(Call::waveInGetNumDevs) ? 0 : inputs_;
+}
+
 UINT SimAudioSystem::waveOutGetNumDevs() { return injected(Call::waveOutGetNumDevs) ? 0 : outputs_; }
 
 MMRESULT SimAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
   if (MMRESULT f = injected(Call::waveInGetDevCapsA)) return f;
-  if (caps == nullptr || size != sizeof(WAVEINCAPSA)) return MMSYSERR_INVALPARAM;
-  if (deviceId != WAVE_MAPPER && deviceId >= inputs_) return MMSYSERR_BADDEVICEID;
+  if (caps == nullptr || size != sizeof(WAVEINCAPSA)) return reason(MMSYSERR_INVALPARAM, {});
+  if (deviceId == WAVE_MAPPER ? inputs_ == 0 : deviceId >= inputs_) return reason(MMSYSERR_BADDEVICEID, {});
   *caps = WAVEINCAPSA{};
-  const std::string name = "Simulated input " + std::to_string(static_cast<int>(deviceId));
-  std::strncpy(caps->szPname, name.c_str(), MAXPNAMELEN - 1);
+  std::string name;
+  if (deviceId == WAVE_MAPPER) name = "Default input";
+  else if (deviceId < names_.size()) name = names_[deviceId];
+  else name = "Simulated input " + std::to_string(deviceId);
+  const std::size_t n = std::min<std::size_t>(name.size(), MAXPNAMELEN - 1);
+  std::memcpy(caps->szPname, name.data(), n);
+  caps->szPname[n] = '\0';
   caps->wChannels = 2;
   return MMSYSERR_NOERROR;
 }
@@ -62,39 +136,79 @@ MMRESULT SimAudioSystem::openCaptureSource(UINT, const WAVEFORMATEX& format, std
   return MMSYSERR_NOERROR;
 }
 
+void SimAudioSystem::ForwardCallback(HWAVEIN hwi, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2) {
+  const auto* f = reinterpret_cast<const Forward*>(instance);
+  f->proc(hwi, msg, f->instance, p1, p2);
+  // Counted once the owner's callback has returned: a test that sees the
+  // count sees what the callback did.
+  switch (msg) {
+    case MM_WIM_OPEN: f->state->count(f->state->opens); break;
+    case MM_WIM_CLOSE: f->state->count(f->state->closes); break;
+    case MM_WIM_DATA: f->state->count(f->state->delivered); break;
+    default: break;
+  }
+}
+
 MMRESULT SimAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                                     DWORD_PTR instance, DWORD flags) {
   if (MMRESULT f = injected(Call::waveInOpen)) return f;
-  return DeviceAudioSystem::waveInOpen(handle, deviceId, format, callback, instance, flags);
+  inside_ = true;
+  const bool forwarded = handle != nullptr && callback != 0 && !(flags & WAVE_FORMAT_QUERY) &&
+                         (flags & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION;
+  MMRESULT rc = MMSYSERR_NOERROR;
+  if (!forwarded) {
+    rc = DeviceAudioSystem::waveInOpen(handle, deviceId, format, callback, instance, flags);
+  } else {
+    auto f = std::make_unique<Forward>(Forward{reinterpret_cast<WaveInProc>(callback), instance, state_.get()});
+    rc = DeviceAudioSystem::waveInOpen(handle, deviceId, format, reinterpret_cast<DWORD_PTR>(&ForwardCallback),
+                                       reinterpret_cast<DWORD_PTR>(f.get()), flags);
+    if (rc == MMSYSERR_NOERROR) forwards_[*handle] = std::move(f);
+  }
+  inside_ = false;
+  if (rc == MMSYSERR_NOERROR && !(flags & WAVE_FORMAT_QUERY)) {
+    lastDeviceId_ = deviceId;
+    lastFormat_ = *format;
+  }
+  return rc;
 }
+
 MMRESULT SimAudioSystem::waveInPrepareHeader(HWAVEIN h, WAVEHDR* header, UINT size) {
   if (MMRESULT f = injected(Call::waveInPrepareHeader)) return f;
   return DeviceAudioSystem::waveInPrepareHeader(h, header, size);
 }
+
 MMRESULT SimAudioSystem::waveInUnprepareHeader(HWAVEIN h, WAVEHDR* header, UINT size) {
   if (MMRESULT f = injected(Call::waveInUnprepareHeader)) return f;
   return DeviceAudioSystem::waveInUnprepareHeader(h, header, size);
 }
+
 MMRESULT SimAudioSystem::waveInAddBuffer(HWAVEIN h, WAVEHDR* header, UINT size) {
   if (MMRESULT f = injected(Call::waveInAddBuffer)) return f;
   return DeviceAudioSystem::waveInAddBuffer(h, header, size);
 }
+
 MMRESULT SimAudioSystem::waveInStart(HWAVEIN h) {
   if (MMRESULT f = injected(Call::waveInStart)) return f;
   return DeviceAudioSystem::waveInStart(h);
 }
+
 MMRESULT SimAudioSystem::waveInStop(HWAVEIN h) {
   if (MMRESULT f = injected(Call::waveInStop)) return f;
   return DeviceAudioSystem::waveInStop(h);
 }
+
 MMRESULT SimAudioSystem::waveInReset(HWAVEIN h) {
   if (MMRESULT f = injected(Call::waveInReset)) return f;
   return DeviceAudioSystem::waveInReset(h);
 }
+
 MMRESULT SimAudioSystem::waveInClose(HWAVEIN h) {
   if (MMRESULT f = injected(Call::waveInClose)) return f;
-  return DeviceAudioSystem::waveInClose(h);
+  const MMRESULT rc = DeviceAudioSystem::waveInClose(h);
+  if (rc == MMSYSERR_NOERROR) forwards_.erase(h);
+  return rc;
 }
+
 MMRESULT SimAudioSystem::waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) {
   if (MMRESULT f = injected(Call::waveInGetErrorTextA)) {
     CopyErrorText({}, text, cch);

@@ -1,31 +1,45 @@
-// The simulated back-end: a real device (its own thread, the shared queue
-// rules) whose frames come from a signal the test chooses, paced by a clock
-// or released by the test, and whose every call can be made to fail.
+// The simulated back-end: a real device (its own thread, the queue rules
+// every back-end shares) whose frames come from a signal the test chooses,
+// paced by a clock or released by the test, and whose every call can be
+// made to fail.
 //
 //   sim::SimAudioSystem sim;
-//   sim.setSignal(sim::Signal::Counter());
+//   sim.setSignal(sim::Signal::Counter());      // before the device opens
 //   sim.setPacing(sim::Pacing::Manual);
 //   ... open and start through the component ...
-//   sim.release(2048 * 3);              // three blocks' worth of frames
-//   sim.failCall(sim::Call::waveInAddBuffer, MMSYSERR_NOMEM, 5);  // 5th call fails
+//   sim.release(2048 * 3);                      // three 2048-frame blocks
+//   sim.pumpUntil([&] { return sim.buffersDelivered() >= 3; });
+//   sim.failCall(sim::Call::waveInAddBuffer, MMSYSERR_NOMEM, 5);  // the 5th call from now
 //
-// Controls may be called from the test's thread at any time; they reach the
-// device thread through atomics and a wake-up.
+// Threads. The calls and the set-up (devices, signal, pacing, faults) come
+// from the owner's thread, as in the system. release, shortNextBuffer and
+// failDevice may come from any one thread at any time: they reach the device
+// thread through atomics, a lock-free ring and a wake-up. The counts may be
+// read on any thread.
+//
+// Counts of notifications (opens, closes, delivered buffers) are taken for
+// devices opened with CALLBACK_FUNCTION: the system passes its own callback
+// to the device and calls the owner's from it.
 #pragma once
 
 #include <array>
-#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/DeviceAudioSystem.h"
 #include "platform/ResultCodes.h"
-#include "platform/Waker.h"
+#include "platform/sim/Signal.h"
+#include "platform/sim/SimCaptureSource.h"
+#include "platform/sim/SimState.h"
 
 namespace platform::sim {
 
+// Every call of AudioSystem, for counts and faults.
 enum class Call {
   waveInGetNumDevs,
   waveOutGetNumDevs,
@@ -42,50 +56,69 @@ enum class Call {
   Count
 };
 
-struct Signal {
-  enum class Kind { Silence, Sine, Counter, Samples } kind = Kind::Silence;
-  double frequency = 1000;  // Sine: Hz
-  double amplitude = 1;     // Sine: fraction of full scale
-  std::vector<std::int16_t> samples;  // Samples: interleaved frames, played in a loop
-
-  static Signal Silence() { return {}; }
-  static Signal Sine(double hz, double amplitude) { return {Kind::Sine, hz, amplitude, {}}; }
-  // Frame k holds k (as a 16-bit value, or k mod 256 at 8 bits) on the left
-  // channel and its complement on the right, so gaps and swaps show.
-  static Signal Counter() { return {Kind::Counter, 0, 0, {}}; }
-  static Signal Of(std::vector<std::int16_t> s) { return {Kind::Samples, 0, 0, std::move(s)}; }
-};
-
-enum class Pacing { Clock, Manual };
-
 class SimAudioSystem : public DeviceAudioSystem {
  public:
+  static constexpr std::chrono::milliseconds kWaitLimit{10000};
+
   SimAudioSystem();
+  // Closes devices left open (reset first), so that no device thread runs on.
   ~SimAudioSystem() override;
 
-  // Devices: counts (default 1 each).
-  void setInputDevices(UINT n) { inputs_ = n; }
+  // Devices (default: one input, one output). Names appear in
+  // waveInGetDevCapsA; without names a device is "Simulated input N".
+  void setInputDevices(UINT n);
+  void setInputDeviceNames(std::vector<std::string> names);
   void setOutputDevices(UINT n) { outputs_ = n; }
-  // Takes effect at the next waveInOpen.
+
+  // The signal and pacing of devices opened from now on. Each device's
+  // signal starts at frame 0.
   void setSignal(Signal s) { signal_ = std::move(s); }
   void setPacing(Pacing p) { pacing_ = p; }
 
-  // Manual pacing: makes `frames` more frames available to the device.
+  // Manual pacing: lets the device produce `frames` more frames, or fill
+  // `buffers` more buffers to the end (full or short); released frames go
+  // first. What a device leaves unused stays for the next one.
   void release(std::uint64_t frames);
-  // The next buffer the device fills comes back with at most `bytes` bytes
-  // (0: an empty buffer).
-  void shortNextBuffer(DWORD bytes);
-  // The device disappears at its next read: the source fails with `code`.
-  void failDevice(MMRESULT code = MMSYSERR_NODRIVER, std::string why = "simulated device removed");
+  void releaseBuffers(std::uint64_t buffers);
 
-  // The nth call of `call` from now on returns `code`; with `persistent`,
-  // every call from the nth on does.
-  void failCall(Call call, MMRESULT code, unsigned nth = 1, bool persistent = false);
+  // The nth buffer the device begins from now on (1: the next one, or the
+  // one it waits to fill) comes back with at most `bytes` bytes, in whole
+  // frames; 0 bytes: it comes back empty as soon as the device reaches it,
+  // without waiting for frames. False when 16 requests wait already.
+  bool shortNextBuffer(DWORD bytes, unsigned nth = 1);
+
+  // The device disappears: its next read fails with `code`, every queued
+  // buffer comes back, and its calls report the code with `why` in the
+  // text. One device fails per request; false while one is still pending.
+  bool failDevice(MMRESULT code = MMSYSERR_NODRIVER, std::string why = "simulated device removed");
+
+  // The nth call of `call` from now on returns `code` (persistent: that call
+  // and every later one), with `why` added to the code's text (empty: the
+  // plain text). A failing count call returns 0; a failing
+  // waveInGetErrorTextA leaves an empty text.
+  void failCall(Call call, MMRESULT code, unsigned nth = 1, bool persistent = false, std::string why = {});
   void clearFaults();
-  // Calls of each kind so far (failed ones included).
+
+  // What the device saw. Calls of each kind so far, failed ones included.
   unsigned calls(Call call) const { return counts_[static_cast<int>(call)]; }
-  // Frames the devices have produced so far.
-  std::uint64_t framesProduced() const;
+  std::uint64_t framesProduced() const { return state_->produced.load(std::memory_order_acquire); }
+  std::uint64_t buffersDelivered() const { return state_->delivered.load(std::memory_order_acquire); }
+  std::uint64_t opensDelivered() const { return state_->opens.load(std::memory_order_acquire); }
+  std::uint64_t closesDelivered() const { return state_->closes.load(std::memory_order_acquire); }
+  std::uint64_t captureStarts() const { return state_->starts.load(std::memory_order_acquire); }
+  std::uint64_t captureStops() const { return state_->stops.load(std::memory_order_acquire); }
+  // The latest successful waveInOpen's device number and format.
+  UINT lastDeviceId() const { return lastDeviceId_; }
+  const WAVEFORMATEX& lastFormat() const { return lastFormat_; }
+
+  // Sleeps until done() holds, waking whenever a count above moves; false
+  // after the timeout. Posted messages are not handled meanwhile.
+  bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kWaitLimit);
+  bool waitDelivered(std::uint64_t total, std::chrono::milliseconds timeout = kWaitLimit);
+  bool waitProduced(std::uint64_t total, std::chrono::milliseconds timeout = kWaitLimit);
+  // The same on the thread's event loop, so that posted messages (the
+  // component's re-queue requests) are handled while it waits.
+  bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kWaitLimit);
 
   UINT waveInGetNumDevs() override;
   UINT waveOutGetNumDevs() override;
@@ -101,16 +134,6 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveInClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
-  // Shared with the device threads.
-  struct State {
-    Waker released;  // signalled by release()
-    std::atomic<std::uint64_t> available{0};
-    std::atomic<std::uint64_t> produced{0};
-    std::atomic<std::int64_t> shortBytes{-1};
-    std::atomic<MMRESULT> deviceFailure{0};
-    std::string failureWhy;  // written before deviceFailure
-  };
-
  protected:
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
@@ -118,18 +141,32 @@ class SimAudioSystem : public DeviceAudioSystem {
  private:
   struct Fault {
     MMRESULT code = 0;
-    unsigned at = 0;  // call number (1-based) that fails; 0: none
+    unsigned at = 0;  // the call number that fails first; 0: none
     bool persistent = false;
+    std::string why;
   };
-  // Counts the call and returns its injected failure, or 0.
+  // The owner's callback, called from the system's own.
+  struct Forward {
+    WaveInProc proc;
+    DWORD_PTR instance;
+    SimState* state;
+  };
+  static void ForwardCallback(HWAVEIN hwi, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2);
+
+  // Counts the call; its injected failure (with its reason noted), or 0.
   MMRESULT injected(Call call);
 
   UINT inputs_ = 1, outputs_ = 1;
+  std::vector<std::string> names_;
   Signal signal_;
   Pacing pacing_ = Pacing::Clock;
-  std::shared_ptr<State> state_;
+  std::shared_ptr<SimState> state_;
   std::array<unsigned, static_cast<int>(Call::Count)> counts_{};
   std::array<Fault, static_cast<int>(Call::Count)> faults_{};
+  std::map<HWAVEIN, std::unique_ptr<Forward>> forwards_;
+  bool inside_ = false;  // a call made by the shared layer, not by the owner
+  UINT lastDeviceId_ = 0;
+  WAVEFORMATEX lastFormat_{};
 };
 
 }  // namespace platform::sim

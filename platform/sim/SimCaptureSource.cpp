@@ -1,106 +1,150 @@
 #include "platform/sim/SimCaptureSource.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <numbers>
+#include <ctime>
 #include <poll.h>
 
-#include "platform/Waker.h"
+#include "platform/ResultCodes.h"
 
 namespace platform::sim {
 
-SimCaptureSource::SimCaptureSource(std::shared_ptr<SimAudioSystem::State> state, Signal signal, Pacing pacing,
+SimCaptureSource::SimCaptureSource(std::shared_ptr<SimState> state, Signal signal, Pacing pacing,
                                    const WAVEFORMATEX& format)
     : state_(std::move(state)), signal_(std::move(signal)), pacing_(pacing), format_(format) {}
 
 MMRESULT SimCaptureSource::start() {
-  started_ = std::chrono::steady_clock::now() - std::chrono::microseconds(
-      static_cast<long long>(frame_ * 1000000 / format_.nSamplesPerSec));
+  clockStart_ = Clock::now();
+  clockFrames_ = 0;
+  state_->count(state_->starts);
   return MMSYSERR_NOERROR;
 }
 
-std::uint64_t SimCaptureSource::ready(int& sleepMs) const {
-  if (pacing_ == Pacing::Manual) {
-    sleepMs = -1;
-    const std::uint64_t avail = state_->available.load(std::memory_order_acquire);
-    const std::uint64_t done = state_->produced.load(std::memory_order_acquire);
-    return avail > done ? avail - done : 0;
-  }
-  const auto elapsed = std::chrono::steady_clock::now() - started_;
-  const auto due = static_cast<std::uint64_t>(
-      std::chrono::duration<double>(elapsed).count() * format_.nSamplesPerSec);
-  sleepMs = 5;
-  return due > frame_ ? due - frame_ : 0;
+void SimCaptureSource::stop() {
+  // The device hands a partly filled buffer back on stop: the next frames
+  // go to another one.
+  if (framesInBuffer_ > 0) endBuffer();
+  state_->count(state_->stops);
 }
 
 CaptureSource::ReadResult SimCaptureSource::read(BYTE* dst, std::size_t frames, Waker& waker) {
   for (;;) {
-    if (state_->deviceFailure.load(std::memory_order_acquire) != 0)
-      return {ReadResult::Kind::Failed, 0, state_->deviceFailure.load(), false};
-    int sleepMs = -1;
-    std::uint64_t n = std::min<std::uint64_t>(ready(sleepMs), frames);
-    const std::int64_t shortBytes = state_->shortBytes.load(std::memory_order_acquire);
-    if (shortBytes >= 0 && state_->shortBytes.exchange(-1) >= 0) {
-      n = std::min<std::uint64_t>(n, static_cast<std::uint64_t>(shortBytes) / format_.nBlockAlign);
-      generate(dst, n);
-      return {ReadResult::Kind::Frames, n, 0, true};
+    if (const MMRESULT code = state_->failure.load(std::memory_order_acquire); code != MMSYSERR_NOERROR) {
+      failureDetail_ = state_->failureWhy;
+      state_->failure.store(MMSYSERR_NOERROR, std::memory_order_release);
+      endBuffer();
+      return {ReadResult::Kind::Failed, 0, code, false};
     }
-    if (n > 0) {
-      generate(dst, n);
-      return {ReadResult::Kind::Frames, n, 0, false};
+    // Until its first frame, a buffer may still become a short one.
+    if (!decided_) decideLimit();
+    const std::size_t want = limit_ ? std::min(frames, *limit_ - framesInBuffer_) : frames;
+    if (want == 0) {  // an empty buffer goes back at once, whatever the pacing
+      commitBuffer();
+      endBuffer();
+      return {ReadResult::Kind::Frames, 0, 0, true};
     }
-    pollfd fds[2] = {{waker.fd(), POLLIN, 0}, {state_->released.fd(), POLLIN, 0}};
-    poll(fds, 2, sleepMs);
-    if (fds[1].revents & POLLIN) state_->released.drain();
-    if (fds[0].revents & POLLIN) {
-      waker.drain();
-      return {ReadResult::Kind::Woken, 0, 0, false};
+    std::optional<Clock::time_point> retryAt;
+    if (const std::size_t n = take(want, retryAt); n > 0) {
+      commitBuffer();
+      RenderSignal(signal_, format_, frame_, dst, n);
+      frame_ += n;
+      framesInBuffer_ += n;
+      state_->produced.fetch_add(n, std::memory_order_acq_rel);
+      state_->observed.wake();
+      const bool cut = limit_ && framesInBuffer_ == *limit_;
+      if (cut || n == frames) endBuffer();
+      return {ReadResult::Kind::Frames, n, 0, cut};
     }
+    if (sleep(waker, retryAt)) return {ReadResult::Kind::Woken, 0, 0, false};
   }
 }
 
-void SimCaptureSource::generate(BYTE* dst, std::size_t frames) {
-  const bool wide = format_.wBitsPerSample == 16;
-  const unsigned channels = format_.nChannels;
-  for (std::size_t f = 0; f < frames; ++f, ++frame_) {
-    for (unsigned c = 0; c < channels; ++c) {
-      std::int32_t v = 0;  // 16-bit scale
-      switch (signal_.kind) {
-        case Signal::Kind::Silence: v = 0; break;
-        case Signal::Kind::Sine:
-          v = static_cast<std::int32_t>(std::lround(
-              32767.0 * signal_.amplitude *
-              std::sin(2 * std::numbers::pi * signal_.frequency * static_cast<double>(frame_) /
-                       format_.nSamplesPerSec)));
-          break;
-        case Signal::Kind::Counter: {
-          const auto k = static_cast<std::uint16_t>(wide ? frame_ : (frame_ & 0xFF));
-          const std::uint16_t value = c == 0 ? k : static_cast<std::uint16_t>(wide ? ~k : 255 - k);
-          if (!wide) {
-            dst[0] = static_cast<BYTE>(value);
-            dst += 1;
-            continue;
-          }
-          std::memcpy(dst, &value, 2);
-          dst += 2;
-          continue;
-        }
-        case Signal::Kind::Samples:
-          if (!signal_.samples.empty())
-            v = signal_.samples[(frame_ * channels + c) % signal_.samples.size()];
-          break;
+std::size_t SimCaptureSource::take(std::size_t want, std::optional<Clock::time_point>& retryAt) noexcept {
+  switch (pacing_) {
+    case Pacing::Unpaced:
+      return want;
+    case Pacing::Manual: {
+      // Only this thread takes credit, so what it loaded can only have grown.
+      if (const std::uint64_t c = state_->frameCredit.load(std::memory_order_acquire); c > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(want, c));
+        state_->frameCredit.fetch_sub(n, std::memory_order_acq_rel);
+        return n;
       }
-      if (wide) {
-        const auto s = static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
-        std::memcpy(dst, &s, 2);
-        dst += 2;
-      } else {
-        *dst++ = static_cast<BYTE>(std::clamp(v / 256 + 128, 0, 255));
+      if (state_->bufferCredit.load(std::memory_order_acquire) > 0) {
+        state_->bufferCredit.fetch_sub(1, std::memory_order_acq_rel);
+        return want;
       }
+      return 0;
+    }
+    case Pacing::Clock: {
+      // A read completes when all it asked for is due, as a period of a
+      // sound card does; the device sleeps until then.
+      const std::uint64_t needed = clockFrames_ + want;
+      const auto due = clockStart_ + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(static_cast<double>(needed) /
+                                                                       format_.nSamplesPerSec));
+      if (Clock::now() >= due) {
+        clockFrames_ = needed;
+        return want;
+      }
+      retryAt = due;
+      return 0;
     }
   }
-  state_->produced.fetch_add(frames, std::memory_order_acq_rel);
+  return 0;
+}
+
+void SimCaptureSource::decideLimit() noexcept {
+  while (state_->pendingCount < state_->pending.size()) {
+    const std::optional<ShortBuffer> s = state_->shortBuffers.take();
+    if (!s) break;
+    state_->pending[state_->pendingCount++] = *s;
+  }
+  limit_.reset();
+  for (std::size_t i = 0; i < state_->pendingCount; ++i) {
+    const ShortBuffer& s = state_->pending[i];
+    if (s.nth > 1) continue;
+    const std::size_t frames = s.bytes / format_.nBlockAlign;
+    limit_ = limit_ ? std::min(*limit_, frames) : frames;
+  }
+}
+
+// The buffer's first frame (or its end) settles it: requests for it are
+// used up, the others move one buffer closer.
+void SimCaptureSource::commitBuffer() noexcept {
+  if (decided_) return;
+  decided_ = true;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < state_->pendingCount; ++i) {
+    ShortBuffer s = state_->pending[i];
+    if (s.nth <= 1) continue;
+    --s.nth;
+    state_->pending[kept++] = s;
+  }
+  state_->pendingCount = kept;
+}
+
+void SimCaptureSource::endBuffer() noexcept {
+  framesInBuffer_ = 0;
+  decided_ = false;
+  limit_.reset();
+}
+
+bool SimCaptureSource::sleep(Waker& waker, const std::optional<Clock::time_point>& retryAt) noexcept {
+  pollfd fds[2] = {{waker.fd(), POLLIN, 0}, {state_->poke.fd(), POLLIN, 0}};
+  timespec ts{};
+  if (retryAt) {
+    const auto left = std::max(Clock::duration::zero(), *retryAt - Clock::now());
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+    ts.tv_nsec = static_cast<long>(ns % 1000000000);
+  }
+  if (ppoll(fds, 2, retryAt ? &ts : nullptr, nullptr) <= 0) return false;
+  if (fds[1].revents & POLLIN) state_->poke.drain();
+  if (fds[0].revents & POLLIN) {
+    waker.drain();
+    return true;
+  }
+  return false;
 }
 
 }  // namespace platform::sim

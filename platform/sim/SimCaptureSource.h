@@ -1,36 +1,67 @@
-// Frames of the simulated device: the chosen signal, produced at the
-// format's rate (Clock) or as the test releases them (Manual).
+// Frames of the simulated device: the chosen signal, paced by a clock at the
+// format's rate, released by the test, or as fast as buffers come.
+//
+// Buffers: the source follows which buffer it fills (WaveInDevice asks for
+// the room left in the front buffer, and returns a partly filled one on
+// stop), so a short buffer can be told apart from a partial read.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/CaptureSource.h"
-#include "platform/sim/SimAudioSystem.h"
+#include "platform/sim/Signal.h"
+#include "platform/sim/SimState.h"
 
 namespace platform::sim {
 
+enum class Pacing {
+  Clock,    // real time at the format's rate
+  Manual,   // only what the test releases
+  Unpaced,  // always there: buffers fill as soon as they are queued
+};
+
 class SimCaptureSource : public CaptureSource {
  public:
-  SimCaptureSource(std::shared_ptr<SimAudioSystem::State> state, Signal signal, Pacing pacing,
-                   const WAVEFORMATEX& format);
+  SimCaptureSource(std::shared_ptr<SimState> state, Signal signal, Pacing pacing, const WAVEFORMATEX& format);
 
   MMRESULT start() override;
-  void stop() override {}
+  void stop() override;
   ReadResult read(BYTE* dst, std::size_t frames, Waker& waker) override;
-  std::string failureDetail() const override { return state_->failureWhy; }
+  std::string failureDetail() const override { return failureDetail_; }
 
  private:
-  void generate(BYTE* dst, std::size_t frames);
-  // Frames that may be produced now; 0 means sleep (for at most *sleepMs).
-  std::uint64_t ready(int& sleepMs) const;
+  using Clock = std::chrono::steady_clock;
 
-  std::shared_ptr<SimAudioSystem::State> state_;
+  // How many of `want` frames may be produced now (0 or want, except for
+  // released frames, which may run out part-way); else when to look again.
+  std::size_t take(std::size_t want, std::optional<Clock::time_point>& retryAt) noexcept;
+  void decideLimit() noexcept;
+  void commitBuffer() noexcept;
+  void endBuffer() noexcept;
+  // Sleeps until the owner wakes the device (true), the test pokes, or
+  // retryAt passes.
+  bool sleep(Waker& waker, const std::optional<Clock::time_point>& retryAt) noexcept;
+
+  const std::shared_ptr<SimState> state_;
   const Signal signal_;
   const Pacing pacing_;
   const WAVEFORMATEX format_;
-  std::uint64_t frame_ = 0;  // frames produced by this device
-  std::chrono::steady_clock::time_point started_;
+  std::uint64_t frame_ = 0;  // the signal's position: frames this device produced
+
+  // Clock pacing: the current capture's start and the frames produced since.
+  Clock::time_point clockStart_;
+  std::uint64_t clockFrames_ = 0;
+
+  // The buffer being filled.
+  std::size_t framesInBuffer_ = 0;
+  bool decided_ = false;                // its short-buffer request is settled
+  std::optional<std::size_t> limit_;    // its length in frames when short
+
+  std::string failureDetail_;
 };
 
 }  // namespace platform::sim

@@ -1,0 +1,58 @@
+// What the simulated system shares with its devices' threads: the test's
+// requests going in (released frames, short buffers, a failure) and the
+// counts coming out. Requests are meant for one capturing device at a time,
+// as in the system under test; a later device takes up what an earlier one
+// left unused.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/SpscRing.h"
+#include "platform/Types.h"
+#include "platform/Waker.h"
+
+namespace platform::sim {
+
+struct ShortBuffer {
+  DWORD bytes = 0;   // what the buffer holds at most when it comes back
+  unsigned nth = 1;  // which buffer: 1 is the next one the device fills
+};
+
+struct SimState {
+  // Test -> device: wakes a device that sleeps for want of frames.
+  Waker poke;
+  std::atomic<std::uint64_t> frameCredit{0};   // Manual pacing: frames released
+  std::atomic<std::uint64_t> bufferCredit{0};  // Manual pacing: buffers released
+  SpscRing<ShortBuffer, 16> shortBuffers;
+  // A failure asked for: the capturing device fails with this code at its
+  // next read. failureWhy is written by the test only while failure is 0 and
+  // read by the device only while it is not, so the two never overlap.
+  std::atomic<MMRESULT> failure{0};
+  std::string failureWhy;
+
+  // Device thread only (handed from device to device with the open/close
+  // that orders them): short buffers taken from the ring, each with the
+  // number of buffers still to begin before it.
+  std::array<ShortBuffer, 16> pending{};
+  std::size_t pendingCount = 0;
+
+  // Device -> test: counts, and a wake-up whenever one moves.
+  Waker observed;
+  std::atomic<std::uint64_t> produced{0};   // frames written into buffers
+  std::atomic<std::uint64_t> delivered{0};  // MM_WIM_DATA callbacks that have returned
+  std::atomic<std::uint64_t> opens{0};      // MM_WIM_OPEN callbacks
+  std::atomic<std::uint64_t> closes{0};     // MM_WIM_CLOSE callbacks
+  std::atomic<std::uint64_t> starts{0};     // captures begun by a device thread
+  std::atomic<std::uint64_t> stops{0};      // captures ended by a device thread
+
+  void count(std::atomic<std::uint64_t>& counter) noexcept {
+    counter.fetch_add(1, std::memory_order_acq_rel);
+    observed.wake();
+  }
+};
+
+}  // namespace platform::sim
