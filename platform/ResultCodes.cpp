@@ -35,7 +35,7 @@ std::string_view ResultText(MMRESULT code) {
 MMRESULT CopyErrorText(std::string_view text, char* buffer, UINT cch) {
   if (buffer == nullptr || cch == 0) return MMSYSERR_INVALPARAM;
   const std::size_t n = std::min<std::size_t>(text.size(), cch - 1);
-  std::memcpy(buffer, text.data(), n);
+  if (n > 0) std::memcpy(buffer, text.data(), n);  // an empty view may have no data pointer
   buffer[n] = '\0';
   return MMSYSERR_NOERROR;
 }
