@@ -1,0 +1,241 @@
+#include "app/Main_unt.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <dlfcn.h>
+
+#include "audio/Player.h"
+#include "audio/Recorder.h"
+#include "platform/Messages.h"
+#include "platform/NotifyWindow.h"
+
+namespace app {
+
+std::int32_t SignalScope = 0;
+std::int32_t SpectrumScope = 0;
+ScopePoint SignalPoint{};
+ScopePoint SpectrumPoint{};
+bool ScopesLoaded = false;
+
+std::function<void(const QString&)> TMain_Form::MessageSink;
+
+namespace {
+constexpr platform::UINT kOverlapping = 0x0400;  // posted by the block handler
+const QString kStart = QStringLiteral("Start");
+
+// Sizes are laid out for 120 pixels per inch.
+int Scaled(double v, double scale) { return static_cast<int>(std::lround(v * scale)); }
+}  // namespace
+
+void TMain_Form::ShowMessage(const QString& text) {
+  if (MessageSink) {
+    MessageSink(text);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    box.adjustSize();
+    box.move(screen->geometry().center() - box.rect().center());
+  }
+  box.exec();
+}
+
+TMain_Form::TMain_Form(platform::AudioSystem* system)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+  const double scale = logicalDpiX() / 120.0;
+  setWindowTitle(QStringLiteral("   Quorvel audio"));
+  move(Scaled(14, scale), Scaled(602, scale));
+  setFixedSize(Scaled(314, scale), Scaled(37, scale));
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);
+  QFont formFont(QStringLiteral("System"));
+  formFont.setBold(true);
+  formFont.setPixelSize(Scaled(14, scale));
+  setFont(formFont);
+  QFont controlFont(QStringLiteral("MS Sans Serif"));
+  controlFont.setPixelSize(Scaled(13, scale));
+
+  BtnStart = new QPushButton(kStart, this);
+  BtnStart->setGeometry(Scaled(236, scale), Scaled(8, scale), Scaled(75, scale), Scaled(24, scale));
+  BtnStart->setFont(controlFont);
+  CheckFFT = new QCheckBox(QStringLiteral("FFT"), this);
+  CheckFFT->setGeometry(Scaled(168, scale), Scaled(12, scale), Scaled(49, scale), Scaled(17, scale));
+  CheckFFT->setFont(controlFont);
+  CheckFFT->setChecked(true);
+  setTabOrder(BtnStart, CheckFFT);
+  BtnStart->setFocus();
+
+  // The component, then its stored values through the writers.
+  AudioM = new audio::TAudio(this, system);
+  AudioM->Player->SetBitsPerSample(audio::TBPS::_16);
+  AudioM->Player->SetSampleRate(44100);
+  AudioM->Recorder->SetBitsPerSample(audio::TBPS::_16);
+  AudioM->Recorder->SetSampleRate(44100);
+  AudioM->Recorder->SetNoSamples(2048);
+  AudioM->Recorder->SetTrigLevel(0);
+  AudioM->Recorder->Triggered = false;
+  AudioM->SetVersion(audio::kVersion);
+  AudioM->OnRecord = [this](audio::TObject* s, void* LP, void* RP, platform::WORD n) { AudioMRecord(s, LP, RP, n); };
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(200);
+  Timer1->setSingleShot(false);
+
+  messages_ = std::make_unique<platform::NotifyWindow>([](platform::Message& m) {
+    if (m.Msg == kOverlapping) ShowMessage(QStringLiteral("Overlapping!"));
+  });
+
+  connect(BtnStart, &QPushButton::clicked, this, [this] { BtnStartClick(BtnStart); });
+  connect(CheckFFT, &QCheckBox::clicked, this, [this] { CheckFFTClick(CheckFFT); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
+  // The end of the desktop session reaches the component's window.
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    connect(gui, &QGuiApplication::commitDataRequest, this, [this] {
+      if (AudioM) AudioM->NotifyWindow->send(platform::WM_QUERYENDSESSION, 0, 0);
+    });
+  }
+
+  FormCreate();
+}
+
+TMain_Form::~TMain_Form() { FormDestroy(); }
+
+void TMain_Form::closeEvent(QCloseEvent* event) {
+  FormDestroy();
+  event->accept();
+}
+
+void TMain_Form::FormCreate() {
+  // The spectrum analyser's set-up goes here, before the scopes are loaded.
+  ScopeLoad();
+}
+
+void TMain_Form::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  if (BtnStart->text() != kStart) BtnStartClick(nullptr);
+  for (int i = 0; i < 64; ++i) platform::ProcessMessages();
+  // The spectrum analyser is released here, before the library.
+  ScopeUnLoad();
+}
+
+void TMain_Form::ScopeLoad() {
+  LibHandle = dlopen(kScopeLibrary, RTLD_NOW | RTLD_LOCAL);
+  if (LibHandle == nullptr) {
+    ShowMessage(QStringLiteral("Error DLL loading 1"));
+    return;
+  }
+  // Each pointer is cleared just before its lookup; a missing entry point
+  // releases the library and names itself by number.
+  auto resolve = [this](auto& fn, const char* name, int number) {
+    fn = nullptr;
+    fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(LibHandle, name));
+    if (fn != nullptr) return true;
+    dlclose(LibHandle);
+    LibHandle = nullptr;
+    ShowMessage(QStringLiteral("Error DLL loading %1").arg(number));
+    return false;
+  };
+  if (!resolve(AtOpenLib, "AtOpenLib", 2)) return;
+  AtOpenLib(0);
+  if (!resolve(ShowNext, "ShowNext", 3) || !resolve(ScopeCreate, "ScopeCreate", 4) ||
+      !resolve(ScopeDestroy, "ScopeDestroy", 5) || !resolve(ScopeShow, "ScopeShow", 6) ||
+      !resolve(ScopeHide, "ScopeHide", 7) || !resolve(ScopeCleanBuffers, "ScopeCleanBuffers", 8) ||
+      !resolve(QuickUpDate, "QuickUpDate", 9) || !resolve(ExternalNext, "ExternalNext", 10))
+    return;
+  SignalScope = ScopeCreate(0, 0, nullptr);
+  ScopeShow(SignalScope);
+  SpectrumScope = ScopeCreate(0, 0, "FFT");
+  ScopeShow(SpectrumScope);
+  ScopesLoaded = true;
+}
+
+void TMain_Form::ScopeUnLoad() {
+  if (ScopesLoaded) {
+    ScopesLoaded = false;
+    ScopeDestroy(SpectrumScope);
+    ScopeDestroy(SignalScope);
+  }
+  AtOpenLib = nullptr;
+  ShowNext = nullptr;
+  ScopeCreate = nullptr;
+  ScopeDestroy = nullptr;
+  ScopeShow = nullptr;
+  ScopeHide = nullptr;
+  ScopeCleanBuffers = nullptr;
+  QuickUpDate = nullptr;
+  ExternalNext = nullptr;
+  if (LibHandle != nullptr) {
+    dlclose(LibHandle);
+    LibHandle = nullptr;
+  }
+}
+
+void TMain_Form::BtnStartClick(QObject*) {
+  // Once the component has destroyed itself there is nothing to start or stop.
+  if (!AudioM) {
+    BtnStart->setText(kStart);
+    return;
+  }
+  if (BtnStart->text() == kStart) {
+    LastSampleIndex = AudioM->Recorder->NoSamples - 1;
+    BtnStart->setText(QStringLiteral("Stop"));
+    Busy = false;
+    AudioM->Recorder->Triggered = false;
+    if (!AudioM->Recorder->Start()) {
+      ShowMessage(QStringLiteral("Error: recordind does not start."));
+      BtnStart->setText(kStart);
+    }
+  } else {
+    Busy = false;
+    if (!AudioM->Recorder->Stop()) ShowMessage(QStringLiteral("Error: recordind does not stop."));
+    BtnStart->setText(kStart);
+    Busy = false;
+    platform::ProcessMessages();
+    Timer1->start();
+  }
+}
+
+// Runs on the device's thread: no allocation, no lock, no waiting.
+void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD BufferSize) {
+  if (Busy.load()) {
+    messages_->post(kOverlapping, 0, 0);  // shown on the GUI thread; the block is dropped
+    return;
+  }
+  Busy = true;
+  // Never read past what the block holds: a short block is shown short.
+  const std::int32_t last = std::min<std::int32_t>(LastSampleIndex, BufferSize / 2 - 1);
+  const auto* bytes = static_cast<const unsigned char*>(LP);
+  for (std::int32_t i = 0; i <= last; ++i) {
+    if (!Busy.load()) return;  // Stop pressed meanwhile
+    std::int16_t sample;
+    std::memcpy(&sample, bytes + 2 * i, sizeof sample);
+    const float value = static_cast<float>(sample) / 32768.0f;
+    // The spectrum analyser keeps `value` at index i of its sample buffer here.
+    SignalPoint = ScopePoint{{static_cast<double>(value), 0, 0}};
+    if (ScopesLoaded) ShowNext(SignalScope, &SignalPoint);
+  }
+  // The spectrum step goes here: with "FFT" ticked, one frame per block.
+  Busy = false;
+}
+
+void TMain_Form::Timer1Timer(QObject*) {
+  Timer1->stop();
+  if (!ScopesLoaded) return;
+  ShowNext(SignalScope, &SignalPoint);
+  QuickUpDate(SignalScope);
+  ShowNext(SpectrumScope, &SpectrumPoint);
+  QuickUpDate(SpectrumScope);
+}
+
+// The box's state is read once per block by the spectrum step.
+void TMain_Form::CheckFFTClick(QObject*) {}
+
+}  // namespace app

@@ -1,0 +1,83 @@
+// TMain_Form: the program's only window, a narrow strip with a Start/Stop
+// button and an "FFT" box. It owns the audio component AudioM, loads the
+// display library and its two scopes, and hands every captured sample to the
+// signal scope from the block handler, which runs on the device's thread.
+#pragma once
+
+#include <QCheckBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "audio/Audio.h"
+#include "scope/ScopeApi.h"
+
+namespace platform {
+class AudioSystem;
+class NotifyWindow;
+}  // namespace platform
+
+namespace app {
+
+// Unit-level state: one instance each.
+extern std::int32_t SignalScope;
+extern std::int32_t SpectrumScope;
+extern ScopePoint SignalPoint;
+extern ScopePoint SpectrumPoint;
+extern bool ScopesLoaded;
+// The display library, found through the standard library search.
+inline constexpr const char* kScopeLibrary = "libQuorvel_DLL.so";
+
+class TMain_Form : public QWidget {
+ public:
+  QPushButton* BtnStart = nullptr;
+  QCheckBox* CheckFFT = nullptr;
+  // Cleared when the component destroys itself at the end of the session.
+  QPointer<audio::TAudio> AudioM;
+  QTimer* Timer1 = nullptr;
+
+  std::int32_t LastSampleIndex = 0;
+  std::atomic<bool> Busy{false};
+  void* LibHandle = nullptr;
+  AtOpenLibFn AtOpenLib = nullptr;
+  ShowNextFn ShowNext = nullptr;
+  ScopeCreateFn ScopeCreate = nullptr;
+  ScopeDestroyFn ScopeDestroy = nullptr;
+  ScopeShowFn ScopeShow = nullptr;
+  ScopeHideFn ScopeHide = nullptr;
+  ScopeCleanBuffersFn ScopeCleanBuffers = nullptr;
+  QuickUpDateFn QuickUpDate = nullptr;
+  ExternalNextFn ExternalNext = nullptr;
+
+  // How messages reach the user: a modal box by default; tests record them.
+  static std::function<void(const QString&)> MessageSink;
+
+  // Devices from `system` (tests pass the simulated one); ALSA otherwise.
+  explicit TMain_Form(platform::AudioSystem* system = nullptr);
+  ~TMain_Form() override;
+
+  void FormCreate();
+  void FormDestroy();
+  void ScopeLoad();
+  void ScopeUnLoad();
+  void BtnStartClick(QObject* Sender);
+  void AudioMRecord(audio::TObject* Sender, void* LP, void* RP, platform::WORD BufferSize);
+  void Timer1Timer(QObject* Sender);
+  void CheckFFTClick(QObject* Sender);
+
+  static void ShowMessage(const QString& text);
+
+ private:
+  void closeEvent(QCloseEvent* event) override;
+
+  bool destroyed_ = false;
+  // "Overlapping!" is raised on the device thread and shown on this one.
+  std::unique_ptr<platform::NotifyWindow> messages_;
+};
+
+}  // namespace app
