@@ -1,0 +1,217 @@
+// The main window with the simulated device and the recording display
+// library. Which library the window finds is chosen per test process through
+// LD_LIBRARY_PATH (see CMakeLists.txt); QUORVEL_MISSING names the entry point
+// the library lacks, or "library" when there is none.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "FakeScopeLog.h"
+#include "app/Main_unt.h"
+#include "audio/Recorder.h"
+#include "platform/Messages.h"
+#include "platform/NotifyWindow.h"
+#include "platform/sim/SimAudioSystem.h"
+
+using namespace app;
+using platform::sim::Call;
+using platform::sim::Pacing;
+using platform::sim::Signal;
+using platform::sim::SimAudioSystem;
+using quorvel::fakes::FakeScopeCall;
+
+namespace {
+
+std::string LogPath() { return std::getenv(quorvel::fakes::kFakeScopeLogEnv); }
+std::string Missing() {
+  const char* m = std::getenv("QUORVEL_MISSING");
+  return m ? m : "";
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    platform::ProcessMessages();
+  }
+  return true;
+}
+
+void PumpFor(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) platform::ProcessMessages();
+}
+
+class MainForm : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::remove(LogPath().c_str());
+    TMain_Form::MessageSink = [this](const QString& m) { messages.push_back(m.toStdString()); };
+    sim.setPacing(Pacing::Manual);
+    // Full scale both ways, then a ramp.
+    std::vector<std::int16_t> s(2048);
+    for (int i = 0; i < 2048; ++i) s[i] = static_cast<std::int16_t>(i * 16 - 16384);
+    s[0] = -32768;
+    s[1] = 32767;
+    sim.setSignal(Signal::Of(s));
+  }
+  void TearDown() override { TMain_Form::MessageSink = nullptr; }
+
+  std::vector<FakeScopeCall> log() const { return quorvel::fakes::readFakeScopeLog(LogPath()); }
+
+  SimAudioSystem sim;
+  std::vector<std::string> messages;
+};
+
+TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
+  if (!Missing().empty()) GTEST_SKIP();
+  std::int32_t signal = 0, spectrum = 0;
+  {
+    TMain_Form form(&sim);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(ScopesLoaded);
+    signal = SignalScope;
+    spectrum = SpectrumScope;
+    EXPECT_EQ(form.windowTitle(), "   Quorvel audio");
+    EXPECT_TRUE(form.CheckFFT->isChecked());
+    EXPECT_EQ(form.AudioM->Recorder->NoSamples, 2048);
+
+    form.BtnStart->click();
+    ASSERT_EQ(form.BtnStart->text(), "Stop") << (messages.empty() ? "" : messages[0]);
+    sim.release(2048);
+    ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 1; }));
+    PumpFor(20);
+    form.BtnStart->click();
+    EXPECT_EQ(form.BtnStart->text(), "Start");
+    PumpFor(400);  // the refresh 200 ms after Stop
+    form.close();
+  }
+  const auto calls = log();
+  ASSERT_GE(calls.size(), 5u);
+  EXPECT_EQ(calls[0].entry, "AtOpenLib");
+  EXPECT_EQ(calls[0].intArg(0), 0);
+  EXPECT_EQ(calls[1].entry, "ScopeCreate");
+  EXPECT_FALSE(calls[1].scopeName.has_value());
+  EXPECT_EQ(calls[2].entry, "ScopeShow");
+  EXPECT_EQ(calls[3].entry, "ScopeCreate");
+  EXPECT_EQ(calls[3].scopeName.value_or(""), "FFT");
+  EXPECT_EQ(calls[4].entry, "ScopeShow");
+
+  std::vector<double> values;
+  std::vector<std::string> tail;
+  for (std::size_t i = 5; i < calls.size(); ++i) {
+    if (calls[i].entry == "ShowNext" && calls[i].handle() == signal && tail.empty()) values.push_back(calls[i].point()[0]);
+    else tail.push_back(calls[i].entry + ":" + std::to_string(calls[i].handle()));
+  }
+  // One block: exactly 2048 points, sample / 32768 in single precision.
+  ASSERT_EQ(values.size(), 2048u + 1);  // and the refresh's repeat of the last point
+  EXPECT_EQ(values[0], -1.0);
+  EXPECT_EQ(values[1], 32767.0 / 32768.0);
+  EXPECT_EQ(values[100], static_cast<double>(static_cast<float>((100 * 16 - 16384) / 32768.0f)));
+  EXPECT_EQ(values[2048], values[2047]);
+  const std::vector<std::string> expected = {
+      "QuickUpDate:" + std::to_string(signal), "ShowNext:" + std::to_string(spectrum),
+      "QuickUpDate:" + std::to_string(spectrum), "ScopeDestroy:" + std::to_string(spectrum),
+      "ScopeDestroy:" + std::to_string(signal)};
+  EXPECT_EQ(tail, expected);
+}
+
+TEST_F(MainForm, FailedStartAndStopShowTheirMessages) {
+  if (!Missing().empty()) GTEST_SKIP();
+  TMain_Form form(&sim);
+  sim.failCall(Call::waveInOpen, platform::MMSYSERR_NOMEM);
+  form.BtnStart->click();
+  EXPECT_EQ(form.BtnStart->text(), "Start");
+  ASSERT_EQ(messages, std::vector<std::string>{"Error: recordind does not start."});
+
+  form.BtnStart->click();
+  ASSERT_EQ(form.BtnStart->text(), "Stop");
+  sim.failCall(Call::waveInReset, platform::MMSYSERR_NOMEM);
+  form.BtnStart->click();
+  EXPECT_EQ(form.BtnStart->text(), "Start");
+  EXPECT_EQ(messages.back(), "Error: recordind does not stop.");
+  sim.clearFaults();
+  form.AudioM->Recorder->Stop();
+}
+
+TEST_F(MainForm, OverlappingBlockIsDroppedAndReported) {
+  if (!Missing().empty()) GTEST_SKIP();
+  TMain_Form form(&sim);
+  form.LastSampleIndex = 2047;
+  std::int16_t block[2048] = {};
+  form.Busy = true;
+  form.AudioMRecord(nullptr, block, nullptr, sizeof block);
+  EXPECT_TRUE(form.Busy);  // not changed
+  ASSERT_TRUE(PumpUntil([&] { return !messages.empty(); }));
+  EXPECT_EQ(messages, std::vector<std::string>{"Overlapping!"});
+}
+
+TEST_F(MainForm, ShortBlockIsShownShort) {
+  if (!Missing().empty()) GTEST_SKIP();
+  {
+    TMain_Form form(&sim);
+    form.LastSampleIndex = 2047;
+    std::int16_t block[2048] = {};
+    form.AudioMRecord(nullptr, block, nullptr, 100);  // 50 samples
+    form.AudioMRecord(nullptr, block, nullptr, 0);    // nothing
+    EXPECT_FALSE(form.Busy);
+  }
+  int points = 0;
+  for (const auto& c : log()) points += c.entry == "ShowNext";
+  EXPECT_EQ(points, 50);
+}
+
+TEST_F(MainForm, ComponentGoneAtSessionEndIsNotCalled) {
+  if (!Missing().empty()) GTEST_SKIP();
+  TMain_Form form(&sim);
+  form.BtnStart->click();
+  form.AudioM->NotifyWindow->send(platform::WM_QUERYENDSESSION, 0, 0);
+  EXPECT_TRUE(form.AudioM.isNull());
+  form.BtnStart->click();
+  EXPECT_EQ(form.BtnStart->text(), "Start");
+  form.close();
+}
+
+// Run once per missing entry point, and once without any library.
+TEST_F(MainForm, LoadingFailureLeavesCaptureWorkingAndSendsNothing) {
+  static const std::map<std::string, int> kNumber = {
+      {"library", 1}, {"AtOpenLib", 2}, {"ShowNext", 3}, {"ScopeCreate", 4}, {"ScopeDestroy", 5},
+      {"ScopeShow", 6}, {"ScopeHide", 7}, {"ScopeCleanBuffers", 8}, {"QuickUpDate", 9}, {"ExternalNext", 10}};
+  const std::string missing = Missing();
+  if (missing.empty()) GTEST_SKIP();
+  const int number = kNumber.at(missing);
+  {
+    TMain_Form form(&sim);
+    ASSERT_EQ(messages, std::vector<std::string>{"Error DLL loading " + std::to_string(number)});
+    EXPECT_FALSE(ScopesLoaded);
+    EXPECT_EQ(form.LibHandle, nullptr);
+    form.BtnStart->click();
+    ASSERT_EQ(form.BtnStart->text(), "Stop");
+    sim.release(2048);
+    ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 1; }));
+    form.BtnStart->click();
+    EXPECT_EQ(form.BtnStart->text(), "Start");
+    PumpFor(300);
+    form.close();
+  }
+  if (number == 1) {
+    EXPECT_FALSE(std::ifstream(LogPath()).good());  // the library never loaded
+    return;
+  }
+  const auto calls = log();
+  if (number == 2) {
+    EXPECT_TRUE(calls.empty());
+  } else {
+    // AtOpenLib was called as soon as it was found, and nothing after it.
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].entry, "AtOpenLib");
+  }
+}
+
+}  // namespace
