@@ -132,6 +132,8 @@ MMRESULT SimAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UIN
 }
 
 MMRESULT SimAudioSystem::openCaptureSource(UINT, const WAVEFORMATEX& format, std::unique_ptr<CaptureSource>& source) {
+  // Without devices there is no default one either.
+  if (inputs_ == 0) return reason(MMSYSERR_BADDEVICEID, {});
   source = std::make_unique<SimCaptureSource>(state_, signal_, pacing_, format);
   return MMSYSERR_NOERROR;
 }
