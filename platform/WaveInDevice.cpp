@@ -34,11 +34,11 @@ MMRESULT WaveInDevice::unprepare(WAVEHDR* header, UINT size) noexcept { return H
 
 MMRESULT WaveInDevice::add(WAVEHDR* header, UINT size) noexcept {
   if (MMRESULT f = failure()) return f;
-  const bool wasEmpty = queue_.queued() == 0;
   const MMRESULT rc = queue_.add(header, size);
   // A device thread that is reading has a header already; only one that
-  // sleeps for want of a buffer needs waking.
-  if (rc == MMSYSERR_NOERROR && wasEmpty) waker_.wake();
+  // sleeps (or is about to) for want of a buffer needs waking. Looking at the
+  // queue before adding would miss a device that empties it meanwhile.
+  if (rc == MMSYSERR_NOERROR && waitingForHeader_.exchange(false)) waker_.wake();
   return rc;
 }
 
@@ -99,6 +99,16 @@ void WaveInDevice::returnAll() noexcept {
   while (WAVEHDR* h = queue_.completeFront()) notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(h));
 }
 
+// Sleeps until a header is queued or the owner asks for something. Every
+// access to the flag is a read-modify-write, so they are ordered one after
+// the other: either add() comes later and sees the flag (and wakes the
+// device), or it came first and the header it queued is seen here.
+void WaveInDevice::waitForHeader() noexcept {
+  waitingForHeader_.exchange(true);
+  if (queue_.front() == nullptr) waker_.wait(-1);
+  waitingForHeader_.exchange(false);
+}
+
 void WaveInDevice::fail(MMRESULT code) noexcept {
   failureDetail_ = source_->failureDetail();
   failure_.store(code, std::memory_order_release);
@@ -142,7 +152,7 @@ void WaveInDevice::run() {
       // A failed device hands back whatever is queued, even a buffer queued
       // while it was failing, so that its owner can close it.
       if (queue_.front() != nullptr) returnAll();
-      else waker_.wait(-1);
+      else waitForHeader();
       continue;
     }
     if (!running_.load(std::memory_order_acquire)) {
@@ -159,7 +169,7 @@ void WaveInDevice::run() {
     }
     WAVEHDR* h = queue_.front();
     if (h == nullptr) {
-      waker_.wait(-1);
+      waitForHeader();
       continue;
     }
     const std::size_t room = (h->dwBufferLength - h->dwBytesRecorded) / frameBytes;

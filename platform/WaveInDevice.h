@@ -68,6 +68,7 @@ class WaveInDevice {
   void returnAll() noexcept;
   void request(unsigned& counter, std::atomic<unsigned>& ask, std::atomic<unsigned>& done) noexcept;
   void fail(MMRESULT code) noexcept;
+  void waitForHeader() noexcept;
 
   std::unique_ptr<CaptureSource> source_;
   const WAVEFORMATEX format_;
@@ -83,6 +84,7 @@ class WaveInDevice {
   // Owner's requests, seen by the device thread.
   std::atomic<bool> running_{false};
   std::atomic<bool> closing_{false};
+  std::atomic<bool> waitingForHeader_{false};  // the device thread sleeps for want of a header
   std::atomic<unsigned> resetAsked_{0};
   std::atomic<unsigned> resetDone_{0};
   std::atomic<unsigned> stopAsked_{0};
