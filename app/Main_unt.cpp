@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dlfcn.h>
 
+#include "analysis/FFT_Unit.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
@@ -94,6 +95,9 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
 
   connect(BtnStart, &QPushButton::clicked, this, [this] { BtnStartClick(BtnStart); });
   connect(CheckFFT, &QCheckBox::clicked, this, [this] { CheckFFTClick(CheckFFT); });
+  // The block handler reads the box on the device thread, so its state is
+  // mirrored into an atomic instead of asking the widget there.
+  connect(CheckFFT, &QCheckBox::toggled, this, [this](bool on) { fftTicked_.store(on); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
   // The end of the desktop session reaches the component's window.
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -113,7 +117,7 @@ void TMain_Form::closeEvent(QCloseEvent* event) {
 }
 
 void TMain_Form::FormCreate() {
-  // The spectrum analyser's set-up goes here, before the scopes are loaded.
+  analysis::FFT_Init();
   ScopeLoad();
 }
 
@@ -122,7 +126,7 @@ void TMain_Form::FormDestroy() {
   destroyed_ = true;
   if (BtnStart->text() != kStart) BtnStartClick(nullptr);
   for (int i = 0; i < 64; ++i) platform::ProcessMessages();
-  // The spectrum analyser is released here, before the library.
+  analysis::FFT_Free();
   ScopeUnLoad();
 }
 
@@ -217,12 +221,11 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
     if (!Busy.load()) return;  // Stop pressed meanwhile
     std::int16_t sample;
     std::memcpy(&sample, bytes + 2 * i, sizeof sample);
-    const float value = static_cast<float>(sample) / 32768.0f;
-    // The spectrum analyser keeps `value` at index i of its sample buffer here.
+    const float value = analysis::StoreSample(i, static_cast<float>(sample) / 32768.0f);
     SignalPoint = ScopePoint{{static_cast<double>(value), 0, 0}};
     if (ScopesLoaded) ShowNext(SignalScope, &SignalPoint);
   }
-  // The spectrum step goes here: with "FFT" ticked, one frame per block.
+  if (fftTicked_.load(std::memory_order_relaxed)) Full_FFT(analysis::PowerBuffer);
   Busy = false;
 }
 
@@ -233,6 +236,13 @@ void TMain_Form::Timer1Timer(QObject*) {
   QuickUpDate(SignalScope);
   ShowNext(SpectrumScope, &SpectrumPoint);
   QuickUpDate(SpectrumScope);
+}
+
+void TMain_Form::Full_FFT(const float* Values) {
+  if (analysis::SampleBuffer == nullptr) return;  // the analyser could not be set up
+  analysis::FFT_Spectrum();
+  analysis::SpectrumFrame(Values, AudioM->Recorder->NoSamples, ScopesLoaded ? ShowNext : nullptr, SpectrumScope,
+                          SpectrumPoint);
 }
 
 // The box's state is read once per block by the spectrum step.

@@ -69,6 +69,8 @@ class TMain_Form : public QWidget {
   void AudioMRecord(audio::TObject* Sender, void* LP, void* RP, platform::WORD BufferSize);
   void Timer1Timer(QObject* Sender);
   void CheckFFTClick(QObject* Sender);
+  // The spectrum step: one frame of Values (the power spectrum) per block.
+  void Full_FFT(const float* Values);
 
   static void ShowMessage(const QString& text);
 
@@ -76,6 +78,7 @@ class TMain_Form : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
   bool destroyed_ = false;
+  std::atomic<bool> fftTicked_{true};
   // "Overlapping!" is raised on the device thread and shown on this one.
   std::unique_ptr<platform::NotifyWindow> messages_;
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FakeScopeLog.h"
+#include "analysis/FFT_Unit.h"
 #include "app/Main_unt.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
@@ -105,21 +106,52 @@ TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
 
   std::vector<double> values;
   std::vector<std::string> tail;
+  int frame = 0;
   for (std::size_t i = 5; i < calls.size(); ++i) {
-    if (calls[i].entry == "ShowNext" && calls[i].handle() == signal && tail.empty()) values.push_back(calls[i].point()[0]);
-    else tail.push_back(calls[i].entry + ":" + std::to_string(calls[i].handle()));
+    const bool show = calls[i].entry == "ShowNext";
+    if (show && calls[i].handle() == signal && tail.empty() && frame == 0) values.push_back(calls[i].point()[0]);
+    else if (show && calls[i].handle() == spectrum && tail.empty()) {
+      // The block's spectrum frame follows its samples.
+      if (frame == 0) {
+        EXPECT_EQ(calls[i].point()[0], 1000000000.0);
+      }
+      ++frame;
+    } else {
+      tail.push_back(calls[i].entry + ":" + std::to_string(calls[i].handle()));
+    }
   }
+  EXPECT_EQ(frame, 1044);
   // One block: exactly 2048 points, sample / 32768 in single precision.
-  ASSERT_EQ(values.size(), 2048u + 1);  // and the refresh's repeat of the last point
+  ASSERT_EQ(values.size(), 2048u);
   EXPECT_EQ(values[0], -1.0);
   EXPECT_EQ(values[1], 32767.0 / 32768.0);
   EXPECT_EQ(values[100], static_cast<double>(static_cast<float>((100 * 16 - 16384) / 32768.0f)));
-  EXPECT_EQ(values[2048], values[2047]);
   const std::vector<std::string> expected = {
-      "QuickUpDate:" + std::to_string(signal), "ShowNext:" + std::to_string(spectrum),
+      "ShowNext:" + std::to_string(signal), "QuickUpDate:" + std::to_string(signal), "ShowNext:" + std::to_string(spectrum),
       "QuickUpDate:" + std::to_string(spectrum), "ScopeDestroy:" + std::to_string(spectrum),
       "ScopeDestroy:" + std::to_string(signal)};
   EXPECT_EQ(tail, expected);
+}
+
+TEST_F(MainForm, UntickedFftSendsNoSpectrumFrame) {
+  if (!Missing().empty()) GTEST_SKIP();
+  std::int32_t spectrum = 0;
+  {
+    TMain_Form form(&sim);
+    spectrum = SpectrumScope;
+    form.CheckFFT->click();
+    ASSERT_FALSE(form.CheckFFT->isChecked());
+    const float level = analysis::LevelSmoothing[10].Level;
+    form.BtnStart->click();
+    sim.release(2048 * 2);
+    ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 2; }));
+    PumpFor(20);
+    form.BtnStart->click();
+    EXPECT_EQ(analysis::LevelSmoothing[10].Level, level);
+  }
+  int spectrumPoints = 0;
+  for (const auto& c : log()) spectrumPoints += c.entry == "ShowNext" && c.handle() == spectrum;
+  EXPECT_EQ(spectrumPoints, 0);
 }
 
 TEST_F(MainForm, FailedStartAndStopShowTheirMessages) {
@@ -154,8 +186,10 @@ TEST_F(MainForm, OverlappingBlockIsDroppedAndReported) {
 
 TEST_F(MainForm, ShortBlockIsShownShort) {
   if (!Missing().empty()) GTEST_SKIP();
+  std::int32_t signal = 0;
   {
     TMain_Form form(&sim);
+    signal = SignalScope;
     form.LastSampleIndex = 2047;
     std::int16_t block[2048] = {};
     form.AudioMRecord(nullptr, block, nullptr, 100);  // 50 samples
@@ -163,7 +197,7 @@ TEST_F(MainForm, ShortBlockIsShownShort) {
     EXPECT_FALSE(form.Busy);
   }
   int points = 0;
-  for (const auto& c : log()) points += c.entry == "ShowNext";
+  for (const auto& c : log()) points += c.entry == "ShowNext" && c.handle() == signal;
   EXPECT_EQ(points, 50);
 }
 

@@ -1,0 +1,91 @@
+#include "analysis/FFT_Unit.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <numbers>
+
+namespace analysis {
+
+float* SampleBuffer = nullptr;
+fftwf_complex* SpectrumBuffer = nullptr;
+float* PowerBuffer = nullptr;
+TLevelSmoothing LevelSmoothing[kSpectrumBins];
+
+namespace {
+float* Window = nullptr;  // the Hamming window, computed once
+fftwf_plan Plan = nullptr;
+}  // namespace
+
+bool FFT_Init() {
+  FFT_Free();
+  SampleBuffer = fftwf_alloc_real(kFFTPoints);
+  SpectrumBuffer = fftwf_alloc_complex(kSpectrumBins);
+  PowerBuffer = fftwf_alloc_real(kPowerBins);
+  Window = fftwf_alloc_real(kFFTPoints);
+  if (!SampleBuffer || !SpectrumBuffer || !PowerBuffer || !Window) {
+    FFT_Free();
+    return false;
+  }
+  for (int n = 0; n < kFFTPoints; ++n) {
+    SampleBuffer[n] = 0;
+    Window[n] = static_cast<float>(0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (kFFTPoints - 1)));
+  }
+  for (int k = 0; k < kPowerBins; ++k) PowerBuffer[k] = 0;
+  // Out of place, a real-to-complex plan leaves its input as it is, so the
+  // part of SampleBuffer a short block does not reach keeps its values.
+  Plan = fftwf_plan_dft_r2c_1d(kFFTPoints, SampleBuffer, SpectrumBuffer, FFTW_ESTIMATE);
+  if (Plan == nullptr) {
+    FFT_Free();
+    return false;
+  }
+  for (int i = 0; i < kSpectrumBins; ++i) {
+    LevelSmoothing[i].Level = -65.0f;
+    const double w = 0.5 + i * 0.000390625;
+    LevelSmoothing[i].NewWeight = static_cast<float>(w);
+    LevelSmoothing[i].OldWeight = static_cast<float>(1.0 - static_cast<float>(w));
+  }
+  return true;
+}
+
+void FFT_Free() {
+  if (Plan) fftwf_destroy_plan(Plan);
+  Plan = nullptr;
+  for (float** p : {&SampleBuffer, &PowerBuffer, &Window}) {
+    fftwf_free(*p);
+    *p = nullptr;
+  }
+  fftwf_free(SpectrumBuffer);
+  SpectrumBuffer = nullptr;
+}
+
+void FFT_Spectrum() {
+  for (int n = 0; n < kFFTPoints; ++n) SampleBuffer[n] *= Window[n];
+  fftwf_execute(Plan);
+  for (int k = 0; k < kPowerBins; ++k)
+    PowerBuffer[k] = SpectrumBuffer[k][0] * SpectrumBuffer[k][0] + SpectrumBuffer[k][1] * SpectrumBuffer[k][1];
+}
+
+void SpectrumFrame(const float* Values, std::uint16_t NoSamples, ShowNextFn show, std::int32_t scope,
+                   ScopePoint& point) noexcept {
+  point = ScopePoint{{ScopeFrameMarker, 0, 0}};
+  if (show) show(scope, &point);
+  point.Value[0] = 0;
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    if (show) show(scope, &point);
+  // A block of fewer than two samples would divide by zero.
+  const long double half = NoSamples >> 1 ? static_cast<long double>(NoSamples >> 1) : 1.0L;
+  for (int k = 0; k < kPowerBins; ++k) {
+    long double a = Values[k] > 0 ? std::sqrt(static_cast<long double>(Values[k])) : 0.0L;
+    a = a / half;
+    a = a * 1.85L;
+    const long double L = a > 0 ? 20.0L * std::log10(a) : kSilenceFloorDb;
+    TLevelSmoothing& s = LevelSmoothing[k];
+    s.Level = static_cast<float>(L * s.NewWeight + static_cast<long double>(s.Level) * s.OldWeight);
+    point.Value[1] = static_cast<double>(a * 100 - 100);
+    point.Value[0] = static_cast<double>(s.Level);
+    point.Value[2] = 0;
+    if (show) show(scope, &point);
+  }
+}
+
+}  // namespace analysis

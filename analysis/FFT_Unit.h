@@ -1,0 +1,64 @@
+// The spectrum analyser: a Hamming-windowed 2048-point real FFT of the
+// latest block, its power spectrum, and the conversion of bins 0..1023 to
+// smoothed levels in dB relative to a full-scale sine, sent to a scope as
+// one frame of 1044 points.
+//
+// State is module-level, one instance, valid from FFT_Init to FFT_Free.
+// During capture it is touched only by the block handler on the device
+// thread; nothing here allocates, locks or waits after FFT_Init.
+#pragma once
+
+#include <cstdint>
+#include <fftw3.h>
+
+#include "scope/ScopeApi.h"
+
+namespace analysis {
+
+inline constexpr int kFFTOrder = 11;
+inline constexpr int kFFTPoints = 1 << kFFTOrder;  // 2048
+inline constexpr int kSpectrumBins = kFFTPoints / 2 + 1;  // 1025
+inline constexpr int kPowerBins = kFFTPoints / 2;  // 1024
+inline constexpr int kFramePoints = 1 + ScopeFrameHeaderPoints + kPowerBins;  // 1044
+
+// A bin with no power has no finite level; it counts as this floor, far
+// below anything a 16-bit signal reaches, so digital silence shows as the
+// bottom of the scale.
+inline constexpr long double kSilenceFloorDb = -200.0L;
+
+struct TLevelSmoothing {
+  float Level;
+  float NewWeight;
+  float OldWeight;
+};
+
+extern float* SampleBuffer;             // kFFTPoints samples, fractions of full scale
+extern fftwf_complex* SpectrumBuffer;   // kSpectrumBins bins
+extern float* PowerBuffer;              // kPowerBins powers
+extern TLevelSmoothing LevelSmoothing[kSpectrumBins];
+
+// Allocates the buffers, plans the transform (estimate mode: no planning
+// search at start-up) and fills the smoothing table. False when memory or
+// the plan cannot be had.
+bool FFT_Init();
+// Releases what FFT_Init made; safe to call again.
+void FFT_Free();
+// Window (in place), transform and power of SampleBuffer into PowerBuffer.
+void FFT_Spectrum();
+
+// Stores sample i of a block; blocks longer than the buffer keep their
+// first kFFTPoints samples. Returns the value as stored (or given).
+inline float StoreSample(std::int32_t i, float value) noexcept {
+  if (i >= 0 && i < kFFTPoints && SampleBuffer != nullptr) SampleBuffer[i] = value;
+  return value;
+}
+
+// Builds one frame from Values (the power spectrum) and sends it through
+// show(scope, &point), point by point: the marker, 19 header points, then
+// one point per bin {smoothed level dB, amplitude % - 100, 0}. NoSamples is
+// the block length the levels are divided by. With show null the levels are
+// still smoothed but nothing is sent. `point` keeps the last point sent.
+void SpectrumFrame(const float* Values, std::uint16_t NoSamples, ShowNextFn show, std::int32_t scope,
+                   ScopePoint& point) noexcept;
+
+}  // namespace analysis
