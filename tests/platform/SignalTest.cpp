@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "platform/sim/Signal.h"
+#include "tests/platform/SimDevice.h"
 
 namespace platform::sim {
 namespace {
 
-WAVEFORMATEX Pcm(WORD channels, WORD bits, DWORD rate = 44100) {
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, bits, 0};
-}
+using platform_test::Pcm;
 
 std::vector<std::int16_t> Render16(const Signal& s, const WAVEFORMATEX& f, std::uint64_t first, std::size_t frames) {
   std::vector<std::int16_t> out(frames * f.nChannels);

@@ -2,6 +2,8 @@
 // every notification into preallocated storage, with its buffers.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
