@@ -1,0 +1,86 @@
+// One spectrum frame: FFT_Spectrum alone, the whole frame with a recording
+// sink standing in for the display library, and FFTW's bare transform on the
+// same buffers. Counts heap allocations per frame.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "analysis/FFT_Unit.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+}
+
+void* operator new(std::size_t n) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace analysis;
+
+std::array<ScopePoint, kFramePoints> g_frame;
+int g_next = 0;
+void Sink(std::int32_t, const ScopePoint* p) { g_frame[g_next++ % kFramePoints] = *p; }
+
+void LoadBlock() {
+  for (int n = 0; n < kFFTPoints; ++n) SampleBuffer[n] = static_cast<float>(0.5 * std::sin(0.3 * n));
+}
+
+void Report(benchmark::State& state, long allocations) {
+  state.counters["allocations_per_frame"] =
+      benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(state.iterations()));
+}
+
+void BM_FFT_Spectrum(benchmark::State& state) {
+  FFT_Init();
+  const long before = g_allocations.load();
+  for (auto _ : state) {
+    LoadBlock();
+    FFT_Spectrum();
+    benchmark::DoNotOptimize(PowerBuffer[1]);
+  }
+  Report(state, g_allocations.load() - before);
+  FFT_Free();
+}
+
+void BM_WholeFrame(benchmark::State& state) {
+  FFT_Init();
+  ScopePoint point{};
+  const long before = g_allocations.load();
+  for (auto _ : state) {
+    LoadBlock();
+    FFT_Spectrum();
+    SpectrumFrame(PowerBuffer, 2048, &Sink, 1, point);
+  }
+  Report(state, g_allocations.load() - before);
+  FFT_Free();
+}
+
+void BM_BareTransform(benchmark::State& state) {
+  FFT_Init();
+  const fftwf_plan plan = fftwf_plan_dft_r2c_1d(kFFTPoints, SampleBuffer, SpectrumBuffer, FFTW_ESTIMATE);
+  for (auto _ : state) {
+    LoadBlock();
+    fftwf_execute(plan);
+    benchmark::DoNotOptimize(SpectrumBuffer[1][0]);
+  }
+  fftwf_destroy_plan(plan);
+  FFT_Free();
+}
+
+BENCHMARK(BM_FFT_Spectrum)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WholeFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BareTransform)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
