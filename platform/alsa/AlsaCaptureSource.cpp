@@ -34,9 +34,10 @@ MMRESULT AlsaCaptureSource::Open(const std::string& name, const WAVEFORMATEX& f,
     return OpenCode(err);
   }
   // A period of about 20 ms keeps latency low whatever the block length;
-  // the buffer holds half a second so that a busy GUI thread does not overrun.
+  // the buffer holds a tenth of a second: a live scope wants little latency,
+  // and four queued blocks already give the GUI thread 186 ms to re-queue.
   const snd_pcm_format_t format = f.wBitsPerSample == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
-  err = snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, f.nChannels, f.nSamplesPerSec, 1, 500000);
+  err = snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, f.nChannels, f.nSamplesPerSec, 1, 100000);
   if (err < 0) {
     why = Reason("snd_pcm_set_params", err);
     snd_pcm_close(pcm);

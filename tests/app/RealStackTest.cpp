@@ -1,0 +1,83 @@
+// The program on ALSA's default device through the private sound server,
+// with the recording display library: a tone played into the null sink
+// reaches the signal scope block by block and peaks in the spectrum at its
+// frequency.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <thread>
+
+#include "FakeScopeLog.h"
+#include "app/Main_unt.h"
+#include "platform/NotifyWindow.h"
+
+using namespace app;
+
+namespace {
+
+void PumpFor(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) platform::ProcessMessages();
+}
+
+TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
+  if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
+  const std::string logPath = std::getenv(quorvel::fakes::kFakeScopeLogEnv);
+  std::remove(logPath.c_str());
+  std::vector<std::string> messages;
+  TMain_Form::MessageSink = [&](const QString& m) { messages.push_back(m.toStdString()); };
+  ASSERT_EQ(std::system("(sox -q -n -t raw -r 44100 -e signed -b 16 -c 1 - synth 20 sine 1000 vol 0.5 | "
+                        "pacat --raw --rate=44100 --channels=1 --format=s16le --latency-msec=50 "
+                        "--client-name=quorvel-program-test) >/dev/null 2>&1 &"),
+            0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::int32_t signal = 0, spectrum = 0;
+  {
+    TMain_Form form;  // the machine's sound system
+    signal = SignalScope;
+    spectrum = SpectrumScope;
+    form.BtnStart->click();
+    ASSERT_EQ(form.BtnStart->text(), "Stop") << (messages.empty() ? "" : messages[0]);
+    PumpFor(3000);
+    form.BtnStart->click();
+    PumpFor(300);
+    form.close();
+  }
+  std::system("pkill -f quorvel-program-test >/dev/null 2>&1");
+  TMain_Form::MessageSink = nullptr;
+  EXPECT_TRUE(messages.empty());
+
+  const auto calls = quorvel::fakes::readFakeScopeLog(logPath);
+  long signalPoints = 0;
+  int frames = 0, toneFrames = 0, bin = -1, best = -1;
+  double bestLevel = -1e9;
+  for (const auto& c : calls) {
+    if (c.entry != "ShowNext") continue;
+    if (c.handle() == signal) ++signalPoints;
+    if (c.handle() != spectrum) continue;
+    const double v = c.point()[0];
+    if (v == 1000000000.0) {
+      if (best >= 0 && std::abs(best - 46) <= 1) ++toneFrames;  // 1 kHz: bin 46.4
+      ++frames;
+      bin = -ScopeFrameHeaderPoints - 1;
+      best = -1;
+      bestLevel = -1e9;
+    }
+    if (bin >= 0 && v > bestLevel) {
+      bestLevel = v;
+      best = bin;
+    }
+    ++bin;
+  }
+  if (best >= 0 && std::abs(best - 46) <= 1) ++toneFrames;
+  // About 64 blocks in 3 s: every block sent whole, plus the refresh's point.
+  EXPECT_GE(frames, 40);
+  EXPECT_EQ(signalPoints, 2048L * frames + 1);
+  EXPECT_GE(toneFrames, frames - 3);
+}
+
+}  // namespace
