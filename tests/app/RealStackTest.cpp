@@ -74,8 +74,10 @@ TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
     ++bin;
   }
   if (best >= 0 && std::abs(best - 46) <= 1) ++toneFrames;
-  // About 64 blocks in 3 s: every block sent whole, plus the refresh's point.
-  EXPECT_GE(frames, 40);
+  // About 64 blocks in 3 s (fewer in a sanitizer build on a busy machine,
+  // the sound server starting the stream late): every block sent whole,
+  // plus the refresh's point.
+  EXPECT_GE(frames, 20);
   EXPECT_EQ(signalPoints, 2048L * frames + 1);
   EXPECT_GE(toneFrames, frames - 3);
 }
