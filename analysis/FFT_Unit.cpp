@@ -1,5 +1,6 @@
 #include "analysis/FFT_Unit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
@@ -72,8 +73,10 @@ void SpectrumFrame(const float* Values, std::uint16_t NoSamples, ShowNextFn show
   point.Value[0] = 0;
   for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
     if (show) show(scope, &point);
-  // A block of fewer than two samples would divide by zero.
-  const long double half = NoSamples >> 1 ? static_cast<long double>(NoSamples >> 1) : 1.0L;
+  // Only the first kFFTPoints samples of a longer block reach the transform,
+  // so the divisor stops there too; fewer than two samples would divide by 0.
+  const int used = std::min<int>(NoSamples, kFFTPoints);
+  const long double half = used >> 1 ? static_cast<long double>(used >> 1) : 1.0L;
   for (int k = 0; k < kPowerBins; ++k) {
     long double a = Values[k] > 0 ? std::sqrt(static_cast<long double>(Values[k])) : 0.0L;
     a = a / half;

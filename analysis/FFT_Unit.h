@@ -56,7 +56,8 @@ inline float StoreSample(std::int32_t i, float value) noexcept {
 // Builds one frame from Values (the power spectrum) and sends it through
 // show(scope, &point), point by point: the marker, 19 header points, then
 // one point per bin {smoothed level dB, amplitude % - 100, 0}. NoSamples is
-// the block length the levels are divided by. With show null the levels are
+// the block length the levels are divided by (at most kFFTPoints of it, the
+// samples the transform saw). With show null the levels are
 // still smoothed but nothing is sent. `point` keeps the last point sent.
 void SpectrumFrame(const float* Values, std::uint16_t NoSamples, ShowNextFn show, std::int32_t scope,
                    ScopePoint& point) noexcept;
