@@ -1,40 +1,32 @@
-// The ALSA back-end. WAVE_MAPPER is ALSA's `default` device (on a desktop,
-// the sound server). Devices 0..n-1 are each card's capture PCM devices in
-// card and device order, opened as plughw so that ALSA converts the format;
-// on a machine without cards but with a usable `default`, device 0 is that
-// one, so that a sound server alone still counts as a device.
+// The wave devices of this machine through ALSA. Device numbers and names:
+// AlsaDevices.h (WAVE_MAPPER: ALSA's "default", on a desktop the sound
+// server; 0, 1, ...: the cards' devices, or the sound server where there is
+// no card). Capture: AlsaCaptureSource.h, one device thread per open device
+// (WaveInDevice).
 //
-// ALSA's own diagnostics are kept off the terminal: a silent error handler is
-// installed once for the process, and the reason of a failure goes into the
-// error text of the code instead.
+// Error texts carry ALSA's reason for the latest failure of each code, e.g.
+// "The device is already in use by another program. (snd_pcm_open(plughw:1,0):
+// Device or resource busy [...])". alsa-lib prints nothing on the terminal
+// once an AlsaAudioSystem exists.
 #pragma once
-
-#include <string>
-#include <vector>
 
 #include "platform/DeviceAudioSystem.h"
 
 namespace platform::alsa {
 
-class AlsaAudioSystem : public DeviceAudioSystem {
+class AlsaAudioSystem final : public DeviceAudioSystem {
  public:
   AlsaAudioSystem();
 
   UINT waveInGetNumDevs() override;
   UINT waveOutGetNumDevs() override;
+  // Also for WAVE_MAPPER. Every listed device takes 1 or 2 channels and
+  // every standard format, ALSA converting where the hardware cannot.
   MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
 
  protected:
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
-
- private:
-  struct Device {
-    std::string pcm;   // ALSA name to open
-    std::string name;  // what a user reads
-  };
-  // Enumerated at each call, so that a device plugged in later shows.
-  std::vector<Device> devices(bool capture) const;
 };
 
 }  // namespace platform::alsa

@@ -1,125 +1,178 @@
 #include "platform/alsa/AlsaCaptureSource.h"
 
 #include <cerrno>
-#include <poll.h>
+#include <string_view>
 
 #include "platform/ResultCodes.h"
 #include "platform/Waker.h"
 
 namespace platform::alsa {
-
 namespace {
 
-std::string Reason(const char* what, int err) { return std::string(what) + ": " + snd_strerror(err); }
+// Periods until the first read says how large the buffers are: the
+// component's usual block.
+constexpr snd_pcm_uframes_t kFirstPeriod = 2048;
+constexpr snd_pcm_uframes_t kPeriodsPerRing = 4;
+// poll() wakes at least this often, so that a PCM that stopped delivering
+// without an error (a stalled server) is noticed.
+constexpr int kPollMs = 250;
+constexpr int kStallMs = 5000;
 
-MMRESULT OpenCode(int err) {
-  switch (err) {
-    case -EBUSY: return MMSYSERR_ALLOCATED;
-    case -ENOENT:
-    case -ENODEV:
-    case -ENXIO: return MMSYSERR_NODRIVER;
-    case -ENOMEM: return MMSYSERR_NOMEM;
-    default: return MMSYSERR_ERROR;
+MMRESULT OpenCode(int error, bool numbered) {
+  switch (-error) {
+    case EBUSY: return MMSYSERR_ALLOCATED;
+    case ENOMEM: return MMSYSERR_NOMEM;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return numbered ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
+    default: return MMSYSERR_NODRIVER;
   }
 }
 
 }  // namespace
 
-MMRESULT AlsaCaptureSource::Open(const std::string& name, const WAVEFORMATEX& f, std::unique_ptr<CaptureSource>& out,
-                                 std::string& why) {
-  snd_pcm_t* pcm = nullptr;
-  int err = snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
-  if (err < 0) {
-    why = Reason(("snd_pcm_open " + name).c_str(), err);
-    return OpenCode(err);
-  }
-  // A period of about 20 ms keeps latency low whatever the block length;
-  // the buffer holds a tenth of a second: a live scope wants little latency,
-  // and four queued blocks already give the GUI thread 186 ms to re-queue.
-  const snd_pcm_format_t format = f.wBitsPerSample == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
-  err = snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, f.nChannels, f.nSamplesPerSec, 1, 100000);
-  if (err < 0) {
-    why = Reason("snd_pcm_set_params", err);
-    snd_pcm_close(pcm);
-    return err == -EINVAL ? WAVERR_BADFORMAT : OpenCode(err);
-  }
-  out.reset(new AlsaCaptureSource(pcm, f.nBlockAlign));
-  return MMSYSERR_NOERROR;
-}
-
-AlsaCaptureSource::AlsaCaptureSource(snd_pcm_t* pcm, std::size_t frameBytes) : pcm_(pcm), frameBytes_(frameBytes) {
-  const int n = snd_pcm_poll_descriptors_count(pcm_);
-  fds_.resize(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
-  if (n > 0) snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(n));
-}
+AlsaCaptureSource::AlsaCaptureSource(snd_pcm_t* pcm, const WAVEFORMATEX& format) : pcm_(pcm), format_(format) {}
 
 AlsaCaptureSource::~AlsaCaptureSource() { snd_pcm_close(pcm_); }
 
-MMRESULT AlsaCaptureSource::start() {
-  int err = snd_pcm_prepare(pcm_);
-  if (err >= 0) err = snd_pcm_start(pcm_);
-  if (err < 0) {
-    detail_ = Reason("snd_pcm_start", err);
-    return MMSYSERR_NODRIVER;
+MMRESULT AlsaCaptureSource::Open(const std::string& pcm, bool numbered, const WAVEFORMATEX& format,
+                                 std::unique_ptr<AlsaCaptureSource>& source, std::string& why) {
+  SilenceAlsaMessages();
+  AlsaCheck check;
+  snd_pcm_t* handle = nullptr;
+  if (!check(snd_pcm_open(&handle, pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK),
+             "snd_pcm_open(" + pcm + ")")) {
+    why = check.detail();
+    return OpenCode(check.error(), numbered);
   }
-  running_ = true;
+  std::unique_ptr<AlsaCaptureSource> opened(new AlsaCaptureSource(handle, format));
+  if (!opened->configure(kFirstPeriod)) {
+    // The PCM refuses a parameter of the format (or its combination).
+    why = opened->check_.detail();
+    const int error = opened->check_.error();
+    return error == -EINVAL ? WAVERR_BADFORMAT : OpenCode(error, numbered);
+  }
+  opened->fittedTo_ = kFirstPeriod;
+  source = std::move(opened);
   return MMSYSERR_NOERROR;
 }
 
-void AlsaCaptureSource::stop() {
-  if (running_) snd_pcm_drop(pcm_);
-  running_ = false;
+bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
+  snd_pcm_hw_params_t* hw;
+  snd_pcm_hw_params_alloca(&hw);
+  const snd_pcm_format_t sampleFormat = format_.wBitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
+  unsigned rate = format_.nSamplesPerSec;
+  snd_pcm_uframes_t buffer = period * kPeriodsPerRing;
+  int dir = 0;
+  if (!check_(snd_pcm_hw_params_any(pcm_, hw), "snd_pcm_hw_params_any") ||
+      !check_(snd_pcm_hw_params_set_rate_resample(pcm_, hw, 1), "snd_pcm_hw_params_set_rate_resample") ||
+      !check_(snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
+              "snd_pcm_hw_params_set_access(interleaved)") ||
+      !check_(snd_pcm_hw_params_set_format(pcm_, hw, sampleFormat),
+              format_.wBitsPerSample == 8 ? "snd_pcm_hw_params_set_format(U8)"
+                                          : "snd_pcm_hw_params_set_format(S16_LE)") ||
+      !check_(snd_pcm_hw_params_set_channels(pcm_, hw, format_.nChannels),
+              format_.nChannels == 1 ? "snd_pcm_hw_params_set_channels(1)" : "snd_pcm_hw_params_set_channels(2)") ||
+      !check_(snd_pcm_hw_params_set_rate(pcm_, hw, rate, 0), "snd_pcm_hw_params_set_rate") ||
+      !check_(snd_pcm_hw_params_set_period_size_near(pcm_, hw, &period, &dir),
+              "snd_pcm_hw_params_set_period_size_near") ||
+      !check_(snd_pcm_hw_params_set_buffer_size_near(pcm_, hw, &buffer), "snd_pcm_hw_params_set_buffer_size_near") ||
+      !check_(snd_pcm_hw_params(pcm_, hw), "snd_pcm_hw_params") ||
+      !check_(snd_pcm_hw_params_get_period_size(hw, &period_, &dir), "snd_pcm_hw_params_get_period_size"))
+    return false;
+
+  const int count = snd_pcm_poll_descriptors_count(pcm_);
+  if (!check_(count, "snd_pcm_poll_descriptors_count")) return false;
+  pcmFds_ = count;
+  fds_.resize(static_cast<std::size_t>(count) + 1);
+  return check_(snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(count)),
+                "snd_pcm_poll_descriptors");
 }
 
-// Overruns and suspends are recovered and capture goes on.
-bool AlsaCaptureSource::recover(int err) {
-  if (err == -EPIPE) overruns_.fetch_add(1, std::memory_order_relaxed);
-  if (err != -EPIPE && err != -ESTRPIPE) return false;
-  if (err == -ESTRPIPE) {
-    while (snd_pcm_resume(pcm_) == -EAGAIN) poll(nullptr, 0, 10);
-  }
-  return snd_pcm_prepare(pcm_) >= 0 && snd_pcm_start(pcm_) >= 0;
+MMRESULT AlsaCaptureSource::start() {
+  fresh_ = true;
+  if (!check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare") || !check_(snd_pcm_start(pcm_), "snd_pcm_start"))
+    return MMSYSERR_NODRIVER;
+  return MMSYSERR_NOERROR;
 }
 
-CaptureSource::ReadResult AlsaCaptureSource::failed(const char* what, int err) {
-  detail_ = Reason(what, err);
-  running_ = false;
-  return {ReadResult::Kind::Failed, 0, MMSYSERR_NODRIVER};
+void AlsaCaptureSource::stop() { snd_pcm_drop(pcm_); }
+
+bool AlsaCaptureSource::refit(snd_pcm_uframes_t frames) {
+  fittedTo_ = frames;
+  snd_pcm_drop(pcm_);
+  return configure(frames) && check_(snd_pcm_start(pcm_), "snd_pcm_start");
 }
 
 CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames, Waker& waker) {
-  for (;;) {
-    const snd_pcm_sframes_t got = snd_pcm_readi(pcm_, dst, frames);
-    if (got > 0) return {ReadResult::Kind::Frames, static_cast<std::size_t>(got), 0};
-    if (got < 0 && got != -EAGAIN) {
-      if (recover(static_cast<int>(got))) continue;
-      return failed("snd_pcm_readi", static_cast<int>(got));
-    }
-    // Nothing there yet: sleep until the PCM or the owner wakes us.
-    const std::size_t n = fds_.size() - 1;
-    if (n > 0) snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(n));
-    fds_[n] = pollfd{waker.fd(), POLLIN, 0};
-    // A sound server that stops answering must not hang the device: after
-    // two seconds without frames the source is taken as gone.
-    const int ready = poll(fds_.data(), static_cast<nfds_t>(fds_.size()), 2000);
-    if (ready == 0) return failed("capture", -EIO);
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return failed("poll", -errno);
-    }
-    if (fds_[n].revents & POLLIN) {
-      waker.drain();
-      return {ReadResult::Kind::Woken, 0, 0};
-    }
-    unsigned short revents = 0;
-    if (n > 0) snd_pcm_poll_descriptors_revents(pcm_, fds_.data(), static_cast<unsigned>(n), &revents);
-    if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
-      const snd_pcm_state_t state = snd_pcm_state(pcm_);
-      if (state == SND_PCM_STATE_XRUN && recover(-EPIPE)) continue;
-      if (state == SND_PCM_STATE_DISCONNECTED || (revents & (POLLHUP | POLLNVAL)))
-        return failed("capture", -ENODEV);
-    }
+  using Kind = ReadResult::Kind;
+  const ReadResult failed{Kind::Failed, 0, MMSYSERR_NODRIVER};
+  if (fresh_) {
+    fresh_ = false;
+    if (frames != fittedTo_ && !refit(frames)) return failed;
   }
+  int stalledMs = 0;
+  for (;;) {
+    const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, dst, frames);
+    if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    Step step;
+    if (n == 0 || n == -EAGAIN) {
+      step = sleep(waker, stalledMs);
+      if (step == Step::Again && stalledMs >= kStallMs) {
+        check_.fail(-ETIMEDOUT, "the device delivered nothing for " + std::to_string(kStallMs / 1000) + " s");
+        step = Step::Failed;
+      }
+    } else if (n == -EPIPE || n == -ESTRPIPE) {
+      step = recover(n, waker);
+    } else {
+      check_(n, "snd_pcm_readi");
+      step = Step::Failed;
+    }
+    if (step == Step::Woken) return {Kind::Woken, 0, 0};
+    if (step == Step::Failed) return failed;
+  }
+}
+
+AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
+  pollfd& wake = fds_[static_cast<std::size_t>(pcmFds_)];
+  wake = {waker.fd(), POLLIN, 0};
+  const int ready = poll(fds_.data(), fds_.size(), kPollMs);
+  if (ready < 0) {
+    if (errno == EINTR) return Step::Again;
+    return check_(-errno, "poll") ? Step::Again : Step::Failed;
+  }
+  if (ready == 0) {
+    stalledMs += kPollMs;
+    return Step::Again;
+  }
+  if (wake.revents & POLLIN) {
+    waker.drain();
+    return Step::Woken;
+  }
+  // The PCM's own descriptors may be a plugin's and mean something else
+  // than "frames are there"; ALSA translates. An error shows in the next read.
+  unsigned short revents = 0;
+  if (!check_(snd_pcm_poll_descriptors_revents(pcm_, fds_.data(), static_cast<unsigned>(pcmFds_), &revents),
+              "snd_pcm_poll_descriptors_revents"))
+    return Step::Failed;
+  if (revents != 0) stalledMs = 0;
+  return Step::Again;
+}
+
+AlsaCaptureSource::Step AlsaCaptureSource::recover(long error, Waker& waker) {
+  if (error == -EPIPE) {
+    overruns_.fetch_add(1, std::memory_order_relaxed);
+  } else {
+    // Suspended (the machine slept): resume where the PCM can, waiting
+    // for it on the waker so that a reset is not held up.
+    int rc;
+    while ((rc = snd_pcm_resume(pcm_)) == -EAGAIN)
+      if (waker.wait(50)) return Step::Woken;
+    if (rc == 0) return Step::Again;
+  }
+  if (!check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare") || !check_(snd_pcm_start(pcm_), "snd_pcm_start"))
+    return Step::Failed;
+  return Step::Again;
 }
 
 }  // namespace platform::alsa

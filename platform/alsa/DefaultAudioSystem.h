@@ -1,5 +1,4 @@
-// The machine's sound system: the back-end a component uses unless it is
-// given another.
+// The audio system that programs use unless told otherwise: ALSA.
 #pragma once
 
 #include <memory>

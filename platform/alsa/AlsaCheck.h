@@ -1,0 +1,40 @@
+// One way to call alsa-lib: every call's result goes through an AlsaCheck,
+// which keeps what failed, where and ALSA's reason together for the error
+// text a user reads. alsa-lib's own diagnostics never reach the terminal;
+// the latest one is kept and added to that text.
+#pragma once
+
+#include <source_location>
+#include <string>
+#include <string_view>
+
+namespace platform::alsa {
+
+// Installs, once per process, an alsa-lib error handler that keeps each
+// thread's latest message instead of printing it. Safe to call often.
+void SilenceAlsaMessages();
+
+class AlsaCheck {
+ public:
+  // True when the call succeeded (rc >= 0). Otherwise records `what` (the
+  // call, with its argument where that helps), snd_strerror(rc), alsa-lib's
+  // latest message on this thread and the place of the call; returns false.
+  // Allocates only on failure.
+  bool operator()(long rc, std::string_view what,
+                  std::source_location where = std::source_location::current());
+
+  bool failed() const noexcept { return error_ < 0; }
+  // The failed call's negative error code, or 0.
+  int error() const noexcept { return error_; }
+  // "what: reason (alsa-lib's message) [file:line]", or empty.
+  const std::string& detail() const noexcept { return detail_; }
+  // Records a failure of our own (not an ALSA call), e.g. a stalled device.
+  void fail(int error, std::string detail);
+  void clear() noexcept;
+
+ private:
+  int error_ = 0;
+  std::string detail_;
+};
+
+}  // namespace platform::alsa

@@ -1,0 +1,9 @@
+#include "platform/alsa/DefaultAudioSystem.h"
+
+#include "platform/alsa/AlsaAudioSystem.h"
+
+namespace platform {
+
+std::unique_ptr<AudioSystem> CreateDefaultAudioSystem() { return std::make_unique<alsa::AlsaAudioSystem>(); }
+
+}  // namespace platform
