@@ -1,0 +1,179 @@
+// The ALSA back-end on the real sound stack: the private sound server's null
+// sink is played into and its monitor captured through ALSA's default device.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "RealStack.h"
+#include "platform/ResultCodes.h"
+#include "platform/alsa/AlsaAudioSystem.h"
+
+namespace {
+
+using namespace platform;
+using namespace quorvel_test;
+using namespace std::chrono_literals;
+
+constexpr std::size_t kFrames = 2048;
+constexpr unsigned kRate = 44100;
+
+class AlsaCapture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
+  }
+  alsa::AlsaAudioSystem system;
+};
+
+// The longest stretch over which each sample is the one before plus one.
+std::size_t LongestCount(const std::vector<std::int16_t>& s) {
+  std::size_t best = 0, run = 0;
+  for (std::size_t i = 1; i < s.size(); ++i) {
+    run = static_cast<std::uint16_t>(s[i]) == static_cast<std::uint16_t>(s[i - 1] + 1) ? run + 1 : 0;
+    best = std::max(best, run);
+  }
+  return best;
+}
+
+TEST_F(AlsaCapture, ListsDevicesWithNamesAndRefusesBadQueries) {
+  const UINT count = system.waveInGetNumDevs();
+  ASSERT_GE(count, 1u) << "with a sound server there is a capture device";
+  EXPECT_GE(system.waveOutGetNumDevs(), 1u);
+
+  WAVEINCAPSA caps;
+  for (UINT id = 0; id < count; ++id) {
+    ASSERT_EQ(system.waveInGetDevCapsA(id, &caps, sizeof caps), MMSYSERR_NOERROR);
+    const std::string name = caps.szPname;
+    EXPECT_GT(name.size(), 3u);
+    EXPECT_EQ(name.back(), ')') << name;  // the PCM it opens, in brackets
+    EXPECT_EQ(caps.wChannels, 2);
+  }
+  ASSERT_EQ(system.waveInGetDevCapsA(WAVE_MAPPER, &caps, sizeof caps), MMSYSERR_NOERROR);
+  EXPECT_TRUE(std::string(caps.szPname).ends_with("(default)")) << caps.szPname;
+  EXPECT_EQ(system.waveInGetDevCapsA(count, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(system.waveInGetDevCapsA(0, &caps, sizeof caps - 1), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(system.waveInGetDevCapsA(0, nullptr, sizeof caps), MMSYSERR_INVALPARAM);
+
+  HWAVEIN h = nullptr;
+  const WAVEFORMATEX format = PcmFormat(1, 16, kRate);
+  EXPECT_EQ(system.waveInOpen(&h, count, &format, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+}
+
+// Main window's settings: every block is whole, the count follows the clock
+// and the samples run on without a gap across blocks.
+TEST_F(AlsaCapture, CounterArrivesWholeContinuousAndAtTheSampleRate) {
+  Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), kFrames);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  // An idle null sink may take up to its longest latency (2 s) to deliver.
+  ASSERT_EQ(capture.pump(5s, 1), MMSYSERR_NOERROR);
+  ASSERT_GE(capture.blockCount(), 1u);
+
+  const Player player(CounterSignal(13 * kRate), kRate, 1);
+  ASSERT_TRUE(player.running());
+  ASSERT_EQ(capture.pump(10s), MMSYSERR_NOERROR);
+  const std::size_t blocks = capture.blockCount();
+  const Clock::time_point first = capture.at(0), last = capture.at(blocks - 1);
+  ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
+  EXPECT_EQ(capture.withDevice(), 0u);
+  EXPECT_EQ(capture.overruns(), 0u);
+  ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
+
+  for (std::size_t i = 0; i < blocks; ++i) ASSERT_EQ(capture.bytes(i).size(), kFrames * 2) << "block " << i;
+  // The server hands over two blocks at a time; the count may lead or lag by
+  // that much.
+  const double blockSeconds = static_cast<double>(kFrames) / kRate;
+  const double expected = std::chrono::duration<double>(last - first).count() / blockSeconds;
+  EXPECT_NEAR(static_cast<double>(blocks - 1), expected, 2.0);
+  EXPECT_GE(blocks, static_cast<std::size_t>(10.0 / blockSeconds) - 2);
+
+  // The counter was playing for most of the 10 s; no sample may be lost,
+  // repeated or reordered in between.
+  EXPECT_GE(LongestCount(capture.samples16()), 8 * kRate);
+}
+
+// Stereo 8-bit at another rate than the server's: ALSA and the server
+// convert, and the tone keeps its frequency and level on both channels.
+TEST_F(AlsaCapture, ToneKeepsFrequencyAndLevelInStereoEightBit) {
+  constexpr unsigned rate = 22050;
+  constexpr double hz = 1000, amplitude = 0.5;
+  Capture capture(system, WAVE_MAPPER, PcmFormat(2, 8, rate), 1024);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.pump(5s, 1), MMSYSERR_NOERROR);
+  const Player player(SineSignal(6 * kRate, kRate, hz, amplitude), kRate, 1);
+  ASSERT_EQ(capture.pump(3s), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
+
+  // The last second: the tone has long begun by then.
+  std::vector<std::uint8_t> all;
+  for (std::size_t i = 0; i < capture.blockCount(); ++i) {
+    const auto b = capture.bytes(i);
+    all.insert(all.end(), b.begin(), b.end());
+  }
+  ASSERT_GE(all.size(), 2u * rate * 2);
+  const std::size_t begin = all.size() - 2 * rate;
+  for (std::size_t channel = 0; channel < 2; ++channel) {
+    double sum = 0;
+    std::size_t crossings = 0;
+    bool above = all[begin + channel] >= 128;
+    for (std::size_t i = begin + channel; i < all.size(); i += 2) {
+      const double v = (all[i] - 128.0) / 128.0;
+      sum += v * v;
+      if ((all[i] >= 128) != above) {
+        above = !above;
+        ++crossings;
+      }
+    }
+    const double rms = std::sqrt(sum / rate);
+    EXPECT_NEAR(rms, amplitude / std::sqrt(2.0), 0.03) << "channel " << channel;
+    EXPECT_NEAR(crossings / 2.0, hz, hz * 0.02) << "channel " << channel;
+  }
+}
+
+// Start and stop many times on one open device, then open and close many
+// times: every run delivers, every reset brings every buffer back, nothing
+// hangs.
+TEST_F(AlsaCapture, StartsAndStopsRepeatedlyWithoutLosingBuffers) {
+  {
+    Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), kFrames);
+    ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+    for (int run = 0; run < 20; ++run) {
+      const std::size_t before = capture.blockCount();
+      ASSERT_EQ(capture.start(), MMSYSERR_NOERROR) << "run " << run;
+      ASSERT_EQ(capture.pump(5s, before + 2), MMSYSERR_NOERROR) << "run " << run;
+      ASSERT_GE(capture.blockCount(), before + 2) << "run " << run;
+      ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR) << "run " << run;
+      ASSERT_EQ(capture.withDevice(), 0u) << "run " << run;
+    }
+    // A reset may cut a buffer short, never in the middle of a frame.
+    for (std::size_t i = 0; i < capture.blockCount(); ++i) EXPECT_EQ(capture.bytes(i).size() % 2, 0u);
+    ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
+  }
+  for (int run = 0; run < 5; ++run) {
+    Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), kFrames);
+    ASSERT_EQ(capture.open(), MMSYSERR_NOERROR) << "run " << run;
+    ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+    ASSERT_EQ(capture.pump(5s, 1), MMSYSERR_NOERROR);
+    ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
+    ASSERT_EQ(capture.close(), MMSYSERR_NOERROR) << "run " << run;
+  }
+}
+
+// The periods follow the buffers: a buffer fills in one period.
+TEST_F(AlsaCapture, PeriodsAreFittedToTheBuffers) {
+  Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), 1000);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.pump(5s, 3), MMSYSERR_NOERROR);
+  EXPECT_NEAR(static_cast<double>(capture.periodFrames()), 1000.0, 64.0);
+  const std::size_t whole = capture.blockCount();  // the reset cuts the others short
+  ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
+  for (std::size_t i = 0; i < whole; ++i) EXPECT_EQ(capture.bytes(i).size(), 2000u);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// The ALSA back-end when the sound server goes away: during capture, and
+// before a device is opened. The test runs its own private server (never the
+// suite's), started before alsa-lib first reads its configuration so that
+// ALSA's default device reaches it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include <alsa/asoundlib.h>
+
+#include "RealStack.h"
+#include "platform/ResultCodes.h"
+#include "platform/alsa/AlsaAudioSystem.h"
+
+namespace {
+
+using namespace platform;
+using namespace quorvel_test;
+using namespace std::chrono_literals;
+
+const std::string kServerDir = "/tmp/quorvel-alsa-loss-" + std::to_string(getpid());
+
+// Runs scripts/sound-server with our own directory; "start" prints the
+// lines that point a client at the server, which this process takes over.
+bool SoundServer(const char* command) {
+  const std::string line =
+      "QUORVEL_SOUND_DIR=" + kServerDir + " " QUORVEL_SOURCE_DIR "/scripts/sound-server " + command;
+  FILE* out = popen(line.c_str(), "r");
+  if (out == nullptr) return false;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
+    std::string l(buffer);
+    if (!l.starts_with("export ")) continue;
+    l = l.substr(7);
+    if (!l.empty() && l.back() == '\n') l.pop_back();
+    const auto eq = l.find('=');
+    if (eq != std::string::npos) setenv(l.substr(0, eq).c_str(), l.substr(eq + 1).c_str(), 1);
+  }
+  return pclose(out) == 0;
+}
+
+// Whatever this process writes on stderr while it lives.
+class StderrCatcher {
+ public:
+  StderrCatcher() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
+    std::fflush(stderr);
+    dup2(fileno(file_), STDERR_FILENO);
+  }
+  ~StderrCatcher() {
+    restore();
+    std::fclose(file_);
+  }
+  std::string text() {
+    restore();
+    std::string all;
+    std::rewind(file_);
+    for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
+    return all;
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+  }
+  FILE* file_;
+  int saved_;
+};
+
+class AlsaServerLoss : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { started_ = SoundServer("start"); }
+  static void TearDownTestSuite() { SoundServer("stop"); }
+  void SetUp() override { ASSERT_TRUE(started_) << "the private sound server did not start"; }
+  static bool started_;
+};
+bool AlsaServerLoss::started_ = false;
+
+// The server dies while capturing: every buffer comes back instead of the
+// device hanging, and the device reports why.
+TEST_F(AlsaServerLoss, ServerGoneEndsTheBuffersAndSaysWhy) {
+  alsa::AlsaAudioSystem system;
+  Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, 44100), 2048);
+  ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.pump(5s, 2), MMSYSERR_NOERROR);
+  ASSERT_GE(capture.blockCount(), 2u);
+
+  ASSERT_TRUE(SoundServer("stop"));
+  // Within the stall limit at the latest, the device gives up and refuses
+  // more buffers; the ctest timeout catches a hang.
+  MMRESULT rc = MMSYSERR_NOERROR;
+  for (int i = 0; i < 200 && rc == MMSYSERR_NOERROR; ++i) rc = capture.pump(50ms);
+  EXPECT_EQ(rc, MMSYSERR_NODRIVER);
+  for (int i = 0; i < 100 && capture.withDevice() != 0; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(capture.withDevice(), 0u);
+  const std::string text = capture.errorText(rc);
+  EXPECT_TRUE(text.starts_with(std::string(ResultText(MMSYSERR_NODRIVER)) + " (")) << text;
+  EXPECT_NE(text.find("snd_pcm_"), std::string::npos) << text;
+
+  EXPECT_EQ(capture.reset(), MMSYSERR_NOERROR);
+  EXPECT_EQ(capture.close(), MMSYSERR_NOERROR);
+}
+
+// No server to reach: opening fails with ALSA's reason in the text, and
+// alsa-lib's diagnostics stay off the terminal.
+TEST_F(AlsaServerLoss, OpeningWithoutServerPrintsNothing) {
+  SoundServer("stop");
+  StderrCatcher caught;
+  alsa::AlsaAudioSystem system;
+  const UINT devices = system.waveInGetNumDevs();
+  Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, 44100), 2048);
+  const MMRESULT rc = capture.open();
+  const std::string text = capture.errorText(rc);
+  EXPECT_EQ(caught.text(), "");
+  int card = -1;
+  if (snd_card_next(&card) < 0 || card < 0) {
+    // Without a card, nothing is left to capture from.
+    EXPECT_EQ(devices, 0u);
+    EXPECT_EQ(rc, MMSYSERR_NODRIVER);
+  }
+  if (rc != MMSYSERR_NOERROR) {
+    EXPECT_NE(text.find("snd_pcm_open(default)"), std::string::npos) << text;
+  }
+}
+
+}  // namespace
