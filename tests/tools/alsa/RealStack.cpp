@@ -61,12 +61,14 @@ void Capture::Callback(HWAVEIN, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWOR
   if (msg == MM_WIM_CLOSE) self->closes_.fetch_add(1);
   if (msg != MM_WIM_DATA) return;
   const auto* h = reinterpret_cast<const WAVEHDR*>(p1);
-  const std::size_t i = self->count_.load(std::memory_order_relaxed);
-  if (i >= self->maxBlocks_) return;
-  std::memcpy(&self->store_[i * self->bufferBytes_], h->lpData, h->dwBytesRecorded);
-  self->sizes_[i] = h->dwBytesRecorded;
-  self->times_[i] = Clock::now();
-  self->count_.store(i + 1, std::memory_order_release);
+  if (const std::size_t i = self->count_.load(std::memory_order_relaxed); i < self->maxBlocks_) {
+    std::memcpy(&self->store_[i * self->bufferBytes_], h->lpData, h->dwBytesRecorded);
+    self->sizes_[i] = h->dwBytesRecorded;
+    self->times_[i] = Clock::now();
+    self->count_.store(i + 1, std::memory_order_release);
+  }
+  // Only now is the buffer the owner's again, as when a handler has returned.
+  self->handled_.fetch_add(1, std::memory_order_release);
 }
 
 MMRESULT Capture::open() {
@@ -83,8 +85,8 @@ MMRESULT Capture::open() {
 
 MMRESULT Capture::start() {
   next_ = 0;
+  taken_ = handled_.load(std::memory_order_acquire);
   for (WAVEHDR& h : headers_) {
-    h.dwBytesRecorded = 0;
     if (const MMRESULT rc = system_.waveInAddBuffer(handle_, &h, sizeof h); rc != MMSYSERR_NOERROR) return rc;
   }
   return system_.waveInStart(handle_);
@@ -93,13 +95,14 @@ MMRESULT Capture::start() {
 MMRESULT Capture::pump(std::chrono::milliseconds duration, std::size_t blocks) {
   const Clock::time_point end = Clock::now() + duration;
   while (Clock::now() < end && blockCount() < blocks) {
-    WAVEHDR& h = headers_[next_];
-    if (!(LoadHeaderFlags(h) & WHDR_DONE) || (LoadHeaderFlags(h) & WHDR_INQUEUE)) {
+    // Buffers come back in queue order: the next one handled is next_.
+    if (handled_.load(std::memory_order_acquire) == taken_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
-    h.dwBytesRecorded = 0;
+    WAVEHDR& h = headers_[next_];
     if (const MMRESULT rc = system_.waveInAddBuffer(handle_, &h, sizeof h); rc != MMSYSERR_NOERROR) return rc;
+    ++taken_;
     next_ = (next_ + 1) % headers_.size();
   }
   return MMSYSERR_NOERROR;

@@ -25,8 +25,9 @@ bool SoundServerConfigured();
 
 // A wave-input device with `buffers` buffers of `frames` frames circulating:
 // the device thread's callback keeps each returned block (bytes and the time
-// it came) in storage reserved up front, and pump() hands returned buffers
-// back to the device from the test's thread, as an owner does.
+// it came) in storage reserved up front, and pump() hands each buffer back to
+// the device from the test's thread once the callback is done with it, as an
+// owner does.
 class Capture {
  public:
   Capture(platform::AudioSystem& system, platform::UINT device, const platform::WAVEFORMATEX& format,
@@ -75,7 +76,9 @@ class Capture {
   std::atomic<std::size_t> count_{0};
   std::atomic<int> opens_{0}, closes_{0};
   platform::HWAVEIN handle_ = nullptr;
-  std::size_t next_ = 0;  // the header to re-queue next, in queue order
+  std::atomic<std::size_t> handled_{0};  // MM_WIM_DATA callbacks finished
+  std::size_t taken_ = 0;                // of those, the buffers re-queued (or started afresh)
+  std::size_t next_ = 0;                 // the header to re-queue next, in queue order
 };
 
 // Plays raw 16-bit little-endian samples (interleaved `channels`) at `rate`
