@@ -33,7 +33,7 @@ void ListCardDevices(int card, snd_pcm_stream_t stream, std::vector<PcmDevice>& 
     snd_pcm_info_set_subdevice(pcmInfo, 0);
     snd_pcm_info_set_stream(pcmInfo, stream);
     // A device without this direction answers -ENOENT: not one of ours.
-    if (snd_ctl_pcm_info(ctl.get(), pcmInfo) < 0) continue;
+    if (!check(snd_ctl_pcm_info(ctl.get(), pcmInfo), "snd_ctl_pcm_info")) continue;
     const std::string pcm = "plughw:" + std::to_string(card) + "," + std::to_string(device);
     out.push_back({pcm, cardName + ": " + snd_pcm_info_get_name(pcmInfo) + " (" + pcm + ")", true});
   }
@@ -43,7 +43,7 @@ void ListCardDevices(int card, snd_pcm_stream_t stream, std::vector<PcmDevice>& 
 // Server"), or empty.
 std::string Description(std::string_view pcm) {
   void** hints = nullptr;
-  if (snd_device_name_hint(-1, "pcm", &hints) < 0) return {};
+  if (AlsaCheck check; !check(snd_device_name_hint(-1, "pcm", &hints), "snd_device_name_hint")) return {};
   std::string description;
   for (void** h = hints; *h != nullptr && description.empty(); ++h) {
     char* name = snd_device_name_get_hint(*h, "NAME");
@@ -64,7 +64,7 @@ std::string Description(std::string_view pcm) {
 
 bool Usable(const char* pcm, snd_pcm_stream_t stream) {
   snd_pcm_t* handle = nullptr;
-  if (snd_pcm_open(&handle, pcm, stream, SND_PCM_NONBLOCK) < 0) return false;
+  if (AlsaCheck check; !check(snd_pcm_open(&handle, pcm, stream, SND_PCM_NONBLOCK), "snd_pcm_open")) return false;
   snd_pcm_close(handle);
   return true;
 }
