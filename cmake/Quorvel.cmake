@@ -35,4 +35,8 @@ function(quorvel_test name)
   if("threaded" IN_LIST T_LABELS)
     add_dependencies(threaded_tests ${name})
   endif()
+  # Tests that play into the shared null sink would hear each other.
+  if("realstack" IN_LIST T_LABELS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK quorvel_sound_server)
+  endif()
 endfunction()
