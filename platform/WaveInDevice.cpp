@@ -95,6 +95,10 @@ void WaveInDevice::notify(UINT msg, DWORD_PTR param) noexcept {
   }
 }
 
+void WaveInDevice::returnFront() noexcept {
+  notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(queue_.completeFront()));
+}
+
 void WaveInDevice::returnAll() noexcept {
   while (WAVEHDR* h = queue_.completeFront()) notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(h));
 }
@@ -142,7 +146,7 @@ void WaveInDevice::run() {
       // buffers stay queued for the next start.
       halt();
       if (WAVEHDR* h = queue_.front(); h != nullptr && h->dwBytesRecorded > 0)
-        notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(queue_.completeFront()));
+        returnFront();
       stopsSeen = s;
       stopDone_.store(s, std::memory_order_release);
       stopDone_.notify_all();
@@ -184,12 +188,12 @@ void WaveInDevice::run() {
       if (got.kind == CaptureSource::ReadResult::Kind::Woken) continue;
       h->dwBytesRecorded += static_cast<DWORD>(got.frames * frameBytes);
       if (got.endBuffer) {
-        notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(queue_.completeFront()));
+        returnFront();
         continue;
       }
     }
     if (h->dwBufferLength - h->dwBytesRecorded < frameBytes)
-      notify(MM_WIM_DATA, reinterpret_cast<DWORD_PTR>(queue_.completeFront()));
+      returnFront();
   }
   halt();
   notify(MM_WIM_CLOSE, 0);

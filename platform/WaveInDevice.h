@@ -65,6 +65,8 @@ class WaveInDevice {
  private:
   void run();
   void notify(UINT msg, DWORD_PTR param) noexcept;
+  // Hands the oldest queued header (or every one) back to the owner.
+  void returnFront() noexcept;
   void returnAll() noexcept;
   void request(unsigned& counter, std::atomic<unsigned>& ask, std::atomic<unsigned>& done) noexcept;
   void fail(MMRESULT code) noexcept;
