@@ -1,0 +1,366 @@
+// The ALSA mixer on the private sound server. With no sound card the one
+// mixer is the server's "default" control: its values are checked against
+// what pactl reports, its notifications against changes pactl makes.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Messages.h"
+#include "platform/NotifyWindow.h"
+#include "platform/ResultCodes.h"
+#include "platform/alsa/AlsaAudioSystem.h"
+
+namespace platform::alsa {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
+    pclose(p);
+  }
+  return out;
+}
+
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// The raw left and right volumes of the default sink or source, as pactl
+// prints them ("Volume: front-left: 19660 /  30% / ...,   front-right: ...").
+std::array<long, 2> PactlVolume(const std::string& kind) {
+  const std::string out =
+      Output("pactl get-" + kind + "-volume @DEFAULT_" + (kind == "sink" ? "SINK" : "SOURCE") + "@");
+  std::array<long, 2> raw{-1, -1};
+  const char* keys[] = {"front-left:", "front-right:"};
+  for (std::size_t i = 0; i < 2; ++i)
+    if (const auto at = out.find(keys[i]); at != std::string::npos)
+      raw[i] = std::strtol(out.c_str() + at + std::string(keys[i]).size(), nullptr, 10);
+  return raw;
+}
+
+bool PactlSinkMuted() { return Output("pactl get-sink-mute @DEFAULT_SINK@").find("Mute: yes") != std::string::npos; }
+
+// pactl's raw volume (65536 is 100 %) on the mixer's scale, and the 1 %
+// the two may differ by.
+double Scaled(long raw) { return raw * 65535.0 / 65536.0; }
+constexpr double kTolerance = 655.35;
+
+bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() >= end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return true;
+}
+
+// The volume and mute of a destination, found by walking the mixer as a
+// program does.
+struct Destination {
+  DWORD lineId = 0;
+  DWORD channels = 0;
+  DWORD volumeId = 0;
+  DWORD muteId = 0;
+};
+
+class AlsaMixerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    sinkVolume_ = PactlVolume("sink");
+    sourceVolume_ = PactlVolume("source");
+    sinkMuted_ = PactlSinkMuted();
+    ASSERT_GE(sinkVolume_[0], 0) << "pactl reports no sink volume";
+  }
+  void TearDown() override {
+    if (sinkVolume_[0] < 0) return;
+    Shell("pactl set-sink-volume @DEFAULT_SINK@ " + std::to_string(sinkVolume_[0]) + " " +
+          std::to_string(sinkVolume_[1]));
+    Shell("pactl set-source-volume @DEFAULT_SOURCE@ " + std::to_string(sourceVolume_[0]) + " " +
+          std::to_string(sourceVolume_[1]));
+    Shell(std::string("pactl set-sink-mute @DEFAULT_SINK@ ") + (sinkMuted_ ? "1" : "0"));
+  }
+
+  HMIXER open(NotifyWindow* window) {
+    HMIXER h = nullptr;
+    const MMRESULT rc = system_.mixerOpen(&h, 0, reinterpret_cast<DWORD_PTR>(window), 0,
+                                          window != nullptr ? CALLBACK_WINDOW : CALLBACK_NULL);
+    EXPECT_EQ(rc, MMSYSERR_NOERROR) << text(rc);
+    return h;
+  }
+
+  std::string text(MMRESULT code) {
+    char buffer[512];
+    system_.waveInGetErrorTextA(code, buffer, sizeof buffer);
+    return buffer;
+  }
+
+  std::vector<MIXERCONTROLA> controls(HMIXER h, const MIXERLINEA& line) {
+    std::vector<MIXERCONTROLA> all(line.cControls);
+    if (all.empty()) return all;
+    MIXERLINECONTROLSA lc{};
+    lc.cbStruct = sizeof lc;
+    lc.dwLineID = line.dwLineID;
+    lc.cControls = line.cControls;
+    lc.cbmxctrl = sizeof(MIXERCONTROLA);
+    lc.pamxctrl = all.data();
+    EXPECT_EQ(system_.mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_NOERROR);
+    return all;
+  }
+
+  MMRESULT read(HMIXER h, DWORD id, DWORD channels, DWORD* values) {
+    MIXERCONTROLDETAILS d{};
+    d.cbStruct = sizeof d;
+    d.dwControlID = id;
+    d.cChannels = channels;
+    d.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
+    d.paDetails = values;
+    return system_.mixerGetControlDetailsA(h, &d, MIXER_GETCONTROLDETAILSF_VALUE);
+  }
+
+  // Every destination's volume and mute, in destination order; the sources
+  // are walked too, each of their controls read.
+  std::vector<std::pair<DWORD, Destination>> walk(HMIXER h) {
+    std::vector<std::pair<DWORD, Destination>> found;
+    for (DWORD d = 0;; ++d) {
+      MIXERLINEA line{};
+      line.cbStruct = sizeof line;
+      line.dwDestination = d;
+      if (system_.mixerGetLineInfoA(h, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR) break;
+      Destination dest{line.dwLineID, line.cChannels, 0, 0};
+      for (const MIXERCONTROLA& c : controls(h, line)) {
+        if (c.dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME) dest.volumeId = c.dwControlID;
+        if (c.dwControlType == MIXERCONTROL_CONTROLTYPE_MUTE) dest.muteId = c.dwControlID;
+        EXPECT_NE(c.dwControlID, 65535u);
+      }
+      for (DWORD s = 0; s < line.cConnections; ++s) {
+        MIXERLINEA source{};
+        source.cbStruct = sizeof source;
+        source.dwDestination = d;
+        source.dwSource = s;
+        EXPECT_EQ(system_.mixerGetLineInfoA(h, &source, MIXER_GETLINEINFOF_SOURCE), MMSYSERR_NOERROR);
+        for (const MIXERCONTROLA& c : controls(h, source)) {
+          DWORD values[2] = {};
+          EXPECT_EQ(read(h, c.dwControlID, source.cChannels, values), MMSYSERR_NOERROR) << source.szName;
+        }
+      }
+      found.emplace_back(line.dwComponentType, dest);
+    }
+    return found;
+  }
+
+  AlsaAudioSystem system_;
+
+ private:
+  std::array<long, 2> sinkVolume_{-1, -1}, sourceVolume_{-1, -1};
+  bool sinkMuted_ = false;
+};
+
+// The control changes a window received.
+struct Changes {
+  std::vector<Message> messages;
+  NotifyWindow window{[this](Message& m) { messages.push_back(m); }};
+  std::size_t of(DWORD id) const {
+    std::size_t n = 0;
+    for (const Message& m : messages) n += m.Msg == MM_MIXM_CONTROL_CHANGE && m.LParam == static_cast<LPARAM>(id);
+    return n;
+  }
+};
+
+TEST_F(AlsaMixerTest, TheSoundServerIsTheOneMixer) {
+  EXPECT_EQ(system_.mixerGetNumDevs(), 1u);
+  MIXERCAPSA caps{};
+  ASSERT_EQ(system_.mixerGetDevCapsA(0, &caps, sizeof caps), MMSYSERR_NOERROR);
+  EXPECT_EQ(std::string(caps.szPname).rfind("Default mixer (", 0), 0u) << caps.szPname;
+  // The server's sink and source.
+  EXPECT_EQ(caps.cDestinations, 2u);
+  EXPECT_EQ(system_.mixerGetDevCapsA(1, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
+}
+
+TEST_F(AlsaMixerTest, DestinationsReadWhatTheServerReports) {
+  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 30% 60%"));
+  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 1"));
+  ASSERT_TRUE(Shell("pactl set-source-volume @DEFAULT_SOURCE@ 45%"));
+  const std::array<long, 2> sink = PactlVolume("sink");
+  const std::array<long, 2> source = PactlVolume("source");
+
+  HMIXER h = open(nullptr);
+  ASSERT_NE(h, nullptr);
+  const auto found = walk(h);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].first, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
+  EXPECT_EQ(found[1].first, MIXERLINE_COMPONENTTYPE_DST_WAVEIN);
+  const Destination speakers = found[0].second;
+  ASSERT_EQ(speakers.channels, 2u);
+  ASSERT_NE(speakers.volumeId, 0u);
+  ASSERT_NE(speakers.muteId, 0u);
+
+  MIXERLINECONTROLSA lc{};
+  MIXERCONTROLA volume{};
+  lc.cbStruct = sizeof lc;
+  lc.dwControlID = speakers.volumeId;
+  lc.cbmxctrl = sizeof volume;
+  lc.pamxctrl = &volume;
+  ASSERT_EQ(system_.mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ONEBYID), MMSYSERR_NOERROR);
+  EXPECT_EQ(volume.Bounds.dwMinimum, 0u);
+  EXPECT_EQ(volume.Bounds.dwMaximum, 65535u);
+
+  // Left and right apart, in that order; one channel is the left.
+  DWORD values[2] = {};
+  ASSERT_EQ(read(h, speakers.volumeId, 2, values), MMSYSERR_NOERROR);
+  EXPECT_NEAR(values[0], Scaled(sink[0]), kTolerance);
+  EXPECT_NEAR(values[1], Scaled(sink[1]), kTolerance);
+  DWORD left = 0;
+  ASSERT_EQ(read(h, speakers.volumeId, 1, &left), MMSYSERR_NOERROR);
+  EXPECT_EQ(left, values[0]);
+  ASSERT_EQ(read(h, speakers.muteId, 2, values), MMSYSERR_NOERROR);
+  EXPECT_EQ(values[0], 1u);
+  EXPECT_EQ(values[1], 1u);
+
+  const Destination waveIn = found[1].second;
+  ASSERT_NE(waveIn.volumeId, 0u);
+  ASSERT_EQ(read(h, waveIn.volumeId, 1, &left), MMSYSERR_NOERROR);
+  EXPECT_NEAR(left, Scaled(source[0]), kTolerance);
+
+  // A change made while the mixer is open is what the next reads find.
+  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 0"));
+  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 80%"));
+  const double now = Scaled(PactlVolume("sink")[0]);
+  DWORD mute = 1, level = 0;
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        return read(h, speakers.muteId, 1, &mute) == MMSYSERR_NOERROR && mute == 0 &&
+               read(h, speakers.volumeId, 1, &level) == MMSYSERR_NOERROR && std::abs(level - now) <= kTolerance;
+      },
+      milliseconds(5000)))
+      << "mute " << mute << ", volume " << level << " for " << now;
+  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(AlsaMixerTest, RecordsOfTheWrongSizeAreRefused) {
+  MIXERCAPSA caps{};
+  EXPECT_EQ(system_.mixerGetDevCapsA(0, &caps, sizeof caps - 1), MMSYSERR_INVALPARAM);
+  HMIXER h = open(nullptr);
+  ASSERT_NE(h, nullptr);
+
+  MIXERLINEA line{};
+  line.cbStruct = sizeof line + 4;
+  EXPECT_EQ(system_.mixerGetLineInfoA(h, &line, MIXER_GETLINEINFOF_DESTINATION), MMSYSERR_INVALPARAM);
+  line.cbStruct = sizeof line;
+  ASSERT_EQ(system_.mixerGetLineInfoA(h, &line, MIXER_GETLINEINFOF_DESTINATION), MMSYSERR_NOERROR);
+
+  std::vector<MIXERCONTROLA> all(line.cControls);
+  MIXERLINECONTROLSA lc{};
+  lc.cbStruct = sizeof lc - 1;
+  lc.dwLineID = line.dwLineID;
+  lc.cControls = line.cControls;
+  lc.cbmxctrl = sizeof(MIXERCONTROLA);
+  lc.pamxctrl = all.data();
+  EXPECT_EQ(system_.mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_INVALPARAM);
+  lc.cbStruct = sizeof lc;
+  lc.cbmxctrl = sizeof(MIXERCONTROLA) + 8;
+  EXPECT_EQ(system_.mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_INVALPARAM);
+  lc.cbmxctrl = sizeof(MIXERCONTROLA);
+  ASSERT_EQ(system_.mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_NOERROR);
+
+  DWORD values[2] = {};
+  MIXERCONTROLDETAILS d{};
+  d.cbStruct = sizeof d + 1;
+  d.dwControlID = all[0].dwControlID;
+  d.cChannels = 1;
+  d.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
+  d.paDetails = values;
+  EXPECT_EQ(system_.mixerGetControlDetailsA(h, &d, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_INVALPARAM);
+  d.cbStruct = sizeof d;
+  d.cbDetails = 2;
+  EXPECT_EQ(system_.mixerGetControlDetailsA(h, &d, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_INVALPARAM);
+  d.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
+  EXPECT_EQ(system_.mixerGetControlDetailsA(h, &d, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
+  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 70%"));
+  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 0"));
+  Changes changes;
+  HMIXER h = open(&changes.window);
+  ASSERT_NE(h, nullptr);
+  const auto found = walk(h);
+  ASSERT_FALSE(found.empty());
+  const Destination speakers = found[0].second;
+
+  auto posted = [&](const char* command, DWORD id, const char* what) {
+    const auto start = Clock::now();
+    ASSERT_TRUE(Shell(command));
+    ASSERT_TRUE(PumpUntil([&] { return changes.of(id) > 0; }, milliseconds(5000))) << what << " change not posted";
+    std::cout << what << " change posted " << std::chrono::duration_cast<milliseconds>(Clock::now() - start).count()
+              << " ms after pactl started\n";
+  };
+  posted("pactl set-sink-volume @DEFAULT_SINK@ 40%", speakers.volumeId, "volume");
+  for (const Message& m : changes.messages) EXPECT_EQ(m.WParam, reinterpret_cast<WPARAM>(h));
+  DWORD level = 0;
+  ASSERT_EQ(read(h, speakers.volumeId, 1, &level), MMSYSERR_NOERROR);
+  EXPECT_NEAR(level, 0.4 * 65535, kTolerance);
+  // Only the control whose value moved is posted.
+  EXPECT_EQ(changes.of(speakers.muteId), 0u);
+
+  posted("pactl set-sink-mute @DEFAULT_SINK@ 1", speakers.muteId, "mute");
+  EXPECT_EQ(changes.of(speakers.volumeId), 1u);
+  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(AlsaMixerTest, NothingIsPostedAfterClose) {
+  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 70%"));
+  Changes changes;  // outlives every check below
+  HMIXER h = open(&changes.window);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
+  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 40%"));
+  PumpUntil([] { return false; }, milliseconds(300));
+  EXPECT_TRUE(changes.messages.empty());
+}
+
+TEST_F(AlsaMixerTest, ServerLossFailsReadsAndCloseStillReturns) {
+  const std::string script = QUORVEL_SOURCE_DIR "/scripts/sound-server";
+  Changes changes;
+  HMIXER h = open(&changes.window);
+  ASSERT_NE(h, nullptr);
+  const auto found = walk(h);
+  ASSERT_FALSE(found.empty());
+  const DWORD volume = found[0].second.volumeId;
+  DWORD values[2] = {};
+  ASSERT_EQ(read(h, volume, 2, values), MMSYSERR_NOERROR);
+
+  ASSERT_TRUE(Shell(script + " stop"));
+  MMRESULT rc = MMSYSERR_NOERROR;
+  EXPECT_TRUE(PumpUntil([&] { return (rc = read(h, volume, 2, values)) != MMSYSERR_NOERROR; }, milliseconds(5000)));
+  EXPECT_EQ(rc, MMSYSERR_NODRIVER);
+  EXPECT_NE(text(rc).find("snd_mixer_handle_events"), std::string::npos) << text(rc);
+  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
+
+  ASSERT_TRUE(Shell(script + " start"));
+  // The server that came back is a mixer again.
+  EXPECT_EQ(system_.mixerGetNumDevs(), 1u);
+  h = open(nullptr);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(read(h, volume, 2, values), MMSYSERR_NOERROR);
+  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
+}
+
+}  // namespace
+}  // namespace platform::alsa
