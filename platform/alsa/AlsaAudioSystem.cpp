@@ -7,6 +7,7 @@
 #include "platform/alsa/AlsaCaptureSource.h"
 #include "platform/alsa/AlsaCheck.h"
 #include "platform/alsa/AlsaDevices.h"
+#include "platform/alsa/AlsaPlaybackSink.h"
 
 namespace platform::alsa {
 namespace {
@@ -64,6 +65,20 @@ MMRESULT AlsaAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& f
       rc != MMSYSERR_NOERROR)
     return reason(rc, std::move(why));
   source = std::move(capture);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT AlsaAudioSystem::openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
+                                           std::unique_ptr<PlaybackSink>& sink) {
+  PcmDevice device;
+  if (!Find(deviceId, SND_PCM_STREAM_PLAYBACK, device))
+    return reason(MMSYSERR_BADDEVICEID, "the device is no longer there");
+  std::unique_ptr<AlsaPlaybackSink> playback;
+  std::string why;
+  if (const MMRESULT rc = AlsaPlaybackSink::Open(device.pcm, device.card, format, playback, why);
+      rc != MMSYSERR_NOERROR)
+    return reason(rc, std::move(why));
+  sink = std::move(playback);
   return MMSYSERR_NOERROR;
 }
 

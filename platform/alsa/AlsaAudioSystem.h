@@ -1,8 +1,8 @@
 // The wave devices of this machine through ALSA. Device numbers and names:
 // AlsaDevices.h (WAVE_MAPPER: ALSA's "default", on a desktop the sound
 // server; 0, 1, ...: the cards' devices, or the sound server where there is
-// no card). Capture: AlsaCaptureSource.h, one device thread per open device
-// (WaveInDevice).
+// no card). Capture: AlsaCaptureSource.h; playback: AlsaPlaybackSink.h; one
+// device thread per open device (WaveInDevice, WaveOutDevice).
 //
 // Error texts carry ALSA's reason for the latest failure of each code, e.g.
 // "The device is already in use by another program. (snd_pcm_open(plughw:1,0):

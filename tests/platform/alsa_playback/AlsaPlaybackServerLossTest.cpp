@@ -1,0 +1,158 @@
+// The ALSA back-end's wave output when the sound server goes away: while
+// playing, while idle, and before a device is opened. The test runs its own
+// private server (never the suite's), started before alsa-lib first reads
+// its configuration so that ALSA's default device reaches it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include <alsa/asoundlib.h>
+
+#include "Playback.h"
+#include "platform/ResultCodes.h"
+#include "platform/alsa/AlsaAudioSystem.h"
+#include "tests/tools/alsa/RealStack.h"
+
+namespace {
+
+using namespace platform;
+using namespace quorvel_test;
+using namespace std::chrono_literals;
+
+const std::string kServerDir = "/tmp/quorvel-alsa-playback-loss-" + std::to_string(getpid());
+const WAVEFORMATEX kFormat = PcmFormat(1, 16, 44100);
+constexpr std::size_t kBufferBytes = 2048 * 2;
+
+// Runs scripts/sound-server with our own directory; "start" prints the
+// lines that point a client at the server, which this process takes over.
+bool SoundServer(const char* command) {
+  const std::string line =
+      "QUORVEL_SOUND_DIR=" + kServerDir + " " QUORVEL_SOURCE_DIR "/scripts/sound-server " + command;
+  FILE* out = popen(line.c_str(), "r");
+  if (out == nullptr) return false;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
+    std::string l(buffer);
+    if (!l.starts_with("export ")) continue;
+    l = l.substr(7);
+    if (!l.empty() && l.back() == '\n') l.pop_back();
+    const auto eq = l.find('=');
+    if (eq != std::string::npos) setenv(l.substr(0, eq).c_str(), l.substr(eq + 1).c_str(), 1);
+  }
+  return pclose(out) == 0;
+}
+
+// Whatever this process writes on stderr while it lives.
+class StderrCatcher {
+ public:
+  StderrCatcher() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
+    std::fflush(stderr);
+    dup2(fileno(file_), STDERR_FILENO);
+  }
+  ~StderrCatcher() {
+    restore();
+    std::fclose(file_);
+  }
+  std::string text() {
+    restore();
+    std::string all;
+    std::rewind(file_);
+    for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
+    return all;
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+  }
+  FILE* file_;
+  int saved_;
+};
+
+// Waits up to `limit` for `done`.
+template <typename Done>
+bool WaitFor(Done done, std::chrono::milliseconds limit) {
+  const Clock::time_point end = Clock::now() + limit;
+  while (!done() && Clock::now() < end) std::this_thread::sleep_for(1ms);
+  return done();
+}
+
+class AlsaPlaybackServerLoss : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() { SoundServer("stop"); }
+  void SetUp() override { ASSERT_TRUE(SoundServer("start")) << "the private sound server did not start"; }
+};
+
+// The server dies while playing: every header comes back instead of the
+// device hanging, later calls report the failure with ALSA's reason, and
+// the device can still be reset, unprepared and closed.
+TEST_F(AlsaPlaybackServerLoss, ServerGoneReturnsTheHeadersAndSaysWhy) {
+  alsa::AlsaAudioSystem system;
+  Playback play(system, WAVE_MAPPER, kFormat, ToneBytes(kFormat, 60.0, 440, {0.3}), kBufferBytes);
+  ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return play.feed() == MMSYSERR_NOERROR && play.returned() >= 4; }, 5s));
+
+  ASSERT_TRUE(SoundServer("stop"));
+  // Within the stall limit at the latest, the device gives up and refuses
+  // more headers; the ctest timeout catches a hang.
+  MMRESULT rc = MMSYSERR_NOERROR;
+  ASSERT_TRUE(WaitFor([&] { return (rc = play.feed()) != MMSYSERR_NOERROR; }, 10s));
+  EXPECT_EQ(rc, MMSYSERR_NODRIVER);
+  EXPECT_TRUE(WaitFor([&] { return play.withDevice() == 0; }, 1s));
+  EXPECT_TRUE(play.returnedInOrderAndDone());
+
+  const std::string text = play.errorText(rc);
+  EXPECT_TRUE(text.starts_with(std::string(ResultText(MMSYSERR_NODRIVER)) + " (")) << text;
+  EXPECT_NE(text.find("snd_pcm_"), std::string::npos) << text;
+  WAVEHDR fresh{};
+  char data[16] = {};
+  fresh.lpData = data;
+  fresh.dwBufferLength = sizeof data;
+  EXPECT_EQ(system.waveOutPrepareHeader(play.handle(), &fresh, sizeof fresh), MMSYSERR_NODRIVER);
+  EXPECT_EQ(play.feed(), MMSYSERR_NODRIVER);
+
+  EXPECT_EQ(play.reset(), MMSYSERR_NOERROR);
+  EXPECT_EQ(play.close(), MMSYSERR_NOERROR);
+}
+
+// The server dies while the device holds nothing: closing it, which lets
+// what the device holds play out, still returns.
+TEST_F(AlsaPlaybackServerLoss, ServerGoneWhileIdleStillCloses) {
+  alsa::AlsaAudioSystem system;
+  Playback play(system, WAVE_MAPPER, kFormat, ToneBytes(kFormat, 0.5, 440, {0.3}), kBufferBytes);
+  ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return play.feed() == MMSYSERR_NOERROR && play.allWritten(); }, 5s));
+  ASSERT_TRUE(WaitFor([&] { return play.returned() == play.written(); }, 5s));
+  ASSERT_TRUE(SoundServer("stop"));
+  EXPECT_EQ(play.close(), MMSYSERR_NOERROR);
+}
+
+// No server to reach: opening fails with ALSA's reason in the text, and
+// alsa-lib's diagnostics stay off the terminal.
+TEST_F(AlsaPlaybackServerLoss, OpeningWithoutServerPrintsNothing) {
+  ASSERT_TRUE(SoundServer("stop"));
+  StderrCatcher caught;
+  alsa::AlsaAudioSystem system;
+  Playback play(system, WAVE_MAPPER, kFormat, ToneBytes(kFormat, 0.1, 440, {0.3}), kBufferBytes);
+  const MMRESULT rc = play.open();
+  const std::string text = play.errorText(rc);
+  EXPECT_EQ(caught.text(), "");
+  int card = -1;
+  if (snd_card_next(&card) < 0 || card < 0) {
+    // Without a card, nothing is left to play on.
+    EXPECT_EQ(rc, MMSYSERR_NODRIVER);
+  }
+  if (rc != MMSYSERR_NOERROR) {
+    EXPECT_NE(text.find("snd_pcm_open(default)"), std::string::npos) << text;
+  }
+}
+
+}  // namespace
