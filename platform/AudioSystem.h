@@ -22,10 +22,30 @@
 // Result codes: ResultCodes.h; every code has a text (waveInGetErrorTextA),
 // to which a back-end may add its own reason for the latest failure.
 //
+// Wave output, opened with CALLBACK_WINDOW (or CALLBACK_FUNCTION):
+// - MM_WOM_OPEN is posted before waveOutOpen returns, MM_WOM_CLOSE before
+//   waveOutClose returns; nothing is posted after it.
+// - Every header written with waveOutWrite comes back once with MM_WOM_DONE
+//   (lParam: its header), in write order, WHDR_DONE set, once its data is
+//   with the device.
+// - waveOutReset throws away what is not played and returns only when every
+//   written header has come back.
+// - waveOutClose lets what the device holds play out; it is refused with
+//   WAVERR_STILLPLAYING while headers are queued.
+//
+// Mixers (MixerDevice.h says how lines and controls are numbered):
+// - mixerOpen with CALLBACK_WINDOW posts MM_MIXM_CONTROL_CHANGE (wParam: the
+//   handle, lParam: the control ID) to the window whenever a control
+//   changes, from whoever changed it; nothing is posted once mixerClose has
+//   returned.
+// - Records are passed with cbStruct (and cbmxctrl, cbDetails) set to their
+//   sizeof; any other size is refused with MMSYSERR_INVALPARAM.
+//
 // Device numbers: WAVE_MAPPER (-1) is the system's default device; 0, 1, ...
 // are the devices a user would recognise, in a stable order.
 #pragma once
 
+#include "platform/MixerTypes.h"
 #include "platform/Types.h"
 
 namespace platform {
@@ -64,6 +84,24 @@ class AudioSystem {
   // The text for a code, at most cch - 1 characters; MMSYSERR_BADERRNUM for
   // a code without one.
   virtual MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
+
+  virtual MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                               DWORD_PTR instance, DWORD flags) = 0;
+  virtual MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
+  virtual MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
+  virtual MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
+  virtual MMRESULT waveOutReset(HWAVEOUT handle) = 0;
+  virtual MMRESULT waveOutClose(HWAVEOUT handle) = 0;
+  virtual MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
+
+  virtual UINT mixerGetNumDevs() = 0;
+  virtual MMRESULT mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) = 0;
+  virtual MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
+                             DWORD flags) = 0;
+  virtual MMRESULT mixerGetLineInfoA(HMIXER handle, MIXERLINEA* line, DWORD flags) = 0;
+  virtual MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) = 0;
+  virtual MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) = 0;
+  virtual MMRESULT mixerClose(HMIXER handle) = 0;
 };
 
 }  // namespace platform

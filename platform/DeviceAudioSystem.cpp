@@ -1,15 +1,23 @@
 #include "platform/DeviceAudioSystem.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/ResultCodes.h"
 #include "platform/WaveInDevice.h"
+#include "platform/WaveOutDevice.h"
 
 namespace platform {
 
 DeviceAudioSystem::~DeviceAudioSystem() {
   // Devices left open by a careless owner: stop their threads.
   for (HWAVEIN h : open_) delete h;
+  for (HWAVEOUT h : openOut_) delete h;
+  for (HMIXER m : openMixers_) {
+    m->stop();
+    delete m;
+  }
 }
 
 bool DeviceAudioSystem::ValidPcmFormat(const WAVEFORMATEX& f) {
@@ -26,23 +34,31 @@ MMRESULT DeviceAudioSystem::reason(MMRESULT code, std::string why) {
   return code;
 }
 
-// A failure the device itself reports (its source failed) carries the
-// source's reason.
-MMRESULT DeviceAudioSystem::result(MMRESULT code, WaveInDevice* device) {
+// A failure the device itself reports (its source or sink failed) carries
+// the device's reason.
+template <typename Device>
+MMRESULT DeviceAudioSystem::result(MMRESULT code, Device* device) {
   if (code != MMSYSERR_NOERROR && code == device->failure()) return reason(code, device->failureDetail());
   return code;
 }
 
-MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format,
-                                       DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
-  if (handle == nullptr && !(flags & WAVE_FORMAT_QUERY)) return reason(MMSYSERR_INVALPARAM, {});
+MMRESULT DeviceAudioSystem::checkOpen(bool haveHandle, UINT deviceId, UINT devices, const WAVEFORMATEX* format,
+                                      DWORD_PTR callback, DWORD flags) {
+  if (!haveHandle && !(flags & WAVE_FORMAT_QUERY)) return reason(MMSYSERR_INVALPARAM, {});
   if (format == nullptr) return reason(MMSYSERR_INVALPARAM, {});
-  if (deviceId != WAVE_MAPPER && deviceId >= waveInGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
+  if (deviceId != WAVE_MAPPER && deviceId >= devices) return reason(MMSYSERR_BADDEVICEID, {});
   const DWORD type = flags & CALLBACK_TYPEMASK;
   if (type != CALLBACK_NULL && type != CALLBACK_FUNCTION && type != CALLBACK_WINDOW)
     return reason(MMSYSERR_INVALFLAG, {});
   if (type != CALLBACK_NULL && callback == 0) return reason(MMSYSERR_INVALPARAM, {});
   if (!ValidPcmFormat(*format)) return reason(WAVERR_BADFORMAT, {});
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format,
+                                       DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+  const UINT devices = deviceId == WAVE_MAPPER ? 0 : waveInGetNumDevs();
+  if (const MMRESULT rc = checkOpen(handle != nullptr, deviceId, devices, format, callback, flags)) return rc;
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
 
   std::unique_ptr<CaptureSource> source;
@@ -56,6 +72,54 @@ MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAV
 
 #define QUORVEL_CHECK_HANDLE(h) \
   if (!isOpen(h)) return reason(MMSYSERR_INVALHANDLE, {})
+
+MMRESULT DeviceAudioSystem::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format,
+                                        DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+  const UINT devices = deviceId == WAVE_MAPPER ? 0 : waveOutGetNumDevs();
+  if (const MMRESULT rc = checkOpen(handle != nullptr, deviceId, devices, format, callback, flags)) return rc;
+  if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
+
+  std::unique_ptr<PlaybackSink> sink;
+  if (const MMRESULT rc = openPlaybackSink(deviceId, *format, sink); rc != MMSYSERR_NOERROR) return rc;
+  auto device = std::make_unique<WaveOutDevice>(std::move(sink), *format, callback, instance, flags);
+  if (const MMRESULT rc = device->open(); rc != MMSYSERR_NOERROR) return reason(rc, {});
+  *handle = device.release();
+  openOut_.insert(*handle);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT size) {
+  QUORVEL_CHECK_HANDLE(h);
+  return result(h->prepare(header, size), h);
+}
+
+MMRESULT DeviceAudioSystem::waveOutUnprepareHeader(HWAVEOUT h, WAVEHDR* header, UINT size) {
+  QUORVEL_CHECK_HANDLE(h);
+  return result(h->unprepare(header, size), h);
+}
+
+MMRESULT DeviceAudioSystem::waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT size) {
+  QUORVEL_CHECK_HANDLE(h);
+  return result(h->write(header, size), h);
+}
+
+MMRESULT DeviceAudioSystem::waveOutReset(HWAVEOUT h) {
+  QUORVEL_CHECK_HANDLE(h);
+  return result(h->reset(), h);
+}
+
+MMRESULT DeviceAudioSystem::waveOutClose(HWAVEOUT h) {
+  QUORVEL_CHECK_HANDLE(h);
+  const MMRESULT rc = h->close();
+  if (rc != MMSYSERR_NOERROR) return result(rc, h);
+  openOut_.erase(h);
+  delete h;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {
+  return DeviceAudioSystem::waveInGetErrorTextA(code, text, cch);
+}
 
 MMRESULT DeviceAudioSystem::waveInPrepareHeader(HWAVEIN h, WAVEHDR* header, UINT size) {
   QUORVEL_CHECK_HANDLE(h);
@@ -92,6 +156,203 @@ MMRESULT DeviceAudioSystem::waveInClose(HWAVEIN h) {
   const MMRESULT rc = h->close();
   if (rc != MMSYSERR_NOERROR) return result(rc, h);
   open_.erase(h);
+  delete h;
+  return MMSYSERR_NOERROR;
+}
+
+// --- Mixers ---------------------------------------------------------------
+
+namespace {
+
+void CopyName(const std::string& from, char* to, std::size_t size) {
+  const std::size_t n = std::min(from.size(), size - 1);
+  std::memcpy(to, from.data(), n);
+  to[n] = '\0';
+}
+
+// The line with this ID, or null; `d` and `s` say where it is (s: -1 for a
+// destination).
+const MixerLineInfo* FindLine(const MixerDescription& m, DWORD lineId, DWORD& d, long& s) {
+  d = lineId & 0xFFFF;
+  if (d >= m.destinations.size()) return nullptr;
+  const DWORD source = lineId >> 16;
+  if (source == 0) {
+    s = -1;
+    return &m.destinations[d].line;
+  }
+  if (source > m.destinations[d].sources.size()) return nullptr;
+  s = static_cast<long>(source) - 1;
+  return &m.destinations[d].sources[source - 1];
+}
+
+const MixerControlInfo* FindControl(const MixerDescription& m, DWORD controlId, const MixerLineInfo** owner) {
+  auto inLine = [&](const MixerLineInfo& line) -> const MixerControlInfo* {
+    for (const MixerControlInfo& c : line.controls)
+      if (c.id == controlId) {
+        *owner = &line;
+        return &c;
+      }
+    return nullptr;
+  };
+  for (const MixerDestinationInfo& dest : m.destinations) {
+    if (const MixerControlInfo* c = inLine(dest.line)) return c;
+    for (const MixerLineInfo& src : dest.sources)
+      if (const MixerControlInfo* c = inLine(src)) return c;
+  }
+  return nullptr;
+}
+
+void FillControl(const MixerControlInfo& c, MIXERCONTROLA& out) {
+  out = MIXERCONTROLA{};
+  out.cbStruct = sizeof(MIXERCONTROLA);
+  out.dwControlID = c.id;
+  out.dwControlType = c.type;
+  out.fdwControl = 0;
+  CopyName(c.shortName, out.szShortName, sizeof out.szShortName);
+  CopyName(c.name, out.szName, sizeof out.szName);
+  out.Bounds.dwMinimum = c.minimum;
+  out.Bounds.dwMaximum = c.maximum;
+  out.Metrics.cSteps = c.steps;
+}
+
+}  // namespace
+
+MMRESULT DeviceAudioSystem::mixerResult(MMRESULT code, HMIXER mixer) {
+  if (code != MMSYSERR_NOERROR) return reason(code, mixer->failureDetail());
+  return code;
+}
+
+MMRESULT DeviceAudioSystem::mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) {
+  if (caps == nullptr || size != sizeof(MIXERCAPSA)) return reason(MMSYSERR_INVALPARAM, {});
+  if (deviceId >= mixerGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
+  std::unique_ptr<MixerDevice> mixer;
+  if (const MMRESULT rc = openMixerDevice(deviceId, mixer); rc != MMSYSERR_NOERROR) return rc;
+  *caps = MIXERCAPSA{};
+  CopyName(mixer->description().name, caps->szPname, sizeof caps->szPname);
+  caps->cDestinations = static_cast<DWORD>(mixer->description().destinations.size());
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR, DWORD flags) {
+  if (handle == nullptr) return reason(MMSYSERR_INVALPARAM, {});
+  const DWORD type = flags & CALLBACK_TYPEMASK;
+  if (type != CALLBACK_NULL && type != CALLBACK_WINDOW) return reason(MMSYSERR_INVALFLAG, {});
+  if (type == CALLBACK_WINDOW && callback == 0) return reason(MMSYSERR_INVALPARAM, {});
+  if (deviceId >= mixerGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
+  std::unique_ptr<MixerDevice> mixer;
+  if (const MMRESULT rc = openMixerDevice(deviceId, mixer); rc != MMSYSERR_NOERROR) return rc;
+  HMIXER h = mixer.release();
+  h->start(type == CALLBACK_WINDOW ? reinterpret_cast<HWND>(callback) : nullptr, h);
+  openMixers_.insert(h);
+  *handle = h;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::mixerGetLineInfoA(HMIXER h, MIXERLINEA* line, DWORD flags) {
+  QUORVEL_CHECK_HANDLE(h);
+  if (line == nullptr || line->cbStruct != sizeof(MIXERLINEA)) return reason(MMSYSERR_INVALPARAM, {});
+  const MixerDescription& m = h->description();
+  DWORD d = 0;
+  long s = -1;
+  const MixerLineInfo* info = nullptr;
+  switch (flags & MIXER_GETLINEINFOF_QUERYMASK) {
+    case MIXER_GETLINEINFOF_DESTINATION:
+      d = line->dwDestination;
+      if (d < m.destinations.size()) info = &m.destinations[d].line;
+      break;
+    case MIXER_GETLINEINFOF_SOURCE:
+      d = line->dwDestination;
+      if (d < m.destinations.size() && line->dwSource < m.destinations[d].sources.size()) {
+        s = static_cast<long>(line->dwSource);
+        info = &m.destinations[d].sources[line->dwSource];
+      }
+      break;
+    case MIXER_GETLINEINFOF_LINEID:
+      info = FindLine(m, line->dwLineID, d, s);
+      break;
+    default:
+      return reason(MMSYSERR_INVALFLAG, {});
+  }
+  if (info == nullptr) return reason(MIXERR_INVALLINE, {});
+
+  const DWORD size = line->cbStruct;
+  *line = MIXERLINEA{};
+  line->cbStruct = size;
+  line->dwDestination = d;
+  line->dwSource = s < 0 ? 0 : static_cast<DWORD>(s);
+  line->dwLineID = s < 0 ? MixerDevice::DestinationLineId(d) : MixerDevice::SourceLineId(d, static_cast<DWORD>(s));
+  line->fdwLine = (info->active ? MIXERLINE_LINEF_ACTIVE : 0) | (s < 0 ? 0 : MIXERLINE_LINEF_SOURCE);
+  line->dwComponentType = info->componentType;
+  line->cChannels = info->channels;
+  line->cConnections = s < 0 ? static_cast<DWORD>(m.destinations[d].sources.size()) : 0;
+  line->cControls = static_cast<DWORD>(info->controls.size());
+  CopyName(info->shortName, line->szShortName, sizeof line->szShortName);
+  CopyName(info->name, line->szName, sizeof line->szName);
+  CopyName(m.name, line->Target.szPname, sizeof line->Target.szPname);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::mixerGetLineControlsA(HMIXER h, MIXERLINECONTROLSA* controls, DWORD flags) {
+  QUORVEL_CHECK_HANDLE(h);
+  if (controls == nullptr || controls->cbStruct != sizeof(MIXERLINECONTROLSA) ||
+      controls->cbmxctrl != sizeof(MIXERCONTROLA) || controls->pamxctrl == nullptr)
+    return reason(MMSYSERR_INVALPARAM, {});
+  const MixerDescription& m = h->description();
+  switch (flags & MIXER_GETLINECONTROLSF_QUERYMASK) {
+    case MIXER_GETLINECONTROLSF_ALL: {
+      DWORD d = 0;
+      long s = -1;
+      const MixerLineInfo* line = FindLine(m, controls->dwLineID, d, s);
+      if (line == nullptr) return reason(MIXERR_INVALLINE, {});
+      // The caller's block has room for exactly the line's controls.
+      if (controls->cControls != line->controls.size() || line->controls.empty())
+        return reason(MMSYSERR_INVALPARAM, {});
+      for (std::size_t i = 0; i < line->controls.size(); ++i) FillControl(line->controls[i], controls->pamxctrl[i]);
+      return MMSYSERR_NOERROR;
+    }
+    case MIXER_GETLINECONTROLSF_ONEBYID: {
+      const MixerLineInfo* owner = nullptr;
+      const MixerControlInfo* c = FindControl(m, controls->dwControlID, &owner);
+      if (c == nullptr) return reason(MIXERR_INVALCONTROL, {});
+      FillControl(*c, controls->pamxctrl[0]);
+      return MMSYSERR_NOERROR;
+    }
+    case MIXER_GETLINECONTROLSF_ONEBYTYPE: {
+      DWORD d = 0;
+      long s = -1;
+      const MixerLineInfo* line = FindLine(m, controls->dwLineID, d, s);
+      if (line == nullptr) return reason(MIXERR_INVALLINE, {});
+      for (const MixerControlInfo& c : line->controls)
+        if (c.type == controls->dwControlType) {
+          FillControl(c, controls->pamxctrl[0]);
+          return MMSYSERR_NOERROR;
+        }
+      return reason(MIXERR_INVALCONTROL, {});
+    }
+    default:
+      return reason(MMSYSERR_INVALFLAG, {});
+  }
+}
+
+MMRESULT DeviceAudioSystem::mixerGetControlDetailsA(HMIXER h, MIXERCONTROLDETAILS* details, DWORD flags) {
+  QUORVEL_CHECK_HANDLE(h);
+  if (details == nullptr || details->cbStruct != sizeof(MIXERCONTROLDETAILS) || details->paDetails == nullptr ||
+      details->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) || details->cMultipleItems != 0)
+    return reason(MMSYSERR_INVALPARAM, {});
+  if ((flags & MIXER_GETCONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)
+    return reason(MMSYSERR_INVALFLAG, {});
+  const MixerLineInfo* line = nullptr;
+  if (FindControl(h->description(), details->dwControlID, &line) == nullptr) return reason(MIXERR_INVALCONTROL, {});
+  // One value for all channels, or one per channel of the line.
+  if (details->cChannels != 1 && details->cChannels != line->channels) return reason(MMSYSERR_INVALPARAM, {});
+  return mixerResult(h->readValues(details->dwControlID, details->cChannels, static_cast<DWORD*>(details->paDetails)),
+                     h);
+}
+
+MMRESULT DeviceAudioSystem::mixerClose(HMIXER h) {
+  QUORVEL_CHECK_HANDLE(h);
+  h->stop();
+  openMixers_.erase(h);
   delete h;
   return MMSYSERR_NOERROR;
 }

@@ -1,6 +1,8 @@
-// The wave-input calls implemented once over WaveInDevice: handle checks,
-// format checks, error texts with the back-end's reason. A back-end supplies
-// its devices' count, capabilities and frame sources.
+// The device calls implemented once: wave input over WaveInDevice, wave
+// output over WaveOutDevice, mixers over MixerDevice, with handle checks,
+// format and record checks, and error texts with the back-end's reason. A
+// back-end supplies its devices' counts and capabilities, and opens their
+// frame sources, frame sinks and mixers.
 #pragma once
 
 #include <map>
@@ -10,6 +12,8 @@
 
 #include "platform/AudioSystem.h"
 #include "platform/CaptureSource.h"
+#include "platform/MixerDevice.h"
+#include "platform/PlaybackSink.h"
 
 namespace platform {
 
@@ -28,8 +32,26 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT waveInClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
+  MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                       DWORD_PTR instance, DWORD flags) override;
+  MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+  MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+  MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+  MMRESULT waveOutReset(HWAVEOUT handle) override;
+  MMRESULT waveOutClose(HWAVEOUT handle) override;
+  MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
+
+  MMRESULT mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) override;
+  MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
+  MMRESULT mixerGetLineInfoA(HMIXER handle, MIXERLINEA* line, DWORD flags) override;
+  MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
+  MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
+  MMRESULT mixerClose(HMIXER handle) override;
+
   // Is this the handle of a device open here?
   bool isOpen(HWAVEIN handle) const { return open_.count(handle) != 0; }
+  bool isOpen(HWAVEOUT handle) const { return openOut_.count(handle) != 0; }
+  bool isOpen(HMIXER handle) const { return openMixers_.count(handle) != 0; }
 
   // The format is one the devices can be asked for: PCM, 1 or 2 channels,
   // 8 or 16 bits, a rate above 0 and consistent block align and byte rate.
@@ -41,15 +63,28 @@ class DeviceAudioSystem : public AudioSystem {
   // the back-end may name its reason with reason().
   virtual MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                                      std::unique_ptr<CaptureSource>& source) = 0;
+  // The same for a wave-output device's frame sink.
+  virtual MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
+                                    std::unique_ptr<PlaybackSink>& sink) = 0;
+  // Opens mixer `deviceId` (below mixerGetNumDevs()) and describes it. Its
+  // notifications start only when mixerOpen hands it out.
+  virtual MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) = 0;
 
   // Records the back-end's reason for the failure it is about to return; the
   // text of that code then carries it until the code fails again.
   MMRESULT reason(MMRESULT code, std::string why);
 
  private:
-  MMRESULT result(MMRESULT code, WaveInDevice* device);
+  template <typename Device>
+  MMRESULT result(MMRESULT code, Device* device);
+  // The checks and the open that both directions share.
+  MMRESULT checkOpen(bool haveHandle, UINT deviceId, UINT devices, const WAVEFORMATEX* format, DWORD_PTR callback,
+                     DWORD flags);
+  MMRESULT mixerResult(MMRESULT code, HMIXER mixer);
 
   std::set<HWAVEIN> open_;
+  std::set<HWAVEOUT> openOut_;
+  std::set<HMIXER> openMixers_;
   std::map<MMRESULT, std::string> reasons_;
 };
 

@@ -94,5 +94,8 @@ inline void StoreHeaderFlags(WAVEHDR& h, DWORD flags) {
 // Wave-input callback, called on the device's own thread.
 using WaveInProc = void (*)(HWAVEIN hwi, UINT uMsg, DWORD_PTR dwInstance,
                             DWORD_PTR dwParam1, DWORD_PTR dwParam2);
+// Wave-output callback, called on the device's own thread.
+using WaveOutProc = void (*)(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance,
+                             DWORD_PTR dwParam1, DWORD_PTR dwParam2);
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include "platform/alsa/AlsaCaptureSource.h"
 #include "platform/alsa/AlsaCheck.h"
 #include "platform/alsa/AlsaDevices.h"
+#include "platform/alsa/AlsaMixer.h"
 #include "platform/alsa/AlsaPlaybackSink.h"
 
 namespace platform::alsa {
@@ -79,6 +80,15 @@ MMRESULT AlsaAudioSystem::openPlaybackSink(UINT deviceId, const WAVEFORMATEX& fo
       rc != MMSYSERR_NOERROR)
     return reason(rc, std::move(why));
   sink = std::move(playback);
+  return MMSYSERR_NOERROR;
+}
+
+UINT AlsaAudioSystem::mixerGetNumDevs() { return AlsaMixer::Count(); }
+
+MMRESULT AlsaAudioSystem::openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) {
+  std::string why;
+  if (const MMRESULT rc = AlsaMixer::Open(deviceId, mixer, why); rc != MMSYSERR_NOERROR)
+    return reason(rc, std::move(why));
   return MMSYSERR_NOERROR;
 }
 

@@ -2,7 +2,9 @@
 // AlsaDevices.h (WAVE_MAPPER: ALSA's "default", on a desktop the sound
 // server; 0, 1, ...: the cards' devices, or the sound server where there is
 // no card). Capture: AlsaCaptureSource.h; playback: AlsaPlaybackSink.h; one
-// device thread per open device (WaveInDevice, WaveOutDevice).
+// device thread per open device (WaveInDevice, WaveOutDevice). Mixers: the
+// cards' control interfaces, or the sound server's where there is no card,
+// each with its own event thread while open (AlsaMixer.h).
 //
 // Error texts carry ALSA's reason for the latest failure of each code, e.g.
 // "The device is already in use by another program. (snd_pcm_open(plughw:1,0):
@@ -23,10 +25,14 @@ class AlsaAudioSystem final : public DeviceAudioSystem {
   // Also for WAVE_MAPPER. Every listed device takes 1 or 2 channels and
   // every standard format, ALSA converting where the hardware cannot.
   MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
+  UINT mixerGetNumDevs() override;
 
  protected:
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
+  MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
+                            std::unique_ptr<PlaybackSink>& sink) override;
+  MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) override;
 };
 
 }  // namespace platform::alsa

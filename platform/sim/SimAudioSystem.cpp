@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/Messages.h"
+#include "platform/sim/SimPlaybackSink.h"
 
 namespace platform::sim {
 
@@ -68,7 +69,8 @@ MMRESULT SimAudioSystem::injected(Call call) {
   const unsigned n = ++counts_[i];
   const Fault& f = faults_[i];
   if (f.at == 0 || !(n == f.at || (f.persistent && n > f.at))) return MMSYSERR_NOERROR;
-  return call == Call::waveInGetErrorTextA ? f.code : reason(f.code, f.why);
+  const bool textCall = call == Call::waveInGetErrorTextA || call == Call::waveOutGetErrorTextA;
+  return textCall ? f.code : reason(f.code, f.why);
 }
 
 bool SimAudioSystem::waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
@@ -217,6 +219,151 @@ MMRESULT SimAudioSystem::waveInGetErrorTextA(MMRESULT code, char* text, UINT cch
     return f;
   }
   return DeviceAudioSystem::waveInGetErrorTextA(code, text, cch);
+}
+
+// --- Output ---------------------------------------------------------------
+
+void SimAudioSystem::releasePlayback(std::uint64_t frames) {
+  state_->playCredit.fetch_add(frames, std::memory_order_acq_rel);
+  state_->poke.wake();
+}
+
+bool SimAudioSystem::failOutputDevice(MMRESULT code, std::string why) {
+  if (state_->outFailure.load(std::memory_order_acquire) != MMSYSERR_NOERROR) return false;
+  state_->outFailureWhy = std::move(why);
+  state_->outFailure.store(code, std::memory_order_release);
+  state_->poke.wake();
+  return true;
+}
+
+std::vector<BYTE> SimAudioSystem::playedBytes() const {
+  const std::size_t n = state_->playedBytes.load(std::memory_order_acquire);
+  return {state_->played.begin(), state_->played.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+MMRESULT SimAudioSystem::openPlaybackSink(UINT, const WAVEFORMATEX& format, std::unique_ptr<PlaybackSink>& sink) {
+  if (outputs_ == 0) return reason(MMSYSERR_BADDEVICEID, {});
+  // No device thread runs now (the previous output device has closed), so
+  // the record can be made anew here.
+  state_->played.assign(recordBytes_, 0);
+  state_->playedBytes.store(0, std::memory_order_release);
+  sink = std::make_unique<SimPlaybackSink>(state_, pacing_, format);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimAudioSystem::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                     DWORD_PTR instance, DWORD flags) {
+  if (MMRESULT f = injected(Call::waveOutOpen)) return f;
+  const MMRESULT rc = DeviceAudioSystem::waveOutOpen(handle, deviceId, format, callback, instance, flags);
+  if (rc == MMSYSERR_NOERROR && !(flags & WAVE_FORMAT_QUERY)) {
+    lastOutputDeviceId_ = deviceId;
+    lastOutputFormat_ = *format;
+    ++outputsOpen_;
+  }
+  return rc;
+}
+
+MMRESULT SimAudioSystem::waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT size) {
+  if (MMRESULT f = injected(Call::waveOutPrepareHeader)) return f;
+  return DeviceAudioSystem::waveOutPrepareHeader(h, header, size);
+}
+
+MMRESULT SimAudioSystem::waveOutUnprepareHeader(HWAVEOUT h, WAVEHDR* header, UINT size) {
+  if (MMRESULT f = injected(Call::waveOutUnprepareHeader)) return f;
+  return DeviceAudioSystem::waveOutUnprepareHeader(h, header, size);
+}
+
+MMRESULT SimAudioSystem::waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT size) {
+  if (MMRESULT f = injected(Call::waveOutWrite)) return f;
+  return DeviceAudioSystem::waveOutWrite(h, header, size);
+}
+
+MMRESULT SimAudioSystem::waveOutReset(HWAVEOUT h) {
+  if (MMRESULT f = injected(Call::waveOutReset)) return f;
+  return DeviceAudioSystem::waveOutReset(h);
+}
+
+MMRESULT SimAudioSystem::waveOutClose(HWAVEOUT h) {
+  if (MMRESULT f = injected(Call::waveOutClose)) return f;
+  const MMRESULT rc = DeviceAudioSystem::waveOutClose(h);
+  if (rc == MMSYSERR_NOERROR) --outputsOpen_;
+  return rc;
+}
+
+MMRESULT SimAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {
+  if (MMRESULT f = injected(Call::waveOutGetErrorTextA)) {
+    CopyErrorText({}, text, cch);
+    return f;
+  }
+  return DeviceAudioSystem::waveOutGetErrorTextA(code, text, cch);
+}
+
+// --- Mixers ---------------------------------------------------------------
+
+void SimAudioSystem::setMixers(std::vector<SimMixerScript> mixers) {
+  mixers_.clear();
+  for (SimMixerScript& m : mixers) mixers_.push_back(std::make_shared<SimMixerScript>(std::move(m)));
+}
+
+void SimAudioSystem::setMixerValue(UINT mixer, DWORD controlId, std::vector<DWORD> values) {
+  mixers_.at(mixer)->values[controlId] = std::move(values);
+  for (const auto& [h, from] : openMixers_)
+    if (from == mixer) static_cast<SimMixer*>(h)->fire(controlId);
+}
+
+void SimAudioSystem::fireControlChange(DWORD controlId) {
+  for (const auto& open : openMixers_) static_cast<SimMixer*>(open.first)->fire(controlId);
+}
+
+MMRESULT SimAudioSystem::openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) {
+  if (deviceId >= mixers_.size()) return reason(MMSYSERR_BADDEVICEID, {});
+  mixer = std::make_unique<SimMixer>(mixers_[deviceId]);
+  return MMSYSERR_NOERROR;
+}
+
+UINT SimAudioSystem::mixerGetNumDevs() {
+  if (inside_) return static_cast<UINT>(mixers_.size());
+  return injected(Call::mixerGetNumDevs) ? 0 : static_cast<UINT>(mixers_.size());
+}
+
+MMRESULT SimAudioSystem::mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) {
+  if (MMRESULT f = injected(Call::mixerGetDevCapsA)) return f;
+  inside_ = true;
+  const MMRESULT rc = DeviceAudioSystem::mixerGetDevCapsA(deviceId, caps, size);
+  inside_ = false;
+  return rc;
+}
+
+MMRESULT SimAudioSystem::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
+                                   DWORD flags) {
+  if (MMRESULT f = injected(Call::mixerOpen)) return f;
+  inside_ = true;
+  const MMRESULT rc = DeviceAudioSystem::mixerOpen(handle, deviceId, callback, instance, flags);
+  inside_ = false;
+  if (rc == MMSYSERR_NOERROR) openMixers_[*handle] = deviceId;
+  return rc;
+}
+
+MMRESULT SimAudioSystem::mixerGetLineInfoA(HMIXER h, MIXERLINEA* line, DWORD flags) {
+  if (MMRESULT f = injected(Call::mixerGetLineInfoA)) return f;
+  return DeviceAudioSystem::mixerGetLineInfoA(h, line, flags);
+}
+
+MMRESULT SimAudioSystem::mixerGetLineControlsA(HMIXER h, MIXERLINECONTROLSA* controls, DWORD flags) {
+  if (MMRESULT f = injected(Call::mixerGetLineControlsA)) return f;
+  return DeviceAudioSystem::mixerGetLineControlsA(h, controls, flags);
+}
+
+MMRESULT SimAudioSystem::mixerGetControlDetailsA(HMIXER h, MIXERCONTROLDETAILS* details, DWORD flags) {
+  if (MMRESULT f = injected(Call::mixerGetControlDetailsA)) return f;
+  return DeviceAudioSystem::mixerGetControlDetailsA(h, details, flags);
+}
+
+MMRESULT SimAudioSystem::mixerClose(HMIXER h) {
+  if (MMRESULT f = injected(Call::mixerClose)) return f;
+  const MMRESULT rc = DeviceAudioSystem::mixerClose(h);
+  if (rc == MMSYSERR_NOERROR) openMixers_.erase(h);
+  return rc;
 }
 
 }  // namespace platform::sim

@@ -35,6 +35,7 @@
 #include "platform/ResultCodes.h"
 #include "platform/sim/Signal.h"
 #include "platform/sim/SimCaptureSource.h"
+#include "platform/sim/SimMixer.h"
 #include "platform/sim/SimState.h"
 
 namespace platform::sim {
@@ -53,6 +54,20 @@ enum class Call {
   waveInReset,
   waveInClose,
   waveInGetErrorTextA,
+  waveOutOpen,
+  waveOutPrepareHeader,
+  waveOutUnprepareHeader,
+  waveOutWrite,
+  waveOutReset,
+  waveOutClose,
+  waveOutGetErrorTextA,
+  mixerGetNumDevs,
+  mixerGetDevCapsA,
+  mixerOpen,
+  mixerGetLineInfoA,
+  mixerGetLineControlsA,
+  mixerGetControlDetailsA,
+  mixerClose,
   Count
 };
 
@@ -64,11 +79,14 @@ class SimAudioSystem : public DeviceAudioSystem {
   // Closes devices left open (reset first), so that no device thread runs on.
   ~SimAudioSystem() override;
 
-  // Devices (default: one input, one output). Names appear in
+  // Devices (default: one input, one output, no mixer). Names appear in
   // waveInGetDevCapsA; without names a device is "Simulated input N".
   void setInputDevices(UINT n);
   void setInputDeviceNames(std::vector<std::string> names);
   void setOutputDevices(UINT n) { outputs_ = n; }
+  // Mixer devices 0, 1, ...; a script may be changed while its device is
+  // open (setMixerValue).
+  void setMixers(std::vector<SimMixerScript> mixers);
 
   // The signal and pacing of devices opened from now on. Each device's
   // signal starts at frame 0.
@@ -80,6 +98,28 @@ class SimAudioSystem : public DeviceAudioSystem {
   // first. What a device leaves unused stays for the next one.
   void release(std::uint64_t frames);
   void releaseBuffers(std::uint64_t buffers);
+
+  // Output. Manual pacing: lets the output device play `frames` more frames.
+  void releasePlayback(std::uint64_t frames);
+  // The output device's next write fails with `code` (as failDevice).
+  bool failOutputDevice(MMRESULT code = MMSYSERR_NODRIVER, std::string why = "simulated device removed");
+  // The bytes the latest output device played, in order (the first
+  // `recordBytes` of them: set before it opens; default 16 MiB).
+  std::vector<BYTE> playedBytes() const;
+  void setPlaybackRecordBytes(std::size_t bytes) { recordBytes_ = bytes; }
+  std::uint64_t framesPlayed() const { return state_->framesPlayed.load(std::memory_order_acquire); }
+  std::uint64_t outputResets() const { return state_->outputResets.load(std::memory_order_acquire); }
+  const WAVEFORMATEX& lastOutputFormat() const { return lastOutputFormat_; }
+  UINT lastOutputDeviceId() const { return lastOutputDeviceId_; }
+  // Output devices open now.
+  std::size_t outputsOpen() const { return outputsOpen_; }
+
+  // Mixer: sets a control's values on every device opened from `mixer` and
+  // posts its change from each open one, as a user moving a slider would.
+  void setMixerValue(UINT mixer, DWORD controlId, std::vector<DWORD> values);
+  // Posts a change of `controlId` (any number) from every open mixer.
+  void fireControlChange(DWORD controlId);
+  std::size_t mixersOpen() const { return openMixers_.size(); }
 
   // The nth buffer the device begins from now on (1: the next one, or the
   // one it waits to fill) comes back with at most `bytes` bytes, in whole
@@ -134,9 +174,29 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveInClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
+  MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                       DWORD_PTR instance, DWORD flags) override;
+  MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+  MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+  MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
+  MMRESULT waveOutReset(HWAVEOUT handle) override;
+  MMRESULT waveOutClose(HWAVEOUT handle) override;
+  MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
+
+  UINT mixerGetNumDevs() override;
+  MMRESULT mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) override;
+  MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
+  MMRESULT mixerGetLineInfoA(HMIXER handle, MIXERLINEA* line, DWORD flags) override;
+  MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
+  MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
+  MMRESULT mixerClose(HMIXER handle) override;
+
  protected:
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
+  MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
+                            std::unique_ptr<PlaybackSink>& sink) override;
+  MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) override;
 
  private:
   struct Fault {
@@ -167,6 +227,12 @@ class SimAudioSystem : public DeviceAudioSystem {
   bool inside_ = false;  // a call made by the shared layer, not by the owner
   UINT lastDeviceId_ = 0;
   WAVEFORMATEX lastFormat_{};
+  UINT lastOutputDeviceId_ = 0;
+  WAVEFORMATEX lastOutputFormat_{};
+  std::size_t outputsOpen_ = 0;
+  std::size_t recordBytes_ = 16u << 20;
+  std::vector<std::shared_ptr<SimMixerScript>> mixers_;
+  std::map<HMIXER, UINT> openMixers_;  // open devices and the script each came from
 };
 
 }  // namespace platform::sim

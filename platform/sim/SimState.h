@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/SpscRing.h"
 #include "platform/Types.h"
@@ -49,8 +50,20 @@ struct SimState {
   std::atomic<std::uint64_t> starts{0};     // captures begun by a device thread
   std::atomic<std::uint64_t> stops{0};      // captures ended by a device thread
 
-  void count(std::atomic<std::uint64_t>& counter) noexcept {
-    counter.fetch_add(1, std::memory_order_acq_rel);
+  // Output. Test -> device: frames the device may play (Manual pacing), a
+  // failure asked for (as failure/failureWhy above, for the output device).
+  std::atomic<std::uint64_t> playCredit{0};
+  std::atomic<MMRESULT> outFailure{0};
+  std::string outFailureWhy;
+  // Device -> test: what the output device played, byte for byte, up to the
+  // record's size (set before the device opens); frames played; resets.
+  std::vector<BYTE> played;
+  std::atomic<std::size_t> playedBytes{0};
+  std::atomic<std::uint64_t> framesPlayed{0};
+  std::atomic<std::uint64_t> outputResets{0};
+
+  void count(std::atomic<std::uint64_t>& counter, std::uint64_t n = 1) noexcept {
+    counter.fetch_add(n, std::memory_order_acq_rel);
     observed.wake();
   }
 };

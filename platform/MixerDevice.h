@@ -1,0 +1,101 @@
+// One open mixer device as every back-end describes it: its lines and
+// controls, read when it opens, and the controls' current values, read from
+// the hardware on each call. The mixer calls are implemented once over this
+// description (DeviceAudioSystem), so the simulated mixer answers as the
+// real one.
+//
+// Numbering, the same on every back-end:
+// - a destination line's ID is its index d; source s of destination d has
+//   ID ((s + 1) << 16) | d;
+// - control IDs are chosen by the back-end, unique within the device and
+//   stable while it stays as it is; no control has ID 65535, the component's
+//   "no control" value;
+// - volumes are 0 ... 65535, mutes 0 (sound) or 1 (muted), peak meters
+//   0 ... 32767.
+//
+// Notifications: a back-end that learns that a control changed calls
+// controlChanged(), which posts MM_MIXM_CONTROL_CHANGE (wParam: the handle,
+// lParam: the control ID) to the window given at open. stop() ends that
+// before the device is closed: no post follows it.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/MixerTypes.h"
+#include "platform/Types.h"
+
+namespace platform {
+
+struct MixerControlInfo {
+  DWORD id = 0;
+  DWORD type = 0;  // MIXERCONTROL_CONTROLTYPE_...
+  std::string shortName;
+  std::string name;
+  DWORD minimum = 0;
+  DWORD maximum = 65535;
+  DWORD steps = 65536;
+};
+
+struct MixerLineInfo {
+  DWORD componentType = MIXERLINE_COMPONENTTYPE_DST_UNDEFINED;
+  DWORD channels = 2;
+  std::string shortName;
+  std::string name;
+  bool active = true;
+  std::vector<MixerControlInfo> controls;
+};
+
+struct MixerDestinationInfo {
+  MixerLineInfo line;
+  std::vector<MixerLineInfo> sources;
+};
+
+struct MixerDescription {
+  std::string name;  // the product name, as in szPname
+  std::vector<MixerDestinationInfo> destinations;
+};
+
+class MixerDevice {
+ public:
+  explicit MixerDevice(MixerDescription description) : description_(std::move(description)) {}
+  virtual ~MixerDevice() = default;
+  MixerDevice(const MixerDevice&) = delete;
+  MixerDevice& operator=(const MixerDevice&) = delete;
+
+  const MixerDescription& description() const noexcept { return description_; }
+
+  // Reads `channels` values of a control of this device (channels is 1, or
+  // the line's channel count) into values. Non-zero: the code the call
+  // reports (MIXERR_INVALCONTROL for a control that is gone,
+  // MMSYSERR_NODRIVER for a device that is gone).
+  virtual MMRESULT readValues(DWORD controlId, DWORD channels, DWORD* values) = 0;
+
+  // Begins posting notifications to `window` (null: none) for `handle`.
+  // Called once, by mixerOpen, before the handle is handed out.
+  void start(HWND window, HMIXER handle);
+  // Ends notifications: when it returns, no post is made any more. The
+  // back-end stops its event thread here.
+  virtual void stop();
+
+  // The back-end's reason for its latest failure, for the error text.
+  virtual std::string failureDetail() const { return {}; }
+
+  static DWORD DestinationLineId(DWORD d) { return d; }
+  static DWORD SourceLineId(DWORD d, DWORD s) { return ((s + 1) << 16) | d; }
+
+ protected:
+  // Any thread: posts the change of a control to the window, unless stopped.
+  void controlChanged(DWORD controlId) noexcept;
+  // Called by start() once the window is known; a back-end starts watching
+  // its hardware here.
+  virtual void startWatching() {}
+
+ private:
+  const MixerDescription description_;
+  std::atomic<HWND> window_{nullptr};
+  HMIXER handle_ = nullptr;
+};
+
+}  // namespace platform
