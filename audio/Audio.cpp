@@ -77,12 +77,14 @@ TAudio::~TAudio() {
   delete Mixer;
   Mixer = nullptr;
 
-  Recorder->FreeBuffers();
+  // Storage that a device still holds (its stop failed) is left to it
+  // rather than freed under it.
+  if (!Recorder->DeviceOpen) Recorder->FreeBuffers();
   delete Recorder->NotifyWindow;
   delete Recorder;
   Recorder = nullptr;
 
-  Player->FreeBuffers();
+  if (!Player->DeviceOpen) Player->FreeBuffers();
   delete Player->RefillWindow;
   delete Player->CloseWindow;
   delete Player;
@@ -95,10 +97,14 @@ TAudio::~TAudio() {
 void TAudio::SetAudioDeviceID(std::int32_t Value) {
   if (Value == AudioDeviceID) return;
   AudioDeviceID = Value <= 9 ? Value : -1;
-  Recorder->FreeBuffers();
-  Recorder->AllocateBuffers();
-  Player->FreeBuffers();
-  Player->AllocateBuffers();
+  if (Recorder->StopForRebuild()) {
+    Recorder->FreeBuffers();
+    Recorder->AllocateBuffers();
+  }
+  if (Player->StopForRebuild()) {
+    Player->FreeBuffers();
+    Player->AllocateBuffers();
+  }
 }
 
 void TAudio::SetMixerDeviceID(std::int32_t Value) {
@@ -122,6 +128,9 @@ void TAudio::WndProc(Message& Message) {
       break;
     case MM_WOM_CLOSE:
       Player->Active.store(false);
+      break;
+    case MM_WOM_DONE:
+      Player->BufferDone(reinterpret_cast<HWAVEOUT>(Message.WParam));
       break;
     case MM_WIM_OPEN:
       Recorder->Active.store(true);

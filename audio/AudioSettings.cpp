@@ -97,6 +97,14 @@ void TAudioSettings::InitHeaders() {
   }
 }
 
+bool TAudioSettings::StopForRebuild() {
+  if (!DeviceOpen) return true;
+  TAudio& owner = *AudioComponent;
+  if (this == owner.Player) owner.Player->Stop();
+  else owner.Recorder->Stop();
+  return !DeviceOpen;
+}
+
 template <typename T>
 void TAudioSettings::Write(T TAudioSettings::*field, T value) {
   TAudio& owner = *AudioComponent;

@@ -51,6 +51,11 @@ class TAudioSettings : public TObject {
   void FreeBuffers();
   // Binds each header to its buffer and clears the rest of it.
   void InitHeaders();
+  // Before the storage is rebuilt: a half whose device is open is stopped,
+  // so that no buffer the device holds is freed. False when the device
+  // stays open (the stop failed; ErrorMessage says why): the storage must
+  // then stay as it is.
+  bool StopForRebuild();
 
   // Writers: equal values change nothing. Unless the owner's SeparateCtrls is
   // set, the value goes to both halves, the player first.
@@ -64,6 +69,7 @@ class TAudioSettings : public TObject {
   template <typename T>
   static void Assign(TAudioSettings& half, T TAudioSettings::*field, T value) {
     if (half.*field == value) return;
+    if (!half.StopForRebuild()) return;
     half.*field = value;
     half.FreeBuffers();
     half.AllocateBuffers();  // a failure shows in ErrorMessage only

@@ -3,23 +3,269 @@
 #include <QIODevice>
 
 #include "audio/Audio.h"
+#include "audio/SoundFile.h"
+#include "platform/AudioSystem.h"
+#include "platform/Messages.h"
+#include "platform/NotifyWindow.h"
+#include "platform/ResultCodes.h"
 
 namespace audio {
+
+using namespace platform;
+
+namespace {
+// The requests the player posts to its own windows carry the numbers of the
+// notifications they follow.
+constexpr UINT kRefillRequest = MM_WOM_DONE;
+constexpr UINT kCloseRequest = MM_WOM_CLOSE;
+// A start queues one buffer fewer than the ring holds: with all four queued,
+// QueueIndex would equal DoneIndex and the first completion would be taken
+// for the end.
+constexpr int kStartBuffers = kRingSize - 1;
+}  // namespace
 
 TPlayer::TPlayer() = default;
 TPlayer::~TPlayer() = default;
 
-void TPlayer::Stop() {
-  // Only a start operation opens the output device; until one has, there is
-  // nothing to stop.
-  if (!DeviceOpen) {
-    AudioComponent->ErrorMessage = "Player already closed";
-    return;
+bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WORD loops, UINT deviceId) {
+  TAudio& owner = *AudioComponent;
+  if (DeviceOpen) {
+    owner.ErrorMessage = "Player is already playing";
+    return false;
+  }
+  if (!stream || !stream->isOpen() || !stream->isReadable()) {
+    owner.ErrorMessage = "No stream to play";
+    return false;
+  }
+  if (position < 0) {
+    owner.ErrorMessage = "Play position out of range: " + std::to_string(position);
+    return false;
+  }
+  for (WAVEHDR* h : Headers)
+    if (h == nullptr || WaveFormat == nullptr || BufferBytes == 0) {
+      owner.ErrorMessage = "No wave buffers for playing";
+      return false;
+    }
+
+  const MMRESULT rc = owner.System().waveOutOpen(&WaveOutHandle, deviceId, WaveFormat,
+                                                 reinterpret_cast<DWORD_PTR>(owner.NotifyWindow), 0, CALLBACK_WINDOW);
+  if (rc != MMSYSERR_NOERROR) {
+    SetErrorText(rc, "Could not open the output device for playing: ");
+    return false;
+  }
+  DeviceOpen = true;
+  Stream = std::move(stream);
+  PlayPosition = position;
+  LoopCount = loops;
+  QueueIndex = 0;
+  DoneIndex.store(0);
+  QueuedCount = 0;
+  ClosePosted = false;
+  closeRequested_ = false;
+  written_ = 0;
+  done_ = 0;
+  InitHeaders();
+
+  starting_ = true;
+  for (int i = 0; i < kStartBuffers && Stream; ++i) {
+    const std::int32_t before = QueueIndex;
+    Refill();
+    if (QueueIndex == before) break;  // the data ended, or the write failed
+  }
+  starting_ = false;
+  // Nothing written though data is there: the device refused it, and no
+  // completion will ever close it. Close it now and say why.
+  if (Stream && QueuedCount == 0) {
+    const std::string why = owner.ErrorMessage;
+    Stream.reset();
+    CloseDevice();
+    if (!DeviceOpen) owner.ErrorMessage = "Could not start playing:" + why;
+    return false;
+  }
+  return true;
+}
+
+bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
+  TAudio& owner = *AudioComponent;
+  // Checked before the format is touched: switching it would stop what plays.
+  if (DeviceOpen) {
+    owner.ErrorMessage = "Player is already playing";
+    return false;
+  }
+  std::string error;
+  std::unique_ptr<TSoundFile> file = TSoundFile::Open(path, error);
+  if (!file) {
+    owner.ErrorMessage = error;
+    return false;
+  }
+  SavedChannels = Channels;
+  SavedBitsPerSample = BitsPerSample;
+  SavedSampleRate = SampleRate;
+  RestoreFormat = true;
+  SetChannels(file->channels() == 2 ? TChannels::Stereo : TChannels::Mono);
+  SetSampleRate(static_cast<WORD>(file->sampleRate()));
+  SetBitsPerSample(TBPS::_16);
+  // Storage that could not be built for the file's format has left its
+  // reason in ErrorMessage already.
+  if (WaveFormat != nullptr && BufferBytes != 0 && Play(std::move(file), 0, loops, deviceId)) return true;
+  // Not started: the player's own format comes back at once, the reason stays.
+  const std::string why = owner.ErrorMessage;
+  if (RestoreFormat && !DeviceOpen) RestoreSavedFormat();
+  owner.ErrorMessage = why;
+  return false;
+}
+
+void TPlayer::RestoreSavedFormat() {
+  SetChannels(SavedChannels);
+  SetSampleRate(SavedSampleRate);
+  SetBitsPerSample(SavedBitsPerSample);
+  RestoreFormat = false;
+}
+
+void TPlayer::BufferDone(HWAVEOUT handle) {
+  if (DeviceOpen && handle == WaveOutHandle) ++done_;
+  if (!Active.load()) return;
+  if (QueueIndex != DoneIndex.load()) {
+    TAudio& owner = *AudioComponent;
+    if (owner.OnBufferPlayed) owner.OnBufferPlayed(&owner);
+    PostMessage(RefillWindow, kRefillRequest, 0, 0);
+    DoneIndex.store((DoneIndex.load() + 1) % kRingSize);
+    --QueuedCount;
+    CloseWhenDrained();
+  } else if (!ClosePosted) {
+    ClosePosted = true;
+    PostClose();
   }
 }
 
-void TPlayer::RefillWndProc(platform::Message& Message) { Message.Result = 0; }
+// The last queued buffer has come back after the data ended: no completion
+// will find QueueIndex equal to DoneIndex, so the close is posted here, and
+// OnPlayed fires at the natural end of the data.
+void TPlayer::CloseWhenDrained() {
+  if (DeviceOpen && !Stream && QueuedCount <= 0 && !ClosePosted) {
+    ClosePosted = true;
+    PostClose();
+  }
+}
 
-void TPlayer::CloseWndProc(platform::Message& Message) { Message.Result = 0; }
+void TPlayer::PostClose() {
+  closeRequested_ = true;
+  PostMessage(CloseWindow, kCloseRequest, 0, 0);
+}
+
+std::int32_t TPlayer::Refill() {
+  if (!Stream) return 0;
+  TAudio& owner = *AudioComponent;
+  ClosePosted = false;
+
+  const qint64 noted = Stream->pos();
+  Stream->seek(PlayPosition);
+  WAVEHDR& header = *Headers[QueueIndex];
+  qint64 n = Stream->read(header.lpData, BufferBytes);
+  if (n == 0 && LoopCount > 0) {
+    --LoopCount;
+    Stream->seek(0);
+    n = Stream->read(header.lpData, BufferBytes);
+  }
+  PlayPosition = static_cast<std::int32_t>(static_cast<std::uint32_t>(Stream->pos()));
+  Stream->seek(noted);
+
+  if (n <= 0) {
+    // A stream that fails to read ends the playing as its end would, but
+    // says so.
+    if (n < 0) owner.ErrorMessage = "Error reading the stream: " + Stream->errorString().toStdString();
+    Stream.reset();
+    CloseWhenDrained();
+    return static_cast<std::int32_t>(n);
+  }
+
+  header.dwBufferLength = static_cast<DWORD>(n);
+  StoreHeaderFlags(header, 0);
+  header.dwLoops = 0;
+  MMRESULT rc = owner.System().waveOutPrepareHeader(WaveOutHandle, &header, sizeof(WAVEHDR));
+  if (rc == MMSYSERR_NOERROR) rc = owner.System().waveOutWrite(WaveOutHandle, &header, sizeof(WAVEHDR));
+  if (rc != MMSYSERR_NOERROR) {
+    SetErrorText(rc, "");
+    // With nothing left with the device no completion comes to carry the
+    // playing on or to close it: end it here, keeping the reason.
+    if (!starting_ && QueuedCount <= 0) {
+      Stream.reset();
+      CloseWhenDrained();
+    }
+    return static_cast<std::int32_t>(n);
+  }
+  QueueIndex = (QueueIndex + 1) % kRingSize;
+  ++QueuedCount;
+  ++written_;
+  return static_cast<std::int32_t>(n);
+}
+
+void TPlayer::CloseDevice() {
+  TAudio& owner = *AudioComponent;
+  if (!DeviceOpen) {
+    owner.ErrorMessage = "Player already closed";
+    return;
+  }
+  for (WAVEHDR* h : Headers) {
+    if (const MMRESULT rc = owner.System().waveOutUnprepareHeader(WaveOutHandle, h, sizeof(WAVEHDR))) {
+      SetErrorText(rc, "Error unpreparing header for playing: ");
+      return;
+    }
+  }
+  if (const MMRESULT rc = owner.System().waveOutClose(WaveOutHandle)) {
+    SetErrorText(rc, "Error closing output device: ");
+    return;
+  }
+  DeviceOpen = false;
+  if (RestoreFormat && !Stream) RestoreSavedFormat();
+  if (owner.OnPlayed) owner.OnPlayed(this);
+}
+
+void TPlayer::Stop() {
+  TAudio& owner = *AudioComponent;
+  if (!DeviceOpen) {
+    owner.ErrorMessage = "Player already closed";
+    return;
+  }
+  if (Stream) {
+    Stream.reset();
+    QueueIndex = DoneIndex.load();
+    owner.ErrorMessage.clear();
+  }
+  if (!ClosePosted && owner.System().waveOutReset(WaveOutHandle) != MMSYSERR_NOERROR) {
+    owner.ErrorMessage = "Error in waveOutReset";
+    return;
+  }
+  // The first buffer the reset returns posts the close request. Where none
+  // can (nothing was written, every completion has been handled already, or
+  // an earlier close failed), nothing would ever close the device: close it
+  // here instead of waiting for ever. A device still opening (its open
+  // notification not handled yet) is waited for too, so that Stop always
+  // returns with the device closed.
+  while (Active.load() || DeviceOpen) {
+    ProcessMessages();
+    if (!DeviceOpen || closeRequested_ || done_ < written_) continue;
+    CloseDevice();
+    if (DeviceOpen) return;  // the close failed; ErrorMessage says why
+  }
+}
+
+void TPlayer::SetErrorText(MMRESULT code, const std::string& lead) {
+  char text[512] = {};
+  AudioComponent->System().waveOutGetErrorTextA(code, text, 255);
+  AudioComponent->ErrorMessage = text[0] == '\0' ? lead : lead + " " + text;
+}
+
+void TPlayer::RefillWndProc(Message& Message) {
+  Message.Result = 0;
+  if (Message.Msg == kRefillRequest && DeviceOpen) Refill();
+}
+
+void TPlayer::CloseWndProc(Message& Message) {
+  Message.Result = 0;
+  if (Message.Msg != kCloseRequest) return;
+  closeRequested_ = false;
+  CloseDevice();
+}
 
 }  // namespace audio
