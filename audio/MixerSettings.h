@@ -9,6 +9,7 @@
 
 #include "audio/Object.h"
 #include "platform/MessageQueue.h"
+#include "platform/MixerTypes.h"
 #include "platform/Types.h"
 
 namespace audio {
@@ -52,7 +53,15 @@ class TMixerSettings : public TObject {
   // Closes the device and releases every record.
   void ReleaseLines();
 
+  // Handler of MixerWindow: reports control changes through OnMixerChange.
   void WndProc(platform::Message& Message);
+
+ private:
+  // Appends the record of one line and reads its controls; false when the
+  // controls could not be read (the record stays, without them).
+  bool AddLine(const platform::MIXERLINEA& line, bool speakers);
+  // A new record after the last one.
+  TMixDetails* Append();
 };
 
 }  // namespace audio
