@@ -17,7 +17,6 @@ namespace {
 constexpr qint64 kChunkFrames = 4096;
 constexpr int kMaxRate = 65535;
 constexpr qint64 kBytesPerSample = 2;
-constexpr const char* kCutShort = "is cut short: it holds less sound than its header claims";
 
 // libsndfile shortens a sound-data chunk whose size runs past the end of the
 // file to what the file holds and notes the claim in its log, as
@@ -75,7 +74,7 @@ std::unique_ptr<TSoundFile> TSoundFile::Open(const QString& path, std::string& e
   if (sf.frames > std::numeric_limits<qint64>::max() / (sf.channels * kBytesPerSample))
     return refuse("has no known length; it may be cut short");
   if (sf.frames <= 0) return refuse("has no sound frames");
-  if (HeaderClaimsMoreThanFileHolds(file)) return refuse(kCutShort);
+  if (HeaderClaimsMoreThanFileHolds(file)) return refuse("is cut short: it holds less sound than its header claims");
   // Integer data comes as sample / 2^(bits-1), float data as stored.
   sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 
@@ -83,9 +82,10 @@ std::unique_ptr<TSoundFile> TSoundFile::Open(const QString& path, std::string& e
   // Formats whose length comes from the header alone (FLAC's stream info)
   // show a cut only when the last frame cannot be reached.
   std::array<char, 2 * kBytesPerSample> last{};
-  if (sf_seek(file, sf.frames - 1, SEEK_SET) != sf.frames - 1) return refuse(kCutShort);
+  const char* unreachable = "is cut short or damaged: its last frame cannot be reached";
+  if (sf_seek(file, sf.frames - 1, SEEK_SET) != sf.frames - 1) return refuse(unreachable);
   const qint64 got = sound->ReadChunk(last.data(), 1);
-  if (got == 0) return refuse(kCutShort);
+  if (got == 0) return refuse(unreachable);
   if (got < 0 || !sound->open(ReadOnly)) {
     error = sound->errorString().toStdString();
     return nullptr;
@@ -110,7 +110,7 @@ bool TSoundFile::open(OpenMode mode) {
     return false;
   }
   if (sf_seek(file_, 0, SEEK_SET) != 0) {
-    Fail(QStringLiteral("\"%1\" cannot go back to its first frame").arg(path_));
+    Fail(QStringLiteral("\"%1\" cannot go back to its first frame").arg(path_) + Reason());
     return false;
   }
   failed_ = false;
@@ -121,7 +121,7 @@ bool TSoundFile::seek(qint64 pos) {
   if (!isOpen() || pos < 0 || pos > size()) return false;
   const qint64 frame = pos / blockAlign_;
   if (sf_seek(file_, frame, SEEK_SET) != frame) {
-    Fail(QStringLiteral("\"%1\" cannot seek to frame %2").arg(path_).arg(frame));
+    Fail(QStringLiteral("\"%1\" cannot seek to frame %2").arg(path_).arg(frame) + Reason());
     return false;
   }
   failed_ = false;
@@ -154,14 +154,19 @@ qint64 TSoundFile::writeData(const char*, qint64) { return -1; }
 // float data through unscaled and wrap a lossy decoder's overshoot around.
 qint64 TSoundFile::ReadChunk(char* out, qint64 count) {
   const sf_count_t got = sf_readf_float(file_, floats_.data(), count);
-  if (const int code = sf_error(file_); code != SF_ERR_NO_ERROR) {
-    Fail(QStringLiteral("\"%1\" could not be read: %2").arg(path_, QString::fromUtf8(sf_error_number(code))));
+  if (sf_error(file_) != SF_ERR_NO_ERROR) {
+    Fail(QStringLiteral("\"%1\" could not be read").arg(path_) + Reason());
     return -1;
   }
   const qint64 samples = got * channels_;
   for (qint64 i = 0; i < samples; ++i)
     qToLittleEndian<qint16>(ToInt16(floats_[static_cast<std::size_t>(i)]), out + i * kBytesPerSample);
   return got;
+}
+
+QString TSoundFile::Reason() const {
+  const int code = sf_error(file_);
+  return code == SF_ERR_NO_ERROR ? QString() : QStringLiteral(": ") + QString::fromUtf8(sf_error_number(code));
 }
 
 void TSoundFile::Fail(const QString& why) {

@@ -55,6 +55,8 @@ class TSoundFile : public QIODevice {
   // Reads up to `count` frames (at most a chunk) into `out`; the frames
   // read, or -1 with the failure set.
   qint64 ReadChunk(char* out, qint64 count);
+  // ": " and libsndfile's text of its last failure, or nothing.
+  QString Reason() const;
   void Fail(const QString& why);
 
   sf_private_tag* file_;
