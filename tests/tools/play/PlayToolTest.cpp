@@ -1,0 +1,159 @@
+// quorvel-play through the private sound server: a short file plays to its
+// end, files it cannot play are refused before any device, Ctrl+C stops it,
+// and the exit codes tell each case apart.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <numbers>
+#include <sndfile.h>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+  int code = -1;
+  QStringList out;  // stdout's lines
+  QString err;
+};
+
+// A generous bound against a hang, not a measure of speed.
+constexpr int kFinishMs = 60000;
+
+Outcome Finish(QProcess& p) {
+  Outcome r;
+  EXPECT_TRUE(p.waitForFinished(kFinishMs)) << "quorvel-play did not finish";
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  r.code = p.exitCode();
+  r.out = QString::fromLocal8Bit(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  r.err = QString::fromLocal8Bit(p.readAllStandardError());
+  return r;
+}
+
+Outcome Play(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(QUORVEL_PLAY), args);
+  return Finish(p);
+}
+
+class PlayTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("PULSE_SERVER") == nullptr)
+      GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
+    ASSERT_TRUE(dir_.isValid());
+  }
+
+  // A 440 Hz tone at half scale on every channel, 16-bit WAV.
+  QString Tone(const char* name, int channels, int rate, double seconds) {
+    const QString path = dir_.filePath(QString::fromLatin1(name));
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
+    if (f == nullptr) return path;
+    const auto frames = static_cast<sf_count_t>(seconds * rate);
+    std::vector<short> samples;
+    for (sf_count_t i = 0; i < frames; ++i)
+      samples.insert(samples.end(), static_cast<std::size_t>(channels),
+                     static_cast<short>(16384 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(i) / rate)));
+    EXPECT_EQ(sf_writef_short(f, samples.data(), frames), frames);
+    sf_close(f);
+    return path;
+  }
+
+  QTemporaryDir dir_;
+};
+
+TEST_F(PlayTool, PlaysAHalfSecondFileToItsEnd) {
+  const QString path = Tone("half.wav", 2, 44100, 0.5);
+  const Outcome r = Play({path, QStringLiteral("--verbose")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  // 22050 stereo frames in buffers of 8192 frames: three, the last short.
+  const QStringList expected = {
+      QStringLiteral("Playing \"%1\": 2 channels, 44100 Hz, 0.50 s (22050 frames), 1 pass").arg(path),
+      QStringLiteral("buffer     1      0.19 s"),
+      QStringLiteral("buffer     2      0.37 s"),
+      QStringLiteral("buffer     3      0.50 s"),
+      QStringLiteral("Played \"%1\": 0.50 s in 3 buffers").arg(path),
+  };
+  EXPECT_EQ(r.out, expected) << r.out.join('\n').toStdString();
+}
+
+TEST_F(PlayTool, LoopsPlayTheFileAgain) {
+  const QString path = Tone("loops.wav", 1, 8000, 0.25);
+  const Outcome r = Play({path, QStringLiteral("--loops"), QStringLiteral("2")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  ASSERT_FALSE(r.out.isEmpty());
+  EXPECT_TRUE(r.out.first().endsWith(QStringLiteral("3 passes"))) << r.out.first().toStdString();
+  // 2000 frames a pass, one buffer each.
+  EXPECT_EQ(r.out.last(), QStringLiteral("Played \"%1\": 0.75 s in 3 buffers").arg(path));
+}
+
+// Exit 2 and no "Playing" line: the file was refused before the player, and
+// so before any device, was touched.
+TEST_F(PlayTool, FilesItCannotPlayAreRefusedWithExitTwo) {
+  const QString six = Tone("six.wav", 6, 44100, 0.1);
+  Outcome r = Play({six});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(r.out.isEmpty()) << r.out.join('\n').toStdString();
+  EXPECT_EQ(r.err, QStringLiteral("quorvel-play: \"%1\" has 6 channels; only mono and stereo can be played\n").arg(six));
+
+  const QString noise = dir_.filePath(QStringLiteral("noise.wav"));
+  QFile f(noise);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  QByteArray bytes;
+  for (std::uint32_t i = 0; i < 4096; ++i) bytes.append(static_cast<char>((i * 1103515245u + 12345u) >> 16));
+  f.write(bytes);
+  f.close();
+  r = Play({noise});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(r.out.isEmpty());
+  EXPECT_TRUE(r.err.contains(QStringLiteral("cannot be read as sound: Format not recognised"))) << r.err.toStdString();
+
+  r = Play({dir_.filePath(QStringLiteral("missing.wav"))});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("does not exist"))) << r.err.toStdString();
+}
+
+TEST_F(PlayTool, BadCommandLinesExitWith64AndBadDevicesWithOne) {
+  const QString path = Tone("usage.wav", 1, 8000, 0.1);
+  for (const QStringList& args : {QStringList{}, QStringList{path, QStringLiteral("--loops"), QStringLiteral("-1")},
+                                  QStringList{path, path}}) {
+    const Outcome r = Play(args);
+    EXPECT_EQ(r.code, 64) << args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("usage: quorvel-play FILE"))) << r.err.toStdString();
+  }
+  const Outcome r = Play({path, QStringLiteral("--device"), QStringLiteral("999")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: Could not open the output device"))) << r.err.toStdString();
+}
+
+TEST_F(PlayTool, CtrlCStopsPlayingAndExitsCleanly) {
+  const QString path = Tone("long.wav", 1, 22050, 30);
+  QProcess p;
+  p.start(QStringLiteral(QUORVEL_PLAY), {path, QStringLiteral("--verbose")});
+  ASSERT_TRUE(p.waitForStarted());
+  // Once the first buffer has played, the device is open and running.
+  QByteArray out;
+  while (!out.contains("buffer     1") && p.waitForReadyRead(kFinishMs)) out += p.readAllStandardOutput();
+  ASSERT_TRUE(out.contains("buffer     1")) << out.toStdString();
+  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  Outcome r = Finish(p);
+  r.out = QString::fromLocal8Bit(out).split('\n', Qt::SkipEmptyParts) + r.out;
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  ASSERT_FALSE(r.out.isEmpty());
+  EXPECT_TRUE(r.out.last().startsWith(QStringLiteral("Stopped \"%1\" after ").arg(path))) << r.out.last().toStdString();
+}
+
+}  // namespace

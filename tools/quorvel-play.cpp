@@ -1,0 +1,178 @@
+// quorvel-play: plays a sound file through the audio component's player.
+//
+// The file is checked before any device is touched, so a file that cannot
+// be played is told apart (exit 2) from a device that fails (exit 1). The
+// player's events arrive on this (the GUI) thread, from its notification
+// windows, so they print directly.
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "audio/Audio.h"
+#include "audio/Player.h"
+#include "audio/SoundFile.h"
+
+namespace {
+
+constexpr int kUsageError = 64;
+constexpr int kFileError = 2;
+constexpr int kDeviceError = 1;
+
+struct Options {
+  QString path;
+  long loops = 0;
+  long device = -1;
+  bool verbose = false;
+};
+
+void Usage(FILE* to) {
+  std::fprintf(to,
+               "usage: quorvel-play FILE [--loops N] [--device N] [--verbose]\n"
+               "\n"
+               "Plays a sound file (WAV, FLAC, Ogg, AIFF, ...; mono or stereo, up to 65535 Hz)\n"
+               "as 16-bit samples at the file's own rate, and prints a line when it has played.\n"
+               "\n"
+               "  --loops N    play N more times after the first (0..65535; default 0)\n"
+               "  --device N   output device number; -1 (default) is the system's default output\n"
+               "  --verbose    print a line per played buffer: its number and the seconds played\n"
+               "  --help       this text\n"
+               "\n"
+               "Ctrl+C stops playing. Exits with 0 when done, 2 for a file that cannot be played,\n"
+               "1 when the device fails, 64 for a bad command line.\n");
+}
+
+bool ParseInt(const char* s, long lo, long hi, long& out) {
+  char* end = nullptr;
+  out = std::strtol(s, &end, 10);
+  return end != s && *end == '\0' && out >= lo && out <= hi;
+}
+
+bool Parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--help" || a == "-h") {
+      Usage(stdout);
+      std::exit(0);
+    } else if (a == "--loops" && hasValue && ParseInt(argv[i + 1], 0, 65535, o.loops)) {
+      ++i;
+    } else if (a == "--device" && hasValue && ParseInt(argv[i + 1], -1, 65535, o.device)) {
+      ++i;
+    } else if (a == "--verbose") {
+      o.verbose = true;
+    } else if (!a.starts_with("--") && o.path.isEmpty()) {
+      o.path = QString::fromLocal8Bit(argv[i]);
+    } else {
+      std::fprintf(stderr, "quorvel-play: bad argument '%s'\n", a.c_str());
+      return false;
+    }
+  }
+  if (o.path.isEmpty()) {
+    std::fprintf(stderr, "quorvel-play: no file given\n");
+    return false;
+  }
+  return true;
+}
+
+int g_signalPipe[2] = {-1, -1};
+void OnTerminate(int) {
+  const char c = 1;
+  [[maybe_unused]] const auto n = write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  Options o;
+  if (!Parse(argc, argv, o)) {
+    Usage(stderr);
+    return kUsageError;
+  }
+
+  std::string error;
+  std::unique_ptr<audio::TSoundFile> file = audio::TSoundFile::Open(o.path, error);
+  if (!file) {
+    std::fprintf(stderr, "quorvel-play: %s\n", error.c_str());
+    return kFileError;
+  }
+  const double bytesPerSecond = file->sampleRate() * file->channels() * 2.0;
+  const double passes = static_cast<double>(o.loops) + 1;
+  const double fileSeconds = static_cast<double>(file->size()) / bytesPerSecond;
+  const std::string name = "\"" + o.path.toStdString() + "\"";
+  std::printf("Playing %s: %d channel%s, %d Hz, %.2f s (%lld frames), %.0f pass%s\n", name.c_str(),
+              file->channels(), file->channels() == 1 ? "" : "s", file->sampleRate(), fileSeconds,
+              static_cast<long long>(file->frames()), passes, passes == 1 ? "" : "es");
+  std::fflush(stdout);
+  file.reset();  // the player opens the file itself
+
+  audio::TAudio audio(nullptr);
+  audio::TPlayer& player = *audio.Player;
+  bool started = false, interrupted = false;
+  unsigned long buffers = 0;
+  // The buffer size in the file's format, which the player takes only for
+  // the time of playing.
+  double bufferBytes = 0;
+  // Seconds played by the end of `count` buffers: the last one may be short.
+  auto played = [&](unsigned long count) {
+    return std::min(static_cast<double>(count) * bufferBytes / bytesPerSecond, fileSeconds * passes);
+  };
+  audio.OnBufferPlayed = [&](audio::TObject*) {
+    ++buffers;
+    if (!o.verbose) return;
+    std::printf("buffer %5lu  %8.2f s\n", buffers, played(buffers));
+    std::fflush(stdout);
+  };
+  // Also fired when a start fails after the device opened; PlayFile's result
+  // tells that case.
+  audio.OnPlayed = [&](audio::TObject*) {
+    if (!started) return;
+    if (interrupted)
+      std::printf("Stopped %s after %.2f s\n", name.c_str(), played(buffers));
+    else
+      std::printf("Played %s: %.2f s in %lu buffers\n", name.c_str(), fileSeconds * passes, buffers);
+    std::fflush(stdout);
+    QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+  };
+
+  // Ctrl+C and SIGTERM stop the player, which closes the device and fires
+  // OnPlayed as a natural end does.
+  std::unique_ptr<QSocketNotifier> terminate;
+  if (pipe(g_signalPipe) == 0) {
+    terminate = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(terminate.get(), &QSocketNotifier::activated, [&] {
+      char c;
+      [[maybe_unused]] const auto n = read(g_signalPipe[0], &c, 1);
+      if (interrupted || !player.DeviceOpen) return;
+      interrupted = true;
+      player.Stop();
+      if (player.DeviceOpen) app.exit(kDeviceError);  // the stop failed: ErrorMessage says why
+    });
+    std::signal(SIGINT, OnTerminate);
+    std::signal(SIGTERM, OnTerminate);
+  }
+
+  const platform::UINT device = o.device < 0 ? platform::WAVE_MAPPER : static_cast<platform::UINT>(o.device);
+  if (!player.PlayFile(o.path, static_cast<platform::WORD>(o.loops), device)) {
+    std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
+    return kDeviceError;
+  }
+  started = true;
+  bufferBytes = player.BufferBytes;
+  audio.ErrorMessage.clear();
+  const int code = app.exec();
+  // A device that failed while playing, or a stream that could not be read
+  // on, ends the playing early and leaves the reason.
+  if (code != 0 || !audio.ErrorMessage.empty()) {
+    std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
+    return kDeviceError;
+  }
+  return 0;
+}
