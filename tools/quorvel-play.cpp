@@ -6,18 +6,16 @@
 // windows, so they print directly.
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/SoundFile.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -81,12 +79,6 @@ bool Parse(int argc, char** argv, Options& o) {
   return true;
 }
 
-int g_signalPipe[2] = {-1, -1};
-void OnTerminate(int) {
-  const char c = 1;
-  [[maybe_unused]] const auto n = write(g_signalPipe[1], &c, 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,20 +136,12 @@ int main(int argc, char** argv) {
 
   // Ctrl+C and SIGTERM stop the player, which closes the device and fires
   // OnPlayed as a natural end does.
-  std::unique_ptr<QSocketNotifier> terminate;
-  if (pipe(g_signalPipe) == 0) {
-    terminate = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(terminate.get(), &QSocketNotifier::activated, [&] {
-      char c;
-      [[maybe_unused]] const auto n = read(g_signalPipe[0], &c, 1);
-      if (interrupted || !player.DeviceOpen) return;
-      interrupted = true;
-      player.Stop();
-      if (player.DeviceOpen) app.exit(kDeviceError);  // the stop failed: ErrorMessage says why
-    });
-    std::signal(SIGINT, OnTerminate);
-    std::signal(SIGTERM, OnTerminate);
-  }
+  platform::TerminationSignals terminate([&] {
+    if (interrupted || !player.DeviceOpen) return;
+    interrupted = true;
+    player.Stop();
+    if (player.DeviceOpen) app.exit(kDeviceError);  // the stop failed: ErrorMessage says why
+  });
 
   const platform::UINT device = o.device < 0 ? platform::WAVE_MAPPER : static_cast<platform::UINT>(o.device);
   if (!player.PlayFile(o.path, static_cast<platform::WORD>(o.loops), device)) {
