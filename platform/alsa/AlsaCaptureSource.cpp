@@ -18,17 +18,6 @@ constexpr snd_pcm_uframes_t kPeriodsPerRing = 4;
 constexpr int kPollMs = 250;
 constexpr int kStallMs = 5000;
 
-MMRESULT OpenCode(int error, bool numbered) {
-  switch (-error) {
-    case EBUSY: return MMSYSERR_ALLOCATED;
-    case ENOMEM: return MMSYSERR_NOMEM;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO: return numbered ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
-    default: return MMSYSERR_NODRIVER;
-  }
-}
-
 }  // namespace
 
 AlsaCaptureSource::AlsaCaptureSource(snd_pcm_t* pcm, const WAVEFORMATEX& format) : pcm_(pcm), format_(format) {}
@@ -43,14 +32,14 @@ MMRESULT AlsaCaptureSource::Open(const std::string& pcm, bool numbered, const WA
   if (!check(snd_pcm_open(&handle, pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK),
              "snd_pcm_open(" + pcm + ")")) {
     why = check.detail();
-    return OpenCode(check.error(), numbered);
+    return OpenFailureCode(check.error(), numbered);
   }
   std::unique_ptr<AlsaCaptureSource> opened(new AlsaCaptureSource(handle, format));
   if (!opened->configure(kFirstPeriod)) {
     // The PCM refuses a parameter of the format (or its combination).
     why = opened->check_.detail();
     const int error = opened->check_.error();
-    return error == -EINVAL ? WAVERR_BADFORMAT : OpenCode(error, numbered);
+    return error == -EINVAL ? WAVERR_BADFORMAT : OpenFailureCode(error, numbered);
   }
   opened->fittedTo_ = kFirstPeriod;
   source = std::move(opened);

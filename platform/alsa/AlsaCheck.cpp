@@ -2,9 +2,12 @@
 
 #include <alsa/asoundlib.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+
+#include "platform/ResultCodes.h"
 
 namespace platform::alsa {
 namespace {
@@ -63,6 +66,17 @@ void AlsaCheck::fail(int error, std::string detail) {
 void AlsaCheck::clear() noexcept {
   error_ = 0;
   detail_.clear();
+}
+
+MMRESULT OpenFailureCode(int error, bool numbered) {
+  switch (-error) {
+    case EBUSY: return MMSYSERR_ALLOCATED;
+    case ENOMEM: return MMSYSERR_NOMEM;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return numbered ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
+    default: return MMSYSERR_NODRIVER;
+  }
 }
 
 }  // namespace platform::alsa

@@ -8,11 +8,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Types.h"
+
 namespace platform::alsa {
 
 // Installs, once per process, an alsa-lib error handler that keeps each
 // thread's latest message instead of printing it. Safe to call often.
 void SilenceAlsaMessages();
+
+// The result code for a device that failed to open with ALSA error `error`
+// (negative). `numbered`: the device is one of the listed ones, so a device
+// that is gone means a wrong number rather than no driver.
+MMRESULT OpenFailureCode(int error, bool numbered);
 
 class AlsaCheck {
  public:

@@ -31,16 +31,6 @@ std::vector<std::string> ListControls(bool& cards) {
   return controls;
 }
 
-MMRESULT OpenCode(int error, bool card) {
-  switch (-error) {
-    case ENOMEM: return MMSYSERR_NOMEM;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO: return card ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
-    default: return MMSYSERR_NODRIVER;
-  }
-}
-
 struct Opened {
   snd_mixer_t* mixer = nullptr;
   ~Opened() {
@@ -136,7 +126,7 @@ MMRESULT AlsaMixer::Open(UINT deviceId, std::unique_ptr<MixerDevice>& mixer, std
   Opened reads, events;
   if (!OpenHandle(ctl, reads, check) || !OpenHandle(ctl, events, check)) {
     why = check.detail();
-    return OpenCode(check.error(), cards);
+    return OpenFailureCode(check.error(), cards);
   }
 
   MixerDescription description;

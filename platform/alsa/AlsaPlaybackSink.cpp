@@ -26,17 +26,6 @@ constexpr auto kStall = std::chrono::seconds(5);
 constexpr auto kDrainMargin = std::chrono::milliseconds(1000);
 constexpr int kDrainStepMs = 20;
 
-MMRESULT OpenCode(int error, bool numbered) {
-  switch (-error) {
-    case EBUSY: return MMSYSERR_ALLOCATED;
-    case ENOMEM: return MMSYSERR_NOMEM;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO: return numbered ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
-    default: return MMSYSERR_NODRIVER;
-  }
-}
-
 }  // namespace
 
 AlsaPlaybackSink::AlsaPlaybackSink(snd_pcm_t* pcm, const WAVEFORMATEX& format) : pcm_(pcm), format_(format) {}
@@ -51,14 +40,14 @@ MMRESULT AlsaPlaybackSink::Open(const std::string& pcm, bool numbered, const WAV
   if (!check(snd_pcm_open(&handle, pcm.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK),
              "snd_pcm_open(" + pcm + ")")) {
     why = check.detail();
-    return OpenCode(check.error(), numbered);
+    return OpenFailureCode(check.error(), numbered);
   }
   std::unique_ptr<AlsaPlaybackSink> opened(new AlsaPlaybackSink(handle, format));
   if (!opened->configure()) {
     // The PCM refuses a parameter of the format (or its combination).
     why = opened->check_.detail();
     const int error = opened->check_.error();
-    return error == -EINVAL ? WAVERR_BADFORMAT : OpenCode(error, numbered);
+    return error == -EINVAL ? WAVERR_BADFORMAT : OpenFailureCode(error, numbered);
   }
   sink = std::move(opened);
   return MMSYSERR_NOERROR;

@@ -1,10 +1,9 @@
 #include "platform/sim/SimCaptureSource.h"
 
 #include <algorithm>
-#include <ctime>
-#include <poll.h>
 
 #include "platform/ResultCodes.h"
+#include "platform/sim/SimSleep.h"
 
 namespace platform::sim {
 
@@ -54,7 +53,7 @@ CaptureSource::ReadResult SimCaptureSource::read(BYTE* dst, std::size_t frames, 
       if (cut || n == frames) endBuffer();
       return {ReadResult::Kind::Frames, n, 0, cut};
     }
-    if (sleep(waker, retryAt)) return {ReadResult::Kind::Woken, 0, 0, false};
+    if (SleepUntil(waker, state_->poke, retryAt)) return {ReadResult::Kind::Woken, 0, 0, false};
   }
 }
 
@@ -127,24 +126,6 @@ void SimCaptureSource::endBuffer() noexcept {
   framesInBuffer_ = 0;
   decided_ = false;
   limit_.reset();
-}
-
-bool SimCaptureSource::sleep(Waker& waker, const std::optional<Clock::time_point>& retryAt) noexcept {
-  pollfd fds[2] = {{waker.fd(), POLLIN, 0}, {state_->poke.fd(), POLLIN, 0}};
-  timespec ts{};
-  if (retryAt) {
-    const auto left = std::max(Clock::duration::zero(), *retryAt - Clock::now());
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    ts.tv_sec = static_cast<time_t>(ns / 1000000000);
-    ts.tv_nsec = static_cast<long>(ns % 1000000000);
-  }
-  if (ppoll(fds, 2, retryAt ? &ts : nullptr, nullptr) <= 0) return false;
-  if (fds[1].revents & POLLIN) state_->poke.drain();
-  if (fds[0].revents & POLLIN) {
-    waker.drain();
-    return true;
-  }
-  return false;
 }
 
 }  // namespace platform::sim

@@ -42,9 +42,6 @@ class SimCaptureSource : public CaptureSource {
   void decideLimit() noexcept;
   void commitBuffer() noexcept;
   void endBuffer() noexcept;
-  // Sleeps until the owner wakes the device (true), the test pokes, or
-  // retryAt passes.
-  bool sleep(Waker& waker, const std::optional<Clock::time_point>& retryAt) noexcept;
 
   const std::shared_ptr<SimState> state_;
   const Signal signal_;

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
-#include <poll.h>
 
 #include "platform/ResultCodes.h"
+#include "platform/sim/SimSleep.h"
 
 namespace platform::sim {
 
@@ -36,7 +35,7 @@ PlaybackSink::WriteResult SimPlaybackSink::write(const BYTE* src, std::size_t fr
       state_->count(state_->framesPlayed, n);
       return {WriteResult::Kind::Frames, n, 0};
     }
-    if (sleep(waker, retryAt)) return {WriteResult::Kind::Woken, 0, 0};
+    if (SleepUntil(waker, state_->poke, retryAt)) return {WriteResult::Kind::Woken, 0, 0};
   }
 }
 
@@ -72,24 +71,6 @@ std::size_t SimPlaybackSink::take(std::size_t want, std::optional<Clock::time_po
     }
   }
   return 0;
-}
-
-bool SimPlaybackSink::sleep(Waker& waker, const std::optional<Clock::time_point>& retryAt) noexcept {
-  pollfd fds[2] = {{waker.fd(), POLLIN, 0}, {state_->poke.fd(), POLLIN, 0}};
-  timespec ts{};
-  if (retryAt) {
-    const auto left = std::max(Clock::duration::zero(), *retryAt - Clock::now());
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    ts.tv_sec = static_cast<time_t>(ns / 1000000000);
-    ts.tv_nsec = static_cast<long>(ns % 1000000000);
-  }
-  if (ppoll(fds, 2, retryAt ? &ts : nullptr, nullptr) <= 0) return false;
-  if (fds[1].revents & POLLIN) state_->poke.drain();
-  if (fds[0].revents & POLLIN) {
-    waker.drain();
-    return true;
-  }
-  return false;
 }
 
 }  // namespace platform::sim

@@ -31,7 +31,6 @@ class SimPlaybackSink : public PlaybackSink {
  private:
   using Clock = std::chrono::steady_clock;
   std::size_t take(std::size_t want, std::optional<Clock::time_point>& retryAt) noexcept;
-  bool sleep(Waker& waker, const std::optional<Clock::time_point>& retryAt) noexcept;
 
   const std::shared_ptr<SimState> state_;
   const Pacing pacing_;
