@@ -27,55 +27,7 @@ const std::string kServerDir = "/tmp/quorvel-alsa-playback-loss-" + std::to_stri
 const WAVEFORMATEX kFormat = PcmFormat(1, 16, 44100);
 constexpr std::size_t kBufferBytes = 2048 * 2;
 
-// Runs scripts/sound-server with our own directory; "start" prints the
-// lines that point a client at the server, which this process takes over.
-bool SoundServer(const char* command) {
-  const std::string line =
-      "QUORVEL_SOUND_DIR=" + kServerDir + " " QUORVEL_SOURCE_DIR "/scripts/sound-server " + command;
-  FILE* out = popen(line.c_str(), "r");
-  if (out == nullptr) return false;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
-    std::string l(buffer);
-    if (!l.starts_with("export ")) continue;
-    l = l.substr(7);
-    if (!l.empty() && l.back() == '\n') l.pop_back();
-    const auto eq = l.find('=');
-    if (eq != std::string::npos) setenv(l.substr(0, eq).c_str(), l.substr(eq + 1).c_str(), 1);
-  }
-  return pclose(out) == 0;
-}
-
-// Whatever this process writes on stderr while it lives.
-class StderrCatcher {
- public:
-  StderrCatcher() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
-    std::fflush(stderr);
-    dup2(fileno(file_), STDERR_FILENO);
-  }
-  ~StderrCatcher() {
-    restore();
-    std::fclose(file_);
-  }
-  std::string text() {
-    restore();
-    std::string all;
-    std::rewind(file_);
-    for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
-    return all;
-  }
-
- private:
-  void restore() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, STDERR_FILENO);
-    ::close(saved_);
-    saved_ = -1;
-  }
-  FILE* file_;
-  int saved_;
-};
+bool SoundServer(const char* command) { return RunPrivateSoundServer(kServerDir, command); }
 
 // Waits up to `limit` for `done`.
 template <typename Done>

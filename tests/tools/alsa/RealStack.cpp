@@ -194,4 +194,46 @@ std::vector<std::int16_t> SineSignal(std::size_t frames, unsigned rate, double h
   return s;
 }
 
+bool RunPrivateSoundServer(const std::string& dir, const char* command) {
+  const std::string line = "QUORVEL_SOUND_DIR=" + dir + " " QUORVEL_SOURCE_DIR "/scripts/sound-server " + command;
+  FILE* out = popen(line.c_str(), "r");
+  if (out == nullptr) return false;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
+    std::string l(buffer);
+    if (!l.starts_with("export ")) continue;
+    l = l.substr(7);
+    if (!l.empty() && l.back() == '\n') l.pop_back();
+    const auto eq = l.find('=');
+    if (eq != std::string::npos) setenv(l.substr(0, eq).c_str(), l.substr(eq + 1).c_str(), 1);
+  }
+  return pclose(out) == 0;
+}
+
+StderrCatcher::StderrCatcher() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
+  std::fflush(stderr);
+  dup2(fileno(file_), STDERR_FILENO);
+}
+
+StderrCatcher::~StderrCatcher() {
+  restore();
+  std::fclose(file_);
+}
+
+std::string StderrCatcher::text() {
+  restore();
+  std::string all;
+  std::rewind(file_);
+  for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
+  return all;
+}
+
+void StderrCatcher::restore() {
+  if (saved_ < 0) return;
+  std::fflush(stderr);
+  dup2(saved_, STDERR_FILENO);
+  ::close(saved_);
+  saved_ = -1;
+}
+
 }  // namespace quorvel_test

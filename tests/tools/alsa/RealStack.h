@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <sys/types.h>
@@ -101,5 +102,25 @@ std::vector<std::int16_t> SineSignal(std::size_t frames, unsigned rate, double h
                                      unsigned channels = 1);
 
 platform::WAVEFORMATEX PcmFormat(unsigned channels, unsigned bits, unsigned rate);
+
+// Runs scripts/sound-server with its own directory `dir`; "start" prints
+// the lines that point a client at that server, which this process takes
+// over. For tests that stop and start a server of their own.
+bool RunPrivateSoundServer(const std::string& dir, const char* command);
+
+// Whatever this process writes on stderr while it lives.
+class StderrCatcher {
+ public:
+  StderrCatcher();
+  ~StderrCatcher();
+  StderrCatcher(const StderrCatcher&) = delete;
+  StderrCatcher& operator=(const StderrCatcher&) = delete;
+  std::string text();
+
+ private:
+  void restore();
+  FILE* file_;
+  int saved_;
+};
 
 }  // namespace quorvel_test
