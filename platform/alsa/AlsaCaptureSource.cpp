@@ -26,20 +26,13 @@ AlsaCaptureSource::~AlsaCaptureSource() { snd_pcm_close(pcm_); }
 
 MMRESULT AlsaCaptureSource::Open(const std::string& pcm, bool numbered, const WAVEFORMATEX& format,
                                  std::unique_ptr<AlsaCaptureSource>& source, std::string& why) {
-  SilenceAlsaMessages();
-  AlsaCheck check;
   snd_pcm_t* handle = nullptr;
-  if (!check(snd_pcm_open(&handle, pcm.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK),
-             "snd_pcm_open(" + pcm + ")")) {
-    why = check.detail();
-    return OpenFailureCode(check.error(), numbered);
-  }
+  if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_CAPTURE, numbered, handle, why); rc != MMSYSERR_NOERROR) return rc;
   std::unique_ptr<AlsaCaptureSource> opened(new AlsaCaptureSource(handle, format));
   if (!opened->configure(kFirstPeriod)) {
     // The PCM refuses a parameter of the format (or its combination).
     why = opened->check_.detail();
-    const int error = opened->check_.error();
-    return error == -EINVAL ? WAVERR_BADFORMAT : OpenFailureCode(error, numbered);
+    return ConfigureFailureCode(opened->check_.error(), numbered);
   }
   opened->fittedTo_ = kFirstPeriod;
   source = std::move(opened);

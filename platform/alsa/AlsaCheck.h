@@ -4,6 +4,8 @@
 // the latest one is kept and added to that text.
 #pragma once
 
+#include <alsa/asoundlib.h>
+
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -20,6 +22,13 @@ void SilenceAlsaMessages();
 // (negative). `numbered`: the device is one of the listed ones, so a device
 // that is gone means a wrong number rather than no driver.
 MMRESULT OpenFailureCode(int error, bool numbered);
+
+// Opens `pcm` in non-blocking mode. Non-zero: the code the open reports,
+// with ALSA's reason in `why`.
+MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle,
+                 std::string& why);
+// The code for a PCM that opened but refused the format's parameters.
+MMRESULT ConfigureFailureCode(int error, bool numbered);
 
 class AlsaCheck {
  public:
