@@ -89,6 +89,7 @@ class TimedSystem : public AudioSystem {
   MMRESULT waveInStop(HWAVEIN h) override { return inner_.waveInStop(h); }
   MMRESULT waveInReset(HWAVEIN h) override { return inner_.waveInReset(h); }
   MMRESULT waveInClose(HWAVEIN h) override { return inner_.waveInClose(h); }
+  void waveInForceClose(HWAVEIN h) override { inner_.waveInForceClose(h); }
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override {
     return inner_.waveInGetErrorTextA(code, text, cch);
   }
@@ -116,6 +117,7 @@ class TimedSystem : public AudioSystem {
     if (h != nullptr) underruns = h->sink().underruns();
     return inner_.waveOutClose(h);
   }
+  void waveOutForceClose(HWAVEOUT h) override { inner_.waveOutForceClose(h); }
   MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override {
     return inner_.waveOutGetErrorTextA(code, text, cch);
   }

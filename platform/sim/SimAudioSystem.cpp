@@ -213,6 +213,13 @@ MMRESULT SimAudioSystem::waveInClose(HWAVEIN h) {
   return rc;
 }
 
+// Not counted among the calls and never failed: it is what an owner does
+// when the others have failed.
+void SimAudioSystem::waveInForceClose(HWAVEIN h) {
+  DeviceAudioSystem::waveInForceClose(h);
+  forwards_.erase(h);
+}
+
 MMRESULT SimAudioSystem::waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) {
   if (MMRESULT f = injected(Call::waveInGetErrorTextA)) {
     CopyErrorText({}, text, cch);
@@ -288,6 +295,11 @@ MMRESULT SimAudioSystem::waveOutClose(HWAVEOUT h) {
   const MMRESULT rc = DeviceAudioSystem::waveOutClose(h);
   if (rc == MMSYSERR_NOERROR) --outputsOpen_;
   return rc;
+}
+
+void SimAudioSystem::waveOutForceClose(HWAVEOUT h) {
+  if (isOpen(h)) --outputsOpen_;
+  DeviceAudioSystem::waveOutForceClose(h);
 }
 
 MMRESULT SimAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {

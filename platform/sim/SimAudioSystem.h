@@ -172,6 +172,7 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveInStop(HWAVEIN handle) override;
   MMRESULT waveInReset(HWAVEIN handle) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
+  void waveInForceClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
   MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
@@ -181,6 +182,7 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
   MMRESULT waveOutReset(HWAVEOUT handle) override;
   MMRESULT waveOutClose(HWAVEOUT handle) override;
+  void waveOutForceClose(HWAVEOUT handle) override;
   MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
   UINT mixerGetNumDevs() override;

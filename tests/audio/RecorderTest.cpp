@@ -2,6 +2,7 @@
 // split, every failure of its table, and the mended faults.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QPointer>
 #include <atomic>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "audio/Audio.h"
+#include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
@@ -396,6 +398,41 @@ TEST(Component, EndOfSessionDestroysItAndClearsTheOwnersReference) {
   ASSERT_TRUE(a->Recorder->Start());
   a->NotifyWindow->send(WM_QUERYENDSESSION, 0, 0);
   EXPECT_TRUE(a.isNull());
+}
+
+// Both halves busy, then destroyed while each device refuses to stop: the
+// devices must not live on to call back into, post to or fill the freed
+// recorder, windows and buffers (AddressSanitizer watches the releases and
+// the system's own closing of what is left).
+TEST(Component, DestroyedWhileItsDevicesRefuseToStopLeavesNoneBehind) {
+  const std::pair<Call, Call> refusals[] = {{Call::waveInReset, Call::waveOutReset},
+                                            {Call::waveInUnprepareHeader, Call::waveOutUnprepareHeader},
+                                            {Call::waveInClose, Call::waveOutClose}};
+  for (const auto& [in, out] : refusals) {
+    SimAudioSystem sim;
+    sim.setPacing(Pacing::Manual);
+    auto* a = new TAudio(nullptr, &sim);
+    audio_test::ApplyMainWindowSettings(*a);
+    a->Recorder->Triggered = true;
+    a->OnRecord = [](TObject*, void*, void*, WORD) {};
+    ASSERT_TRUE(a->Recorder->Start()) << a->ErrorMessage;
+    auto stream = std::make_unique<QBuffer>();
+    stream->setData(QByteArray(64 * 1024, '\x11'));
+    stream->open(QIODevice::ReadOnly);
+    ASSERT_TRUE(a->Player->Play(std::move(stream))) << a->ErrorMessage;
+    const HWAVEIN waveIn = a->Recorder->WaveIn;
+    const HWAVEOUT waveOut = a->Player->WaveOutHandle;
+    sim.failCall(in, MMSYSERR_NOMEM, 1, true);
+    sim.failCall(out, MMSYSERR_NOMEM, 1, true);
+    delete a;
+    EXPECT_FALSE(sim.isOpen(waveIn));
+    EXPECT_FALSE(sim.isOpen(waveOut));
+    EXPECT_EQ(sim.outputsOpen(), 0u);
+    // Were they still open, these would reach freed memory.
+    sim.clearFaults();
+    sim.release(2048 * 4);
+    sim.releasePlayback(1u << 16);
+  }
 }
 
 }  // namespace
