@@ -1,6 +1,8 @@
 #include "audio/Player.h"
 
 #include <QIODevice>
+#include <algorithm>
+#include <limits>
 
 #include "audio/Audio.h"
 #include "audio/SoundFile.h"
@@ -22,6 +24,8 @@ constexpr UINT kCloseRequest = MM_WOM_CLOSE;
 // QueueIndex would equal DoneIndex and the first completion would be taken
 // for the end.
 constexpr int kStartBuffers = kRingSize - 1;
+// The furthest PlayPosition can stand.
+constexpr qint64 kMaxPosition = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 
 TPlayer::TPlayer() = default;
@@ -37,8 +41,24 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
     owner.ErrorMessage = "No stream to play";
     return false;
   }
+  if (stream->isSequential()) {
+    owner.ErrorMessage = "Stream cannot be played: it cannot seek";
+    return false;
+  }
+  // The read position is a signed 32-bit byte count: a longer stream would
+  // wrap it, and its seek would then fail for good.
+  if (const qint64 size = stream->size(); size > kMaxPosition) {
+    owner.ErrorMessage = "Stream too long to play: " + std::to_string(size) + " bytes, at most " +
+                         std::to_string(kMaxPosition);
+    return false;
+  }
   if (position < 0) {
     owner.ErrorMessage = "Play position out of range: " + std::to_string(position);
+    return false;
+  }
+  if (position > stream->size()) {
+    owner.ErrorMessage = "Play position out of range: " + std::to_string(position) + " of a " +
+                         std::to_string(stream->size()) + "-byte stream";
     return false;
   }
   for (WAVEHDR* h : Headers)
@@ -159,21 +179,32 @@ std::int32_t TPlayer::Refill() {
   ClosePosted = false;
 
   const qint64 noted = Stream->pos();
-  Stream->seek(PlayPosition);
   WAVEHDR& header = *Headers[QueueIndex];
-  qint64 n = Stream->read(header.lpData, BufferBytes);
+  // A stream that fails to seek or read ends the playing as its end would,
+  // but says why.
+  std::string failure;
+  // Reads from `from` on, never past the furthest position PlayPosition can
+  // hold (a stream that has grown beyond it since the start ends there).
+  auto readFrom = [&](qint64 from) -> qint64 {
+    if (!Stream->seek(from)) {
+      const std::string why = Stream->errorString().toStdString();
+      failure = "Error seeking the stream to byte " + std::to_string(from) + (why.empty() ? "" : ": " + why);
+      return -1;
+    }
+    const qint64 got = Stream->read(header.lpData, std::min<qint64>(BufferBytes, kMaxPosition - from));
+    if (got < 0) failure = "Error reading the stream: " + Stream->errorString().toStdString();
+    return got;
+  };
+  qint64 n = readFrom(PlayPosition);
   if (n == 0 && LoopCount > 0) {
     --LoopCount;
-    Stream->seek(0);
-    n = Stream->read(header.lpData, BufferBytes);
+    n = readFrom(0);
   }
-  PlayPosition = static_cast<std::int32_t>(static_cast<std::uint32_t>(Stream->pos()));
+  if (n >= 0) PlayPosition = static_cast<std::int32_t>(Stream->pos());
   Stream->seek(noted);
 
   if (n <= 0) {
-    // A stream that fails to read ends the playing as its end would, but
-    // says so.
-    if (n < 0) owner.ErrorMessage = "Error reading the stream: " + Stream->errorString().toStdString();
+    if (n < 0) owner.ErrorMessage = failure;
     Stream.reset();
     CloseWhenDrained();
     return static_cast<std::int32_t>(n);

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -259,6 +260,62 @@ TEST_F(Playback, RefusesToStartWithoutWhatItNeeds) {
   TAudio none(nullptr, &silent);
   EXPECT_FALSE(none.Player->Play(StreamOf(Pattern(10))));
   EXPECT_EQ(none.ErrorMessage, "No wave buffers for playing");
+}
+
+// A stream of `size` bytes of a pattern, made up as they are read, whose
+// seeks are refused once `seeks` of them have been allowed.
+class MadeUpStream : public QIODevice {
+ public:
+  MadeUpStream(qint64 size, int seeks) : size_(size), seeks_(seeks) { open(QIODevice::ReadOnly); }
+  qint64 size() const override { return size_; }
+  bool seek(qint64 to) override {
+    if (seeks_ == 0) {
+      setErrorString(QStringLiteral("the stream cannot seek now"));
+      return false;
+    }
+    --seeks_;
+    return QIODevice::seek(to);
+  }
+
+ protected:
+  qint64 readData(char* data, qint64 max) override {
+    const qint64 n = std::min(max, size_ - pos());
+    for (qint64 i = 0; i < n; ++i) data[i] = static_cast<char>((pos() + i) % 251);
+    return std::max<qint64>(n, 0);
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+ private:
+  qint64 size_;
+  int seeks_;
+};
+
+TEST_F(Playback, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
+  // PCM data past 2147483647 bytes would wrap the read position.
+  EXPECT_FALSE(player().Play(std::make_unique<MadeUpStream>(qint64{1} << 31, 1000)));
+  EXPECT_EQ(audio->ErrorMessage, "Stream too long to play: 2147483648 bytes, at most 2147483647");
+  EXPECT_FALSE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer + 1));
+  EXPECT_EQ(audio->ErrorMessage, "Play position out of range: 4097 of a 4096-byte stream");
+  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  // The end itself is a position: nothing is left to play.
+  ASSERT_TRUE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer));
+  ASSERT_TRUE(PumpUntilPlayed());
+  EXPECT_TRUE(played().empty());
+}
+
+TEST_F(Playback, ARefusedSeekEndsTheDataWithItsReason) {
+  Make(Pacing::Manual);
+  // The start's two refills seek four times (to the play position and back);
+  // the third refill's seek is refused.
+  ASSERT_TRUE(player().Play(std::make_unique<MadeUpStream>(10 * kBuffer, 4)));
+  ASSERT_EQ(player().QueuedCount, 2);
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed());
+  EXPECT_EQ(audio->ErrorMessage, "Error seeking the stream to byte 8192: the stream cannot seek now");
+  EXPECT_EQ(player().Stream, nullptr);
+  std::vector<char> expected(2 * kBuffer);
+  for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i % 251);
+  EXPECT_EQ(played(), expected);  // nothing from byte 0 again
 }
 
 TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
