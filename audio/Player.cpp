@@ -74,6 +74,7 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
     return false;
   }
   DeviceOpen = true;
+  ++playing_;
   Stream = std::move(stream);
   PlayPosition = position;
   LoopCount = loops;
@@ -148,7 +149,7 @@ void TPlayer::BufferDone(HWAVEOUT handle) {
   if (QueueIndex != DoneIndex.load()) {
     TAudio& owner = *AudioComponent;
     if (owner.OnBufferPlayed) owner.OnBufferPlayed(&owner);
-    PostMessage(RefillWindow, kRefillRequest, 0, 0);
+    PostMessage(RefillWindow, kRefillRequest, playing_, 0);
     DoneIndex.store((DoneIndex.load() + 1) % kRingSize);
     --QueuedCount;
     CloseWhenDrained();
@@ -170,7 +171,7 @@ void TPlayer::CloseWhenDrained() {
 
 void TPlayer::PostClose() {
   closeRequested_ = true;
-  PostMessage(CloseWindow, kCloseRequest, 0, 0);
+  PostMessage(CloseWindow, kCloseRequest, playing_, 0);
 }
 
 std::int32_t TPlayer::Refill() {
@@ -287,14 +288,17 @@ void TPlayer::SetErrorText(MMRESULT code, const std::string& lead) {
   AudioComponent->ErrorMessage = text[0] == '\0' ? lead : lead + " " + text;
 }
 
+// The two requests travel on two windows with no order between them: a
+// close may run, and a new playing start from OnPlayed, before a refill
+// request of the old one. A request acts only on the playing that posted it.
 void TPlayer::RefillWndProc(Message& Message) {
   Message.Result = 0;
-  if (Message.Msg == kRefillRequest && DeviceOpen) Refill();
+  if (Message.Msg == kRefillRequest && DeviceOpen && Message.WParam == playing_) Refill();
 }
 
 void TPlayer::CloseWndProc(Message& Message) {
   Message.Result = 0;
-  if (Message.Msg != kCloseRequest) return;
+  if (Message.Msg != kCloseRequest || Message.WParam != playing_) return;
   closeRequested_ = false;
   CloseDevice();
 }

@@ -69,6 +69,9 @@ class TPlayer : public TAudioSettings {
   void PostClose();
   void RestoreSavedFormat();
 
+  // Which playing this is (each Play that opens the device begins one); its
+  // refill and close requests carry it.
+  platform::WPARAM playing_ = 0;
   bool starting_ = false;         // Play is queuing the first buffers
   bool closeRequested_ = false;   // a close request waits at CloseWindow
   // Buffers written to the device, and completions of them handled, since

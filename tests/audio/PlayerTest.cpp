@@ -206,6 +206,35 @@ TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
   EXPECT_TRUE(player().ClosePosted);
 }
 
+// The refill and close requests of one playing wait at two windows, with
+// no order between them. Here the close runs first and OnPlayed starts the
+// next playing at once; the first playing's refill request, handled after
+// that, must not write a fourth buffer into the new playing (its next
+// completion would be taken for the end, and the close would fail).
+TEST_F(Playback, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
+  Make(Pacing::Manual);
+  const std::vector<char> next = Pattern(10 * kBuffer);
+  audio->OnPlayed = [&](TObject* s) {
+    playedSenders.push_back(s);
+    if (playedSenders.size() == 1) {
+      EXPECT_TRUE(player().Play(StreamOf(next))) << audio->ErrorMessage;
+    }
+  };
+  ASSERT_TRUE(player().Play(StreamOf(Pattern(1000))));
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().Active.load(); }));
+  sim.releasePlayback(500);
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().ClosePosted; }));
+  player().CloseWindow->dispatchPending();
+  ASSERT_EQ(playedSenders.size(), 1u);
+  ASSERT_EQ(player().QueuedCount, 3);
+  player().RefillWindow->dispatchPending();
+  EXPECT_EQ(player().QueuedCount, 3);
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed(2)) << audio->ErrorMessage;
+  EXPECT_EQ(played(), next);
+  EXPECT_EQ(sim.outputsOpen(), 0u);
+}
+
 TEST_F(Playback, ACompletionBeforeTheOpenNotificationIsIgnored) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
