@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "audio/Audio.h"
+#include "audio/Recorder.h"
 #include "audio/SoundFile.h"
 #include "platform/AudioSystem.h"
 #include "platform/Messages.h"
@@ -26,6 +27,13 @@ constexpr UINT kCloseRequest = MM_WOM_CLOSE;
 constexpr int kStartBuffers = kRingSize - 1;
 // The furthest PlayPosition can stand.
 constexpr qint64 kMaxPosition = std::numeric_limits<std::int32_t>::max();
+
+
+// "44100 Hz, 1 channel, 16 bits"
+std::string FormatText(TChannels channels, WORD rate, TBPS bits) {
+  return std::to_string(rate) + " Hz, " + (channels == TChannels::Stereo ? "2 channels" : "1 channel") + ", " +
+         (bits == TBPS::_16 ? "16" : "8") + " bits";
+}
 }  // namespace
 
 TPlayer::TPlayer() = default;
@@ -119,12 +127,21 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
     owner.ErrorMessage = error;
     return false;
   }
+  const TChannels channels = file->channels() == 2 ? TChannels::Stereo : TChannels::Mono;
+  const auto rate = static_cast<WORD>(file->sampleRate());
+  if (SwitchStopsCapture(channels, rate, TBPS::_16)) {
+    const TRecorder& recorder = *owner.Recorder;
+    owner.ErrorMessage = "Cannot play in another format while recording: the file is " +
+                         FormatText(channels, rate, TBPS::_16) + "; capture runs at " +
+                         FormatText(recorder.Channels, recorder.SampleRate, recorder.BitsPerSample);
+    return false;
+  }
   SavedChannels = Channels;
   SavedBitsPerSample = BitsPerSample;
   SavedSampleRate = SampleRate;
   RestoreFormat = true;
-  SetChannels(file->channels() == 2 ? TChannels::Stereo : TChannels::Mono);
-  SetSampleRate(static_cast<WORD>(file->sampleRate()));
+  SetChannels(channels);
+  SetSampleRate(rate);
   SetBitsPerSample(TBPS::_16);
   // Storage that could not be built for the file's format has left its
   // reason in ErrorMessage already.
@@ -137,10 +154,27 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
 }
 
 void TPlayer::RestoreSavedFormat() {
-  SetChannels(SavedChannels);
-  SetSampleRate(SavedSampleRate);
-  SetBitsPerSample(SavedBitsPerSample);
+  if (SwitchStopsCapture(SavedChannels, SavedSampleRate, SavedBitsPerSample)) {
+    // Capture began in the file's format while it played: the player alone
+    // goes back, the recorder keeps the format it captures in.
+    Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::Channels, SavedChannels);
+    Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::SampleRate, SavedSampleRate);
+    Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::BitsPerSample, SavedBitsPerSample);
+  } else {
+    SetChannels(SavedChannels);
+    SetSampleRate(SavedSampleRate);
+    SetBitsPerSample(SavedBitsPerSample);
+  }
   RestoreFormat = false;
+}
+
+// With linked formats a format write goes to the recorder too, and
+// rebuilding its storage stops its device.
+bool TPlayer::SwitchStopsCapture(TChannels channels, WORD rate, TBPS bits) const {
+  const TAudio& owner = *AudioComponent;
+  const TRecorder& recorder = *owner.Recorder;
+  return !owner.SeparateCtrls && recorder.DeviceOpen &&
+         (recorder.Channels != channels || recorder.SampleRate != rate || recorder.BitsPerSample != bits);
 }
 
 void TPlayer::BufferDone(HWAVEOUT handle) {

@@ -508,6 +508,44 @@ TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
   EXPECT_EQ(player().SampleRate, 44100);
 }
 
+// With linked formats the player's switch to a file's format, and the switch
+// back, would go to the recorder too, whose rebuild stops its device.
+TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
+  Make(Pacing::Manual);
+  QTemporaryDir dir;
+  const QString other = WriteFile(dir, "other.wav", Wav(2, 22050, Pattern(4000)));
+  const QString same = WriteFile(dir, "same.wav", Wav(1, 44100, Pattern(3000)));
+  TRecorder& recorder = *audio->Recorder;
+  ASSERT_TRUE(recorder.Start());
+  EXPECT_FALSE(player().PlayFile(other));
+  EXPECT_EQ(audio->ErrorMessage,
+            "Cannot play in another format while recording: the file is 22050 Hz, 2 channels, 16 bits; "
+            "capture runs at 44100 Hz, 1 channel, 16 bits");
+  EXPECT_TRUE(recorder.DeviceOpen);
+  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(player().SampleRate, 44100);
+  EXPECT_EQ(player().Channels, TChannels::Mono);
+  EXPECT_FALSE(player().RestoreFormat);
+
+  ASSERT_TRUE(player().PlayFile(same)) << audio->ErrorMessage;
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed());
+  EXPECT_TRUE(recorder.DeviceOpen);
+
+  // Capture started in a file's format while it plays keeps running when
+  // the player goes back to its own.
+  ASSERT_TRUE(recorder.Stop());
+  ASSERT_TRUE(player().PlayFile(other)) << audio->ErrorMessage;
+  ASSERT_TRUE(recorder.Start()) << audio->ErrorMessage;
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed(2));
+  EXPECT_TRUE(recorder.DeviceOpen);
+  EXPECT_EQ(player().SampleRate, 44100);
+  EXPECT_EQ(player().Channels, TChannels::Mono);
+  EXPECT_EQ(recorder.SampleRate, 22050);
+  EXPECT_TRUE(recorder.Stop());
+}
+
 // Mutated files through the adapter and the player: each is refused with a
 // reason or played to its end; none crashes or hangs (the sanitizers watch).
 TEST_F(Playback, MutatedFilesArePlayedOrRefusedNeverCrash) {
