@@ -232,14 +232,14 @@ MMRESULT SimAudioSystem::waveInGetErrorTextA(MMRESULT code, char* text, UINT cch
 
 void SimAudioSystem::releasePlayback(std::uint64_t frames) {
   state_->playCredit.fetch_add(frames, std::memory_order_acq_rel);
-  state_->poke.wake();
+  state_->playPoke.wake();
 }
 
 bool SimAudioSystem::failOutputDevice(MMRESULT code, std::string why) {
   if (state_->outFailure.load(std::memory_order_acquire) != MMSYSERR_NOERROR) return false;
   state_->outFailureWhy = std::move(why);
   state_->outFailure.store(code, std::memory_order_release);
-  state_->poke.wake();
+  state_->playPoke.wake();
   return true;
 }
 
