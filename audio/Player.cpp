@@ -69,6 +69,7 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
                          std::to_string(stream->size()) + "-byte stream";
     return false;
   }
+  if (StorageFailed()) return false;
   for (WAVEHDR* h : Headers)
     if (h == nullptr || WaveFormat == nullptr || BufferBytes == 0) {
       owner.ErrorMessage = "No wave buffers for playing";

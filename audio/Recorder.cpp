@@ -15,6 +15,7 @@ using namespace platform;
 
 bool TRecorder::Open() {
   if (DeviceOpen) return true;
+  if (StorageFailed()) return false;
   QueueIndex = 0;
   DoneIndex.store(0, std::memory_order_relaxed);
   AudioSystem& system = AudioComponent->System();

@@ -337,6 +337,20 @@ TEST(RecorderFailures, OpenAndStart) {
     EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
     EXPECT_FALSE(c.rec().DeviceOpen);
   }
+  {
+    Capture c;  // storage refused for its size: that reason stays the one given
+    c.rec().SetNoSamples(65535);
+    const std::string reason = c.audio.ErrorMessage;
+    ASSERT_EQ(reason.rfind("Wave Buffer size out of range: 65535 samples", 0), 0u) << reason;
+    c.audio.ErrorMessage = "Recorder already closed";
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, reason);
+    EXPECT_EQ(c.sim.calls(Call::waveInOpen), 0u);
+    auto stream = std::make_unique<QBuffer>();
+    stream->open(QIODevice::ReadOnly);
+    EXPECT_FALSE(c.audio.Player->Play(std::move(stream)));
+    EXPECT_EQ(c.audio.ErrorMessage, reason);
+  }
 }
 
 TEST(RecorderFailures, DuringCaptureAndClose) {
