@@ -184,21 +184,31 @@ TEST_F(MainForm, OverlappingBlockIsDroppedAndReported) {
   EXPECT_EQ(messages, std::vector<std::string>{"Overlapping!"});
 }
 
-TEST_F(MainForm, ShortBlockIsShownShort) {
+// A short block is shown short; an empty one (delivered once the trigger
+// has fired) sends nothing to either scope.
+TEST_F(MainForm, ShortBlockIsShownShortAndAnEmptyOneNotAtAll) {
   if (!Missing().empty()) GTEST_SKIP();
-  std::int32_t signal = 0;
+  std::int32_t signal = 0, spectrum = 0;
   {
     TMain_Form form(&sim);
     signal = SignalScope;
+    spectrum = SpectrumScope;
     form.LastSampleIndex = 2047;
     std::int16_t block[2048] = {};
     form.AudioMRecord(nullptr, block, nullptr, 100);  // 50 samples
-    form.AudioMRecord(nullptr, block, nullptr, 0);    // nothing
+    const float level = analysis::LevelSmoothing[10].Level;
+    form.AudioMRecord(nullptr, block, nullptr, 0);
+    form.AudioMRecord(nullptr, block, nullptr, 1);  // not even one sample
     EXPECT_FALSE(form.Busy);
+    EXPECT_EQ(analysis::LevelSmoothing[10].Level, level);
   }
-  int points = 0;
-  for (const auto& c : log()) points += c.entry == "ShowNext" && c.handle() == signal;
+  int points = 0, spectrumPoints = 0;
+  for (const auto& c : log()) {
+    points += c.entry == "ShowNext" && c.handle() == signal;
+    spectrumPoints += c.entry == "ShowNext" && c.handle() == spectrum;
+  }
   EXPECT_EQ(points, 50);
+  EXPECT_EQ(spectrumPoints, 1044);
 }
 
 TEST_F(MainForm, ComponentGoneAtSessionEndIsNotCalled) {
