@@ -159,10 +159,38 @@ TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
   EXPECT_FALSE(player().DeviceOpen);
 }
 
-TEST_F(Playback, StopBeforeAnythingWasPlayedSaysAlreadyClosed) {
+TEST_F(Playback, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
   EXPECT_EQ(sim.calls(Call::waveOutReset), 0u);
+  audio->ErrorMessage.clear();
+  player().CloseDevice();
+  EXPECT_EQ(audio->ErrorMessage, "Player already closed");
+  EXPECT_EQ(sim.calls(Call::waveOutUnprepareHeader), 0u);
+  EXPECT_TRUE(playedSenders.empty());
+}
+
+// The played-buffer step fires OnBufferPlayed first, with the ring as the
+// completion found it and no refill asked for yet; then the refill request
+// waits at its window, DoneIndex has moved on and one buffer less is queued.
+TEST_F(Playback, APlayedBufferIsReportedBeforeTheRingMoves) {
+  Make(Pacing::Manual);
+  ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().Active.load(); }));
+  std::vector<std::int32_t> seen;
+  audio->OnBufferPlayed = [&](TObject*) {
+    player().RefillWindow->dispatchPending();  // nothing to do yet
+    seen = {player().DoneIndex.load(), player().QueuedCount, player().QueueIndex};
+  };
+  ReleaseBuffer();
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return !seen.empty(); }));
+  EXPECT_EQ(seen, (std::vector<std::int32_t>{0, 3, 3}));
+  EXPECT_EQ(player().DoneIndex.load(), 1);
+  EXPECT_EQ(player().QueuedCount, 2);
+  player().RefillWindow->dispatchPending();
+  EXPECT_EQ(player().QueueIndex, 0);
+  EXPECT_EQ(player().QueuedCount, 3);
+  player().Stop();
 }
 
 TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {

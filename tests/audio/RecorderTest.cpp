@@ -4,12 +4,14 @@
 
 #include <QBuffer>
 #include <QPointer>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
 #include <vector>
 
 #include "audio/Audio.h"
+#include "audio/MixerSettings.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
@@ -198,6 +200,43 @@ TEST(Recorder, StereoSplitDeliversBothChannels) {
   EXPECT_TRUE(c.blocks[0].hasRight);
   EXPECT_EQ(c.blocks[0].first, 0);
   for (int k = 0; k < 2048; ++k) ASSERT_EQ(static_cast<std::uint16_t>(right[k]), static_cast<std::uint16_t>(~k));
+}
+
+// Unsplit stereo is delivered as the device filled it, and the trigger
+// scans both channels before any split: here only the right channel of the
+// second block reaches the level. Without a handler the same blocks are
+// still scanned and handed back to the device.
+TEST(Recorder, UnsplitStereoIsTriggeredAndDeliveredWholeAndNoHandlerStillCirculates) {
+  std::vector<std::int16_t> s(2 * 2048 * 2, -1);
+  s[2 * (2048 + 100) + 1] = 0;  // frame 100 of block 2, right channel
+  for (const bool handler : {true, false}) {
+    Capture c(Pacing::Manual, Signal::Of(s));
+    c.rec().SetChannels(TChannels::Stereo);
+    ASSERT_FALSE(c.rec().SplitChannels);
+    std::vector<std::int16_t> block(2 * 2048);
+    c.audio.OnRecord = nullptr;
+    if (handler) {
+      c.audio.OnRecord = [&](TObject*, void* LP, void* RP, WORD bytes) {
+        c.blocks[c.count.load()] = Block{nullptr, RP != nullptr, bytes, 0, 0};
+        if (c.count.load() == 0) std::memcpy(block.data(), LP, std::min<std::size_t>(bytes, 8192));
+        c.count.fetch_add(1, std::memory_order_release);
+      };
+    }
+    ASSERT_TRUE(c.rec().Start());
+    c.sim.release(2048);
+    ASSERT_TRUE(c.sim.pumpUntil([&] { return c.sim.buffersDelivered() >= 1; }));
+    EXPECT_FALSE(c.rec().Triggered);
+    c.sim.release(2048 * 7);
+    ASSERT_TRUE(c.sim.pumpUntil([&] { return c.sim.buffersDelivered() >= 8; }));
+    EXPECT_TRUE(c.rec().Triggered);
+    EXPECT_TRUE(c.rec().DeviceOpen) << c.audio.ErrorMessage;
+    ASSERT_TRUE(c.rec().Stop());
+    if (!handler) continue;
+    ASSERT_EQ(c.count.load(std::memory_order_acquire), 7u);
+    EXPECT_EQ(c.blocks[0].bytes, 8192);
+    EXPECT_FALSE(c.blocks[0].hasRight);
+    EXPECT_EQ(block, std::vector<std::int16_t>(s.begin() + 2 * 2048, s.end()));
+  }
 }
 
 TEST(Recorder, EmptyBufferGoesBackToTheDeviceAndCaptureGoesOn) {
@@ -404,14 +443,29 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   }
 }
 
-TEST(Component, EndOfSessionDestroysItAndClearsTheOwnersReference) {
+// Capturing and playing when the session ends: both halves stop, every
+// window goes (and every storage: the leak checker watches), and the
+// owner's reference is cleared.
+TEST(Component, EndOfSessionStopsBothHalvesFreesEverythingAndClearsTheOwnersReference) {
   SimAudioSystem sim;
   sim.setPacing(Pacing::Manual);
   QPointer<TAudio> a = new TAudio(nullptr, &sim);
   audio_test::ApplyMainWindowSettings(*a);
   ASSERT_TRUE(a->Recorder->Start());
+  auto stream = std::make_unique<QBuffer>();
+  stream->setData(QByteArray(64 * 1024, '\x22'));
+  stream->open(QIODevice::ReadOnly);
+  ASSERT_TRUE(a->Player->Play(std::move(stream)));
+  const HWAVEIN waveIn = a->Recorder->WaveIn;
+  const QPointer<NotifyWindow> windows[] = {a->NotifyWindow, a->Recorder->NotifyWindow, a->Player->RefillWindow,
+                                            a->Player->CloseWindow, a->Mixer->MixerWindow};
   a->NotifyWindow->send(WM_QUERYENDSESSION, 0, 0);
   EXPECT_TRUE(a.isNull());
+  EXPECT_FALSE(sim.isOpen(waveIn));
+  EXPECT_EQ(sim.closesDelivered(), 1u);
+  EXPECT_EQ(sim.outputsOpen(), 0u);
+  EXPECT_EQ(sim.calls(Call::waveOutReset), 1u);
+  for (const QPointer<NotifyWindow>& w : windows) EXPECT_TRUE(w.isNull());
 }
 
 // Both halves busy, then destroyed while each device refuses to stop: the
