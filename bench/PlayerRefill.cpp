@@ -94,6 +94,9 @@ class TimedSystem : public AudioSystem {
     return inner_.waveInGetErrorTextA(code, text, cch);
   }
 
+  MMRESULT waveOutGetDevCapsA(UINT id, WAVEOUTCAPSA* caps, UINT size) override {
+    return inner_.waveOutGetDevCapsA(id, caps, size);
+  }
   MMRESULT waveOutOpen(HWAVEOUT* h, UINT id, const WAVEFORMATEX* f, DWORD_PTR cb, DWORD_PTR inst,
                        DWORD flags) override {
     return inner_.waveOutOpen(h, id, f, cb, inst, flags);

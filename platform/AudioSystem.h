@@ -71,6 +71,18 @@ struct WAVEINCAPSA {
   WORD wReserved1;
 };
 
+// What a wave-output device is.
+struct WAVEOUTCAPSA {
+  WORD wMid;
+  WORD wPid;
+  UINT vDriverVersion;
+  char szPname[MAXPNAMELEN];
+  DWORD dwFormats;
+  WORD wChannels;
+  WORD wReserved1;
+  DWORD dwSupport;
+};
+
 class AudioSystem {
  public:
   virtual ~AudioSystem() = default;
@@ -93,6 +105,7 @@ class AudioSystem {
   // a code without one.
   virtual MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
 
+  virtual MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) = 0;
   virtual MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                                DWORD_PTR instance, DWORD flags) = 0;
   virtual MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
