@@ -10,32 +10,15 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "tests/tools/ToolProcess.h"
+
 namespace {
 
-// A generous bound against a hang, not a measure of speed.
-constexpr int kFinishMs = 60000;
+using tool_test::Finish;
+using tool_test::Outcome;
+using tool_test::ReadUntil;
 
-struct Outcome {
-  int code = -1;
-  QStringList out;
-  QString err;
-};
-
-Outcome Finish(QProcess& p, QByteArray out = {}) {
-  Outcome r;
-  EXPECT_TRUE(p.waitForFinished(kFinishMs)) << "quorvel-mixer did not finish";
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  r.code = p.exitCode();
-  r.out = QString::fromLocal8Bit(out + p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-  r.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return r;
-}
-
-Outcome Mixer(const QStringList& args) {
-  QProcess p;
-  p.start(QStringLiteral(QUORVEL_MIXER), args);
-  return Finish(p);
-}
+Outcome Mixer(const QStringList& args) { return tool_test::Run(QStringLiteral(QUORVEL_MIXER), args); }
 
 bool Pactl(const char* args) { return std::system((std::string("pactl ") + args).c_str()) == 0; }
 
@@ -68,12 +51,10 @@ TEST_F(MixerTool, ListsTheMixerAndWatchSeesAVolumeChangeRawThenAsItsLine) {
   p.start(QStringLiteral(QUORVEL_MIXER), {QStringLiteral("--watch")});
   ASSERT_TRUE(p.waitForStarted());
   QByteArray out;
-  while (!out.contains("Watching for changes") && p.waitForReadyRead(kFinishMs)) out += p.readAllStandardOutput();
-  ASSERT_TRUE(out.contains("Watching for changes")) << out.toStdString();
+  ASSERT_TRUE(ReadUntil(p, out, "Watching for changes")) << out.toStdString();
   ASSERT_TRUE(Pactl("set-sink-volume @DEFAULT_SINK@ 40%"));
   const QString expected = QStringLiteral("line  %1     0  %2").arg(dest, 5).arg(name);
-  while (!QString::fromLocal8Bit(out).contains(expected) && p.waitForReadyRead(kFinishMs))
-    out += p.readAllStandardOutput();
+  ReadUntil(p, out, expected.toLocal8Bit());
   ::kill(static_cast<pid_t>(p.processId()), SIGINT);
   const Outcome r = Finish(p, out);
   EXPECT_EQ(r.code, 0) << r.err.toStdString();

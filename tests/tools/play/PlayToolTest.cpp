@@ -19,32 +19,16 @@
 #include <sndfile.h>
 #include <vector>
 
+#include "tests/tools/ToolProcess.h"
+
 namespace {
 
-struct Outcome {
-  int code = -1;
-  QStringList out;  // stdout's lines
-  QString err;
-};
+using tool_test::Finish;
+using tool_test::kFinishMs;
+using tool_test::Outcome;
+using tool_test::ReadUntil;
 
-// A generous bound against a hang, not a measure of speed.
-constexpr int kFinishMs = 60000;
-
-Outcome Finish(QProcess& p) {
-  Outcome r;
-  EXPECT_TRUE(p.waitForFinished(kFinishMs)) << "quorvel-play did not finish";
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  r.code = p.exitCode();
-  r.out = QString::fromLocal8Bit(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-  r.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return r;
-}
-
-Outcome Play(const QStringList& args) {
-  QProcess p;
-  p.start(QStringLiteral(QUORVEL_PLAY), args);
-  return Finish(p);
-}
+Outcome Play(const QStringList& args) { return tool_test::Run(QStringLiteral(QUORVEL_PLAY), args); }
 
 class PlayTool : public ::testing::Test {
  protected:
@@ -180,11 +164,9 @@ TEST_F(PlayTool, CtrlCStopsPlayingAndExitsCleanly) {
   ASSERT_TRUE(p.waitForStarted());
   // Once the first buffer has played, the device is open and running.
   QByteArray out;
-  while (!out.contains("buffer     1") && p.waitForReadyRead(kFinishMs)) out += p.readAllStandardOutput();
-  ASSERT_TRUE(out.contains("buffer     1")) << out.toStdString();
+  ASSERT_TRUE(ReadUntil(p, out, "buffer     1")) << out.toStdString();
   ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-  Outcome r = Finish(p);
-  r.out = QString::fromLocal8Bit(out).split('\n', Qt::SkipEmptyParts) + r.out;
+  const Outcome r = Finish(p, out);
   // 128 + SIGINT, as a shell reports a program that Ctrl+C ended.
   EXPECT_EQ(r.code, 130) << r.err.toStdString();
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
@@ -216,11 +198,10 @@ TEST_F(PlayTool, ADeviceLostWhilePlayingIsNotReportedAsPlayed) {
   p.start(QStringLiteral(QUORVEL_PLAY), {path, QStringLiteral("--verbose")});
   ASSERT_TRUE(p.waitForStarted());
   QByteArray out;
-  while (!out.contains("buffer     1") && p.waitForReadyRead(kFinishMs)) out += p.readAllStandardOutput();
+  const bool playing = ReadUntil(p, out, "buffer     1");
   server(QStringLiteral("stop"));
-  ASSERT_TRUE(out.contains("buffer     1")) << out.toStdString();
-  Outcome r = Finish(p);
-  r.out = QString::fromLocal8Bit(out).split('\n', Qt::SkipEmptyParts) + r.out;
+  ASSERT_TRUE(playing) << out.toStdString();
+  const Outcome r = Finish(p, out);
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: "))) << r.err.toStdString();
   EXPECT_GT(r.err.size(), 20) << r.err.toStdString();
