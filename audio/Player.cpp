@@ -28,7 +28,6 @@ constexpr int kStartBuffers = kRingSize - 1;
 // The furthest PlayPosition can stand.
 constexpr qint64 kMaxPosition = std::numeric_limits<std::int32_t>::max();
 
-
 // "44100 Hz, 1 channel, 16 bits"
 std::string FormatText(TChannels channels, WORD rate, TBPS bits) {
   return std::to_string(rate) + " Hz, " + (channels == TChannels::Stereo ? "2 channels" : "1 channel") + ", " +

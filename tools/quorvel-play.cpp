@@ -81,7 +81,7 @@ bool Parse(int argc, char** argv, Options& o) {
       o.verbose = true;
     } else if (a == "--list") {
       o.list = true;
-    } else if (a.starts_with("-")) {
+    } else if (a.starts_with("--")) {
       return bad("unknown option '" + a + "'");
     } else if (!o.path.isEmpty()) {
       return bad("one file at a time: '" + a + "' follows '" + o.path.toStdString() + "'");
