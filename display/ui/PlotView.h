@@ -45,6 +45,10 @@ public:
   // Shown in the status line, in place of the key hints, for a few seconds.
   void showNotice(const QString& text);
 
+  // What Ctrl+C puts on the clipboard: the view's measurements and data as
+  // text; empty when there is nothing to copy.
+  virtual QString clipboardText() const { return {}; }
+
   const ScopeConfig& config() const { return config_; }
 
 protected:

@@ -4,6 +4,7 @@
 #include "display/ui/SpectrumView.h"
 #include "display/ui/TraceView.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
@@ -55,7 +56,8 @@ void describeKey(QAction* a) {
 ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
     : QWidget(nullptr, Qt::Window), ring_(ring), toolbar_(new QToolBar(this)), stack_(new QStackedWidget(this)),
       trace_(new TraceView(config, stack_)), spectrum_(new SpectrumView(config, stack_)),
-      freezeAction_(QStringLiteral("Freeze")), saveAction_(QStringLiteral("Save PNG")) {
+      freezeAction_(QStringLiteral("Freeze")), saveAction_(QStringLiteral("Save PNG")),
+      copyAction_(QStringLiteral("Copy")) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -83,6 +85,11 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
   QObject::connect(&freezeAction_, &QAction::toggled, this, [this](bool on) { setFrozen(on); });
   saveAction_.setShortcut(QKeySequence::Save);
   QObject::connect(&saveAction_, &QAction::triggered, this, [this] { saveInteractively(); });
+  copyAction_.setShortcut(QKeySequence::Copy);
+  QObject::connect(&copyAction_, &QAction::triggered, this, [this] {
+    view().showNotice(copyToClipboard() ? QStringLiteral("copied to the clipboard")
+                                        : QStringLiteral("nothing to copy yet"));
+  });
   showView(trace_);
 
   refresh_.setInterval(refreshIntervalMs(QGuiApplication::primaryScreen()));
@@ -106,7 +113,7 @@ void ScopeWindow::showView(PlotView* v) {
 }
 
 QList<QAction*> ScopeWindow::allActions() {
-  QList<QAction*> all{&freezeAction_, &saveAction_};
+  QList<QAction*> all{&freezeAction_, &saveAction_, &copyAction_};
   all += view().actions();
   return all;
 }
@@ -160,6 +167,14 @@ bool ScopeWindow::frozen() { return view().frozen(); }
 
 bool ScopeWindow::saveImage(const QString& path) {
   return view().render(view().size(), false).save(path, "PNG");
+}
+
+bool ScopeWindow::copyToClipboard() {
+  const QString text = view().clipboardText();
+  if (text.isEmpty())
+    return false;
+  QGuiApplication::clipboard()->setText(text);
+  return true;
 }
 
 void ScopeWindow::saveInteractively() {

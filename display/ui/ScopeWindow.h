@@ -4,7 +4,7 @@
 // queued by ShowNext and hands them to the current view, which is repainted
 // when something changed. A scope starts as a trace scope and becomes a frame
 // scope with the first frame marker it receives. The toolbar and the context
-// menu offer the window's own actions (freeze, save as PNG) and then the
+// menu offer the window's own actions (freeze, save as PNG, copy) and then the
 // current view's, each with its key.
 #pragma once
 
@@ -51,6 +51,8 @@ public:
 
   // The current view's picture at the window's size, without the cursor, as PNG.
   bool saveImage(const QString& path);
+  // Puts the current view's text on the clipboard; false when it has none.
+  bool copyToClipboard();
 
 protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -68,6 +70,7 @@ private:
   SpectrumView* spectrum_;
   QAction freezeAction_;
   QAction saveAction_;
+  QAction copyAction_;
   bool showsFrames_ = false;
   uint64_t received_ = 0;
   uint64_t lastDropped_ = 0;  // the drop count the last point taken carried
