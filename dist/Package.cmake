@@ -4,7 +4,6 @@
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel-audio)
-set(CPACK_PACKAGE_VENDOR "Quorvel audio")
 set(CPACK_PACKAGE_CONTACT "Quorvel audio maintainers <maintainers@quorvel-audio.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "live signal scope and spectrum of the sound input")
@@ -21,10 +20,6 @@ sound file, and quorvel-mixer shows the mixer's lines and their changes.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The private display library is no shared library for other packages: it
-# gets no shlibs file, and dpkg-shlibdeps finds it in the package itself.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 
 include(CPack)
