@@ -1,12 +1,13 @@
 // What the display costs: ShowNext per call while another thread drains,
 // one picture of a trace and of a spectrum at 1200 x 400, and the CPU time
 // of one second of display at the program's rate.
-#include "display/ScopeModel.h"
 #include "display/ScopeRegistry.h"
-#include "display/ScopeRenderer.h"
-#include "display/ScopeWindow.h"
+#include "display/ui/ScopeWindow.h"
+#include "display/ui/SpectrumView.h"
+#include "display/ui/TraceView.h"
 
 #include <QApplication>
+#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
@@ -53,7 +54,7 @@ void BM_ShowNext(benchmark::State& state) {
   std::thread gui([&] {
     while (!stop.load(std::memory_order_relaxed)) {
       window->drain();
-      taken.store(window->model().received(), std::memory_order_release);
+      taken.store(window->received(), std::memory_order_release);
       if (pause.count())
         std::this_thread::sleep_for(pause);
     }
@@ -81,35 +82,28 @@ void BM_ShowNext(benchmark::State& state) {
 BENCHMARK(BM_ShowNext)->Arg(0)->Arg(100)->ArgName("drain_us");
 
 void BM_DrawTrace(benchmark::State& state) {
-  ScopeModel model(ScopeConfig{});
+  TraceView view(ScopeConfig{});
   for (int i = 0; i < 2048; ++i)
-    model.consume({sinePoint(i), 0});
-  ScopeView view;
-  model.snapshot(view);
-  ScopeRenderer renderer(model.config());
+    view.consume(sinePoint(i), false);
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
   for (auto _ : state) {
-    renderer.paint(p, kSize, view, {});
+    view.paintPicture(p, kSize);
     benchmark::ClobberMemory();
   }
 }
 BENCHMARK(BM_DrawTrace)->Unit(benchmark::kMicrosecond);
 
 void BM_DrawSpectrum(benchmark::State& state) {
-  ScopeModel model(ScopeConfig{});
+  SpectrumView view(ScopeConfig{});
   for (int f = 0; f < 3; ++f)
     for (const ScopePoint& pt : framePoints(f))
-      model.consume({pt, 0});
-  ScopeView view;
-  model.snapshot(view);
-  ScopeRenderer renderer(model.config());
-  RenderOptions options;
-  options.logFrequency = state.range(0) != 0;
+      view.consume(pt, false);
+  view.setLogFrequency(state.range(0) != 0);
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
   for (auto _ : state) {
-    renderer.paint(p, kSize, view, options);
+    view.paintPicture(p, kSize);
     benchmark::ClobberMemory();
   }
 }
@@ -144,7 +138,7 @@ void BM_DisplaySecond(benchmark::State& state) {
       for (auto [window, img] : {std::pair{trace->window.get(), &traceImg}, std::pair{spectrum->window.get(), &spectrumImg}})
         if (window->drain()) {
           QPainter p(img);
-          window->paintTo(p, kSize);
+          window->view().paintPicture(p, kSize);
         }
     }
   }

@@ -2,7 +2,7 @@
 // person to look at: the signal scope with a sine, the spectrum scope with
 // the frame the program would send for that sine.
 #include "Pixels.h"
-#include "display/PlotAxes.h"
+#include "display/ui/PlotAxes.h"
 #include "scope/ScopeApi.h"
 
 #include <QApplication>
@@ -121,7 +121,10 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
     const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_TRUE(shot.save(dir + "/" + file)) << file;
-    EXPECT_TRUE(extentOf(shot, plotRect(w->size()).toAlignedRect(), is)) << "nothing drawn in " << file;
+    const QWidget* picture = pictureOf(w);
+    ASSERT_TRUE(picture);
+    const QRect plot = plotRect(picture->size()).toAlignedRect().translated(picture->mapTo(w, QPoint(0, 0)));
+    EXPECT_TRUE(extentOf(shot, plot, is)) << "nothing drawn in " << file;
     if (w == fw)
       linearShot = shot;
   }

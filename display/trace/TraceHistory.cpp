@@ -1,4 +1,4 @@
-#include "display/TraceHistory.h"
+#include "display/trace/TraceHistory.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "display/FrameAssembler.h"
+#include "display/spectrum/FrameAssembler.h"
 
 #include <cstddef>
 #include <utility>

@@ -5,7 +5,7 @@
 // a few vertices per column however many points there are.
 #pragma once
 
-#include "display/PlotAxes.h"
+#include "display/ui/PlotAxes.h"
 
 #include <QPolygonF>
 #include <QRectF>

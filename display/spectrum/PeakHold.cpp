@@ -1,4 +1,4 @@
-#include "display/PeakHold.h"
+#include "display/spectrum/PeakHold.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "display/PlotLines.h"
+#include "display/ui/PlotLines.h"
 
 #include <algorithm>
 #include <cmath>

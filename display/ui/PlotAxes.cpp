@@ -1,4 +1,4 @@
-#include "display/PlotAxes.h"
+#include "display/ui/PlotAxes.h"
 
 #include <algorithm>
 #include <cmath>
