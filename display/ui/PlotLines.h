@@ -5,6 +5,7 @@
 // a few vertices per column however many points there are.
 #pragma once
 
+#include "display/trace/TraceHistory.h"
 #include "display/ui/PlotAxes.h"
 
 #include <QPolygonF>
@@ -14,8 +15,11 @@
 
 namespace quorvel::display {
 
-// values: oldest first, spread evenly across the plot's width.
-void traceLine(const std::vector<double>& values, const QRectF& plot, QPolygonF& out);
+// The points of a history from point position start (fractional: a
+// triggered sweep is placed to a fraction of a point) across length points,
+// over the plot's width. Points the history does not hold are left out.
+void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
+               QPolygonF& out);
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
 // finite) sit on the bottom edge; bins beyond the axis are left out.
