@@ -12,18 +12,17 @@
 
 namespace quorvel::display {
 
-namespace {
-
-// A fixed number of decimals, without a sign on a value that rounds to zero.
-QString fixed(double v, int decimals) {
+QString fixedText(double v, int decimals) {
   QString s = QString::number(v, 'f', decimals);
   if (s.startsWith('-') && std::fabs(v) < 0.5 * std::pow(10.0, -decimals))
     s.remove(0, 1);
   return s;
 }
 
+namespace {
+
 QString fixedOrNone(std::optional<double> v, int decimals) {
-  return v ? fixed(*v, decimals) : QStringLiteral("none");
+  return v ? fixedText(*v, decimals) : QStringLiteral("none");
 }
 
 }  // namespace
@@ -41,17 +40,17 @@ QString traceText(const TraceModel& model) {
   text.reserve(int(m.count) * 20 + 200);
   text += QStringLiteral("# frequency_hz: %1\n").arg(fixedOrNone(m.frequencyHz(rate), 2));
   text += QStringLiteral("# period_ms: %1\n").arg(fixedOrNone(m.periodMs(rate), 5));
-  text += QStringLiteral("# peak_dbfs: %1\n").arg(fixed(dbfs(m.peak), 2));
-  text += QStringLiteral("# rms_dbfs: %1\n").arg(fixed(dbfs(m.rms), 2));
-  text += QStringLiteral("# peak_to_peak: %1\n").arg(fixed(m.peakToPeak(), 5));
-  text += QStringLiteral("# dc: %1\n").arg(fixed(m.dc, 5));
+  text += QStringLiteral("# peak_dbfs: %1\n").arg(fixedText(dbfs(m.peak), 2));
+  text += QStringLiteral("# rms_dbfs: %1\n").arg(fixedText(dbfs(m.rms), 2));
+  text += QStringLiteral("# peak_to_peak: %1\n").arg(fixedText(m.peakToPeak(), 5));
+  text += QStringLiteral("# dc: %1\n").arg(fixedText(m.dc, 5));
   text += QStringLiteral("# clipped: %1\n").arg(model.clipped() ? QStringLiteral("yes") : QStringLiteral("no"));
   text += QStringLiteral("time_ms,value\n");
   h.forEachRun(s->firstPoint(), s->endPoint(), [&](const float* v, size_t n, int64_t first) {
     for (size_t k = 0; k < n; ++k) {
-      text += fixed(s->timeMs(double(first + int64_t(k)), rate), 5);
+      text += fixedText(s->timeMs(double(first + int64_t(k)), rate), 5);
       text += ',';
-      text += fixed(v[k], 5);
+      text += fixedText(v[k], 5);
       text += '\n';
     }
   });

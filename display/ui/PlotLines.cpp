@@ -22,7 +22,7 @@ void traceLine(const TraceHistory& h, double start, double length, const Amplitu
     return;
   auto yOf = [&](double v) { return clampY(axis.toY(v, plot), plot); };
   const double pixelsPerPoint = plot.width() / length;
-  if (pixelsPerPoint >= 1.0) {
+  if (pixelsPerPoint * kTraceColumnPoints >= 1.0) {
     // From the point before the left edge to the one after the right edge;
     // the clip cuts the line at the edges.
     const int64_t first = std::max(int64_t(std::floor(start)), h.begin());
@@ -31,7 +31,7 @@ void traceLine(const TraceHistory& h, double start, double length, const Amplitu
       out.append(QPointF(plot.left() + (double(i) - start) * pixelsPerPoint, yOf(h.at(i))));
     return;
   }
-  // Several points per column: one vertical stroke from min to max each,
+  // Many points per column: one vertical stroke from min to max each,
   // started at the end nearer to where the previous one ended, so that the
   // strokes join into a line (and into a solid band where a column holds
   // whole cycles).

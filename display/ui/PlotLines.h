@@ -18,6 +18,11 @@ namespace quorvel::display {
 // The points of a history from point position start (fractional: a
 // triggered sweep is placed to a fraction of a point) across length points,
 // over the plot's width. Points the history does not hold are left out.
+// Up to kTraceColumnPoints points per pixel column, the line goes through
+// every point where it lies, so a sweep placed a fraction of a point later
+// is drawn that much later; beyond, each column is one stroke from its
+// minimum to its maximum.
+inline constexpr double kTraceColumnPoints = 4;
 void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
                QPolygonF& out);
 

@@ -32,9 +32,6 @@ constexpr double kFooter = 16;
 // How near (pixels) a press must be to a cursor or the level marker to take it.
 constexpr double kGrab = 5;
 constexpr int kLevelLineMs = 1500;
-// From this many points per pixel column on, the trace is drawn as strokes
-// from each column's minimum to its maximum.
-constexpr double kDenseColumn = 4;
 
 QString spanText(double ms) {
   return ms < 1000 ? QString::number(ms, 'g', 3) + QStringLiteral(" ms")
@@ -59,7 +56,7 @@ QString dbText(double db) {
   return std::isfinite(db) ? withMinusSign(QString::number(db, 'f', 2)) : QStringLiteral("\u2212\u221e");
 }
 
-QString fullScaleText(double v, int decimals = 5) { return withMinusSign(QString::number(v, 'f', decimals)); }
+QString fullScaleText(double v, int decimals = 5) { return withMinusSign(fixedText(v, decimals)); }
 
 // Milliseconds to the precision one pixel of the plot stands for.
 QString msText(double ms, double spanMs, double plotWidth) {
@@ -152,10 +149,13 @@ void TraceView::rearm() {
 }
 
 void TraceView::setTimeCursor(int which, std::optional<double> ms) {
-  if (ms)
-    ms = std::clamp(*ms, 0.0, settings().spanMs);
-  cursors_[size_t(which)] = ms;
+  cursors_[size_t(which)] = ms ? std::optional(std::clamp(*ms / settings().spanMs, 0.0, 1.0)) : std::nullopt;
   update();
+}
+
+std::optional<double> TraceView::timeCursor(int which) const {
+  const auto& c = cursors_[size_t(which)];
+  return c ? std::optional(*c * settings().spanMs) : std::nullopt;
 }
 
 bool TraceView::saveSound(const QString& path, QString& error) const {
@@ -297,7 +297,8 @@ void TraceView::placeCursor(double x, bool pressed) {
   if (pressed) {
     // Take a cursor under the mouse; else the first one not yet placed; else the nearer one.
     auto distance = [&](int c) {
-      return cursors_[size_t(c)] ? std::fabs(timeToX(*cursors_[size_t(c)], span, plot) - x) : HUGE_VAL;
+      const auto ms = timeCursor(c);
+      return ms ? std::fabs(timeToX(*ms, span, plot) - x) : HUGE_VAL;
     };
     int which;
     if (distance(0) <= kGrab || distance(1) <= kGrab)
@@ -399,7 +400,7 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   p.setClipRect(plot);
   if (sweep) {
     traceLine(h, sweep->start, sweep->length, AmplitudeAxis{double(settings().zoom)}, plot, line_);
-    if (sweep->length >= kDenseColumn * plot.width()) {
+    if (sweep->length > kTraceColumnPoints * plot.width()) {
       // Strokes of whole columns: smoothing would not show, and would cost
       // some ten times as much for a band of full-height strokes.
       p.setRenderHint(QPainter::Antialiasing, false);
@@ -452,9 +453,10 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
   const AmplitudeAxis axis{double(settings().zoom)};
   p.setFont(uiFont(true));
   for (int c = 0; c < 2; ++c) {
-    if (!cursors_[size_t(c)])
+    const auto cursorMs = timeCursor(c);
+    if (!cursorMs)
       continue;
-    const double ms = *cursors_[size_t(c)];
+    const double ms = *cursorMs;
     const double x = std::round(timeToX(ms, settings().spanMs, plot)) + 0.5;
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(palette::timeCursor, 1));
@@ -525,31 +527,35 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const TraceMe
   p.setFont(uiFont());
   const QFontMetricsF metrics(p.font());
   const double baseline = plot.bottom() + 33;
-  p.setPen(palette::text);
-  p.drawStaticText(QPointF(plot.left(), baseline - metrics.ascent()), measureText_);
 
-  // The clip indicator, lit when a point of the last second reached full scale.
+  // The clip indicator at the right end, lit when a point of the last second
+  // reached full scale; in a narrow window it cuts the measurements short.
   const bool clipped = model_.clipped();
   const QString clip = QStringLiteral("CLIP");
   const double w = metrics.horizontalAdvance(clip) + 10;
   const QRectF box(plot.right() - w, baseline - 11, w, 14);
+  p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setPen(Qt::NoPen);
   p.setBrush(clipped ? palette::warning : palette::gridMajor);
   p.drawRoundedRect(box, 3, 3);
-  p.setBrush(Qt::NoBrush);
   p.setPen(clipped ? palette::text : palette::dimText);
   p.drawText(box, Qt::AlignCenter, clip);
+  p.setClipRect(QRectF(plot.left(), box.top() - 2, box.left() - 12 - plot.left(), box.height() + 6));
+  p.setPen(palette::text);
+  p.drawStaticText(QPointF(plot.left(), baseline - metrics.ascent()), measureText_);
+  p.restore();
 }
 
 void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const {
-  const CursorReadings r = readCursors(model_.history(), s, model_.rate(), cursors_[0], cursors_[1]);
+  const CursorReadings r = readCursors(model_.history(), s, model_.rate(), timeCursor(0), timeCursor(1));
   const double span = settings().spanMs;
   auto at = [&](int c, const std::optional<double>& v) {
     const QString name = c == 0 ? QStringLiteral("A") : QStringLiteral("B");
-    if (!cursors_[size_t(c)])
+    const auto ms = timeCursor(c);
+    if (!ms)
       return QString();
-    return QStringLiteral("%1 %2  %3").arg(name, msText(*cursors_[size_t(c)], span, plot.width()),
+    return QStringLiteral("%1 %2  %3").arg(name, msText(*ms, span, plot.width()),
                                            v ? fullScaleText(*v) : QStringLiteral("\u2014"));
   };
   QStringList lines{(at(0, r.a) + QStringLiteral("     ") + at(1, r.b)).trimmed()};

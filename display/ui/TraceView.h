@@ -46,9 +46,10 @@ public:
   // Searches afresh; in Single, takes one more sweep.
   void rearm();
 
-  // Time cursors A (0) and B (1), in ms from the screen's left edge.
+  // Time cursors A (0) and B (1), in ms from the screen's left edge. They
+  // keep their place on the screen when the timebase changes.
   void setTimeCursor(int which, std::optional<double> ms);
-  std::optional<double> timeCursor(int which) const { return cursors_[size_t(which)]; }
+  std::optional<double> timeCursor(int which) const;
 
   // Writes every point held (up to the last minute) as a WAV file.
   bool saveSound(const QString& path, QString& error) const;
@@ -90,7 +91,7 @@ private:
   PlotGrid grid_;
   QPolygonF line_;  // reused between pictures
   QStaticText measureText_;
-  std::array<std::optional<double>, 2> cursors_;
+  std::array<std::optional<double>, 2> cursors_;  // share of the screen's width from its left edge
   Drag drag_ = Drag::None;
   int wheelAngle_ = 0;        // the wheel's turn not yet spent on a step
   QElapsedTimer levelMoved_;  // the level line shows for a moment after a change
