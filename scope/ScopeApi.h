@@ -41,7 +41,7 @@ using AtOpenLibFn = void (*)(int32_t flags);
 
 // Creates a scope window, hidden until `ScopeShow`, and returns its handle
 // (0 when no more scopes can be made).
-//   points:     the trace's span in points at first, and the transform length that a
+//   points:     the trace's span at first (within 1 ms ... 5 s), and the transform length that a
 //               spectrum frame's bins come from (a frame has points / 2 bins,
 //               bin k lies at k * rate / points Hz); 0 selects 2048.
 //               Other values are limited to 16 ... 65536.

@@ -20,7 +20,7 @@ int64_t Sweep::endPoint() const { return int64_t(std::ceil(start + length)); }
 
 TraceModel::TraceModel(int rate, int spanPoints)
     : rate_(rate), history_(size_t(std::ceil(kHistorySeconds * rate))) {
-  settings_.spanMs = spanPoints * 1000.0 / rate;
+  settings_.spanMs = std::clamp(spanPoints * 1000.0 / rate, kMinSpanMs, kMaxSpanMs);
   configureDetector();
 }
 

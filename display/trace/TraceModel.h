@@ -54,7 +54,8 @@ public:
     Held,         // Single: its sweep is taken and held
   };
 
-  // rate: points per second; spanPoints: the screen's span at first.
+  // rate: points per second; spanPoints: the screen's span at first (held
+  // within the timebase's steps).
   TraceModel(int rate, int spanPoints);
 
   // One point; afterGap: points were lost just before it.

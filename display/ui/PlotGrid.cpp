@@ -86,7 +86,6 @@ void PlotGrid::draw(QImage& img, const GridLayout& layout) {
     const double top = t.pos - plot.top() < 14 ? t.pos + 2 : t.pos - 13;
     p.drawText(QRectF(plot.right() - 124, top, 120, 12), Qt::AlignRight | Qt::AlignVCenter, t.label);
   }
-  p.setPen(palette::dimText);
   p.drawText(QRectF(0, labelTop, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignTop, layout.xUnit);
 
   const double readoutBaseline = plot.top() - 10;

@@ -49,10 +49,7 @@ public:
   // After each time the window took queued points (taken may be 0, at the
   // refresh rate): true when the view needs repainting for a reason of its
   // own, such as input that stopped coming.
-  virtual bool drained(size_t taken) {
-    (void)taken;
-    return false;
-  }
+  virtual bool drained(size_t /*taken*/) { return false; }
   // After QuickUpDate had the window take the points and repaint: the
   // sender says the stream has ended for now.
   virtual void quickUpdated() {}
