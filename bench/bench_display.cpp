@@ -94,6 +94,28 @@ void BM_DrawTrace(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawTrace)->Unit(benchmark::kMicrosecond);
 
+// One picture of a triggered 1 kHz tone at -6 dBFS at a given timebase,
+// measurements and all. Argument: the span in points at 44100 Hz (1 ms,
+// 46 ms, 2 s and the longest step, 5 s).
+void BM_DrawTraceSpan(benchmark::State& state) {
+  const ScopeConfig config;
+  TraceView view(config);
+  TraceSettings s = view.settings();
+  s.spanMs = double(state.range(0)) * 1000 / config.rate;
+  view.setSettings(s);
+  const int points = int(2 * state.range(0)) + config.rate / 2;
+  for (int i = 0; i < points; ++i)
+    view.consume({{0.5 * std::sin(2 * std::numbers::pi * 1000 * i / config.rate), 0, 0}}, false);
+  QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&img);
+  for (auto _ : state) {
+    view.paintPicture(p, kSize);
+    benchmark::ClobberMemory();
+  }
+  state.counters["triggered"] = view.model().sweep() && view.model().sweep()->trigger ? 1 : 0;
+}
+BENCHMARK(BM_DrawTraceSpan)->Arg(44)->Arg(2048)->Arg(88200)->Arg(220500)->ArgName("points")->Unit(benchmark::kMicrosecond);
+
 void BM_DrawSpectrum(benchmark::State& state) {
   SpectrumView view(ScopeConfig{});
   for (int f = 0; f < 3; ++f)

@@ -41,14 +41,14 @@ using AtOpenLibFn = void (*)(int32_t flags);
 
 // Creates a scope window, hidden until `ScopeShow`, and returns its handle
 // (0 when no more scopes can be made).
-//   points:     the trace width in points, and the transform length that a
+//   points:     the trace's span at first (within 1 ms ... 5 s), and the transform length that a
 //               spectrum frame's bins come from (a frame has points / 2 bins,
 //               bin k lies at k * rate / points Hz); 0 selects 2048.
 //               Other values are limited to 16 ... 65536.
 //   rate:       the sample rate in Hz behind the time and frequency axes;
 //               0 selects 44100. Other values are limited to 1000 ... 768000.
 //   name:       the window's title; null or empty gives "Signal".
-// A scope draws a rolling trace of value 0 (amplitude axis -1 ... +1) until a
+// A scope draws a triggered trace of value 0 (amplitude -1 ... +1 at first) until a
 // point with value 0 equal to `ScopeFrameMarker` arrives; from then on it
 // draws spectrum frames (level -120 ... 0 dB over 0 ... rate / 2 Hz).
 using ScopeCreateFn = int32_t (*)(int32_t points, int32_t rate, const char* name);
@@ -76,7 +76,8 @@ using ExternalNextFn = int32_t (*)(int32_t handle, const ScopePoint* points, int
 // scope to trace mode until the next frame marker.
 using ScopeCleanBuffersFn = void (*)(int32_t handle);
 
-// Takes every point pending now and redraws the window at once.
+// Takes every point pending now and redraws the window at once. The points
+// so far count as a finished stream: the scope does not warn that input stopped.
 using QuickUpDateFn = void (*)(int32_t handle);
 
 }  // extern "C"

@@ -29,22 +29,37 @@ QString number(double v) {
 
 }  // namespace
 
-QRectF plotRect(QSize size) {
+QRectF plotRect(QSize size) { return plotRect(size, 0); }
+
+QRectF plotRect(QSize size, double footer) {
   const double w = std::max(1.0, size.width() - kLeft - kRight);
-  const double h = std::max(1.0, size.height() - kTop - kBottom);
+  const double h = std::max(1.0, size.height() - kTop - kBottom - footer);
   return {kLeft, kTop, w, h};
 }
 
 double amplitudeToY(double v, const QRectF& plot) { return plot.top() + (1.0 - v) * 0.5 * plot.height(); }
 double yToAmplitude(double y, const QRectF& plot) { return 1.0 - 2.0 * (y - plot.top()) / plot.height(); }
 
-std::vector<Tick> amplitudeTicks() {
+std::vector<Tick> AmplitudeAxis::ticks() const {
+  // About eight major steps over the height, five minor ones in each.
+  const double major = niceStep(2 / zoom, 8);
+  const double minor = major / 5;
+  const int n = int(std::floor(1 / zoom / minor + 1e-9));
   std::vector<Tick> t;
-  for (int i = -10; i <= 10; ++i) {
-    const double v = i / 10.0;
-    const bool major = i % 5 == 0;
-    t.push_back({v, major, major ? number(v) : QString()});
+  for (int i = -n; i <= n; ++i) {
+    const double v = i * minor;
+    const bool isMajor = i % 5 == 0;
+    t.push_back({v, isMajor, isMajor ? number(v) : QString()});
   }
+  return t;
+}
+
+std::vector<Tick> AmplitudeAxis::dbfsTicks() const {
+  std::vector<Tick> t;
+  for (const Tick& m : ticks())
+    if (m.major && m.value != 0)
+      t.push_back({m.value, true, number(std::round(20 * std::log10(std::fabs(m.value)) * 10) / 10) +
+                                      QStringLiteral(" dBFS")});
   return t;
 }
 

@@ -12,6 +12,9 @@ namespace quorvel::display {
 // The plot area inside a scope picture of the given size; the margins hold
 // the axis labels, the read-out line above and the status line below.
 QRectF plotRect(QSize size);
+// The same with footer pixels kept free under the axis labels, for a line of
+// the view's own.
+QRectF plotRect(QSize size, double footer);
 
 struct Tick {
   double value;
@@ -22,7 +25,19 @@ struct Tick {
 // Amplitude: +1 at the top edge, -1 at the bottom edge.
 double amplitudeToY(double v, const QRectF& plot);
 double yToAmplitude(double y, const QRectF& plot);
-std::vector<Tick> amplitudeTicks();
+
+// Amplitude with a vertical zoom: +1/zoom at the top edge, -1/zoom at the
+// bottom edge.
+struct AmplitudeAxis {
+  double zoom = 1;
+
+  double toY(double v, const QRectF& plot) const { return amplitudeToY(v * zoom, plot); }
+  double fromY(double y, const QRectF& plot) const { return yToAmplitude(y, plot) / zoom; }
+  // Lines in 1-2-5 steps, the major ones labelled in full scale.
+  std::vector<Tick> ticks() const;
+  // The major lines but 0, labelled with their level in dBFS.
+  std::vector<Tick> dbfsTicks() const;
+};
 
 // Time: 0 ms (oldest point) at the left edge, spanMs at the right edge.
 double timeToX(double ms, double spanMs, const QRectF& plot);

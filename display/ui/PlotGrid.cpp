@@ -24,7 +24,7 @@ const QImage& PlotGrid::image(QSize size, qreal dpr, const GridLayout& layout) {
 
 void PlotGrid::draw(QImage& img, const GridLayout& layout) {
   const QSize size = (QSizeF(img.size()) / img.devicePixelRatio()).toSize();
-  const QRectF plot = plotRect(size);
+  const QRectF plot = plotRect(size, layout.footer);
   QPainter p(&img);
   p.fillRect(QRectF(QPointF(0, 0), QSizeF(size)), palette::window);
   QLinearGradient shade(plot.topLeft(), plot.bottomLeft());
@@ -79,6 +79,13 @@ void PlotGrid::draw(QImage& img, const GridLayout& layout) {
     p.drawText(QRectF(0, t.pos - 7, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignVCenter, t.label);
   }
   p.setPen(palette::dimText);
+  for (const GridLayout::Line& t : layout.yRight) {
+    if (t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5)
+      continue;
+    // Just above its line; below it where the plot's top edge is too close.
+    const double top = t.pos - plot.top() < 14 ? t.pos + 2 : t.pos - 13;
+    p.drawText(QRectF(plot.right() - 124, top, 120, 12), Qt::AlignRight | Qt::AlignVCenter, t.label);
+  }
   p.drawText(QRectF(0, labelTop, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignTop, layout.xUnit);
 
   const double readoutBaseline = plot.top() - 10;

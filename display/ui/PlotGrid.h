@@ -22,11 +22,13 @@ struct GridLayout {
     bool operator==(const Line&) const = default;
   };
   std::vector<Line> x, y;
+  std::vector<Line> yRight;     // labels only, in a second unit, inside the plot at its right edge
   std::optional<double> zeroY;  // a brighter horizontal line, such as a trace's zero
   QString xUnit;                // below the vertical axis's labels
   QString yTitle;               // turned, along the left edge
   QString title, about;         // the fixed part of the read-out line
   QString hints;                // the status line's key hints
+  double footer = 0;            // pixels kept free under the axis labels (plotRect)
   bool operator==(const GridLayout&) const = default;
 };
 

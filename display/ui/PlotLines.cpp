@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace quorvel::display {
 
@@ -13,33 +15,47 @@ double clampY(double y, const QRectF& plot) { return std::clamp(y, plot.top() - 
 
 }  // namespace
 
-void traceLine(const std::vector<double>& values, const QRectF& plot, QPolygonF& out) {
+void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
+               QPolygonF& out) {
   out.clear();
-  const size_t n = values.size();
-  if (n == 0)
+  if (!(length > 0))
     return;
-  const double step = n > 1 ? plot.width() / double(n - 1) : 0;
-  auto yOf = [&](double v) { return clampY(std::isnan(v) ? amplitudeToY(0, plot) : amplitudeToY(v, plot), plot); };
-  if (step >= 1.0) {
-    for (size_t i = 0; i < n; ++i)
-      out.append(QPointF(plot.left() + i * step, yOf(values[i])));
+  auto yOf = [&](double v) { return clampY(axis.toY(v, plot), plot); };
+  const double pixelsPerPoint = plot.width() / length;
+  if (pixelsPerPoint * kTraceColumnPoints >= 1.0) {
+    // From the point before the left edge to the one after the right edge;
+    // the clip cuts the line at the edges.
+    const int64_t first = std::max(int64_t(std::floor(start)), h.begin());
+    const int64_t last = std::min(int64_t(std::ceil(start + length)), h.end() - 1);
+    for (int64_t i = first; i <= last; ++i)
+      out.append(QPointF(plot.left() + (double(i) - start) * pixelsPerPoint, yOf(h.at(i))));
     return;
   }
-  // Several points per column: one vertical stroke from min to max each.
+  // Many points per column: one vertical stroke from min to max each,
+  // started at the end nearer to where the previous one ended, so that the
+  // strokes join into a line (and into a solid band where a column holds
+  // whole cycles).
   const int columns = std::max(1, int(plot.width()));
-  size_t i = 0;
-  for (int c = 0; c < columns && i < n; ++c) {
-    const size_t end = c + 1 == columns ? n : size_t(double(c + 1) / columns * n);
-    double lo = yOf(values[i]), hi = lo;
-    for (++i; i < end; ++i) {
-      const double y = yOf(values[i]);
-      lo = std::min(lo, y);
-      hi = std::max(hi, y);
-    }
-    const double x = plot.left() + (c + 0.5) * plot.width() / columns;
-    out.append(QPointF(x, lo));
-    if (hi != lo)
-      out.append(QPointF(x, hi));
+  const double pointsPerColumn = length / columns;
+  const double columnWidth = plot.width() / columns;
+  for (int c = 0; c < columns; ++c) {
+    const int64_t from = int64_t(std::ceil(start + c * pointsPerColumn));
+    const int64_t to = int64_t(std::ceil(start + (c + 1) * pointsPerColumn));
+    float lo = std::numeric_limits<float>::infinity(), hi = -lo;
+    h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) {
+      for (size_t k = 0; k < n; ++k) {
+        lo = std::min(lo, v[k]);
+        hi = std::max(hi, v[k]);
+      }
+    });
+    if (lo > hi)
+      continue;  // nothing held here
+    const double x = plot.left() + (c + 0.5) * columnWidth;
+    const double top = yOf(hi), bottom = yOf(lo);
+    const bool downwards = out.isEmpty() || std::fabs(out.back().y() - top) <= std::fabs(out.back().y() - bottom);
+    out.append(QPointF(x, downwards ? top : bottom));
+    if (top != bottom)
+      out.append(QPointF(x, downwards ? bottom : top));
   }
 }
 

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -44,6 +45,14 @@ public:
   void setDropped(uint64_t dropped) { dropped_ = dropped; }
   // Shown in the status line, in place of the key hints, for a few seconds.
   void showNotice(const QString& text);
+
+  // After each time the window took queued points (taken may be 0, at the
+  // refresh rate): true when the view needs repainting for a reason of its
+  // own, such as input that stopped coming.
+  virtual bool drained(size_t /*taken*/) { return false; }
+  // After QuickUpDate had the window take the points and repaint: the
+  // sender says the stream has ended for now.
+  virtual void quickUpdated() {}
 
   // What Ctrl+C puts on the clipboard: the view's measurements and data as
   // text; empty when there is nothing to copy.

@@ -16,6 +16,7 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -49,6 +50,19 @@ int refreshIntervalMs(const QScreen* screen) {
 void describeKey(QAction* a) {
   const QString key = a->shortcut().toString(QKeySequence::NativeText);
   a->setToolTip(key.isEmpty() ? a->text() : QStringLiteral("%1 (%2)").arg(a->text(), key));
+}
+
+// The enabled action with this key among actions and the actions of their
+// menus.
+QAction* actionWithKey(const QList<QAction*>& actions, const QKeySequence& key) {
+  for (QAction* a : actions) {
+    if (a->isEnabled() && a->shortcuts().contains(key))
+      return a;
+    if (const QMenu* menu = a->menu())
+      if (QAction* inMenu = actionWithKey(menu->actions(), key))
+        return inMenu;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -108,6 +122,9 @@ void ScopeWindow::showView(PlotView* v) {
   for (QAction* a : allActions()) {
     describeKey(a);
     toolbar_->addAction(a);
+    // An action with a menu opens it on a click.
+    if (auto* button = a->menu() ? qobject_cast<QToolButton*>(toolbar_->widgetForAction(a)) : nullptr)
+      button->setPopupMode(QToolButton::InstantPopup);
   }
   freezeAction_.setChecked(v->frozen());
 }
@@ -133,11 +150,13 @@ bool ScopeWindow::drain() {
   const bool droppedChanged = dropped != droppedShown_;
   droppedShown_ = dropped;
   view().setDropped(dropped);
-  return (taken > 0 && !view().frozen()) || droppedChanged;
+  const bool viewChanged = view().drained(taken);
+  return (taken > 0 && !view().frozen()) || droppedChanged || viewChanged;
 }
 
 void ScopeWindow::updateNow() {
   drain();
+  view().quickUpdated();
   if (isVisible())
     view().repaint();
 }
@@ -196,12 +215,10 @@ void ScopeWindow::keyPressEvent(QKeyEvent* e) {
   // Shortcuts reach the actions through Qt's shortcut map while the window
   // is active; keys that arrive as plain key events (an inactive window,
   // synthesised input) are matched here.
-  const QKeySequence key(e->keyCombination());
-  for (QAction* a : allActions())
-    if (a->isEnabled() && a->shortcut() == key) {
-      a->trigger();
-      return;
-    }
+  if (QAction* a = actionWithKey(allActions(), QKeySequence(e->keyCombination()))) {
+    a->trigger();
+    return;
+  }
   QWidget::keyPressEvent(e);
 }
 

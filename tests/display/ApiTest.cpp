@@ -1,6 +1,7 @@
 // The library through its nine entry points, as the program uses it.
 #include "Pixels.h"
 #include "display/ui/PlotAxes.h"
+#include "display/ui/TraceView.h"
 #include "scope/ScopeApi.h"
 
 #include <QApplication>
@@ -138,7 +139,7 @@ TEST(Library, CleanBuffersClearsTheTraceAndPendingPoints) {
   ScopeShow(s.h);
   QWidget* picture = pictureOf(w);
   ASSERT_TRUE(picture);
-  const QRectF plot = plotRect(picture->size());
+  const QRectF plot = TraceView::plotArea(picture->size());
   const QRect area = plot.toAlignedRect().adjusted(1, 1, -1, -1);
 
   sendSine(s.h, 4096, 1.0);
@@ -150,10 +151,7 @@ TEST(Library, CleanBuffersClearsTheTraceAndPendingPoints) {
   sendSine(s.h, 1000, 1.0);  // pending when the buffers are cleaned
   ScopeCleanBuffers(s.h);
   QuickUpDate(s.h);
-  e = extentOf(pictureOf(w)->grab().toImage(), area, isTrace);
-  ASSERT_TRUE(e);
-  EXPECT_NEAR(e->top, amplitudeToY(0, plot), 2.0) << "only the flat line at zero is left";
-  EXPECT_NEAR(e->bottom, amplitudeToY(0, plot), 2.0);
+  EXPECT_FALSE(extentOf(pictureOf(w)->grab().toImage(), area, isTrace)) << "nothing is left to draw";
 
   // A scope that was showing frames goes back to a trace.
   const ScopePoint marker{{ScopeFrameMarker, 0, 0}};

@@ -40,7 +40,7 @@ QImage draw(PlotView& v) { return v.render(kSize); }
 }  // namespace
 
 TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
-  const QRectF plot = plotRect(kSize);
+  const QRectF plot = TraceView::plotArea(kSize);
   for (double amplitude : {1.0, 0.5}) {
     TraceView m(ScopeConfig{});
     for (int i = 0; i < 2048; ++i)
@@ -59,7 +59,7 @@ TEST(TracePicture, ValuesBeyondFullScaleStayInsideThePlot) {
   for (int i = 0; i < 2048; ++i)
     send(m, i % 2 ? 1e300 : -INFINITY);
   const QImage img = draw(m);
-  const QRectF plot = plotRect(kSize);
+  const QRectF plot = TraceView::plotArea(kSize);
   EXPECT_FALSE(extentOf(img, QRect(0, 0, kSize.width(), int(plot.top()) - 1), isTrace));
   EXPECT_FALSE(extentOf(img, QRect(0, int(plot.bottom()) + 2, kSize.width(), 30), isTrace));
 }
