@@ -7,6 +7,7 @@
 #include "display/ui/TraceView.h"
 
 #include <QApplication>
+#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
