@@ -17,8 +17,8 @@ constexpr int kRowsEachSide = 3;
 
 }  // namespace
 
-HarmonicAnalysis analyseHarmonics(const std::vector<double>& mag, const Tone& fundamental, const WindowShape& shape,
-                                  double binHz) {
+HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const Tone& fundamental,
+                                           const WindowShape& shape, double binHz) {
   HarmonicAnalysis out;
   const int bins = int(mag.size());
   if (fundamental.amplitude <= 0 || bins < 8)
@@ -31,8 +31,8 @@ HarmonicAnalysis analyseHarmonics(const std::vector<double>& mag, const Tone& fu
   // Every kernel along bins 0 ... bins - 1: the fundamental and its image,
   // each harmonic and its image.
   const size_t count = size_t(bins);
-  std::vector<double> kernels((2 + 2 * orders.size()) * count);
-  auto kernel = [&](size_t which) { return &kernels[which * count]; };
+  kernels_.resize((2 + 2 * orders.size()) * count);
+  auto kernel = [&](size_t which) { return &kernels_[which * count]; };
   shape.run(f, 0, bins, kernel(0));
   shape.run(-f, 0, bins, kernel(1));
   for (size_t h = 0; h < orders.size(); ++h) {
@@ -42,10 +42,12 @@ HarmonicAnalysis analyseHarmonics(const std::vector<double>& mag, const Tone& fu
   const double* fm = kernel(0);
   const double* fp = kernel(1);
   // Rows: every bin of the band (20 Hz to 20 kHz) and the bins around each
-  // harmonic, but the fundamental's main lobe.
+  // harmonic, but the fundamental's main lobe. (The leakage alternates in
+  // sign from bin to bin: a sample of the bins would see it lopsided.)
   const int first = std::max(1, int(std::ceil(20.0 / binHz)));
   const int last = std::min(bins - 1, int(std::floor(20000.0 / binHz)));
-  std::vector<int> rows;
+  std::vector<int>& rows = rows_;
+  rows.clear();
   int bandRows = 0;
   for (int k = 1; k < bins; ++k) {
     if (std::abs(k - f) <= kMainLobe)
@@ -65,7 +67,8 @@ HarmonicAnalysis analyseHarmonics(const std::vector<double>& mag, const Tone& fu
   const size_t columns = 2 + 3 * orders.size();
   if (rows.size() < 2 * columns)
     return out;
-  LeastSquares ls(rows.size(), columns);
+  LeastSquares& ls = fit_;
+  ls.reset(rows.size(), columns);
   for (size_t r = 0; r < rows.size(); ++r) {
     const size_t k = size_t(rows[r]);
     ls.at(r, 0) = 2 * fm[k] * fp[k];

@@ -18,6 +18,7 @@
 // hundredths of a dB.
 #pragma once
 
+#include "display/spectrum/LeastSquares.h"
 #include "display/spectrum/ToneFit.h"
 #include "display/spectrum/WindowShape.h"
 
@@ -38,13 +39,22 @@ struct HarmonicAnalysis {
   // end), as an amplitude ratio to the fundamental.
   double thdPlusNoise = 0;
   // Noise far under the fundamental's leakage cannot be told from it
-  // reliably: then thdPlusNoise is only an upper bound (see analyseHarmonics).
+  // reliably: then thdPlusNoise is only an upper bound (see HarmonicAnalyser::analyse).
   bool thdPlusNoiseIsBound = false;
 };
 
 inline constexpr int kHighestHarmonic = 10;
 
-HarmonicAnalysis analyseHarmonics(const std::vector<double>& magnitudes, const Tone& fundamental,
-                                  const WindowShape& shape, double binHz);
+// Keeps its working storage from one frame to the next.
+class HarmonicAnalyser {
+public:
+  HarmonicAnalysis analyse(const std::vector<double>& magnitudes, const Tone& fundamental, const WindowShape& shape,
+                           double binHz);
+
+private:
+  std::vector<double> kernels_;
+  std::vector<int> rows_;
+  LeastSquares fit_;
+};
 
 }  // namespace quorvel::display

@@ -6,11 +6,16 @@
 
 namespace quorvel::display {
 
-LeastSquares::LeastSquares(size_t rows, size_t columns)
-    : rows_(rows), columns_(columns), a_(rows * columns, 0.0), y_(rows, 0.0), x_(columns, 0.0) {}
+void LeastSquares::reset(size_t rows, size_t columns) {
+  rows_ = rows;
+  columns_ = columns;
+  a_.assign(rows * columns, 0.0);
+  y_.assign(rows, 0.0);
+  x_.assign(columns, 0.0);
+}
 
 double LeastSquares::solve(double tolerance) {
-  auto a = [this](size_t r, size_t c) -> double& { return a_[r * columns_ + c]; };
+  auto a = [this](size_t r, size_t c) -> double& { return a_[c * rows_ + r]; };
   // Columns are compared by direction, not by size: each is scaled to unit
   // length first (an all-zero column is left out).
   std::vector<double> scale(columns_, 0.0);
@@ -24,28 +29,37 @@ double LeastSquares::solve(double tolerance) {
   }
   std::vector<size_t> order(columns_);
   std::iota(order.begin(), order.end(), size_t{0});
+  // What is left of each column below the rows done, squared: kept up to
+  // date by taking off each finished row, and summed afresh where that has
+  // taken off nearly all of it (the difference would be mostly rounding).
+  std::vector<double> left(columns_);
+  for (size_t c = 0; c < columns_; ++c)
+    left[c] = scale[c] > 0 ? 1.0 : 0.0;
   const size_t steps = std::min(rows_, columns_);
   size_t rank = 0;
   for (size_t j = 0; j < steps; ++j) {
     // The column with the most left to explain goes next.
     size_t pivot = j;
-    double best = -1;
     for (size_t c = j; c < columns_; ++c) {
-      double s = 0;
-      for (size_t r = j; r < rows_; ++r)
-        s += a(r, c) * a(r, c);
-      if (s > best)
-        best = s, pivot = c;
+      if (left[c] < 1e-6) {
+        double s = 0;
+        for (size_t r = j; r < rows_; ++r)
+          s += a(r, c) * a(r, c);
+        left[c] = s;
+      }
+      if (left[c] > left[pivot])
+        pivot = c;
     }
     // What is left of the best column is the sine of its angle to the
     // columns taken so far.
+    const double best = left[pivot];
     const double norm = std::sqrt(best);
     if (!(norm > tolerance))
       break;
     if (pivot != j) {
-      for (size_t r = 0; r < rows_; ++r)
-        std::swap(a(r, j), a(r, pivot));
+      std::swap_ranges(&a(0, j), &a(0, j) + rows_, &a(0, pivot));
       std::swap(order[j], order[pivot]);
+      std::swap(left[j], left[pivot]);
     }
     // Reflect column j onto its diagonal: v = x - alpha e_j.
     const double alpha = a(j, j) > 0 ? -norm : norm;
@@ -59,6 +73,7 @@ double LeastSquares::solve(double tolerance) {
       d *= 2 / vv;
       for (size_t r = j; r < rows_; ++r)
         a(r, c) -= d * a(r, j);
+      left[c] -= a(j, c) * a(j, c);
     }
     double d = 0;
     for (size_t r = j; r < rows_; ++r)

@@ -12,9 +12,12 @@ namespace quorvel::display {
 
 class LeastSquares {
 public:
-  LeastSquares(size_t rows, size_t columns);
+  LeastSquares() = default;
+  LeastSquares(size_t rows, size_t columns) { reset(rows, columns); }
+  // A new, all-zero problem of this size, in the storage of the last.
+  void reset(size_t rows, size_t columns);
 
-  double& at(size_t row, size_t column) { return a_[row * columns_ + column]; }
+  double& at(size_t row, size_t column) { return a_[column * rows_ + row]; }
   double& target(size_t row) { return y_[row]; }
 
   // Solves, destroying the matrix and the target. Returns the squared norm
@@ -23,8 +26,8 @@ public:
   const std::vector<double>& solution() const { return x_; }
 
 private:
-  size_t rows_, columns_;
-  std::vector<double> a_, y_, x_;
+  size_t rows_ = 0, columns_ = 0;
+  std::vector<double> a_, y_, x_;  // a_ by columns: the solver walks down them
 };
 
 }  // namespace quorvel::display

@@ -1,8 +1,11 @@
 #include "display/spectrum/WindowShape.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 namespace quorvel::display {
 
@@ -55,23 +58,27 @@ void WindowShape::run(double centre, int first, int count, double* out) const {
   constexpr int kReseed = 64;  // bins between fresh phasors: rounding stays below 1e-14
   constexpr double kNearSingular = 4;
   const std::complex<double> turn = std::polar(1.0, std::numbers::pi / n_);
-  for (int i = 0; i < count; ++i)
-    out[i] = 0;
+  std::fill(out, out + count, 0.0);
   const double shifts[3] = {0, step_, -step_};
   for (int j = 0; j < 3; ++j) {
     const double d0 = first - centre - shifts[j];
     const double numerator = sinPi(d0);
+    // The stretches within a few bins of a multiple of N, in order.
+    std::vector<std::pair<int, int>> near;
+    for (long long m = std::llround(std::floor((d0 - kNearSingular) / n_)); m * n_ <= d0 + count + kNearSingular; ++m) {
+      const int from = std::max(0, int(std::ceil(m * n_ - kNearSingular - d0)));
+      const int to = std::min(count - 1, int(std::floor(m * n_ + kNearSingular - d0)));
+      if (from <= to)
+        near.emplace_back(from, to);
+    }
+    size_t stretch = 0;
     std::complex<double> phasor;
     for (int i = 0; i < count; ++i) {
-      const double d = d0 + i;
-      if (i % kReseed == 0)
-        phasor = std::polar(1.0, std::numbers::pi * d / n_);
-      else
-        phasor *= turn;
-      const double wrapped = d - n_ * std::round(d / n_);
-      const double s = std::abs(wrapped) < kNearSingular ? dirichlet(d)
-                                                         : (i % 2 ? -numerator : numerator) / phasor.imag();
-      out[i] += kWeights[j] * s;
+      phasor = i % kReseed == 0 ? std::polar(1.0, std::numbers::pi * (d0 + i) / n_) : phasor * turn;
+      while (stretch < near.size() && near[stretch].second < i)
+        ++stretch;
+      const bool direct = stretch < near.size() && near[stretch].first <= i;
+      out[i] += kWeights[j] * (direct ? dirichlet(d0 + i) : (i % 2 ? -numerator : numerator) / phasor.imag());
     }
   }
 }

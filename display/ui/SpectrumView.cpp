@@ -47,10 +47,12 @@ QString dbfsText(double db, int decimals) {
   return withMinusSign(QString::number(db, 'f', decimals)) + QStringLiteral(" dBFS");
 }
 
-QString ratioText(double ratio) {
-  return QStringLiteral("%1 %  (%2 dB)")
-      .arg(QString::number(ratio * 100, 'f', ratio < 0.01 ? 4 : 2))
-      .arg(withMinusSign(QString::number(20 * std::log10(std::max(ratio, 1e-12)), 'f', 1)));
+// "0.0012 %  (-98.4 dB)"; an upper bound reads "< 0.0012 %  (< -98.4 dB)".
+QString ratioText(double ratio, bool bound = false) {
+  const QString below = bound ? QStringLiteral("< ") : QString();
+  return QStringLiteral("%1%2 %  (%1%3 dB)")
+      .arg(below, QString::number(ratio * 100, 'f', ratio < 0.01 ? 4 : 2),
+           withMinusSign(QString::number(20 * std::log10(std::max(ratio, 1e-12)), 'f', 1)));
 }
 
 }  // namespace
@@ -188,7 +190,7 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   analysis_.peak = s.frames > 0 ? strongestTone(analysis_.magnitudes, shape_) : std::nullopt;
   analysis_.harmonics.reset();
   if (settings_.harmonics && analysis_.peak)
-    analysis_.harmonics = analyseHarmonics(analysis_.magnitudes, *analysis_.peak, shape_, config().binHz());
+    analysis_.harmonics = harmonicAnalyser_.analyse(analysis_.magnitudes, *analysis_.peak, shape_, config().binHz());
   return analysis_;
 }
 
@@ -474,6 +476,8 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
     pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
   if (a.harmonics)
     for (const Harmonic& h : a.harmonics->harmonics) {
+      if (h.amplitude <= 0)
+        continue;  // nothing found there
       const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
       p.setPen(palette::harmonic);
       p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(h.order));
@@ -486,7 +490,7 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
     const QPointF at(axis.toX(bin * binHz, pane), std::clamp(level.toY(trace[size_t(bin)], pane), pane.top(), pane.bottom()));
     p.setPen(QPen(palette::marker, 1.5));
     p.drawEllipse(at, 4, 4);
-    p.drawText(QRectF(at.x() + 5, at.y() - 17, 14, 12), Qt::AlignLeft, QString::number(i + 1));
+    p.drawText(QRectF(at.x() + 5, at.y() + 3, 14, 12), Qt::AlignLeft, QString::number(i + 1));
   }
 }
 
@@ -541,7 +545,7 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   }
   if (a.harmonics) {
     lines << QStringLiteral("THD  %1").arg(ratioText(a.harmonics->thd))
-          << QStringLiteral("THD+N  %1").arg(ratioText(a.harmonics->thdPlusNoise));
+          << QStringLiteral("THD+N  %1").arg(ratioText(a.harmonics->thdPlusNoise, a.harmonics->thdPlusNoiseIsBound));
     colours << palette::harmonic << palette::harmonic;
   } else if (settings_.harmonics) {
     lines << QStringLiteral("THD  \u2013  (no tone)");
@@ -555,7 +559,20 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   for (const QString& l : lines)
     width = std::max(width, fm.horizontalAdvance(withMinusSign(l)));
   const double lineHeight = 14;
-  const QRectF box(pane.left() + 6, pane.top() + 6, width + 12, lines.size() * lineHeight + 6);
+  QRectF box(pane.left() + 6, pane.top() + 6, width + 12, lines.size() * lineHeight + 6);
+  // In the top corner where the trace stays lower, so as to hide no peak.
+  auto loudestUnder = [&](const QRectF& r) {
+    double loudest = -std::numeric_limits<double>::infinity();
+    for (size_t k = 0; k < trace.size(); ++k) {
+      const double x = frequencyAxis().toX(k * binHz, pane);
+      if (x >= r.left() && x <= r.right())
+        loudest = std::max(loudest, trace[k]);
+    }
+    return loudest;
+  };
+  const QRectF atRight = box.translated(pane.right() - 6 - box.right(), 0);
+  if (!ps.spectrum.isEmpty() && loudestUnder(atRight) < loudestUnder(box))
+    box = atRight;
   QColor back = palette::window;
   back.setAlpha(200);
   p.fillRect(box, back);

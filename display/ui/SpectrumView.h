@@ -118,6 +118,7 @@ private:
   Markers markers_;
   FrozenCopy frozen_;
   mutable Analysis analysis_;
+  mutable HarmonicAnalyser harmonicAnalyser_;
   std::vector<double> average_;  // dB per bin, for averageKey_
   struct {
     uint64_t serial = 0, clears = 0;

@@ -115,7 +115,7 @@ TEST(Harmonics, ThdOfSyntheticHarmonicsFortyToEightyDbDown) {
       const std::vector<double> mag = magnitudesOf(partials);
       const std::optional<Tone> tone = strongestTone(mag, shape);
       ASSERT_TRUE(tone);
-      const HarmonicAnalysis h = analyseHarmonics(mag, *tone, shape, kBinHz);
+      const HarmonicAnalysis h = HarmonicAnalyser().analyse(mag, *tone, shape, kBinHz);
       EXPECT_EQ(h.harmonics.size(), partials.size() - 1);
       EXPECT_NEAR(dbfs(h.thd), dbfs(thd), 0.5) << fundamental << " Hz, trial " << trial;
       EXPECT_NEAR(dbfs(h.thdPlusNoise), dbfs(thd), 0.5) << "nothing but harmonics: THD+N is THD";
@@ -127,7 +127,7 @@ TEST(Harmonics, ThdOfSyntheticHarmonicsFortyToEightyDbDown) {
   for (double noiseDb : {-50.0, -80.0}) {
     const double sigma = 0.5 / std::sqrt(2.0) * std::pow(10, noiseDb / 20);
     const std::vector<double> mag = magnitudesOf({{997, 0.5, 0}, {1994, 0.5 * std::pow(10, -45 / 20.0), 1}}, sigma);
-    const HarmonicAnalysis h = analyseHarmonics(mag, *strongestTone(mag, shape), shape, kBinHz);
+    const HarmonicAnalysis h = HarmonicAnalyser().analyse(mag, *strongestTone(mag, shape), shape, kBinHz);
     const double truth = 10 * std::log10(std::pow(10, -4.5) + inBand * std::pow(10, noiseDb / 10));
     EXPECT_NEAR(dbfs(h.thd), -45, 0.5) << noiseDb;
     EXPECT_EQ(h.thdPlusNoiseIsBound, noiseDb < -60) << noiseDb;
