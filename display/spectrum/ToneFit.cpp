@@ -1,7 +1,5 @@
 #include "display/spectrum/ToneFit.h"
 
-#include "display/spectrum/LeastSquares.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -12,27 +10,39 @@ namespace {
 struct Fit {
   const std::vector<double>& mag;
   const WindowShape& shape;
-  int first, last;  // rows: bins first ... last
+  int first, last;  // rows: bins first ... last, at most kRows
+
+  static constexpr int kRows = 5;
 
   // Least-squares residual of the model with the tone at f bins; with
-  // `tone`, also the amplitude it implies.
+  // `tone`, also the amplitude it implies. Two unknowns, |c|^2 and Re c^2:
+  // solved from their 2 x 2 normal equations, or for |c|^2 alone where the
+  // image's column is too small to tell from the tone's.
   double residual(double f, Tone* tone = nullptr) const {
-    LeastSquares ls(size_t(last - first + 1), 2);
-    for (int k = first; k <= last; ++k) {
-      const size_t r = size_t(k - first);
-      const double minus = shape.at(k - f), plus = shape.at(k + f);
-      ls.at(r, 0) = minus * minus + plus * plus;  // |c|^2
-      ls.at(r, 1) = 2 * minus * plus;             // Re c^2
-      ls.target(r) = mag[size_t(k)] * mag[size_t(k)];
+    const int rows = last - first + 1;
+    double minus[kRows], plus[kRows];
+    shape.run(f, first, rows, minus);
+    shape.run(-f, first, rows, plus);
+    double aa = 0, ab = 0, bb = 0, ay = 0, by = 0, yy = 0;
+    for (int r = 0; r < rows; ++r) {
+      const double a = minus[r] * minus[r] + plus[r] * plus[r], b = 2 * minus[r] * plus[r];
+      const double y = mag[size_t(first + r)] * mag[size_t(first + r)];
+      aa += a * a, ab += a * b, bb += b * b, ay += a * y, by += b * y, yy += y * y;
     }
-    const double rest = ls.solve();
+    const double det = aa * bb - ab * ab;
+    double c2 = ay / aa, image = 0;
+    if (det > 1e-12 * aa * bb) {
+      c2 = (ay * bb - by * ab) / det;
+      image = (by * aa - ay * ab) / det;
+    }
     if (tone) {
       // The kernel carries the window's gain, so |c| is A / 2 in the
       // samples' own units, fractions of full scale.
       tone->bin = f;
-      tone->amplitude = 2 * std::sqrt(std::max(ls.solution()[0], 0.0));
+      tone->amplitude = 2 * std::sqrt(std::max(c2, 0.0));
     }
-    return rest;
+    // |y - c2 a - image b|^2, expanded.
+    return yy - 2 * (c2 * ay + image * by) + c2 * c2 * aa + 2 * c2 * image * ab + image * image * bb;
   }
 };
 
@@ -56,7 +66,7 @@ std::optional<Tone> strongestTone(const std::vector<double>& mag, const WindowSh
       peak = k;
   if (peak < 0)
     return std::nullopt;
-  const Fit fit{mag, shape, std::max(0, peak - 2), std::min(bins - 1, peak + 2)};
+  const Fit fit{mag, shape, std::max(0, peak - Fit::kRows / 2), std::min(bins - 1, peak + Fit::kRows / 2)};
 
   // The tone lies within half a bin of its strongest bin (a little more when
   // its image pulls): a coarse scan finds the valley, a golden-section

@@ -104,8 +104,22 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   });
   levelMenu_.addActions({&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fullRangeAction_});
   levelAction_.setMenu(&levelMenu_);
-  addActions({&logAction_, &layoutAction_, &levelAction_, &holdAction_, &resetPeaksAction_, &averageAction_,
-              &harmonicsAction_, &clearMarkersAction_, &csvAction_});
+  // The hold's menu: each way of holding, and the reset.
+  for (double fall : kHoldFalls) {
+    QAction* a = holdMenu_.addAction(fall > 0 ? QStringLiteral("Falling %1 dB/s").arg(fall) : QStringLiteral("For ever"));
+    a->setCheckable(true);
+    a->setData(fall);
+    QObject::connect(a, &QAction::triggered, this, [this, fall] {
+      settings_.holdFallDbPerSecond = fall;
+      settingsChanged();
+    });
+  }
+  holdMenu_.addSeparator();
+  holdMenu_.addAction(&resetPeaksAction_);
+  holdAction_.setMenu(&holdMenu_);
+  // Most used first: a narrow window's toolbar cuts off the end.
+  addActions({&logAction_, &layoutAction_, &harmonicsAction_, &averageAction_, &holdAction_, &levelAction_,
+              &clearMarkersAction_, &csvAction_});
   updateActionTexts();
 }
 
@@ -139,6 +153,9 @@ void SpectrumView::updateActionTexts() {
   harmonicsAction_.setChecked(settings_.harmonics);
   static const QString layouts[] = {QStringLiteral("off"), QStringLiteral("below"), QStringLiteral("only")};
   layoutAction_.setText(QStringLiteral("Spectrogram: %1").arg(layouts[int(settings_.layout)]));
+  for (QAction* a : holdMenu_.actions())
+    if (a->isCheckable())
+      a->setChecked(a->data().toDouble() == settings_.holdFallDbPerSecond);
   holdAction_.setText(settings_.holdFallDbPerSecond > 0
                           ? QStringLiteral("Hold: falls %1 dB/s").arg(settings_.holdFallDbPerSecond)
                           : QStringLiteral("Hold: for ever"));

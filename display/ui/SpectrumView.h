@@ -128,7 +128,7 @@ private:
 
   QAction logAction_, resetPeaksAction_, holdAction_, averageAction_, harmonicsAction_, clearMarkersAction_,
       layoutAction_, csvAction_, levelAction_;
-  QMenu levelMenu_;
+  QMenu levelMenu_, holdMenu_;
   QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fullRangeAction_;
 
   PlotGrid grid_;
