@@ -27,14 +27,17 @@ const QSize kSize(1200, 400);
 
 ScopePoint sinePoint(int i) { return {{0.8 * std::sin(2 * std::numbers::pi * i / 93.0), 0, 0}}; }
 
-// The points of one spectrum frame: marker, header, 1024 bins of noise and a peak.
+// The points of one spectrum frame: marker, header, 1024 bins of noise and a
+// peak, value 1 (the amplitude) matching value 0 (the level).
 std::vector<ScopePoint> framePoints(int seed) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> floor(-105, -85);
   std::vector<ScopePoint> f{{{ScopeFrameMarker, 0, 0}}};
   f.resize(1 + ScopeFrameHeaderPoints, ScopePoint{{0, 0, 0}});
-  for (int k = 0; k < 1024; ++k)
-    f.push_back({{k == 93 ? -3.0 : floor(rng), 0, 0}});
+  for (int k = 0; k < 1024; ++k) {
+    const double db = k == 93 ? -3.0 : k == 92 || k == 94 ? -9.0 : floor(rng);
+    f.push_back({{db, std::pow(10, db / 20) * 100 - 100, 0}});
+  }
   return f;
 }
 
@@ -130,6 +133,30 @@ void BM_DrawSpectrum(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DrawSpectrum)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
+// One new frame taken and drawn with the spectrum and the spectrogram both
+// shown (the spectrogram adds one row per frame), with or without the
+// harmonics read out.
+void BM_DrawSpectrumAndSpectrogram(benchmark::State& state) {
+  SpectrumView view(ScopeConfig{});
+  SpectrumSettings s;
+  s.layout = SpectrumLayout::SpectrumAndSpectrogram;
+  s.harmonics = state.range(0) != 0;
+  view.setSettings(s);
+  std::vector<std::vector<ScopePoint>> frames;
+  for (int f = 0; f < 16; ++f)
+    frames.push_back(framePoints(f));
+  QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&img);
+  size_t i = 0;
+  for (auto _ : state) {
+    for (const ScopePoint& pt : frames[i++ % frames.size()])
+      view.consume(pt, false);
+    view.paintPicture(p, kSize);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_DrawSpectrumAndSpectrogram)->Arg(0)->Arg(1)->ArgName("harmonics")->Unit(benchmark::kMicrosecond);
 
 // One second at the program's rate: 44100 trace points and 21.5 frames of
 // 1044 points, taken by 60 timer ticks, each repainting what changed. The

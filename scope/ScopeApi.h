@@ -50,7 +50,9 @@ using AtOpenLibFn = void (*)(int32_t flags);
 //   name:       the window's title; null or empty gives "Signal".
 // A scope draws a triggered trace of value 0 (amplitude -1 ... +1 at first) until a
 // point with value 0 equal to `ScopeFrameMarker` arrives; from then on it
-// draws spectrum frames (level -120 ... 0 dB over 0 ... rate / 2 Hz).
+// draws spectrum frames (level in dBFS over 0 ... rate / 2 Hz). A scope named
+// "FFT" (in any case) expects frames from the start: it shows the spectrum
+// view, waiting for its first frame, instead of a trace.
 using ScopeCreateFn = int32_t (*)(int32_t points, int32_t rate, const char* name);
 
 // Closes the window and frees the scope; points still pending are dropped.
@@ -72,8 +74,9 @@ using ShowNextFn = void (*)(int32_t handle, const ScopePoint* point);
 using ExternalNextFn = int32_t (*)(int32_t handle, const ScopePoint* points, int32_t count);
 
 // Drops the points still pending, clears the trace, the spectrum, its peak
-// hold and the dropped-point count, unfreezes the window and returns the
-// scope to trace mode until the next frame marker.
+// hold and history and the dropped-point count, unfreezes the window and
+// returns the scope to the mode it was created in (trace mode until the next
+// frame marker, or, for "FFT", waiting for a frame).
 using ScopeCleanBuffersFn = void (*)(int32_t handle);
 
 // Takes every point pending now and redraws the window at once. The points

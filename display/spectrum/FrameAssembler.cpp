@@ -8,8 +8,10 @@ namespace quorvel::display {
 using std::size_t;
 
 FrameAssembler::FrameAssembler(int bins) : bins_(bins) {
-  building_.reserve(static_cast<size_t>(bins));
-  published_.reserve(static_cast<size_t>(bins));
+  for (FrameBins* f : {&building_, &published_}) {
+    f->levels.reserve(static_cast<size_t>(bins));
+    f->amplitudes.reserve(static_cast<size_t>(bins));
+  }
 }
 
 void FrameAssembler::reset() {
@@ -33,7 +35,7 @@ bool FrameAssembler::add(const ScopePoint& p, bool afterGap) {
     state_ = State::WaitMarker;
   }
   if (p.Value[0] == ScopeFrameMarker) {
-    const bool cutShort = state_ == State::Bins && !building_.empty();
+    const bool cutShort = state_ == State::Bins && !building_.levels.empty();
     const bool published = cutShort && publish();
     seenMarker_ = true;
     building_.clear();
@@ -49,8 +51,9 @@ bool FrameAssembler::add(const ScopePoint& p, bool afterGap) {
       state_ = State::Bins;
     return false;
   case State::Bins:
-    building_.push_back(p.Value[0]);
-    return static_cast<int>(building_.size()) == bins_ && publish();
+    building_.levels.push_back(p.Value[0]);
+    building_.amplitudes.push_back(p.Value[1]);
+    return static_cast<int>(building_.levels.size()) == bins_ && publish();
   }
   return false;
 }

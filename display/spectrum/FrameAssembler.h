@@ -15,18 +15,26 @@
 
 namespace quorvel::display {
 
+// One frame's bins, both values as received.
+struct FrameBins {
+  std::vector<double> levels;      // value 0: level in dB of a full-scale sine
+  std::vector<double> amplitudes;  // value 1: amplitude in percent of full scale, minus 100
+  void clear() { levels.clear(), amplitudes.clear(); }
+};
+
 class FrameAssembler {
 public:
   explicit FrameAssembler(int bins);
 
   // afterGap: points were lost just before this one. Returns true when this
-  // point published a frame (see levels()).
+  // point published a frame (see frame()).
   bool add(const ScopePoint& p, bool afterGap);
   void reset();
 
   bool seenMarker() const { return seenMarker_; }
-  // Levels (dB) of the latest published frame; may be shorter than bins().
-  const std::vector<double>& levels() const { return published_; }
+  // The latest published frame; may be shorter than bins().
+  const FrameBins& frame() const { return published_; }
+  const std::vector<double>& levels() const { return published_.levels; }
   int bins() const { return bins_; }
   uint64_t framesDiscarded() const { return discarded_; }
 
@@ -39,8 +47,8 @@ private:
   int headerLeft_ = 0;
   bool seenMarker_ = false;
   uint64_t discarded_ = 0;
-  std::vector<double> building_;
-  std::vector<double> published_;
+  FrameBins building_;
+  FrameBins published_;
 };
 
 }  // namespace quorvel::display

@@ -12,11 +12,13 @@ constexpr double kNone = -std::numeric_limits<double>::infinity();
 
 PeakHold::PeakHold(int bins) : peaks_(static_cast<size_t>(bins), kNone) {}
 
-void PeakHold::update(const std::vector<double>& levels) {
+void PeakHold::update(const std::vector<double>& levels, double fallDb) {
   const size_t n = std::min(levels.size(), peaks_.size());
-  for (size_t k = 0; k < n; ++k)
+  for (size_t k = 0; k < n; ++k) {
+    peaks_[k] -= fallDb;
     if (std::isfinite(levels[k]) && levels[k] > peaks_[k])
       peaks_[k] = levels[k];
+  }
 }
 
 void PeakHold::reset() { std::fill(peaks_.begin(), peaks_.end(), kNone); }

@@ -1,4 +1,5 @@
-// Per-bin maximum level since the last reset, and the strongest bin of a frame.
+// Per-bin maximum level since the last reset, held for ever or falling at a
+// steady rate, and the strongest bin of a frame.
 #pragma once
 
 #include <vector>
@@ -9,7 +10,9 @@ class PeakHold {
 public:
   explicit PeakHold(int bins);
 
-  void update(const std::vector<double>& levels);
+  // One frame. fallDb: how far every held level falls before the frame is
+  // compared with it (0 holds for ever).
+  void update(const std::vector<double>& levels, double fallDb = 0);
   void reset();
   // -infinity where no finite level has been seen.
   const std::vector<double>& levels() const { return peaks_; }

@@ -2,13 +2,15 @@
 
 namespace quorvel::display {
 
-SpectrumModel::SpectrumModel(int bins) : assembler_(bins), peaks_(bins) {}
+SpectrumModel::SpectrumModel(int bins, int historyFrames)
+    : assembler_(bins), peaks_(bins), history_(bins, historyFrames) {}
 
 bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
   if (!assembler_.add(p, afterGap))
     return false;
   ++frames_;
-  peaks_.update(assembler_.levels());
+  peaks_.update(assembler_.levels(), holdFallDb_);
+  history_.push(assembler_.frame().amplitudes);
   strongest_ = strongestBin(assembler_.levels());
   return true;
 }
@@ -16,6 +18,7 @@ bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
 void SpectrumModel::clear() {
   assembler_.reset();
   peaks_.reset();
+  history_.clear();
   strongest_ = -1;
   frames_ = 0;
 }

@@ -76,19 +76,24 @@ std::vector<Tick> timeTicks(double spanMs) {
   return t;
 }
 
-double levelToY(double db, const QRectF& plot) {
-  return plot.top() + (kLevelTopDb - db) / (kLevelTopDb - kLevelBottomDb) * plot.height();
+double LevelAxis::toY(double db, const QRectF& plot) const {
+  return plot.top() + (topDb - db) / (topDb - bottomDb) * plot.height();
 }
-double yToLevel(double y, const QRectF& plot) {
-  return kLevelTopDb - (y - plot.top()) / plot.height() * (kLevelTopDb - kLevelBottomDb);
+double LevelAxis::fromY(double y, const QRectF& plot) const {
+  return topDb - (y - plot.top()) / plot.height() * (topDb - bottomDb);
 }
 
-std::vector<Tick> levelTicks() {
+std::vector<Tick> LevelAxis::ticks() const {
+  // About seven labelled steps over the span, a minor line half-way.
+  const double step = niceStep(topDb - bottomDb, 7);
   std::vector<Tick> t;
-  for (int db = 0; db >= -120; db -= 10)
-    t.push_back({double(db), true, number(db)});
-  for (int db = -5; db > -120; db -= 10)
-    t.push_back({double(db), false, {}});
+  for (double v = std::ceil(bottomDb / step - 1e-9) * step; v <= topDb + 1e-9 * step; v += step) {
+    t.push_back({v, true, number(std::abs(v) < 1e-9 * step ? 0.0 : v)});
+    if (v + step / 2 < topDb)
+      t.push_back({v + step / 2, false, {}});
+  }
+  if (!t.empty() && t.front().value - step / 2 > bottomDb)
+    t.push_back({t.front().value - step / 2, false, {}});
   return t;
 }
 

@@ -44,12 +44,16 @@ double timeToX(double ms, double spanMs, const QRectF& plot);
 double xToTime(double x, double spanMs, const QRectF& plot);
 std::vector<Tick> timeTicks(double spanMs);
 
-// Level: 0 dB at the top edge, -120 dB at the bottom edge.
-inline constexpr double kLevelTopDb = 0.0;
-inline constexpr double kLevelBottomDb = -120.0;
-double levelToY(double db, const QRectF& plot);
-double yToLevel(double y, const QRectF& plot);
-std::vector<Tick> levelTicks();
+// Level in dB: topDb at the top edge, bottomDb at the bottom edge.
+struct LevelAxis {
+  double topDb = 0;
+  double bottomDb = -120;
+
+  double toY(double db, const QRectF& plot) const;
+  double fromY(double y, const QRectF& plot) const;
+  // Lines in 1-2-5 steps, the major ones labelled.
+  std::vector<Tick> ticks() const;
+};
 
 // Frequency from 0 (linear) or kLogLowHz (logarithmic) to maxHz.
 inline constexpr double kLogLowHz = 20.0;

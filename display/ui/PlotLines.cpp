@@ -60,10 +60,10 @@ void traceLine(const TraceHistory& h, double start, double length, const Amplitu
 }
 
 void spectrumLine(const std::vector<double>& levels, double binHz, const FrequencyAxis& axis,
-                  const QRectF& plot, QPolygonF& out) {
+                  const LevelAxis& level, const QRectF& plot, QPolygonF& out) {
   out.clear();
   auto yOf = [&](double db) {
-    return std::isfinite(db) ? clampY(levelToY(db, plot), plot) : plot.bottom() + 2;
+    return std::isfinite(db) ? clampY(level.toY(db, plot), plot) : plot.bottom() + 2;
   };
   size_t k = 0;
   if (axis.log) {

@@ -71,7 +71,8 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
     : QWidget(nullptr, Qt::Window), ring_(ring), toolbar_(new QToolBar(this)), stack_(new QStackedWidget(this)),
       trace_(new TraceView(config, stack_)), spectrum_(new SpectrumView(config, stack_)),
       freezeAction_(QStringLiteral("Freeze")), saveAction_(QStringLiteral("Save PNG")),
-      copyAction_(QStringLiteral("Copy")) {
+      copyAction_(QStringLiteral("Copy")), framesFromStart_(config.framesFromStart),
+      showsFrames_(config.framesFromStart) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -104,7 +105,7 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
     view().showNotice(copyToClipboard() ? QStringLiteral("copied to the clipboard")
                                         : QStringLiteral("nothing to copy yet"));
   });
-  showView(trace_);
+  showView(&view());
 
   refresh_.setInterval(refreshIntervalMs(QGuiApplication::primaryScreen()));
   QObject::connect(&refresh_, &QTimer::timeout, this, [this] {
@@ -166,9 +167,9 @@ void ScopeWindow::cleanBuffers() {
   lastDropped_ = ring_.dropped();
   trace_->clear();
   spectrum_->clear();
-  if (showsFrames_) {
-    showsFrames_ = false;
-    showView(trace_);
+  if (showsFrames_ != framesFromStart_) {
+    showsFrames_ = framesFromStart_;
+    showView(&view());
   }
   received_ = 0;
   droppedAtClean_ = ring_.dropped();

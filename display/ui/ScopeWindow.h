@@ -3,7 +3,8 @@
 // A timer at the screen's refresh rate (at most 60 Hz) takes the points
 // queued by ShowNext and hands them to the current view, which is repainted
 // when something changed. A scope starts as a trace scope and becomes a frame
-// scope with the first frame marker it receives. The toolbar and the context
+// scope with the first frame marker it receives; a scope whose configuration
+// expects frames starts as a frame scope. The toolbar and the context
 // menu offer the window's own actions (freeze, save as PNG, copy) and then the
 // current view's, each with its key.
 #pragma once
@@ -35,7 +36,8 @@ public:
   bool drain();
   // Takes the queued points and repaints at once.
   void updateNow();
-  // Drops queued points and starts again from an empty, unfrozen trace scope.
+  // Drops queued points and starts again from an empty, unfrozen scope of
+  // the kind it was made as.
   void cleanBuffers();
 
   PlotView& view();
@@ -71,7 +73,8 @@ private:
   QAction freezeAction_;
   QAction saveAction_;
   QAction copyAction_;
-  bool showsFrames_ = false;
+  const bool framesFromStart_;
+  bool showsFrames_;
   uint64_t received_ = 0;
   uint64_t lastDropped_ = 0;  // the drop count the last point taken carried
   uint64_t droppedAtClean_ = 0;

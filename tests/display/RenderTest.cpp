@@ -88,7 +88,7 @@ TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
   const QRectF plot = plotRect(kSize);
   const auto e = extentOf(draw(m), inner(plot), isSpectrumLine);
   ASSERT_TRUE(e);
-  EXPECT_NEAR(e->top, levelToY(-90, plot), 2.0);
+  EXPECT_NEAR(e->top, m.levelAxis().toY(-90, plot), 2.0);
 }
 
 TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
@@ -150,11 +150,13 @@ TEST(Axes, PositionsAndReadoutsAreInverse) {
       EXPECT_NEAR(axis.fromX(axis.toX(hz, plot), plot), hz, 1e-6);
   }
   EXPECT_NEAR((FrequencyAxis{22050, false}.toX(0, plot)), plot.left(), 1e-9);
-  EXPECT_NEAR(levelToY(-120, plot), plot.bottom(), 1e-9);
-  EXPECT_NEAR(yToLevel(levelToY(-37.5, plot), plot), -37.5, 1e-9);
+  const LevelAxis level{10, -130};
+  EXPECT_NEAR(level.toY(-130, plot), plot.bottom(), 1e-9);
+  EXPECT_NEAR(level.fromY(level.toY(-37.5, plot), plot), -37.5, 1e-9);
   EXPECT_NEAR(yToAmplitude(amplitudeToY(0.25, plot), plot), 0.25, 1e-12);
-  const auto ticks = levelTicks();
-  EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](const Tick& t) { return !t.label.isEmpty(); }), 13);
+  const auto ticks = level.ticks();
+  EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](const Tick& t) { return !t.label.isEmpty(); }), 7)
+      << "every 20 dB from -120 to 0";
 }
 
 TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {
