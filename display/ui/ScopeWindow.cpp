@@ -83,10 +83,19 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
 
   toolbar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   toolbar_->setFocusPolicy(Qt::NoFocus);
-  toolbar_->setStyleSheet(QStringLiteral("QToolBar { background: %1; border: 0; spacing: 2px; }"
-                                         "QToolButton { color: %2; padding: 1px 6px; }"
-                                         "QToolButton:checked { color: %3; }")
-                              .arg(palette::window.name(), palette::label.name(), palette::text.name()));
+  // Compact and dark like the picture, so that every action of a view fits
+  // the default width; a checked action shows as a badge.
+  toolbar_->setStyleSheet(QStringLiteral("QToolBar { background: %1; border: 0; spacing: 1px; }"
+                                         "QToolButton { color: %2; font-size: 11px; padding: 1px 4px;"
+                                         " border: 0; border-radius: 3px; }"
+                                         "QToolButton[popupMode=\"2\"] { padding-right: 13px; }"
+                                         "QToolButton::menu-indicator { subcontrol-position: right center;"
+                                         " subcontrol-origin: padding; right: 3px; }"
+                                         "QToolButton:hover { background: %4; }"
+                                         "QToolButton:checked { color: %3; background: %5; }"
+                                         "QToolBarExtension { background: %4; }")
+                              .arg(palette::window.name(), palette::label.name(), palette::text.name(),
+                                   palette::gridMajor.name(), palette::badge.name()));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
