@@ -2,7 +2,7 @@
 // multimedia API it was written against, with their names, arguments and
 // result codes. Back-ends: ALSA (real devices, the default) and a simulated
 // device for tests. Both keep the device rules below, and both take their
-// header-queue and thread handling from WaveInDevice.
+// header-queue and thread handling from WaveDevice.
 //
 // Threads. Every call may come from any thread, but the calls on one device
 // come from one thread at a time (in this system, the GUI thread). The
@@ -32,6 +32,11 @@
 //   written header has come back.
 // - waveOutClose lets what the device holds play out; it is refused with
 //   WAVERR_STILLPLAYING while headers are queued.
+//
+// A device that disappears (a card unplugged, the sound server gone) is an
+// error, not a hang: every queued header comes back (input: with what it
+// holds), and every later call on it but reset, unprepare and close reports
+// the failure's code, whose text carries the back-end's reason.
 //
 // Forced close (waveInForceClose, waveOutForceClose): the last resort of an
 // owner that is going away while its device stays open because a reset,
