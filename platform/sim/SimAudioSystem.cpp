@@ -117,33 +117,27 @@ UINT SimAudioSystem::waveInGetNumDevs() {
 
 UINT SimAudioSystem::waveOutGetNumDevs() { return injected(Call::waveOutGetNumDevs) ? 0 : outputs_; }
 
-// The capabilities record of either direction: `names` by number, else
-// "<kind> N", and "Default <kind>" for WAVE_MAPPER.
-template <typename Caps>
-MMRESULT SimAudioSystem::FillCaps(UINT deviceId, UINT devices, const std::vector<std::string>& names,
-                                  const char* kind, Caps* caps, UINT size) {
-  if (caps == nullptr || size != sizeof(Caps)) return reason(MMSYSERR_INVALPARAM, {});
-  if (deviceId == WAVE_MAPPER ? devices == 0 : deviceId >= devices) return reason(MMSYSERR_BADDEVICEID, {});
-  *caps = Caps{};
-  std::string name;
-  if (deviceId == WAVE_MAPPER) name = std::string("Default ") + kind;
-  else if (deviceId < names.size()) name = names[deviceId];
-  else name = std::string("Simulated ") + kind + " " + std::to_string(deviceId);
-  const std::size_t n = std::min<std::size_t>(name.size(), MAXPNAMELEN - 1);
-  std::memcpy(caps->szPname, name.data(), n);
-  caps->szPname[n] = '\0';
-  caps->wChannels = 2;
-  return MMSYSERR_NOERROR;
+// `names` by number, else "Simulated <kind> N", and "Default <kind>" for
+// WAVE_MAPPER.
+bool SimAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) {
+  const bool in = direction == Direction::In;
+  const UINT devices = in ? inputs_ : outputs_;
+  if (deviceId == WAVE_MAPPER ? devices == 0 : deviceId >= devices) return false;
+  const std::string kind = in ? "input" : "output";
+  if (deviceId == WAVE_MAPPER) info.name = "Default " + kind;
+  else if (in && deviceId < names_.size()) info.name = names_[deviceId];
+  else info.name = "Simulated " + kind + " " + std::to_string(deviceId);
+  return true;
 }
 
 MMRESULT SimAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
   if (MMRESULT f = injected(Call::waveInGetDevCapsA)) return f;
-  return FillCaps(deviceId, inputs_, names_, "input", caps, size);
+  return DeviceAudioSystem::waveInGetDevCapsA(deviceId, caps, size);
 }
 
 MMRESULT SimAudioSystem::waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) {
   if (MMRESULT f = injected(Call::waveOutGetDevCapsA)) return f;
-  return FillCaps(deviceId, outputs_, {}, "output", caps, size);
+  return DeviceAudioSystem::waveOutGetDevCapsA(deviceId, caps, size);
 }
 
 MMRESULT SimAudioSystem::openCaptureSource(UINT, const WAVEFORMATEX& format, std::unique_ptr<CaptureSource>& source) {

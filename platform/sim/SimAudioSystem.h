@@ -197,6 +197,7 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT mixerClose(HMIXER handle) override;
 
  protected:
+  bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) override;
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
   MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
@@ -220,9 +221,6 @@ class SimAudioSystem : public DeviceAudioSystem {
 
   // Counts the call; its injected failure (with its reason noted), or 0.
   MMRESULT injected(Call call);
-  template <typename Caps>
-  MMRESULT FillCaps(UINT deviceId, UINT devices, const std::vector<std::string>& names, const char* kind,
-                    Caps* caps, UINT size);
 
   UINT inputs_ = 1, outputs_ = 1;
   std::vector<std::string> names_;
