@@ -61,6 +61,9 @@ class DeviceAudioSystem : public AudioSystem {
   bool isOpen(HWAVEIN handle) const { return open_.count(handle) != 0; }
   bool isOpen(HWAVEOUT handle) const { return openOut_.count(handle) != 0; }
   bool isOpen(HMIXER handle) const { return openMixers_.count(handle) != 0; }
+  // How many output devices and mixers are open here.
+  std::size_t outputsOpen() const { return openOut_.size(); }
+  std::size_t mixersOpen() const { return openMixers_.size(); }
 
   // The format is one the devices can be asked for: PCM, 1 or 2 channels,
   // 8 or 16 bits, a rate above 0 and consistent block align and byte rate.
@@ -92,6 +95,7 @@ class DeviceAudioSystem : public AudioSystem {
   // Records the back-end's reason for the failure it is about to return; the
   // text of that code then carries it until the code fails again.
   MMRESULT reason(MMRESULT code, std::string why);
+  const std::set<HMIXER>& openMixers() const { return openMixers_; }
 
  private:
   template <typename Device>

@@ -17,6 +17,7 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "platform/FaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
@@ -24,7 +25,7 @@
 
 using namespace audio;
 using namespace platform;
-using platform::sim::Call;
+using Call = platform::AudioCall;
 using platform::sim::Pacing;
 using platform::sim::SimAudioSystem;
 using audio_test::PumpUntil;
@@ -66,6 +67,7 @@ bool DispatchUntil(NotifyWindow* window, const std::function<bool()>& done) {
 
 struct Playback : ::testing::Test {
   SimAudioSystem sim;
+  FaultInjection faults{sim};
   std::unique_ptr<TAudio> owned;
   TAudio* audio = nullptr;
   std::vector<TObject*> bufferSenders;
@@ -76,7 +78,7 @@ struct Playback : ::testing::Test {
   void Make(Pacing pacing) {
     owned.reset();
     sim.setPacing(pacing);
-    owned = std::make_unique<TAudio>(nullptr, &sim);
+    owned = std::make_unique<TAudio>(nullptr, &faults);
     audio = owned.get();
     audio_test::ApplyMainWindowSettings(*audio);
     audio->OnBufferPlayed = [this](TObject* s) { bufferSenders.push_back(s); };
@@ -118,10 +120,10 @@ TEST_F(Playback, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
   EXPECT_EQ(player().QueuedCount, 1);
   EXPECT_EQ(player().Stream, nullptr);
   // A refill without a stream does not touch the device.
-  const unsigned writes = sim.calls(Call::waveOutWrite), prepares = sim.calls(Call::waveOutPrepareHeader);
+  const unsigned writes = faults.calls(Call::waveOutWrite), prepares = faults.calls(Call::waveOutPrepareHeader);
   EXPECT_EQ(player().Refill(), 0);
-  EXPECT_EQ(sim.calls(Call::waveOutWrite), writes);
-  EXPECT_EQ(sim.calls(Call::waveOutPrepareHeader), prepares);
+  EXPECT_EQ(faults.calls(Call::waveOutWrite), writes);
+  EXPECT_EQ(faults.calls(Call::waveOutPrepareHeader), prepares);
 
   sim.releasePlayback(500);
   ASSERT_TRUE(PumpUntilPlayed());
@@ -154,7 +156,7 @@ TEST_F(Playback, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
 TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
   ASSERT_TRUE(player().Play(StreamOf({})));
   ASSERT_TRUE(PumpUntilPlayed());
-  EXPECT_EQ(sim.calls(Call::waveOutWrite), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutWrite), 0u);
   EXPECT_TRUE(bufferSenders.empty());
   EXPECT_FALSE(player().DeviceOpen);
 }
@@ -162,11 +164,11 @@ TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
 TEST_F(Playback, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 0u);
   audio->ErrorMessage.clear();
   player().CloseDevice();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
-  EXPECT_EQ(sim.calls(Call::waveOutUnprepareHeader), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutUnprepareHeader), 0u);
   EXPECT_TRUE(playedSenders.empty());
 }
 
@@ -200,7 +202,7 @@ TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
   audio->ErrorMessage = "earlier failure";
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "");
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 1u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 1u);
   EXPECT_FALSE(player().DeviceOpen);
   EXPECT_FALSE(player().Active.load());
   EXPECT_TRUE(bufferSenders.empty());
@@ -227,7 +229,7 @@ TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
   ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().ClosePosted; }));
   ASSERT_TRUE(player().DeviceOpen);
   player().Stop();
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 0u);
   EXPECT_FALSE(player().DeviceOpen);
   EXPECT_EQ(playedSenders.size(), 1u);
   // It stays set until a refill finds a stream.
@@ -299,14 +301,14 @@ TEST_F(Playback, RefusesToStartWithoutWhatItNeeds) {
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10)), -1));
   EXPECT_EQ(audio->ErrorMessage, "Play position out of range: -1");
 
-  sim.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
+  faults.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10))));
   EXPECT_EQ(audio->ErrorMessage, "Could not open the output device for playing:  "
                                  "The device is already in use by another program.");
   EXPECT_FALSE(player().DeviceOpen);
 
   // The device refuses the first buffer: nothing would ever close it.
-  sim.failCall(Call::waveOutWrite, MMSYSERR_NOMEM);
+  faults.failCall(Call::waveOutWrite, MMSYSERR_NOMEM);
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10))));
   EXPECT_EQ(audio->ErrorMessage, "Could not start playing: " + kNoMem);
   EXPECT_FALSE(player().DeviceOpen);
@@ -353,7 +355,7 @@ TEST_F(Playback, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
   EXPECT_EQ(audio->ErrorMessage, "Stream too long to play: 2147483648 bytes, at most 2147483647");
   EXPECT_FALSE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer + 1));
   EXPECT_EQ(audio->ErrorMessage, "Play position out of range: 4097 of a 4096-byte stream");
-  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
   // The end itself is a position: nothing is left to play.
   ASSERT_TRUE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer));
   ASSERT_TRUE(PumpUntilPlayed());
@@ -379,7 +381,7 @@ TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
-  sim.failCall(Call::waveOutReset, MMSYSERR_ERROR);
+  faults.failCall(Call::waveOutReset, MMSYSERR_ERROR);
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Error in waveOutReset");
   EXPECT_TRUE(player().DeviceOpen);
@@ -393,9 +395,9 @@ TEST_F(Playback, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
   Make(Pacing::Manual);
   for (Call call : {Call::waveOutUnprepareHeader, Call::waveOutClose}) {
     ASSERT_TRUE(player().Play(StreamOf(Pattern(100))));
-    sim.failCall(call, MMSYSERR_NOMEM);
+    faults.failCall(call, MMSYSERR_NOMEM);
     sim.releasePlayback(50);
-    ASSERT_TRUE(PumpUntil([&] { return player().ClosePosted && sim.calls(call) > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return player().ClosePosted && faults.calls(call) > 0; }));
     ASSERT_TRUE(PumpUntil([&] { return !audio->ErrorMessage.empty(); }));
     const std::string lead = call == Call::waveOutClose ? "Error closing output device: "
                                                         : "Error unpreparing header for playing: ";
@@ -420,7 +422,7 @@ TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
   int queued = 3;
   for (Call call : {Call::waveOutPrepareHeader, Call::waveOutWrite}) {
     audio->ErrorMessage.clear();
-    sim.failCall(call, MMSYSERR_NOMEM);
+    faults.failCall(call, MMSYSERR_NOMEM);
     const std::int32_t queueIndex = player().QueueIndex;
     ReleaseBuffer();
     ASSERT_TRUE(PumpUntil([&] { return !audio->ErrorMessage.empty(); }));
@@ -441,7 +443,7 @@ TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
 TEST_F(Playback, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(20 * kBuffer))));
-  sim.failCall(Call::waveOutWrite, MMSYSERR_NOMEM, 1, true);
+  faults.failCall(Call::waveOutWrite, MMSYSERR_NOMEM, 1, true);
   sim.releasePlayback(1u << 20);
   ASSERT_TRUE(PumpUntilPlayed());
   EXPECT_EQ(audio->ErrorMessage, " " + kNoMem);
@@ -526,10 +528,10 @@ TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
   const QString path = WriteFile(dir, "six.wav", Wav(6, 44100, Pattern(1200)));
   EXPECT_FALSE(player().PlayFile(path));
   EXPECT_NE(audio->ErrorMessage.find("6 channels"), std::string::npos) << audio->ErrorMessage;
-  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
 
   const QString good = WriteFile(dir, "mono.wav", Wav(1, 8000, Pattern(1000)));
-  sim.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
+  faults.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(player().PlayFile(good));
   EXPECT_EQ(audio->ErrorMessage.rfind("Could not open the output device for playing: ", 0), 0u);
   EXPECT_FALSE(player().RestoreFormat);
@@ -550,7 +552,7 @@ TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
             "Cannot play in another format while recording: the file is 22050 Hz, 2 channels, 16 bits; "
             "capture runs at 44100 Hz, 1 channel, 16 bits");
   EXPECT_TRUE(recorder.DeviceOpen);
-  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
   EXPECT_EQ(player().SampleRate, 44100);
   EXPECT_EQ(player().Channels, TChannels::Mono);
   EXPECT_FALSE(player().RestoreFormat);
