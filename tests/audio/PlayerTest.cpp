@@ -65,7 +65,7 @@ bool DispatchUntil(NotifyWindow* window, const std::function<bool()>& done) {
   return true;
 }
 
-struct Playback : ::testing::Test {
+struct Player : ::testing::Test {
   SimAudioSystem sim;
   FaultInjection faults{sim};
   std::unique_ptr<TAudio> owned;
@@ -95,7 +95,7 @@ struct Playback : ::testing::Test {
   void ReleaseBuffer() { sim.releasePlayback(kBuffer / 2); }
 };
 
-TEST_F(Playback, PlaysEveryByteInOrderWithBothEventsAndTheirSenders) {
+TEST_F(Player, PlaysEveryByteInOrderWithBothEventsAndTheirSenders) {
   const std::vector<char> data = Pattern(3 * kBuffer + 1000);
   ASSERT_TRUE(player().Play(StreamOf(data)));
   ASSERT_TRUE(PumpUntilPlayed());
@@ -111,7 +111,7 @@ TEST_F(Playback, PlaysEveryByteInOrderWithBothEventsAndTheirSenders) {
   EXPECT_EQ(sim.lastOutputFormat().wBitsPerSample, 16);
 }
 
-TEST_F(Playback, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
+TEST_F(Player, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
   Make(Pacing::Manual);
   const std::vector<char> data = Pattern(1000);
   ASSERT_TRUE(player().Play(StreamOf(data)));
@@ -131,7 +131,7 @@ TEST_F(Playback, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
   EXPECT_EQ(bufferSenders.size(), 1u);
 }
 
-TEST_F(Playback, LoopsReplayFromTheStartJoinedAtTheFirstEmptyRead) {
+TEST_F(Player, LoopsReplayFromTheStartJoinedAtTheFirstEmptyRead) {
   const std::vector<char> data = Pattern(kBuffer + 904);
   ASSERT_TRUE(player().Play(StreamOf(data), 0, 2));
   ASSERT_TRUE(PumpUntilPlayed());
@@ -141,7 +141,7 @@ TEST_F(Playback, LoopsReplayFromTheStartJoinedAtTheFirstEmptyRead) {
   EXPECT_EQ(player().LoopCount, 0);
 }
 
-TEST_F(Playback, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
+TEST_F(Player, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
   Make(Pacing::Manual);
   const std::vector<char> data = Pattern(5 * kBuffer);
   ASSERT_TRUE(player().Play(StreamOf(data), 100, 1));
@@ -153,7 +153,7 @@ TEST_F(Playback, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
   EXPECT_EQ(played(), Repeat(data, 2, 100));
 }
 
-TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
+TEST_F(Player, AnEmptyStreamEndsAtOnce) {
   ASSERT_TRUE(player().Play(StreamOf({})));
   ASSERT_TRUE(PumpUntilPlayed());
   EXPECT_EQ(faults.calls(Call::waveOutWrite), 0u);
@@ -161,7 +161,7 @@ TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
   EXPECT_FALSE(player().DeviceOpen);
 }
 
-TEST_F(Playback, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
+TEST_F(Player, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
   EXPECT_EQ(faults.calls(Call::waveOutReset), 0u);
@@ -175,7 +175,7 @@ TEST_F(Playback, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
 // The played-buffer step fires OnBufferPlayed first, with the ring as the
 // completion found it and no refill asked for yet; then the refill request
 // waits at its window, DoneIndex has moved on and one buffer less is queued.
-TEST_F(Playback, APlayedBufferIsReportedBeforeTheRingMoves) {
+TEST_F(Player, APlayedBufferIsReportedBeforeTheRingMoves) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().Active.load(); }));
@@ -195,7 +195,7 @@ TEST_F(Playback, APlayedBufferIsReportedBeforeTheRingMoves) {
   player().Stop();
 }
 
-TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
+TEST_F(Player, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
@@ -210,7 +210,7 @@ TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
   EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
-TEST_F(Playback, StopRightAfterTheStartWaitsForTheDeviceToClose) {
+TEST_F(Player, StopRightAfterTheStartWaitsForTheDeviceToClose) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   player().Stop();  // the open notification is not handled yet
@@ -219,7 +219,7 @@ TEST_F(Playback, StopRightAfterTheStartWaitsForTheDeviceToClose) {
   EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
-TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
+TEST_F(Player, StopWhileTheCloseIsPostedIssuesNoReset) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(1000))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
@@ -241,7 +241,7 @@ TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
 // next playing at once; the first playing's refill request, handled after
 // that, must not write a fourth buffer into the new playing (its next
 // completion would be taken for the end, and the close would fail).
-TEST_F(Playback, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
+TEST_F(Player, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
   Make(Pacing::Manual);
   const std::vector<char> next = Pattern(10 * kBuffer);
   audio->OnPlayed = [&](TObject* s) {
@@ -265,7 +265,7 @@ TEST_F(Playback, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
   EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
-TEST_F(Playback, ACompletionBeforeTheOpenNotificationIsIgnored) {
+TEST_F(Player, ACompletionBeforeTheOpenNotificationIsIgnored) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   player().Active.store(false);
@@ -276,7 +276,7 @@ TEST_F(Playback, ACompletionBeforeTheOpenNotificationIsIgnored) {
   player().Stop();
 }
 
-TEST_F(Playback, CloseWithAStreamAttachedKeepsTheSwitchedFormat) {
+TEST_F(Player, CloseWithAStreamAttachedKeepsTheSwitchedFormat) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   player().RestoreFormat = true;
@@ -290,7 +290,7 @@ TEST_F(Playback, CloseWithAStreamAttachedKeepsTheSwitchedFormat) {
   PumpUntil([&] { return !player().Active.load(); });
 }
 
-TEST_F(Playback, RefusesToStartWithoutWhatItNeeds) {
+TEST_F(Player, RefusesToStartWithoutWhatItNeeds) {
   ASSERT_TRUE(player().Play(StreamOf(Pattern(kBuffer))));
   EXPECT_FALSE(player().Play(StreamOf(Pattern(kBuffer))));
   EXPECT_EQ(audio->ErrorMessage, "Player is already playing");
@@ -349,7 +349,7 @@ class MadeUpStream : public QIODevice {
   int seeks_;
 };
 
-TEST_F(Playback, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
+TEST_F(Player, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
   // PCM data past 2147483647 bytes would wrap the read position.
   EXPECT_FALSE(player().Play(std::make_unique<MadeUpStream>(qint64{1} << 31, 1000)));
   EXPECT_EQ(audio->ErrorMessage, "Stream too long to play: 2147483648 bytes, at most 2147483647");
@@ -362,7 +362,7 @@ TEST_F(Playback, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
   EXPECT_TRUE(played().empty());
 }
 
-TEST_F(Playback, ARefusedSeekEndsTheDataWithItsReason) {
+TEST_F(Player, ARefusedSeekEndsTheDataWithItsReason) {
   Make(Pacing::Manual);
   // The start's two refills seek four times (to the play position and back);
   // the third refill's seek is refused.
@@ -377,7 +377,7 @@ TEST_F(Playback, ARefusedSeekEndsTheDataWithItsReason) {
   EXPECT_EQ(played(), expected);  // nothing from byte 0 again
 }
 
-TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
+TEST_F(Player, AFailedResetInStopReturnsWithoutWaiting) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
@@ -391,7 +391,7 @@ TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
   EXPECT_EQ(playedSenders.size(), 1u);
 }
 
-TEST_F(Playback, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
+TEST_F(Player, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
   Make(Pacing::Manual);
   for (Call call : {Call::waveOutUnprepareHeader, Call::waveOutClose}) {
     ASSERT_TRUE(player().Play(StreamOf(Pattern(100))));
@@ -414,7 +414,7 @@ TEST_F(Playback, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
   }
 }
 
-TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
+TEST_F(Player, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
   Make(Pacing::Manual);
   const std::vector<char> data = Pattern(6 * kBuffer);
   ASSERT_TRUE(player().Play(StreamOf(data)));
@@ -440,7 +440,7 @@ TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
   EXPECT_EQ(played(), expected);
 }
 
-TEST_F(Playback, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
+TEST_F(Player, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(20 * kBuffer))));
   faults.failCall(Call::waveOutWrite, MMSYSERR_NOMEM, 1, true);
@@ -451,7 +451,7 @@ TEST_F(Playback, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
   EXPECT_EQ(player().Stream, nullptr);
 }
 
-TEST_F(Playback, AFormatChangeWhilePlayingStopsThePlayerBeforeRebuilding) {
+TEST_F(Player, AFormatChangeWhilePlayingStopsThePlayerBeforeRebuilding) {
   Make(Pacing::Clock);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(40 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return bufferSenders.size() >= 1; }));
@@ -462,7 +462,7 @@ TEST_F(Playback, AFormatChangeWhilePlayingStopsThePlayerBeforeRebuilding) {
   EXPECT_EQ(audio->Recorder->SampleRate, 22050);
 }
 
-TEST_F(Playback, DestroyingTheComponentWhilePlayingStopsFirst) {
+TEST_F(Player, DestroyingTheComponentWhilePlayingStopsFirst) {
   Make(Pacing::Clock);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(40 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return bufferSenders.size() >= 1; }));
@@ -505,7 +505,7 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vect
   return path;
 }
 
-TEST_F(Playback, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
+TEST_F(Player, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
   QTemporaryDir dir;
   const std::vector<char> pcm = Pattern(3 * 4096 + 400);  // whole stereo frames
   const QString path = WriteFile(dir, "tone.wav", Wav(2, 22050, pcm));
@@ -523,7 +523,7 @@ TEST_F(Playback, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
   }
 }
 
-TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
+TEST_F(Player, AFileThatCannotPlayLeavesTheFormatAsItWas) {
   QTemporaryDir dir;
   const QString path = WriteFile(dir, "six.wav", Wav(6, 44100, Pattern(1200)));
   EXPECT_FALSE(player().PlayFile(path));
@@ -540,7 +540,7 @@ TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
 
 // With linked formats the player's switch to a file's format, and the switch
 // back, would go to the recorder too, whose rebuild stops its device.
-TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
+TEST_F(Player, AFileNeverStopsACaptureThatRuns) {
   Make(Pacing::Manual);
   QTemporaryDir dir;
   const QString other = WriteFile(dir, "other.wav", Wav(2, 22050, Pattern(4000)));
@@ -578,7 +578,7 @@ TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
 
 // Mutated files through the adapter and the player: each is refused with a
 // reason or played to its end; none crashes or hangs (the sanitizers watch).
-TEST_F(Playback, MutatedFilesArePlayedOrRefusedNeverCrash) {
+TEST_F(Player, MutatedFilesArePlayedOrRefusedNeverCrash) {
   QTemporaryDir dir;
   const std::vector<char> original = Wav(2, 11025, Pattern(6000));
   std::mt19937 random(20261208);
