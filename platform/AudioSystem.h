@@ -23,8 +23,8 @@
 // answers MMSYSERR_INVALHANDLE for one that is not open. Every code has a
 // text (waveInGetErrorTextA); a back-end may add its reason for the latest
 // failure of that code, in parentheses ("... (snd_pcm_open(hw:1,0): Device
-// or resource busy)"); every failure a call returns replaces that reason
-// (with none where there is none).
+// or resource busy)"); every failure a call other than the text calls
+// returns replaces that reason (with none where there is none).
 //
 // Records are passed with their sizeof (size, cbStruct, cbmxctrl,
 // cbDetails); any other size is refused with MMSYSERR_INVALPARAM.
