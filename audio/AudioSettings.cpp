@@ -6,6 +6,7 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 
 namespace audio {
 
@@ -26,7 +27,7 @@ bool TAudioSettings::AllocateBuffers() {
   };
   WaveFormat = nullptr;
   WaveFormat = reinterpret_cast<WAVEFORMATEX*>(new (std::nothrow) BYTE[AudioComponent->WaveFormatSize]);
-  if (WaveFormat == nullptr) return fail("Not enough memory to allocate WaveFormat");
+  if (WaveFormat == nullptr) return fail(text::kNoMemoryFormat);
   const WORD channels = Channels == TChannels::Stereo ? 2 : 1;
   const WORD bits = BitsPerSample == TBPS::_16 ? 16 : 8;
   WaveFormat->wBitsPerSample = bits;
@@ -42,21 +43,19 @@ bool TAudioSettings::AllocateBuffers() {
   const unsigned bytes = unsigned{NoSamples} * WaveFormat->nBlockAlign;
   if (bytes == 0 || bytes > kMaxBufferBytes) {
     BufferBytes = 0;
-    return fail("Wave Buffer size out of range: " + std::to_string(NoSamples) + " samples of " +
-                std::to_string(WaveFormat->nBlockAlign) + " bytes need " + std::to_string(bytes) +
-                " bytes, 1 to 65535 fit");
+    return fail(text::BufferSizeOutOfRange(NoSamples, WaveFormat->nBlockAlign, bytes));
   }
   BufferBytes = static_cast<WORD>(bytes);
 
   for (int i = 0; i < kRingSize; ++i) {
     Headers[i] = nullptr;
     Headers[i] = new (std::nothrow) WAVEHDR{};
-    if (Headers[i] == nullptr) return fail("Not enough memory to allocate WaveHeader");
+    if (Headers[i] == nullptr) return fail(text::kNoMemoryHeader);
     Buffers[i] = nullptr;
     SplitBuffers[i] = nullptr;
     Buffers[i] = new (std::nothrow) BYTE[BufferBytes];
     if (Buffers[i] != nullptr) SplitBuffers[i] = new (std::nothrow) BYTE[BufferBytes / 2];
-    if (Buffers[i] == nullptr || SplitBuffers[i] == nullptr) return fail("Not enough memory to allocate Wave Buffer");
+    if (Buffers[i] == nullptr || SplitBuffers[i] == nullptr) return fail(text::kNoMemoryBuffer);
     Headers[i]->lpData = reinterpret_cast<char*>(Buffers[i]);
   }
   return true;

@@ -7,6 +7,7 @@
 #include "audio/Audio.h"
 #include "audio/Recorder.h"
 #include "audio/SoundFile.h"
+#include "audio/Texts.h"
 #include "platform/AudioSystem.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
@@ -17,22 +18,12 @@ namespace audio {
 using namespace platform;
 
 namespace {
-// The requests the player posts to its own windows carry the numbers of the
-// notifications they follow.
-constexpr UINT kRefillRequest = MM_WOM_DONE;
-constexpr UINT kCloseRequest = MM_WOM_CLOSE;
 // A start queues one buffer fewer than the ring holds: with all four queued,
 // QueueIndex would equal DoneIndex and the first completion would be taken
 // for the end.
 constexpr int kStartBuffers = kRingSize - 1;
 // The furthest PlayPosition can stand.
 constexpr qint64 kMaxPosition = std::numeric_limits<std::int32_t>::max();
-
-// "44100 Hz, 1 channel, 16 bits"
-std::string FormatText(TChannels channels, WORD rate, TBPS bits) {
-  return std::to_string(rate) + " Hz, " + (channels == TChannels::Stereo ? "2 channels" : "1 channel") + ", " +
-         (bits == TBPS::_16 ? "16" : "8") + " bits";
-}
 }  // namespace
 
 TPlayer::TPlayer() = default;
@@ -41,44 +32,42 @@ TPlayer::~TPlayer() = default;
 bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WORD loops, UINT deviceId) {
   TAudio& owner = *AudioComponent;
   if (DeviceOpen) {
-    owner.ErrorMessage = "Player is already playing";
+    owner.ErrorMessage = text::kAlreadyPlaying;
     return false;
   }
   if (!stream || !stream->isOpen() || !stream->isReadable()) {
-    owner.ErrorMessage = "No stream to play";
+    owner.ErrorMessage = text::kNoStream;
     return false;
   }
   if (stream->isSequential()) {
-    owner.ErrorMessage = "Stream cannot be played: it cannot seek";
+    owner.ErrorMessage = text::kStreamCannotSeek;
     return false;
   }
   // The read position is a signed 32-bit byte count: a longer stream would
   // wrap it, and its seek would then fail for good.
   if (const qint64 size = stream->size(); size > kMaxPosition) {
-    owner.ErrorMessage = "Stream too long to play: " + std::to_string(size) + " bytes, at most " +
-                         std::to_string(kMaxPosition);
+    owner.ErrorMessage = text::StreamTooLong(size, kMaxPosition);
     return false;
   }
   if (position < 0) {
-    owner.ErrorMessage = "Play position out of range: " + std::to_string(position);
+    owner.ErrorMessage = text::PositionOutOfRange(position);
     return false;
   }
   if (position > stream->size()) {
-    owner.ErrorMessage = "Play position out of range: " + std::to_string(position) + " of a " +
-                         std::to_string(stream->size()) + "-byte stream";
+    owner.ErrorMessage = text::PositionBeyondStream(position, stream->size());
     return false;
   }
   if (StorageFailed()) return false;
   for (WAVEHDR* h : Headers)
     if (h == nullptr || WaveFormat == nullptr || BufferBytes == 0) {
-      owner.ErrorMessage = "No wave buffers for playing";
+      owner.ErrorMessage = text::kNoPlayBuffers;
       return false;
     }
 
   const MMRESULT rc = owner.System().waveOutOpen(&WaveOutHandle, deviceId, WaveFormat,
                                                  reinterpret_cast<DWORD_PTR>(owner.NotifyWindow), 0, CALLBACK_WINDOW);
   if (rc != MMSYSERR_NOERROR) {
-    SetErrorText(rc, "Could not open the output device for playing: ");
+    SetErrorText(rc, text::kOpenOutput);
     return false;
   }
   DeviceOpen = true;
@@ -108,7 +97,7 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
     const std::string why = owner.ErrorMessage;
     Stream.reset();
     CloseDevice();
-    if (!DeviceOpen) owner.ErrorMessage = "Could not start playing:" + why;
+    if (!DeviceOpen) owner.ErrorMessage = text::StartFailed(why);
     return false;
   }
   return true;
@@ -118,7 +107,7 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
   TAudio& owner = *AudioComponent;
   // Checked before the format is touched: switching it would stop what plays.
   if (DeviceOpen) {
-    owner.ErrorMessage = "Player is already playing";
+    owner.ErrorMessage = text::kAlreadyPlaying;
     return false;
   }
   std::string error;
@@ -131,9 +120,8 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
   const auto rate = static_cast<WORD>(file->sampleRate());
   if (SwitchStopsCapture(channels, rate, TBPS::_16)) {
     const TRecorder& recorder = *owner.Recorder;
-    owner.ErrorMessage = "Cannot play in another format while recording: the file is " +
-                         FormatText(channels, rate, TBPS::_16) + "; capture runs at " +
-                         FormatText(recorder.Channels, recorder.SampleRate, recorder.BitsPerSample);
+    owner.ErrorMessage = text::FormatClash(text::Format(channels, rate, TBPS::_16),
+                                           text::Format(recorder.Channels, recorder.SampleRate, recorder.BitsPerSample));
     return false;
   }
   SavedChannels = Channels;
@@ -223,11 +211,11 @@ std::int32_t TPlayer::Refill() {
   auto readFrom = [&](qint64 from) -> qint64 {
     if (!Stream->seek(from)) {
       const std::string why = Stream->errorString().toStdString();
-      failure = "Error seeking the stream to byte " + std::to_string(from) + (why.empty() ? "" : ": " + why);
+      failure = text::SeekFailed(from, why);
       return -1;
     }
     const qint64 got = Stream->read(header.lpData, std::min<qint64>(BufferBytes, kMaxPosition - from));
-    if (got < 0) failure = "Error reading the stream: " + Stream->errorString().toStdString();
+    if (got < 0) failure = text::ReadFailed(Stream->errorString().toStdString());
     return got;
   };
   qint64 n = readFrom(PlayPosition);
@@ -269,17 +257,17 @@ std::int32_t TPlayer::Refill() {
 void TPlayer::CloseDevice() {
   TAudio& owner = *AudioComponent;
   if (!DeviceOpen) {
-    owner.ErrorMessage = "Player already closed";
+    owner.ErrorMessage = text::kPlayerClosed;
     return;
   }
   for (WAVEHDR* h : Headers) {
     if (const MMRESULT rc = owner.System().waveOutUnprepareHeader(WaveOutHandle, h, sizeof(WAVEHDR))) {
-      SetErrorText(rc, "Error unpreparing header for playing: ");
+      SetErrorText(rc, text::kUnprepareOutput);
       return;
     }
   }
   if (const MMRESULT rc = owner.System().waveOutClose(WaveOutHandle)) {
-    SetErrorText(rc, "Error closing output device: ");
+    SetErrorText(rc, text::kCloseOutput);
     return;
   }
   DeviceOpen = false;
@@ -290,7 +278,7 @@ void TPlayer::CloseDevice() {
 void TPlayer::Stop() {
   TAudio& owner = *AudioComponent;
   if (!DeviceOpen) {
-    owner.ErrorMessage = "Player already closed";
+    owner.ErrorMessage = text::kPlayerClosed;
     return;
   }
   if (Stream) {
@@ -299,7 +287,7 @@ void TPlayer::Stop() {
     owner.ErrorMessage.clear();
   }
   if (!ClosePosted && owner.System().waveOutReset(WaveOutHandle) != MMSYSERR_NOERROR) {
-    owner.ErrorMessage = "Error in waveOutReset";
+    owner.ErrorMessage = text::kResetOutput;
     return;
   }
   // The first buffer the reset returns posts the close request. Where none
@@ -317,9 +305,7 @@ void TPlayer::Stop() {
 }
 
 void TPlayer::SetErrorText(MMRESULT code, const std::string& lead) {
-  char text[512] = {};
-  AudioComponent->System().waveOutGetErrorTextA(code, text, 255);
-  AudioComponent->ErrorMessage = text[0] == '\0' ? lead : lead + " " + text;
+  audio::SetErrorText(*AudioComponent, &AudioSystem::waveOutGetErrorTextA, code, lead);
 }
 
 // The two requests travel on two windows with no order between them: a

@@ -4,6 +4,7 @@
 
 #include "audio/Audio.h"
 #include "audio/Player.h"
+#include "audio/Texts.h"
 #include "platform/AudioSystem.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
@@ -25,7 +26,7 @@ bool TRecorder::Open() {
                                         CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
   if (rc != MMSYSERR_NOERROR) {
     Close();
-    SetErrorText(rc, "Could not open the input device for recording: ");
+    SetErrorText(rc, text::kOpenInput);
     return false;
   }
   DeviceOpen = true;
@@ -34,12 +35,12 @@ bool TRecorder::Open() {
     if (const MMRESULT prc = system.waveInPrepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
         prc != MMSYSERR_NOERROR) {
       Close();
-      SetErrorText(prc, "Error preparing header for recording: ");
+      SetErrorText(prc, text::kPrepareInput);
       return false;
     }
   }
   if (!AddNextBuffer()) {
-    AudioComponent->ErrorMessage = "Error adding next input buffer";
+    AudioComponent->ErrorMessage = text::kAddNextInput;
     return false;
   }
   return true;
@@ -48,13 +49,13 @@ bool TRecorder::Open() {
 bool TRecorder::Start() {
   if (!Open()) return false;
   if (const MMRESULT rc = AudioComponent->System().waveInStart(WaveIn); rc != MMSYSERR_NOERROR) {
-    SetErrorText(rc, "Error starting wave record: ");
+    SetErrorText(rc, text::kStartInput);
     Close();
     return false;
   }
   for (int i = 0; i < 3; ++i) {
     if (!AddNextBuffer()) {
-      AudioComponent->ErrorMessage = "Error adding next input buffer";
+      AudioComponent->ErrorMessage = text::kAddNextInput;
       return false;
     }
   }
@@ -65,7 +66,7 @@ bool TRecorder::AddNextBuffer() {
   const MMRESULT rc = AudioComponent->System().waveInAddBuffer(WaveIn, Headers[QueueIndex], sizeof(WAVEHDR));
   if (rc != MMSYSERR_NOERROR) {
     Stop();
-    SetErrorText(rc, "Error adding input buffer");
+    SetErrorText(rc, text::kAddInput);
     return false;
   }
   QueueIndex = (QueueIndex + 1) % kRingSize;
@@ -86,24 +87,24 @@ void TRecorder::WndProc(Message& Message) {
 
 bool TRecorder::Close() {
   if (!DeviceOpen) {
-    AudioComponent->ErrorMessage = "Recorder already closed";
+    AudioComponent->ErrorMessage = text::kRecorderClosed;
     return true;
   }
   AudioSystem& system = AudioComponent->System();
   if (system.waveInReset(WaveIn) != MMSYSERR_NOERROR) {
-    AudioComponent->ErrorMessage = "Error in waveInReset";
+    AudioComponent->ErrorMessage = text::kResetInput;
     return false;
   }
   for (int i = 0; i < kRingSize; ++i) {
     if (Headers[i] == nullptr) continue;  // storage that failed to build: nothing was prepared
     if (const MMRESULT rc = system.waveInUnprepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
         rc != MMSYSERR_NOERROR) {
-      SetErrorText(rc, "Error in waveInUnprepareHeader");
+      SetErrorText(rc, text::kUnprepareInput);
       return false;
     }
   }
   if (system.waveInClose(WaveIn) != MMSYSERR_NOERROR) {
-    AudioComponent->ErrorMessage = "Error closing input device";
+    AudioComponent->ErrorMessage = text::kCloseInput;
     return false;
   }
   DeviceOpen = false;
@@ -122,9 +123,7 @@ bool TRecorder::Stop() {
 }
 
 void TRecorder::SetErrorText(MMRESULT Code, const std::string& Prefix) {
-  char text[256] = {};
-  AudioComponent->System().waveInGetErrorTextA(Code, text, 255);
-  AudioComponent->ErrorMessage = text[0] == '\0' ? Prefix : Prefix + " " + text;
+  audio::SetErrorText(*AudioComponent, &AudioSystem::waveInGetErrorTextA, Code, Prefix);
 }
 
 void TRecorder::SetSplitChannels(bool Value) { SplitChannels = Channels == TChannels::Stereo && Value; }

@@ -21,10 +21,6 @@
 
 namespace audio {
 
-// The request by which a delivered buffer goes back to the device; its
-// wParam names the capture run that posted it.
-inline constexpr platform::UINT kRequeueRequest = 0x03C0;
-
 class TRecorder : public TAudioSettings {
  public:
   platform::HWAVEIN WaveIn = nullptr;

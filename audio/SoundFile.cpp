@@ -10,6 +10,8 @@
 #include <sndfile.h>
 #include <string_view>
 
+#include "audio/Texts.h"
+
 namespace audio {
 
 namespace {
@@ -47,34 +49,32 @@ qint16 ToInt16(float v) {
 }  // namespace
 
 std::unique_ptr<TSoundFile> TSoundFile::Open(const QString& path, std::string& error) {
-  const std::string name = "\"" + path.toStdString() + "\"";
   auto refuse = [&](const std::string& why) {
-    error = name + " " + why;
+    error = text::FileRefused(path, why);
     return nullptr;
   };
 
   // Only regular files: opening a FIFO would wait for a writer.
   const QFileInfo info(path);
-  if (!info.exists()) return refuse("does not exist");
-  if (info.isDir()) return refuse("is a directory, not a sound file");
-  if (!info.isFile()) return refuse("is not a regular file");
+  if (!info.exists()) return refuse(text::kFileMissing);
+  if (info.isDir()) return refuse(text::kFileIsDirectory);
+  if (!info.isFile()) return refuse(text::kFileNotRegular);
 
   SF_INFO sf{};
   SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &sf);
-  if (file == nullptr) return refuse(std::string("cannot be read as sound: ") + sf_strerror(nullptr));
+  if (file == nullptr) return refuse(text::kFileNotSound + std::string(sf_strerror(nullptr)));
   std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> guard(file, sf_close);
 
   if (sf.channels < 1 || sf.channels > 2)
-    return refuse("has " + std::to_string(sf.channels) + " channels; only mono and stereo can be played");
+    return refuse(text::FileChannels(sf.channels));
   if (sf.samplerate < 1 || sf.samplerate > kMaxRate)
-    return refuse("has a rate of " + std::to_string(sf.samplerate) +
-                  " Hz, which does not fit: the player's rate is 1 to 65535 Hz");
+    return refuse(text::FileRate(sf.samplerate));
   // libsndfile gives SF_COUNT_MAX when it cannot tell the length (an Ogg
   // stream without its end, for one).
   if (sf.frames > std::numeric_limits<qint64>::max() / (sf.channels * kBytesPerSample))
-    return refuse("has no known length; it may be cut short");
-  if (sf.frames <= 0) return refuse("has no sound frames");
-  if (HeaderClaimsMoreThanFileHolds(file)) return refuse("is cut short: it holds less sound than its header claims");
+    return refuse(text::kFileLengthUnknown);
+  if (sf.frames <= 0) return refuse(text::kFileEmpty);
+  if (HeaderClaimsMoreThanFileHolds(file)) return refuse(text::kFileCutShort);
   // Integer data comes as sample / 2^(bits-1), float data as stored.
   sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 
@@ -82,10 +82,9 @@ std::unique_ptr<TSoundFile> TSoundFile::Open(const QString& path, std::string& e
   // Formats whose length comes from the header alone (FLAC's stream info)
   // show a cut only when the last frame cannot be reached.
   std::array<char, 2 * kBytesPerSample> last{};
-  const char* unreachable = "is cut short or damaged: its last frame cannot be reached";
-  if (sf_seek(file, sf.frames - 1, SEEK_SET) != sf.frames - 1) return refuse(unreachable);
+  if (sf_seek(file, sf.frames - 1, SEEK_SET) != sf.frames - 1) return refuse(text::kFileEndUnreachable);
   const qint64 got = sound->ReadChunk(last.data(), 1);
-  if (got == 0) return refuse(unreachable);
+  if (got == 0) return refuse(text::kFileEndUnreachable);
   if (got < 0 || !sound->open(ReadOnly)) {
     error = sound->errorString().toStdString();
     return nullptr;
@@ -106,11 +105,11 @@ TSoundFile::~TSoundFile() { sf_close(file_); }
 
 bool TSoundFile::open(OpenMode mode) {
   if (!(mode & ReadOnly) || (mode & (WriteOnly | Append | Truncate))) {
-    setErrorString(QStringLiteral("\"%1\" can only be read").arg(path_));
+    setErrorString(text::FileOnlyForReading(path_));
     return false;
   }
   if (sf_seek(file_, 0, SEEK_SET) != 0) {
-    Fail(QStringLiteral("\"%1\" cannot go back to its first frame").arg(path_) + Reason());
+    Fail(text::FileCannotRewind(path_, Reason()));
     return false;
   }
   failed_ = false;
@@ -121,7 +120,7 @@ bool TSoundFile::seek(qint64 pos) {
   if (!isOpen() || pos < 0 || pos > size()) return false;
   const qint64 frame = pos / blockAlign_;
   if (sf_seek(file_, frame, SEEK_SET) != frame) {
-    Fail(QStringLiteral("\"%1\" cannot seek to frame %2").arg(path_).arg(frame) + Reason());
+    Fail(text::FileCannotSeek(path_, frame, Reason()));
     return false;
   }
   failed_ = false;
@@ -140,7 +139,7 @@ qint64 TSoundFile::readData(char* data, qint64 maxSize) {
     if (got < 0) break;
     done += got;
     if (got < step) {
-      Fail(QStringLiteral("\"%1\" ends after %2 of its %3 frames").arg(path_).arg(at + done).arg(frames_));
+      Fail(text::FileEndsEarly(path_, at + done, frames_));
       break;
     }
   }
@@ -155,7 +154,7 @@ qint64 TSoundFile::writeData(const char*, qint64) { return -1; }
 qint64 TSoundFile::ReadChunk(char* out, qint64 count) {
   const sf_count_t got = sf_readf_float(file_, floats_.data(), count);
   if (sf_error(file_) != SF_ERR_NO_ERROR) {
-    Fail(QStringLiteral("\"%1\" could not be read").arg(path_) + Reason());
+    Fail(text::FileUnreadable(path_, Reason()));
     return -1;
   }
   const qint64 samples = got * channels_;

@@ -35,11 +35,42 @@ MMRESULT DeviceAudioSystem::reason(MMRESULT code, std::string why) {
 }
 
 // A failure the device itself reports (its source or sink failed) carries
-// the device's reason.
+// the device's reason; any other has none.
 template <typename Device>
 MMRESULT DeviceAudioSystem::result(MMRESULT code, Device* device) {
-  if (code != MMSYSERR_NOERROR && code == device->failure()) return reason(code, device->failureDetail());
-  return code;
+  if (code == MMSYSERR_NOERROR) return code;
+  return reason(code, code == device->failure() ? device->failureDetail() : std::string());
+}
+
+namespace {
+
+void CopyName(const std::string& from, char* to, std::size_t size) {
+  const std::size_t n = std::min(from.size(), size - 1);
+  std::memcpy(to, from.data(), n);
+  to[n] = '\0';
+}
+
+}  // namespace
+
+template <typename Caps>
+MMRESULT DeviceAudioSystem::devCaps(Direction direction, UINT deviceId, Caps* caps, UINT size) {
+  if (caps == nullptr || size != sizeof(Caps)) return reason(MMSYSERR_INVALPARAM, {});
+  WaveDeviceInfo info;
+  if (!describeWaveDevice(direction, deviceId, info)) return reason(MMSYSERR_BADDEVICEID, {});
+  *caps = Caps{};
+  caps->vDriverVersion = info.driverVersion;
+  CopyName(info.name, caps->szPname, sizeof caps->szPname);
+  caps->dwFormats = info.formats;
+  caps->wChannels = 2;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT DeviceAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
+  return devCaps(Direction::In, deviceId, caps, size);
+}
+
+MMRESULT DeviceAudioSystem::waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) {
+  return devCaps(Direction::Out, deviceId, caps, size);
 }
 
 MMRESULT DeviceAudioSystem::checkOpen(bool haveHandle, UINT deviceId, UINT devices, const WAVEFORMATEX* format,
@@ -173,12 +204,6 @@ void DeviceAudioSystem::waveInForceClose(HWAVEIN h) {
 // --- Mixers ---------------------------------------------------------------
 
 namespace {
-
-void CopyName(const std::string& from, char* to, std::size_t size) {
-  const std::size_t n = std::min(from.size(), size - 1);
-  std::memcpy(to, from.data(), n);
-  to[n] = '\0';
-}
 
 // The line with this ID, or null; `d` and `s` say where it is (s: -1 for a
 // destination).

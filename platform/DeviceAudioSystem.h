@@ -1,8 +1,13 @@
-// The device calls implemented once: wave input over WaveInDevice, wave
-// output over WaveOutDevice, mixers over MixerDevice, with handle checks,
-// format and record checks, and error texts with the back-end's reason. A
-// back-end supplies its devices' counts and capabilities, and opens their
-// frame sources, frame sinks and mixers.
+// The device calls implemented once, so that every back-end keeps the rules
+// of AudioSystem.h: wave input over WaveInDevice, wave output over
+// WaveOutDevice, mixers over MixerDevice, with handle checks, format and
+// record checks, and error texts with the back-end's reason. A back-end
+// supplies its devices' counts and names, and opens their frame sources,
+// frame sinks and mixers.
+//
+// Threads: the calls come from one thread at a time (AudioSystem.h), so the
+// open handles and the reasons are kept without a lock; device threads never
+// touch them.
 #pragma once
 
 #include <map>
@@ -21,6 +26,7 @@ class DeviceAudioSystem : public AudioSystem {
  public:
   ~DeviceAudioSystem() override;
 
+  MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
   MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                       DWORD_PTR instance, DWORD flags) override;
   MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
@@ -33,6 +39,7 @@ class DeviceAudioSystem : public AudioSystem {
   void waveInForceClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
+  MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) override;
   MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                        DWORD_PTR instance, DWORD flags) override;
   MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
@@ -54,12 +61,25 @@ class DeviceAudioSystem : public AudioSystem {
   bool isOpen(HWAVEIN handle) const { return open_.count(handle) != 0; }
   bool isOpen(HWAVEOUT handle) const { return openOut_.count(handle) != 0; }
   bool isOpen(HMIXER handle) const { return openMixers_.count(handle) != 0; }
+  // How many output devices and mixers are open here.
+  std::size_t outputsOpen() const { return openOut_.size(); }
+  std::size_t mixersOpen() const { return openMixers_.size(); }
 
   // The format is one the devices can be asked for: PCM, 1 or 2 channels,
   // 8 or 16 bits, a rate above 0 and consistent block align and byte rate.
   static bool ValidPcmFormat(const WAVEFORMATEX& format);
 
  protected:
+  enum class Direction { In, Out };
+  // What waveInGetDevCapsA and waveOutGetDevCapsA report of a device.
+  struct WaveDeviceInfo {
+    std::string name;
+    DWORD formats = 0;  // dwFormats
+    UINT driverVersion = 0;
+  };
+  // Describes wave device `deviceId` of a direction (WAVE_MAPPER: the
+  // default one); false when there is no such device.
+  virtual bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) = 0;
   // Opens the frame source of a device (WAVE_MAPPER: the default) for the
   // format, which is valid. A non-zero result is what waveInOpen returns;
   // the back-end may name its reason with reason().
@@ -75,10 +95,13 @@ class DeviceAudioSystem : public AudioSystem {
   // Records the back-end's reason for the failure it is about to return; the
   // text of that code then carries it until the code fails again.
   MMRESULT reason(MMRESULT code, std::string why);
+  const std::set<HMIXER>& openMixers() const { return openMixers_; }
 
  private:
   template <typename Device>
   MMRESULT result(MMRESULT code, Device* device);
+  template <typename Caps>
+  MMRESULT devCaps(Direction direction, UINT deviceId, Caps* caps, UINT size);
   // The checks and the open that both directions share.
   MMRESULT checkOpen(bool haveHandle, UINT deviceId, UINT devices, const WAVEFORMATEX* format, DWORD_PTR callback,
                      DWORD flags);

@@ -1,12 +1,6 @@
-// The header-queue rules that every wave device keeps, in one place, so the
-// simulated device behaves as the real one:
-// - a header is prepared before it is queued, and is back (done) before it
-//   is unprepared; otherwise the call is refused with WAVERR_UNPREPARED or
-//   WAVERR_STILLPLAYING;
-// - a queued header goes back once, in queue order, with WHDR_DONE set and
-//   WHDR_INQUEUE cleared;
-// - a wrong header size, a null header or an empty buffer is refused with
-//   MMSYSERR_INVALPARAM.
+// The header-queue rules of AudioSystem.h, kept in one place for every
+// wave device of both directions, so the simulated device behaves as the
+// real one.
 //
 // The owner's side (prepare, unprepare, add) runs on one thread, the
 // device's side (front, complete) on the device thread. The hand-over is a

@@ -2,16 +2,8 @@
 // controls, read when it opens, and the controls' current values, read from
 // the hardware on each call. The mixer calls are implemented once over this
 // description (DeviceAudioSystem), so the simulated mixer answers as the
-// real one.
-//
-// Numbering, the same on every back-end:
-// - a destination line's ID is its index d; source s of destination d has
-//   ID ((s + 1) << 16) | d;
-// - control IDs are chosen by the back-end, unique within the device and
-//   stable while it stays as it is; no control has ID 65535, the component's
-//   "no control" value;
-// - volumes are 0 ... 65535, mutes 0 (sound) or 1 (muted), peak meters
-//   0 ... 32767.
+// real one; line and control numbering and the value ranges are those of
+// AudioSystem.h.
 //
 // Notifications: a back-end that learns that a control changed calls
 // controlChanged(), which posts MM_MIXM_CONTROL_CHANGE (wParam: the handle,

@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +16,9 @@
 #include "audio/Recorder.h"
 #include "platform/AudioSystem.h"
 #include "platform/SpscRing.h"
+#include "platform/TerminationSignals.h"
 #include "tools/BlockLevels.h"
+#include "tools/CommandLine.h"
 
 namespace {
 
@@ -46,13 +47,9 @@ void Usage(FILE* to) {
                "  --split          with --stereo: deliver the channels separately\n"
                "  --help           this text\n"
                "\n"
-               "Exits with 1 and the component's error message when capture cannot start.\n");
-}
-
-bool ParseInt(const char* s, long lo, long hi, long& out) {
-  char* end = nullptr;
-  out = std::strtol(s, &end, 10);
-  return end != s && *end == '\0' && out >= lo && out <= hi;
+               "Ctrl+C ends the recording early. Exits with 1 and the component's error\n"
+               "message when capture cannot start or fails, 64 for a bad command line,\n"
+               "128 + the signal's number when a signal ended it (130 for Ctrl+C).\n");
 }
 
 bool Parse(int argc, char** argv, Options& o) {
@@ -60,16 +57,15 @@ bool Parse(int argc, char** argv, Options& o) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
     long v = 0;
-    if (a == "--help" || a == "-h") {
-      Usage(stdout);
-      std::exit(0);
-    } else if (a == "--device" && hasValue && ParseInt(argv[++i], -1, 9, v)) {
+    if (tools::IsHelp(a)) {
+      tools::ShowHelp(Usage);
+    } else if (a == "--device" && hasValue && tools::ParseInt(argv[++i], -1, 9, v)) {
       o.device = static_cast<int>(v);
     } else if (a == "--seconds" && hasValue) {
       char* end = nullptr;
       o.seconds = std::strtod(argv[++i], &end);
       if (*end != '\0' || !(o.seconds > 0)) return false;
-    } else if (a == "--trigger" && hasValue && ParseInt(argv[++i], -32768, 32767, v)) {
+    } else if (a == "--trigger" && hasValue && tools::ParseInt(argv[++i], -32768, 32767, v)) {
       o.trigger = static_cast<int>(v);
     } else if (a == "--stereo") {
       o.stereo = true;
@@ -102,17 +98,12 @@ std::string Db(double db) {
   return b;
 }
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Options o;
-  if (!Parse(argc, argv, o)) {
-    Usage(stderr);
-    return 2;
-  }
+  if (!Parse(argc, argv, o)) return tools::UsageError(Usage);
 
   audio::TAudio audio(nullptr);
   platform::AudioSystem& system = audio.System();
@@ -148,10 +139,10 @@ int main(int argc, char** argv) {
               o.device, o.stereo ? "stereo" : "mono");
   if (!rec.Start()) {
     std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
-    return 1;
+    return tools::kExitFailure;
   }
 
-  std::signal(SIGINT, [](int) { g_interrupted = 1; });
+  platform::TerminationSignals terminate([&app] { app.quit(); });
   auto print = [&] {
     while (auto r = reports.take()) {
       if (r->split)
@@ -167,7 +158,6 @@ int main(int argc, char** argv) {
   QTimer printer;
   QObject::connect(&printer, &QTimer::timeout, [&] {
     print();
-    if (g_interrupted) app.quit();
     // A device that failed stops the recorder from the GUI thread.
     if (!rec.DeviceOpen) app.quit();
   });
@@ -181,12 +171,12 @@ int main(int argc, char** argv) {
   print();
   if (failed) {
     std::fprintf(stderr, "quorvel-devices: capture ended: %s\n", failure.c_str());
-    return 1;
+    return tools::kExitFailure;
   }
   if (!stopped) {
     std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
-    return 1;
+    return tools::kExitFailure;
   }
   std::printf("%lu blocks%s\n", blocks, lost ? (", " + std::to_string(lost) + " not printed").c_str() : "");
-  return 0;
+  return terminate.signal() != 0 ? tools::ExitForSignal(terminate.signal()) : 0;
 }

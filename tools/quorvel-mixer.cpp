@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,10 +12,9 @@
 #include "platform/AudioSystem.h"
 #include "platform/ResultCodes.h"
 #include "platform/TerminationSignals.h"
+#include "tools/CommandLine.h"
 
 namespace {
-
-constexpr int kUsageError = 64;
 
 struct Options {
   int device = 0;
@@ -39,26 +37,22 @@ void Usage(FILE* to) {
                "  --help      this text\n"
                "\n"
                "Exits with 1 when the mixer cannot be opened or read, 64 for a bad command\n"
-               "line.\n");
+               "line, 128 + the signal's number when --watch is ended by a signal (130 for\n"
+               "Ctrl+C).\n");
 }
 
 // Says what is wrong with the command line; false for a bad one.
 bool Parse(int argc, char** argv, Options& o) {
-  auto bad = [](const std::string& why) {
-    std::fprintf(stderr, "quorvel-mixer: %s\n", why.c_str());
-    return false;
-  };
+  auto bad = [](const std::string& why) { return tools::Complain("quorvel-mixer", why); };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--help" || a == "-h") {
-      Usage(stdout);
-      std::exit(0);
+    if (tools::IsHelp(a)) {
+      tools::ShowHelp(Usage);
     } else if (a == "--device") {
       if (i + 1 >= argc) return bad("--device needs a number");
       const char* value = argv[++i];
-      char* end = nullptr;
-      const long v = std::strtol(value, &end, 10);
-      if (*end != '\0' || end == value || v < 0 || v > 255)
+      long v = 0;
+      if (!tools::ParseInt(value, 0, 255, v))
         return bad("--device takes a mixer device number from the list (0 to 255), not '" + std::string(value) + "'");
       o.device = static_cast<int>(v);
     } else if (a == "--watch") {
@@ -142,10 +136,7 @@ void PrintTable(const audio::TMixerSettings& mixer) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Options o;
-  if (!Parse(argc, argv, o)) {
-    Usage(stderr);
-    return kUsageError;
-  }
+  if (!Parse(argc, argv, o)) return tools::UsageError(Usage);
 
   audio::TAudio audio(nullptr);
   platform::AudioSystem& system = audio.System();
@@ -173,7 +164,7 @@ int main(int argc, char** argv) {
                    OpenFailure(system, o.device).c_str());
     else
       std::fprintf(stderr, "quorvel-mixer: mixer device %d could not be read to the end\n", o.device);
-    return 1;
+    return tools::kExitFailure;
   }
   std::fflush(stdout);
   if (!o.watch) return 0;
@@ -183,5 +174,6 @@ int main(int argc, char** argv) {
   ChangePrinter print(mixer);
   audio.OnMixerChange = [&](audio::TObject*, platform::WORD first, platform::WORD second) { print(first, second); };
   platform::TerminationSignals terminate([&app] { app.quit(); });
-  return app.exec();
+  const int code = app.exec();
+  return terminate.signal() != 0 ? tools::ExitForSignal(terminate.signal()) : code;
 }

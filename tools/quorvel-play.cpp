@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -17,12 +16,12 @@
 #include "audio/SoundFile.h"
 #include "platform/AudioSystem.h"
 #include "platform/TerminationSignals.h"
+#include "tools/CommandLine.h"
 
 namespace {
 
-constexpr int kUsageError = 64;
+// A file that cannot be played; the device failing is tools::kExitFailure.
 constexpr int kFileError = 2;
-constexpr int kDeviceError = 1;
 
 struct Options {
   QString path;
@@ -52,29 +51,19 @@ void Usage(FILE* to) {
                "when stopped by a signal (130 for Ctrl+C).\n");
 }
 
-bool ParseInt(const char* s, long lo, long hi, long& out) {
-  char* end = nullptr;
-  out = std::strtol(s, &end, 10);
-  return end != s && *end == '\0' && out >= lo && out <= hi;
-}
-
 // Says what is wrong with the command line; false for a bad one.
 bool Parse(int argc, char** argv, Options& o) {
-  auto bad = [](const std::string& why) {
-    std::fprintf(stderr, "quorvel-play: %s\n", why.c_str());
-    return false;
-  };
+  auto bad = [](const std::string& why) { return tools::Complain("quorvel-play", why); };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--help" || a == "-h") {
-      Usage(stdout);
-      std::exit(0);
+    if (tools::IsHelp(a)) {
+      tools::ShowHelp(Usage);
     } else if (a == "--loops" || a == "--device") {
       if (i + 1 >= argc) return bad(a + " needs a number");
       const char* value = argv[++i];
-      if (a == "--loops" && !ParseInt(value, 0, 65535, o.loops))
+      if (a == "--loops" && !tools::ParseInt(value, 0, 65535, o.loops))
         return bad("--loops takes a whole number from 0 to 65535, not '" + std::string(value) + "'");
-      if (a == "--device" && !ParseInt(value, -1, 65535, o.device))
+      if (a == "--device" && !tools::ParseInt(value, -1, 65535, o.device))
         return bad("--device takes an output device number from --list, or -1 for the default output, not '" +
                    std::string(value) + "'");
     } else if (a == "--verbose") {
@@ -109,10 +98,7 @@ void List(platform::AudioSystem& system) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Options o;
-  if (!Parse(argc, argv, o)) {
-    Usage(stderr);
-    return kUsageError;
-  }
+  if (!Parse(argc, argv, o)) return tools::UsageError(Usage);
   if (o.list) {
     audio::TAudio audio(nullptr);
     List(audio.System());
@@ -171,13 +157,13 @@ int main(int argc, char** argv) {
     if (interrupted || !player.DeviceOpen) return;
     interrupted = true;
     player.Stop();
-    if (player.DeviceOpen) app.exit(kDeviceError);  // the stop failed: ErrorMessage says why
+    if (player.DeviceOpen) app.exit(tools::kExitFailure);  // the stop failed: ErrorMessage says why
   });
 
   const platform::UINT device = o.device < 0 ? platform::WAVE_MAPPER : static_cast<platform::UINT>(o.device);
   if (!player.PlayFile(o.path, static_cast<platform::WORD>(o.loops), device)) {
     std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
-    return kDeviceError;
+    return tools::kExitFailure;
   }
   started = true;
   bufferBytes = player.BufferBytes;
@@ -187,9 +173,9 @@ int main(int argc, char** argv) {
   // on, ends the playing early and leaves the reason.
   if (code != 0 || !audio.ErrorMessage.empty()) {
     std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
-    return kDeviceError;
+    return tools::kExitFailure;
   }
   // Stopped by a signal: the shell's convention, so that a script tells it
   // from a finished run.
-  return interrupted ? 128 + terminate.signal() : 0;
+  return interrupted ? tools::ExitForSignal(terminate.signal()) : 0;
 }

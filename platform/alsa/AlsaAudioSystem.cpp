@@ -1,8 +1,5 @@
 #include "platform/alsa/AlsaAudioSystem.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaCaptureSource.h"
 #include "platform/alsa/AlsaCheck.h"
@@ -29,21 +26,6 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
   return true;
 }
 
-// The capabilities record of either direction.
-template <typename Caps>
-MMRESULT FillCaps(UINT deviceId, snd_pcm_stream_t stream, Caps* caps, UINT size) {
-  if (caps == nullptr || size != sizeof(Caps)) return MMSYSERR_INVALPARAM;
-  PcmDevice device;
-  if (!Find(deviceId, stream, device)) return MMSYSERR_BADDEVICEID;
-  *caps = {};
-  caps->vDriverVersion = SND_LIB_VERSION;
-  const std::size_t n = std::min<std::size_t>(device.name.size(), MAXPNAMELEN - 1);
-  std::memcpy(caps->szPname, device.name.data(), n);
-  caps->dwFormats = kAllStandardFormats;
-  caps->wChannels = 2;
-  return MMSYSERR_NOERROR;
-}
-
 }  // namespace
 
 AlsaAudioSystem::AlsaAudioSystem() { SilenceAlsaMessages(); }
@@ -56,12 +38,12 @@ UINT AlsaAudioSystem::waveOutGetNumDevs() {
   return static_cast<UINT>(ListPcmDevices(SND_PCM_STREAM_PLAYBACK).size());
 }
 
-MMRESULT AlsaAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
-  return FillCaps(deviceId, SND_PCM_STREAM_CAPTURE, caps, size);
-}
-
-MMRESULT AlsaAudioSystem::waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) {
-  return FillCaps(deviceId, SND_PCM_STREAM_PLAYBACK, caps, size);
+bool AlsaAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) {
+  PcmDevice device;
+  if (!Find(deviceId, direction == Direction::In ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK, device))
+    return false;
+  info = {std::move(device.name), kAllStandardFormats, SND_LIB_VERSION};
+  return true;
 }
 
 MMRESULT AlsaAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,

@@ -22,13 +22,12 @@ class AlsaAudioSystem final : public DeviceAudioSystem {
 
   UINT waveInGetNumDevs() override;
   UINT waveOutGetNumDevs() override;
-  // Also for WAVE_MAPPER. Every listed device takes 1 or 2 channels and
-  // every standard format, ALSA converting where the hardware cannot.
-  MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
-  MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) override;
   UINT mixerGetNumDevs() override;
 
  protected:
+  // Also for WAVE_MAPPER. Every listed device takes 1 or 2 channels and
+  // every standard format, ALSA converting where the hardware cannot.
+  bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) override;
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
   MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,

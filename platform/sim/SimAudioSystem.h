@@ -1,7 +1,7 @@
 // The simulated back-end: a real device (its own thread, the queue rules
 // every back-end shares) whose frames come from a signal the test chooses,
-// paced by a clock or released by the test, and whose every call can be
-// made to fail.
+// paced by a clock or released by the test. Calls are made to fail by
+// wrapping it in a FaultInjection.
 //
 //   sim::SimAudioSystem sim;
 //   sim.setSignal(sim::Signal::Counter());      // before the device opens
@@ -9,20 +9,18 @@
 //   ... open and start through the component ...
 //   sim.release(2048 * 3);                      // three 2048-frame blocks
 //   sim.pumpUntil([&] { return sim.buffersDelivered() >= 3; });
-//   sim.failCall(sim::Call::waveInAddBuffer, MMSYSERR_NOMEM, 5);  // the 5th call from now
 //
-// Threads. The calls and the set-up (devices, signal, pacing, faults) come
-// from the owner's thread, as in the system. release, shortNextBuffer and
-// failDevice may come from any one thread at any time: they reach the device
-// thread through atomics, a lock-free ring and a wake-up. The counts may be
-// read on any thread.
+// Threads. The calls and the set-up (devices, signal, pacing) come from the
+// owner's thread, as in the system. release, shortNextBuffer and failDevice
+// may come from any one thread at any time: they reach the device thread
+// through atomics, a lock-free ring and a wake-up. The counts may be read on
+// any thread.
 //
 // Counts of notifications (opens, closes, delivered buffers) are taken for
 // devices opened with CALLBACK_FUNCTION: the system passes its own callback
 // to the device and calls the owner's from it.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -39,38 +37,6 @@
 #include "platform/sim/SimState.h"
 
 namespace platform::sim {
-
-// Every call of AudioSystem, for counts and faults.
-enum class Call {
-  waveInGetNumDevs,
-  waveOutGetNumDevs,
-  waveInGetDevCapsA,
-  waveOutGetDevCapsA,
-  waveInOpen,
-  waveInPrepareHeader,
-  waveInUnprepareHeader,
-  waveInAddBuffer,
-  waveInStart,
-  waveInStop,
-  waveInReset,
-  waveInClose,
-  waveInGetErrorTextA,
-  waveOutOpen,
-  waveOutPrepareHeader,
-  waveOutUnprepareHeader,
-  waveOutWrite,
-  waveOutReset,
-  waveOutClose,
-  waveOutGetErrorTextA,
-  mixerGetNumDevs,
-  mixerGetDevCapsA,
-  mixerOpen,
-  mixerGetLineInfoA,
-  mixerGetLineControlsA,
-  mixerGetControlDetailsA,
-  mixerClose,
-  Count
-};
 
 class SimAudioSystem : public DeviceAudioSystem {
  public:
@@ -113,15 +79,12 @@ class SimAudioSystem : public DeviceAudioSystem {
   std::uint64_t outputResets() const { return state_->outputResets.load(std::memory_order_acquire); }
   const WAVEFORMATEX& lastOutputFormat() const { return lastOutputFormat_; }
   UINT lastOutputDeviceId() const { return lastOutputDeviceId_; }
-  // Output devices open now.
-  std::size_t outputsOpen() const { return outputsOpen_; }
 
   // Mixer: sets a control's values on every device opened from `mixer` and
   // posts its change from each open one, as a user moving a slider would.
   void setMixerValue(UINT mixer, DWORD controlId, std::vector<DWORD> values);
   // Posts a change of `controlId` (any number) from every open mixer.
   void fireControlChange(DWORD controlId);
-  std::size_t mixersOpen() const { return openMixers_.size(); }
 
   // The nth buffer the device begins from now on (1: the next one, or the
   // one it waits to fill) comes back with at most `bytes` bytes, in whole
@@ -134,22 +97,14 @@ class SimAudioSystem : public DeviceAudioSystem {
   // text. One device fails per request; false while one is still pending.
   bool failDevice(MMRESULT code = MMSYSERR_NODRIVER, std::string why = "simulated device removed");
 
-  // The nth call of `call` from now on returns `code` (persistent: that call
-  // and every later one), with `why` added to the code's text (empty: the
-  // plain text). A failing count call returns 0; a failing
-  // waveInGetErrorTextA leaves an empty text.
-  void failCall(Call call, MMRESULT code, unsigned nth = 1, bool persistent = false, std::string why = {});
-  void clearFaults();
-
-  // What the device saw. Calls of each kind so far, failed ones included.
-  unsigned calls(Call call) const { return counts_[static_cast<int>(call)]; }
+  // What the device saw.
   std::uint64_t framesProduced() const { return state_->produced.load(std::memory_order_acquire); }
   std::uint64_t buffersDelivered() const { return state_->delivered.load(std::memory_order_acquire); }
   std::uint64_t opensDelivered() const { return state_->opens.load(std::memory_order_acquire); }
   std::uint64_t closesDelivered() const { return state_->closes.load(std::memory_order_acquire); }
   std::uint64_t captureStarts() const { return state_->starts.load(std::memory_order_acquire); }
   std::uint64_t captureStops() const { return state_->stops.load(std::memory_order_acquire); }
-  // The latest successful waveInOpen's device number and format.
+  // The device number and format of the latest input device opened.
   UINT lastDeviceId() const { return lastDeviceId_; }
   const WAVEFORMATEX& lastFormat() const { return lastFormat_; }
 
@@ -162,41 +117,18 @@ class SimAudioSystem : public DeviceAudioSystem {
   // component's re-queue requests) are handled while it waits.
   bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kWaitLimit);
 
-  UINT waveInGetNumDevs() override;
-  UINT waveOutGetNumDevs() override;
-  MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
+  UINT waveInGetNumDevs() override { return inputs_; }
+  UINT waveOutGetNumDevs() override { return outputs_; }
+  UINT mixerGetNumDevs() override { return static_cast<UINT>(mixers_.size()); }
+  // The owner's callback function is called from the system's own, which
+  // counts the notifications.
   MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                       DWORD_PTR instance, DWORD flags) override;
-  MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
-  MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) override;
-  MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size) override;
-  MMRESULT waveInStart(HWAVEIN handle) override;
-  MMRESULT waveInStop(HWAVEIN handle) override;
-  MMRESULT waveInReset(HWAVEIN handle) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
   void waveInForceClose(HWAVEIN handle) override;
-  MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
-
-  MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) override;
-  MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
-                       DWORD_PTR instance, DWORD flags) override;
-  MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
-  MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
-  MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
-  MMRESULT waveOutReset(HWAVEOUT handle) override;
-  MMRESULT waveOutClose(HWAVEOUT handle) override;
-  void waveOutForceClose(HWAVEOUT handle) override;
-  MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
-
-  UINT mixerGetNumDevs() override;
-  MMRESULT mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) override;
-  MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) override;
-  MMRESULT mixerGetLineInfoA(HMIXER handle, MIXERLINEA* line, DWORD flags) override;
-  MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
-  MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
-  MMRESULT mixerClose(HMIXER handle) override;
 
  protected:
+  bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) override;
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
   MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
@@ -204,12 +136,6 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) override;
 
  private:
-  struct Fault {
-    MMRESULT code = 0;
-    unsigned at = 0;  // the call number that fails first; 0: none
-    bool persistent = false;
-    std::string why;
-  };
   // The owner's callback, called from the system's own.
   struct Forward {
     WaveInProc proc;
@@ -218,29 +144,18 @@ class SimAudioSystem : public DeviceAudioSystem {
   };
   static void ForwardCallback(HWAVEIN hwi, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2);
 
-  // Counts the call; its injected failure (with its reason noted), or 0.
-  MMRESULT injected(Call call);
-  template <typename Caps>
-  MMRESULT FillCaps(UINT deviceId, UINT devices, const std::vector<std::string>& names, const char* kind,
-                    Caps* caps, UINT size);
-
   UINT inputs_ = 1, outputs_ = 1;
   std::vector<std::string> names_;
   Signal signal_;
   Pacing pacing_ = Pacing::Clock;
   std::shared_ptr<SimState> state_;
-  std::array<unsigned, static_cast<int>(Call::Count)> counts_{};
-  std::array<Fault, static_cast<int>(Call::Count)> faults_{};
   std::map<HWAVEIN, std::unique_ptr<Forward>> forwards_;
-  bool inside_ = false;  // a call made by the shared layer, not by the owner
   UINT lastDeviceId_ = 0;
   WAVEFORMATEX lastFormat_{};
   UINT lastOutputDeviceId_ = 0;
   WAVEFORMATEX lastOutputFormat_{};
-  std::size_t outputsOpen_ = 0;
   std::size_t recordBytes_ = 16u << 20;
   std::vector<std::shared_ptr<SimMixerScript>> mixers_;
-  std::map<HMIXER, UINT> openMixers_;  // open devices and the script each came from
 };
 
 }  // namespace platform::sim

@@ -4,8 +4,8 @@
 
 namespace platform::sim {
 
-SimMixer::SimMixer(std::shared_ptr<SimMixerScript> script)
-    : MixerDevice(script->description), script_(std::move(script)) {}
+SimMixer::SimMixer(std::shared_ptr<SimMixerScript> script, UINT device)
+    : MixerDevice(script->description), script_(std::move(script)), device_(device) {}
 
 MMRESULT SimMixer::readValues(DWORD controlId, DWORD channels, DWORD* values) {
   const auto it = script_->values.find(controlId);

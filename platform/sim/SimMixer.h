@@ -21,16 +21,18 @@ struct SimMixerScript {
 
 class SimMixer final : public MixerDevice {
  public:
-  // `script` is shared with the system, so a value the test changes later
-  // is what the next read finds.
-  explicit SimMixer(std::shared_ptr<SimMixerScript> script);
+  // `script` (that of mixer `device`) is shared with the system, so a value
+  // the test changes later is what the next read finds.
+  SimMixer(std::shared_ptr<SimMixerScript> script, UINT device);
 
   MMRESULT readValues(DWORD controlId, DWORD channels, DWORD* values) override;
   // Posts the change of a control, as the back-end's event thread would.
   void fire(DWORD controlId) noexcept { controlChanged(controlId); }
+  UINT device() const noexcept { return device_; }
 
  private:
   std::shared_ptr<SimMixerScript> script_;
+  const UINT device_;
 };
 
 }  // namespace platform::sim

@@ -20,10 +20,11 @@
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
+#include "platform/FaultInjection.h"
 #include "platform/sim/SimAudioSystem.h"
 
 using namespace app;
-using platform::sim::Call;
+using Call = platform::AudioCall;
 using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
@@ -99,6 +100,7 @@ class MainForm : public testing::Test {
   std::vector<FakeScopeCall> log() const { return quorvel::fakes::readFakeScopeLog(LogPath()); }
 
   SimAudioSystem sim;
+  platform::FaultInjection faults{sim};
   std::vector<std::string> messages;
 };
 
@@ -262,19 +264,19 @@ TEST_F(MainForm, UntickedFftSendsNoSpectrumFrame) {
 
 TEST_F(MainForm, FailedStartAndStopShowTheirMessages) {
   if (!Missing().empty()) GTEST_SKIP();
-  TMain_Form form(&sim);
-  sim.failCall(Call::waveInOpen, platform::MMSYSERR_NOMEM);
+  TMain_Form form(&faults);
+  faults.failCall(Call::waveInOpen, platform::MMSYSERR_NOMEM);
   form.BtnStart->click();
   EXPECT_EQ(form.BtnStart->text(), "Start");
   ASSERT_EQ(messages, std::vector<std::string>{"Error: recordind does not start."});
 
   form.BtnStart->click();
   ASSERT_EQ(form.BtnStart->text(), "Stop");
-  sim.failCall(Call::waveInReset, platform::MMSYSERR_NOMEM);
+  faults.failCall(Call::waveInReset, platform::MMSYSERR_NOMEM);
   form.BtnStart->click();
   EXPECT_EQ(form.BtnStart->text(), "Start");
   EXPECT_EQ(messages.back(), "Error: recordind does not stop.");
-  sim.clearFaults();
+  faults.clearFaults();
   form.AudioM->Recorder->Stop();
 }
 

@@ -8,6 +8,7 @@
 
 #include "audio/Audio.h"
 #include "audio/MixerSettings.h"
+#include "platform/FaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
@@ -15,7 +16,7 @@
 
 using namespace audio;
 using namespace platform;
-using platform::sim::Call;
+using Call = platform::AudioCall;
 using platform::sim::SimAudioSystem;
 using platform::sim::SimMixerScript;
 using audio_test::PumpUntil;
@@ -66,11 +67,12 @@ std::vector<const TMixDetails*> Records(const TMixerSettings& mixer) {
 
 struct Mixer : ::testing::Test {
   SimAudioSystem sim;
+  FaultInjection faults{sim};
   std::unique_ptr<TAudio> audio;
   std::vector<std::tuple<TObject*, WORD, WORD>> reports;
 
   void Make() {
-    audio = std::make_unique<TAudio>(nullptr, &sim);
+    audio = std::make_unique<TAudio>(nullptr, &faults);
     audio->OnMixerChange = [this](TObject* s, WORD d, WORD src) { reports.emplace_back(s, d, src); };
   }
   TMixerSettings& mixer() { return *audio->Mixer; }
@@ -86,7 +88,7 @@ TEST_F(Mixer, WithoutADeviceTheListStaysEmptyAndNothingIsReported) {
   EXPECT_FALSE(mixer().MixerReady);
   Notify(10);
   EXPECT_TRUE(reports.empty());
-  EXPECT_EQ(sim.calls(Call::mixerOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::mixerOpen), 0u);
 }
 
 TEST_F(Mixer, TheListHoldsTheDeviceThenEachDestinationWithItsSources) {
@@ -225,9 +227,9 @@ TEST_F(Mixer, ChangingTheDeviceRebuildsTheListAndTheSameDeviceDoesNot) {
   sim.setMixers({Desk(), Desk("Second mixer")});
   Make();
   audio->SetMixerDeviceID(0);
-  EXPECT_EQ(sim.calls(Call::mixerOpen), 1u);
+  EXPECT_EQ(faults.calls(Call::mixerOpen), 1u);
   audio->SetMixerDeviceID(1);
-  EXPECT_EQ(sim.calls(Call::mixerClose), 1u);
+  EXPECT_EQ(faults.calls(Call::mixerClose), 1u);
   EXPECT_EQ(sim.mixersOpen(), 1u);
   EXPECT_EQ(Records(mixer()).front()->LineName, "Second mixer");
   EXPECT_EQ(Records(mixer()).size(), 7u);
@@ -241,25 +243,25 @@ TEST_F(Mixer, EveryFailureShowsAsAFalseResultOnly) {
   ASSERT_TRUE(mixer().MixerReady);
   audio->ErrorMessage.clear();
 
-  sim.failCall(Call::mixerGetNumDevs, MMSYSERR_ERROR);  // reads as no device
+  faults.failCall(Call::mixerGetNumDevs, MMSYSERR_ERROR);  // reads as no device
   EXPECT_FALSE(mixer().EnumerateMixer(0));
   EXPECT_EQ(mixer().Lines, nullptr);
 
-  sim.failCall(Call::mixerOpen, MMSYSERR_ALLOCATED);
+  faults.failCall(Call::mixerOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(mixer().EnumerateMixer(0));
   EXPECT_EQ(mixer().Lines, nullptr);
   EXPECT_EQ(sim.mixersOpen(), 0u);
 
   // The second destination cannot be read: the list holds what came before.
-  sim.failCall(Call::mixerGetLineInfoA, MIXERR_INVALLINE, 4);
+  faults.failCall(Call::mixerGetLineInfoA, MIXERR_INVALLINE, 4);
   EXPECT_FALSE(mixer().EnumerateMixer(0));
   EXPECT_EQ(Records(mixer()).size(), 4u);
   EXPECT_EQ(sim.mixersOpen(), 1u);
 
   // A line whose controls cannot be read keeps none; one control that
   // cannot be read is skipped; the enumeration goes on.
-  sim.failCall(Call::mixerGetLineControlsA, MMSYSERR_NOMEM, 2);
-  sim.failCall(Call::mixerGetControlDetailsA, MMSYSERR_NOMEM, 1);
+  faults.failCall(Call::mixerGetLineControlsA, MMSYSERR_NOMEM, 2);
+  faults.failCall(Call::mixerGetControlDetailsA, MMSYSERR_NOMEM, 1);
   EXPECT_TRUE(mixer().EnumerateMixer(0));
   const auto r = Records(mixer());
   ASSERT_EQ(r.size(), 7u);
@@ -284,7 +286,7 @@ TEST_F(Mixer, ADeviceWithoutDestinationsStaysOpenWithItsRecord) {
 
 TEST_F(Mixer, AFailedCapabilitiesQueryLeavesAnEmptyRecordNotGarbage) {
   sim.setMixers({Desk()});
-  sim.failCall(Call::mixerGetDevCapsA, MMSYSERR_NOMEM);
+  faults.failCall(Call::mixerGetDevCapsA, MMSYSERR_NOMEM);
   Make();
   EXPECT_FALSE(mixer().MixerReady);
   ASSERT_EQ(Records(mixer()).size(), 1u);

@@ -17,6 +17,7 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "platform/FaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
@@ -24,7 +25,7 @@
 
 using namespace audio;
 using namespace platform;
-using platform::sim::Call;
+using Call = platform::AudioCall;
 using platform::sim::Pacing;
 using platform::sim::SimAudioSystem;
 using audio_test::PumpUntil;
@@ -64,8 +65,9 @@ bool DispatchUntil(NotifyWindow* window, const std::function<bool()>& done) {
   return true;
 }
 
-struct Playback : ::testing::Test {
+struct Player : ::testing::Test {
   SimAudioSystem sim;
+  FaultInjection faults{sim};
   std::unique_ptr<TAudio> owned;
   TAudio* audio = nullptr;
   std::vector<TObject*> bufferSenders;
@@ -76,7 +78,7 @@ struct Playback : ::testing::Test {
   void Make(Pacing pacing) {
     owned.reset();
     sim.setPacing(pacing);
-    owned = std::make_unique<TAudio>(nullptr, &sim);
+    owned = std::make_unique<TAudio>(nullptr, &faults);
     audio = owned.get();
     audio_test::ApplyMainWindowSettings(*audio);
     audio->OnBufferPlayed = [this](TObject* s) { bufferSenders.push_back(s); };
@@ -93,7 +95,7 @@ struct Playback : ::testing::Test {
   void ReleaseBuffer() { sim.releasePlayback(kBuffer / 2); }
 };
 
-TEST_F(Playback, PlaysEveryByteInOrderWithBothEventsAndTheirSenders) {
+TEST_F(Player, PlaysEveryByteInOrderWithBothEventsAndTheirSenders) {
   const std::vector<char> data = Pattern(3 * kBuffer + 1000);
   ASSERT_TRUE(player().Play(StreamOf(data)));
   ASSERT_TRUE(PumpUntilPlayed());
@@ -109,7 +111,7 @@ TEST_F(Playback, PlaysEveryByteInOrderWithBothEventsAndTheirSenders) {
   EXPECT_EQ(sim.lastOutputFormat().wBitsPerSample, 16);
 }
 
-TEST_F(Playback, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
+TEST_F(Player, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
   Make(Pacing::Manual);
   const std::vector<char> data = Pattern(1000);
   ASSERT_TRUE(player().Play(StreamOf(data)));
@@ -118,10 +120,10 @@ TEST_F(Playback, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
   EXPECT_EQ(player().QueuedCount, 1);
   EXPECT_EQ(player().Stream, nullptr);
   // A refill without a stream does not touch the device.
-  const unsigned writes = sim.calls(Call::waveOutWrite), prepares = sim.calls(Call::waveOutPrepareHeader);
+  const unsigned writes = faults.calls(Call::waveOutWrite), prepares = faults.calls(Call::waveOutPrepareHeader);
   EXPECT_EQ(player().Refill(), 0);
-  EXPECT_EQ(sim.calls(Call::waveOutWrite), writes);
-  EXPECT_EQ(sim.calls(Call::waveOutPrepareHeader), prepares);
+  EXPECT_EQ(faults.calls(Call::waveOutWrite), writes);
+  EXPECT_EQ(faults.calls(Call::waveOutPrepareHeader), prepares);
 
   sim.releasePlayback(500);
   ASSERT_TRUE(PumpUntilPlayed());
@@ -129,7 +131,7 @@ TEST_F(Playback, StreamShorterThanOneBufferIsWrittenWithItsOwnLength) {
   EXPECT_EQ(bufferSenders.size(), 1u);
 }
 
-TEST_F(Playback, LoopsReplayFromTheStartJoinedAtTheFirstEmptyRead) {
+TEST_F(Player, LoopsReplayFromTheStartJoinedAtTheFirstEmptyRead) {
   const std::vector<char> data = Pattern(kBuffer + 904);
   ASSERT_TRUE(player().Play(StreamOf(data), 0, 2));
   ASSERT_TRUE(PumpUntilPlayed());
@@ -139,7 +141,7 @@ TEST_F(Playback, LoopsReplayFromTheStartJoinedAtTheFirstEmptyRead) {
   EXPECT_EQ(player().LoopCount, 0);
 }
 
-TEST_F(Playback, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
+TEST_F(Player, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
   Make(Pacing::Manual);
   const std::vector<char> data = Pattern(5 * kBuffer);
   ASSERT_TRUE(player().Play(StreamOf(data), 100, 1));
@@ -151,29 +153,29 @@ TEST_F(Playback, StartsAtThePositionAndLeavesTheStreamsOwnPosition) {
   EXPECT_EQ(played(), Repeat(data, 2, 100));
 }
 
-TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
+TEST_F(Player, AnEmptyStreamEndsAtOnce) {
   ASSERT_TRUE(player().Play(StreamOf({})));
   ASSERT_TRUE(PumpUntilPlayed());
-  EXPECT_EQ(sim.calls(Call::waveOutWrite), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutWrite), 0u);
   EXPECT_TRUE(bufferSenders.empty());
   EXPECT_FALSE(player().DeviceOpen);
 }
 
-TEST_F(Playback, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
+TEST_F(Player, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 0u);
   audio->ErrorMessage.clear();
   player().CloseDevice();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
-  EXPECT_EQ(sim.calls(Call::waveOutUnprepareHeader), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutUnprepareHeader), 0u);
   EXPECT_TRUE(playedSenders.empty());
 }
 
 // The played-buffer step fires OnBufferPlayed first, with the ring as the
 // completion found it and no refill asked for yet; then the refill request
 // waits at its window, DoneIndex has moved on and one buffer less is queued.
-TEST_F(Playback, APlayedBufferIsReportedBeforeTheRingMoves) {
+TEST_F(Player, APlayedBufferIsReportedBeforeTheRingMoves) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().Active.load(); }));
@@ -193,14 +195,14 @@ TEST_F(Playback, APlayedBufferIsReportedBeforeTheRingMoves) {
   player().Stop();
 }
 
-TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
+TEST_F(Player, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
   audio->ErrorMessage = "earlier failure";
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "");
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 1u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 1u);
   EXPECT_FALSE(player().DeviceOpen);
   EXPECT_FALSE(player().Active.load());
   EXPECT_TRUE(bufferSenders.empty());
@@ -208,7 +210,7 @@ TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
   EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
-TEST_F(Playback, StopRightAfterTheStartWaitsForTheDeviceToClose) {
+TEST_F(Player, StopRightAfterTheStartWaitsForTheDeviceToClose) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   player().Stop();  // the open notification is not handled yet
@@ -217,7 +219,7 @@ TEST_F(Playback, StopRightAfterTheStartWaitsForTheDeviceToClose) {
   EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
-TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
+TEST_F(Player, StopWhileTheCloseIsPostedIssuesNoReset) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(1000))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
@@ -227,7 +229,7 @@ TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
   ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().ClosePosted; }));
   ASSERT_TRUE(player().DeviceOpen);
   player().Stop();
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 0u);
   EXPECT_FALSE(player().DeviceOpen);
   EXPECT_EQ(playedSenders.size(), 1u);
   // It stays set until a refill finds a stream.
@@ -239,7 +241,7 @@ TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
 // next playing at once; the first playing's refill request, handled after
 // that, must not write a fourth buffer into the new playing (its next
 // completion would be taken for the end, and the close would fail).
-TEST_F(Playback, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
+TEST_F(Player, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
   Make(Pacing::Manual);
   const std::vector<char> next = Pattern(10 * kBuffer);
   audio->OnPlayed = [&](TObject* s) {
@@ -263,7 +265,7 @@ TEST_F(Playback, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
   EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
-TEST_F(Playback, ACompletionBeforeTheOpenNotificationIsIgnored) {
+TEST_F(Player, ACompletionBeforeTheOpenNotificationIsIgnored) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   player().Active.store(false);
@@ -274,7 +276,7 @@ TEST_F(Playback, ACompletionBeforeTheOpenNotificationIsIgnored) {
   player().Stop();
 }
 
-TEST_F(Playback, CloseWithAStreamAttachedKeepsTheSwitchedFormat) {
+TEST_F(Player, CloseWithAStreamAttachedKeepsTheSwitchedFormat) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   player().RestoreFormat = true;
@@ -288,7 +290,7 @@ TEST_F(Playback, CloseWithAStreamAttachedKeepsTheSwitchedFormat) {
   PumpUntil([&] { return !player().Active.load(); });
 }
 
-TEST_F(Playback, RefusesToStartWithoutWhatItNeeds) {
+TEST_F(Player, RefusesToStartWithoutWhatItNeeds) {
   ASSERT_TRUE(player().Play(StreamOf(Pattern(kBuffer))));
   EXPECT_FALSE(player().Play(StreamOf(Pattern(kBuffer))));
   EXPECT_EQ(audio->ErrorMessage, "Player is already playing");
@@ -299,14 +301,14 @@ TEST_F(Playback, RefusesToStartWithoutWhatItNeeds) {
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10)), -1));
   EXPECT_EQ(audio->ErrorMessage, "Play position out of range: -1");
 
-  sim.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
+  faults.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10))));
   EXPECT_EQ(audio->ErrorMessage, "Could not open the output device for playing:  "
                                  "The device is already in use by another program.");
   EXPECT_FALSE(player().DeviceOpen);
 
   // The device refuses the first buffer: nothing would ever close it.
-  sim.failCall(Call::waveOutWrite, MMSYSERR_NOMEM);
+  faults.failCall(Call::waveOutWrite, MMSYSERR_NOMEM);
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10))));
   EXPECT_EQ(audio->ErrorMessage, "Could not start playing: " + kNoMem);
   EXPECT_FALSE(player().DeviceOpen);
@@ -347,20 +349,20 @@ class MadeUpStream : public QIODevice {
   int seeks_;
 };
 
-TEST_F(Playback, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
+TEST_F(Player, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
   // PCM data past 2147483647 bytes would wrap the read position.
   EXPECT_FALSE(player().Play(std::make_unique<MadeUpStream>(qint64{1} << 31, 1000)));
   EXPECT_EQ(audio->ErrorMessage, "Stream too long to play: 2147483648 bytes, at most 2147483647");
   EXPECT_FALSE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer + 1));
   EXPECT_EQ(audio->ErrorMessage, "Play position out of range: 4097 of a 4096-byte stream");
-  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
   // The end itself is a position: nothing is left to play.
   ASSERT_TRUE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer));
   ASSERT_TRUE(PumpUntilPlayed());
   EXPECT_TRUE(played().empty());
 }
 
-TEST_F(Playback, ARefusedSeekEndsTheDataWithItsReason) {
+TEST_F(Player, ARefusedSeekEndsTheDataWithItsReason) {
   Make(Pacing::Manual);
   // The start's two refills seek four times (to the play position and back);
   // the third refill's seek is refused.
@@ -375,11 +377,11 @@ TEST_F(Playback, ARefusedSeekEndsTheDataWithItsReason) {
   EXPECT_EQ(played(), expected);  // nothing from byte 0 again
 }
 
-TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
+TEST_F(Player, AFailedResetInStopReturnsWithoutWaiting) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return player().Active.load(); }));
-  sim.failCall(Call::waveOutReset, MMSYSERR_ERROR);
+  faults.failCall(Call::waveOutReset, MMSYSERR_ERROR);
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Error in waveOutReset");
   EXPECT_TRUE(player().DeviceOpen);
@@ -389,13 +391,13 @@ TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
   EXPECT_EQ(playedSenders.size(), 1u);
 }
 
-TEST_F(Playback, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
+TEST_F(Player, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
   Make(Pacing::Manual);
   for (Call call : {Call::waveOutUnprepareHeader, Call::waveOutClose}) {
     ASSERT_TRUE(player().Play(StreamOf(Pattern(100))));
-    sim.failCall(call, MMSYSERR_NOMEM);
+    faults.failCall(call, MMSYSERR_NOMEM);
     sim.releasePlayback(50);
-    ASSERT_TRUE(PumpUntil([&] { return player().ClosePosted && sim.calls(call) > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return player().ClosePosted && faults.calls(call) > 0; }));
     ASSERT_TRUE(PumpUntil([&] { return !audio->ErrorMessage.empty(); }));
     const std::string lead = call == Call::waveOutClose ? "Error closing output device: "
                                                         : "Error unpreparing header for playing: ";
@@ -412,7 +414,7 @@ TEST_F(Playback, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
   }
 }
 
-TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
+TEST_F(Player, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
   Make(Pacing::Manual);
   const std::vector<char> data = Pattern(6 * kBuffer);
   ASSERT_TRUE(player().Play(StreamOf(data)));
@@ -420,7 +422,7 @@ TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
   int queued = 3;
   for (Call call : {Call::waveOutPrepareHeader, Call::waveOutWrite}) {
     audio->ErrorMessage.clear();
-    sim.failCall(call, MMSYSERR_NOMEM);
+    faults.failCall(call, MMSYSERR_NOMEM);
     const std::int32_t queueIndex = player().QueueIndex;
     ReleaseBuffer();
     ASSERT_TRUE(PumpUntil([&] { return !audio->ErrorMessage.empty(); }));
@@ -438,10 +440,10 @@ TEST_F(Playback, ARefusedRefillSkipsItsBlockAndPlayingGoesOn) {
   EXPECT_EQ(played(), expected);
 }
 
-TEST_F(Playback, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
+TEST_F(Player, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
   Make(Pacing::Manual);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(20 * kBuffer))));
-  sim.failCall(Call::waveOutWrite, MMSYSERR_NOMEM, 1, true);
+  faults.failCall(Call::waveOutWrite, MMSYSERR_NOMEM, 1, true);
   sim.releasePlayback(1u << 20);
   ASSERT_TRUE(PumpUntilPlayed());
   EXPECT_EQ(audio->ErrorMessage, " " + kNoMem);
@@ -449,7 +451,7 @@ TEST_F(Playback, RefillsThatAllFailEndThePlayingInsteadOfHanging) {
   EXPECT_EQ(player().Stream, nullptr);
 }
 
-TEST_F(Playback, AFormatChangeWhilePlayingStopsThePlayerBeforeRebuilding) {
+TEST_F(Player, AFormatChangeWhilePlayingStopsThePlayerBeforeRebuilding) {
   Make(Pacing::Clock);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(40 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return bufferSenders.size() >= 1; }));
@@ -460,7 +462,7 @@ TEST_F(Playback, AFormatChangeWhilePlayingStopsThePlayerBeforeRebuilding) {
   EXPECT_EQ(audio->Recorder->SampleRate, 22050);
 }
 
-TEST_F(Playback, DestroyingTheComponentWhilePlayingStopsFirst) {
+TEST_F(Player, DestroyingTheComponentWhilePlayingStopsFirst) {
   Make(Pacing::Clock);
   ASSERT_TRUE(player().Play(StreamOf(Pattern(40 * kBuffer))));
   ASSERT_TRUE(PumpUntil([&] { return bufferSenders.size() >= 1; }));
@@ -503,7 +505,7 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vect
   return path;
 }
 
-TEST_F(Playback, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
+TEST_F(Player, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
   QTemporaryDir dir;
   const std::vector<char> pcm = Pattern(3 * 4096 + 400);  // whole stereo frames
   const QString path = WriteFile(dir, "tone.wav", Wav(2, 22050, pcm));
@@ -521,15 +523,15 @@ TEST_F(Playback, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
   }
 }
 
-TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
+TEST_F(Player, AFileThatCannotPlayLeavesTheFormatAsItWas) {
   QTemporaryDir dir;
   const QString path = WriteFile(dir, "six.wav", Wav(6, 44100, Pattern(1200)));
   EXPECT_FALSE(player().PlayFile(path));
   EXPECT_NE(audio->ErrorMessage.find("6 channels"), std::string::npos) << audio->ErrorMessage;
-  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
 
   const QString good = WriteFile(dir, "mono.wav", Wav(1, 8000, Pattern(1000)));
-  sim.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
+  faults.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(player().PlayFile(good));
   EXPECT_EQ(audio->ErrorMessage.rfind("Could not open the output device for playing: ", 0), 0u);
   EXPECT_FALSE(player().RestoreFormat);
@@ -538,7 +540,7 @@ TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
 
 // With linked formats the player's switch to a file's format, and the switch
 // back, would go to the recorder too, whose rebuild stops its device.
-TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
+TEST_F(Player, AFileNeverStopsACaptureThatRuns) {
   Make(Pacing::Manual);
   QTemporaryDir dir;
   const QString other = WriteFile(dir, "other.wav", Wav(2, 22050, Pattern(4000)));
@@ -550,7 +552,7 @@ TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
             "Cannot play in another format while recording: the file is 22050 Hz, 2 channels, 16 bits; "
             "capture runs at 44100 Hz, 1 channel, 16 bits");
   EXPECT_TRUE(recorder.DeviceOpen);
-  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
   EXPECT_EQ(player().SampleRate, 44100);
   EXPECT_EQ(player().Channels, TChannels::Mono);
   EXPECT_FALSE(player().RestoreFormat);
@@ -576,7 +578,7 @@ TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
 
 // Mutated files through the adapter and the player: each is refused with a
 // reason or played to its end; none crashes or hangs (the sanitizers watch).
-TEST_F(Playback, MutatedFilesArePlayedOrRefusedNeverCrash) {
+TEST_F(Player, MutatedFilesArePlayedOrRefusedNeverCrash) {
   QTemporaryDir dir;
   const std::vector<char> original = Wav(2, 11025, Pattern(6000));
   std::mt19937 random(20261208);

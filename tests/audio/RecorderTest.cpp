@@ -14,13 +14,14 @@
 #include "audio/MixerSettings.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "platform/FaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
 #include "tests/audio/AudioFixture.h"
 
 using namespace audio;
 using namespace platform;
-using platform::sim::Call;
+using Call = platform::AudioCall;
 using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
@@ -42,7 +43,8 @@ struct Block {
 // block it receives (its first and last samples) into preallocated storage.
 struct Capture {
   SimAudioSystem sim;
-  TAudio audio{nullptr, &sim};
+  FaultInjection faults{sim};
+  TAudio audio{nullptr, &faults};
   std::vector<Block> blocks;
   std::atomic<std::size_t> count{0};
 
@@ -292,7 +294,7 @@ TEST(Recorder, RequestsFromBeforeAStopQueueNothingInTheNextCapture) {
     // race detector is told to ignore).
     c.rec().NotifyWindow->dispatchPending();
     hold.store(false, std::memory_order_relaxed);
-    ASSERT_EQ(c.sim.calls(Call::waveInAddBuffer), 4 * cycle) << "cycle " << cycle;
+    ASSERT_EQ(c.faults.calls(Call::waveInAddBuffer), 4 * cycle) << "cycle " << cycle;
     // Nothing is handed back: the device stops once all four are in.
     ASSERT_TRUE(c.sim.waitDelivered(base + 4));
     ASSERT_TRUE(c.rec().Stop()) << c.audio.ErrorMessage;
@@ -315,7 +317,7 @@ TEST(Recorder, StopDuringBlockDeliversNothingMoreAndReturnsEveryBuffer) {
   ASSERT_TRUE(c.rec().Stop());
   EXPECT_EQ(c.count.load(), 0u);  // the reset's buffers are not delivered
   EXPECT_FALSE(c.rec().DeviceOpen);
-  EXPECT_EQ(c.sim.calls(Call::waveInClose), 1u);
+  EXPECT_EQ(c.faults.calls(Call::waveInClose), 1u);
 }
 
 TEST(Recorder, DeviceThatDisappearsEndsCaptureWithItsReason) {
@@ -333,45 +335,45 @@ TEST(Recorder, DeviceThatDisappearsEndsCaptureWithItsReason) {
 TEST(RecorderFailures, OpenAndStart) {
   {
     Capture c;
-    c.sim.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Could not open the input device for recording:  " + kNoMem);
     EXPECT_FALSE(c.rec().DeviceOpen);
   }
   {
     Capture c;
-    c.sim.failCall(Call::waveInPrepareHeader, MMSYSERR_NOMEM, 3);
+    c.faults.failCall(Call::waveInPrepareHeader, MMSYSERR_NOMEM, 3);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Error preparing header for recording:  " + kNoMem);
     EXPECT_FALSE(c.rec().DeviceOpen);
   }
   {
     Capture c;
-    c.sim.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 1);
+    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 1);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
     EXPECT_FALSE(c.rec().DeviceOpen);
   }
   {
     Capture c;
-    c.sim.failCall(Call::waveInStart, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInStart, MMSYSERR_NOMEM);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Error starting wave record:  " + kNoMem);
     EXPECT_FALSE(c.rec().DeviceOpen);
   }
   {
     Capture c;  // a failing close after a failed start replaces the message
-    c.sim.failCall(Call::waveInStart, MMSYSERR_NOMEM);
-    c.sim.failCall(Call::waveInClose, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInStart, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInClose, MMSYSERR_NOMEM);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Error closing input device");
     EXPECT_TRUE(c.rec().DeviceOpen);
-    c.sim.clearFaults();
+    c.faults.clearFaults();
     EXPECT_TRUE(c.rec().Stop());
   }
   {
     Capture c;
-    c.sim.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 3);
+    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 3);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
     EXPECT_FALSE(c.rec().DeviceOpen);
@@ -384,7 +386,7 @@ TEST(RecorderFailures, OpenAndStart) {
     c.audio.ErrorMessage = "Recorder already closed";
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, reason);
-    EXPECT_EQ(c.sim.calls(Call::waveInOpen), 0u);
+    EXPECT_EQ(c.faults.calls(Call::waveInOpen), 0u);
     auto stream = std::make_unique<QBuffer>();
     stream->open(QIODevice::ReadOnly);
     EXPECT_FALSE(c.audio.Player->Play(std::move(stream)));
@@ -396,7 +398,7 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   {
     Capture c;
     ASSERT_TRUE(c.rec().Start());
-    c.sim.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM);  // the first re-queue
+    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM);  // the first re-queue
     c.sim.release(2048);
     ASSERT_TRUE(PumpUntil([&] { return !c.rec().DeviceOpen; }));
     EXPECT_EQ(c.audio.ErrorMessage, "Error adding input buffer " + kNoMem);
@@ -410,7 +412,7 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   {
     Capture c;
     ASSERT_TRUE(c.rec().Start());
-    c.sim.failCall(Call::waveInReset, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInReset, MMSYSERR_NOMEM);
     EXPECT_FALSE(c.rec().Stop());
     EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInReset");
     EXPECT_TRUE(c.rec().DeviceOpen);
@@ -419,7 +421,7 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   {
     Capture c;
     ASSERT_TRUE(c.rec().Start());
-    c.sim.failCall(Call::waveInUnprepareHeader, MMSYSERR_NOMEM, 2);
+    c.faults.failCall(Call::waveInUnprepareHeader, MMSYSERR_NOMEM, 2);
     EXPECT_FALSE(c.rec().Stop());
     EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInUnprepareHeader " + kNoMem);
     EXPECT_TRUE(c.rec().DeviceOpen);
@@ -428,7 +430,7 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   {
     Capture c;
     ASSERT_TRUE(c.rec().Start());
-    c.sim.failCall(Call::waveInClose, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInClose, MMSYSERR_NOMEM);
     EXPECT_FALSE(c.rec().Stop());
     EXPECT_EQ(c.audio.ErrorMessage, "Error closing input device");
     EXPECT_TRUE(c.rec().DeviceOpen);
@@ -436,8 +438,8 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   }
   {
     Capture c;  // no system text: the prefix stands alone
-    c.sim.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
-    c.sim.failCall(Call::waveInGetErrorTextA, MMSYSERR_BADERRNUM);
+    c.faults.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
+    c.faults.failCall(Call::waveInGetErrorTextA, MMSYSERR_BADERRNUM);
     EXPECT_FALSE(c.rec().Start());
     EXPECT_EQ(c.audio.ErrorMessage, "Could not open the input device for recording: ");
   }
@@ -448,8 +450,9 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
 // owner's reference is cleared.
 TEST(Component, EndOfSessionStopsBothHalvesFreesEverythingAndClearsTheOwnersReference) {
   SimAudioSystem sim;
+  FaultInjection faults(sim);
   sim.setPacing(Pacing::Manual);
-  QPointer<TAudio> a = new TAudio(nullptr, &sim);
+  QPointer<TAudio> a = new TAudio(nullptr, &faults);
   audio_test::ApplyMainWindowSettings(*a);
   ASSERT_TRUE(a->Recorder->Start());
   auto stream = std::make_unique<QBuffer>();
@@ -464,7 +467,7 @@ TEST(Component, EndOfSessionStopsBothHalvesFreesEverythingAndClearsTheOwnersRefe
   EXPECT_FALSE(sim.isOpen(waveIn));
   EXPECT_EQ(sim.closesDelivered(), 1u);
   EXPECT_EQ(sim.outputsOpen(), 0u);
-  EXPECT_EQ(sim.calls(Call::waveOutReset), 1u);
+  EXPECT_EQ(faults.calls(Call::waveOutReset), 1u);
   for (const QPointer<NotifyWindow>& w : windows) EXPECT_TRUE(w.isNull());
 }
 
@@ -478,8 +481,9 @@ TEST(Component, DestroyedWhileItsDevicesRefuseToStopLeavesNoneBehind) {
                                             {Call::waveInClose, Call::waveOutClose}};
   for (const auto& [in, out] : refusals) {
     SimAudioSystem sim;
+    FaultInjection faults(sim);
     sim.setPacing(Pacing::Manual);
-    auto* a = new TAudio(nullptr, &sim);
+    auto* a = new TAudio(nullptr, &faults);
     audio_test::ApplyMainWindowSettings(*a);
     a->Recorder->Triggered = true;
     a->OnRecord = [](TObject*, void*, void*, WORD) {};
@@ -490,14 +494,14 @@ TEST(Component, DestroyedWhileItsDevicesRefuseToStopLeavesNoneBehind) {
     ASSERT_TRUE(a->Player->Play(std::move(stream))) << a->ErrorMessage;
     const HWAVEIN waveIn = a->Recorder->WaveIn;
     const HWAVEOUT waveOut = a->Player->WaveOutHandle;
-    sim.failCall(in, MMSYSERR_NOMEM, 1, true);
-    sim.failCall(out, MMSYSERR_NOMEM, 1, true);
+    faults.failCall(in, MMSYSERR_NOMEM, 1, true);
+    faults.failCall(out, MMSYSERR_NOMEM, 1, true);
     delete a;
     EXPECT_FALSE(sim.isOpen(waveIn));
     EXPECT_FALSE(sim.isOpen(waveOut));
     EXPECT_EQ(sim.outputsOpen(), 0u);
     // Were they still open, these would reach freed memory.
-    sim.clearFaults();
+    faults.clearFaults();
     sim.release(2048 * 4);
     sim.releasePlayback(1u << 16);
   }

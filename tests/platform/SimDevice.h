@@ -1,5 +1,6 @@
 // A simulated wave-input device opened with a callback function that logs
-// every notification into preallocated storage, with its buffers.
+// every notification into preallocated storage, with its buffers. The
+// helpers call through a FaultInjection, so that a test can make them fail.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/sim/SimAudioSystem.h"
 
@@ -66,36 +68,36 @@ struct SimDevice {
   }
   ~SimDevice() {
     if (handle == nullptr) return;
-    sim.clearFaults();
     sim.waveInReset(handle);
     for (WAVEHDR& h : headers) sim.waveInUnprepareHeader(handle, &h, sizeof(WAVEHDR));
     sim.waveInClose(handle);
   }
 
   MMRESULT open(UINT deviceId = WAVE_MAPPER) {
-    return sim.waveInOpen(&handle, deviceId, &format, reinterpret_cast<DWORD_PTR>(&NotificationLog::Proc),
+    return faults.waveInOpen(&handle, deviceId, &format, reinterpret_cast<DWORD_PTR>(&NotificationLog::Proc),
                           reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
   }
   // Opens, prepares every header, queues the first `queued` and starts.
   void openAndStart(std::size_t queued) {
     ASSERT_EQ(open(), MMSYSERR_NOERROR);
-    for (WAVEHDR& h : headers) ASSERT_EQ(sim.waveInPrepareHeader(handle, &h, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    for (WAVEHDR& h : headers) ASSERT_EQ(faults.waveInPrepareHeader(handle, &h, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     for (std::size_t i = 0; i < queued; ++i) ASSERT_EQ(add(i), MMSYSERR_NOERROR);
-    ASSERT_EQ(sim.waveInStart(handle), MMSYSERR_NOERROR);
+    ASSERT_EQ(faults.waveInStart(handle), MMSYSERR_NOERROR);
   }
-  MMRESULT add(std::size_t i) { return sim.waveInAddBuffer(handle, &headers[i], sizeof(WAVEHDR)); }
+  MMRESULT add(std::size_t i) { return faults.waveInAddBuffer(handle, &headers[i], sizeof(WAVEHDR)); }
   MMRESULT close() {
-    const MMRESULT rc = sim.waveInClose(handle);
+    const MMRESULT rc = faults.waveInClose(handle);
     if (rc == MMSYSERR_NOERROR) handle = nullptr;
     return rc;
   }
   std::string errorText(MMRESULT code) {
     char text[255];
-    sim.waveInGetErrorTextA(code, text, sizeof text);
+    faults.waveInGetErrorTextA(code, text, sizeof text);
     return text;
   }
 
   sim::SimAudioSystem sim;
+  FaultInjection faults{sim};
   NotificationLog log;
   HWAVEIN handle = nullptr;
   WAVEFORMATEX format;

@@ -20,7 +20,7 @@ using audio_test::PumpUntil;
 
 namespace {
 
-class AlsaCapture : public testing::Test {
+class AlsaRecorder : public testing::Test {
  protected:
   void SetUp() override {
     if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
@@ -43,7 +43,7 @@ int Crossings(const std::int16_t* s, int n) {
   return c;
 }
 
-TEST_F(AlsaCapture, MainWindowSettingsDeliverFullBlocksOfTheTone) {
+TEST_F(AlsaRecorder, MainWindowSettingsDeliverFullBlocksOfTheTone) {
   auto system = platform::CreateDefaultAudioSystem();
   TAudio a(nullptr, system.get());
   audio_test::ApplyMainWindowSettings(a);
@@ -79,7 +79,7 @@ TEST_F(AlsaCapture, MainWindowSettingsDeliverFullBlocksOfTheTone) {
   EXPECT_GE(toneBlocks.load(), blocks.load() - 3);
 }
 
-TEST_F(AlsaCapture, StartAndStopTwentyTimes) {
+TEST_F(AlsaRecorder, StartAndStopTwentyTimes) {
   auto system = platform::CreateDefaultAudioSystem();
   TAudio a(nullptr, system.get());
   audio_test::ApplyMainWindowSettings(a);

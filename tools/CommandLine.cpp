@@ -1,0 +1,30 @@
+#include "tools/CommandLine.h"
+
+#include <cstdlib>
+
+namespace tools {
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+void ShowHelp(UsageText usage) {
+  usage(stdout);
+  std::exit(0);
+}
+
+int UsageError(UsageText usage) {
+  usage(stderr);
+  return kExitUsage;
+}
+
+bool Complain(const char* tool, const std::string& why) {
+  std::fprintf(stderr, "%s: %s\n", tool, why.c_str());
+  return false;
+}
+
+bool ParseInt(const char* text, long lo, long hi, long& out) {
+  char* end = nullptr;
+  out = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && out >= lo && out <= hi;
+}
+
+}  // namespace tools
