@@ -83,6 +83,7 @@ TEST_F(Remembering, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   {
     auto w = fresh("Bench 1/2");
     w->setGeometry(place);
+    w->setWindowState(Qt::WindowMaximized);
     w->traceView().setSettings(t);
     w->spectrumView().setSettings(f);
     ScopeSettingsStore::save(*w);
@@ -94,7 +95,8 @@ TEST_F(Remembering, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   EXPECT_TRUE(QFileInfo(QDir(config_.path()).filePath("quorvel-audio/scopes.conf")).isFile());
 
   const auto again = open("Bench 1/2");
-  EXPECT_EQ(again->geometry(), place);
+  EXPECT_TRUE(again->isMaximized());
+  EXPECT_EQ(again->normalGeometry(), place) << "the place it had before it was maximized";
   EXPECT_TRUE(again->traceView().settings() == t);
   EXPECT_TRUE(again->spectrumView().settings() == f);
   EXPECT_EQ(open("Bench 1")->traceView().settings().zoom, 2);
