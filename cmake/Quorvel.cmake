@@ -25,19 +25,27 @@ endfunction()
 
 add_custom_target(threaded_tests)
 
+# Every test gets a configuration directory of its own under this one, which
+# tests/ empties before each run: what a test leaves there (the scope
+# windows remember their settings) reaches neither the user's configuration
+# nor another test, nor the next run.
+set(QUORVEL_TEST_CONFIG ${CMAKE_BINARY_DIR}/test-config)
+
 # quorvel_test(NAME SOURCES ... [LIBS ...] [LABELS ...] [ENV ...])
 # Labels: "threaded" tests also run under ThreadSanitizer (scripts/test builds
 # them through the threaded_tests target); "realstack" tests need the private
 # sound server; "xvfb" tests draw on the X display scripts/test starts.
-# Tests run on Qt's offscreen platform unless ENV says otherwise.
+# Tests run on Qt's offscreen platform unless ENV says otherwise, with
+# XDG_CONFIG_HOME in QUORVEL_TEST_CONFIG.
 function(quorvel_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   quorvel_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
   add_test(NAME ${name} COMMAND ${name})
-  set(env "QT_QPA_PLATFORM=offscreen" ${T_ENV})
-  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300 ENVIRONMENT "${env}")
+  set(env "QT_QPA_PLATFORM=offscreen" "XDG_CONFIG_HOME=${QUORVEL_TEST_CONFIG}/${name}" ${T_ENV})
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300 ENVIRONMENT "${env}"
+    FIXTURES_REQUIRED quorvel_test_config)
   if("threaded" IN_LIST T_LABELS)
     add_dependencies(threaded_tests ${name})
   endif()

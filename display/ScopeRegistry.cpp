@@ -1,6 +1,7 @@
 #include "display/ScopeRegistry.h"
 
 #include "display/ScopeConfig.h"
+#include "display/ui/ScopeSettingsStore.h"
 #include "display/ui/ScopeWindow.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ int32_t ScopeRegistry::create(int32_t points, int32_t rate, const char* name) {
     auto channel = std::make_unique<ScopeChannel>(handle, kRingCapacity);
     channel->window = std::make_unique<ScopeWindow>(ScopeConfig::fromCreate(points, rate, name), channel->ring,
                                                     created_++);
+    ScopeSettingsStore::restore(*channel->window);
     slots_[size_t(s)].store(channel.release(), std::memory_order_release);
     return handle;
   }
@@ -56,12 +58,18 @@ void ScopeRegistry::destroy(int32_t handle) {
   if (!c)
     return;
   slots_[size_t((handle - 1) % kSlots)].store(nullptr, std::memory_order_release);
-  delete c;
+  release(c);
 }
 
 void ScopeRegistry::destroyAll() {
   for (auto& slot : slots_)
-    delete slot.exchange(nullptr, std::memory_order_acq_rel);
+    if (ScopeChannel* c = slot.exchange(nullptr, std::memory_order_acq_rel))
+      release(c);
+}
+
+void ScopeRegistry::release(ScopeChannel* c) {
+  ScopeSettingsStore::save(*c->window);
+  delete c;
 }
 
 ScopeWindow* ScopeRegistry::window(int32_t handle) const {

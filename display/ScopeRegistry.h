@@ -5,6 +5,8 @@
 // destroyed scope never reaches a later scope made in the same slot.
 // create and destroy run on the GUI thread; the caller guarantees that no
 // ShowNext for the handle concerned is in flight while it is destroyed.
+// A scope is given what was remembered for its title when it is created, and
+// remembered when it is destroyed.
 #pragma once
 
 #include "display/PointRing.h"
@@ -58,6 +60,9 @@ public:
   ScopeWindow* window(int32_t handle) const;
 
 private:
+  // Remembers the scope's window and deletes the scope.
+  static void release(ScopeChannel* c);
+
   std::array<std::atomic<ScopeChannel*>, kSlots> slots_{};
   std::array<int32_t, kSlots> generations_{};
   int created_ = 0;

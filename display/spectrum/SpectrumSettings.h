@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 
 namespace quorvel::display {
 
@@ -28,6 +29,10 @@ struct LevelRange {
 };
 
 enum class SpectrumLayout { Spectrum, SpectrumAndSpectrogram, Spectrogram };
+
+// The choices the view steps through.
+inline constexpr std::array<double, 4> kHoldFalls{0, 6, 20, 60};  // dB per second; 0 holds for ever
+inline constexpr std::array<int, 4> kAverages{0, 4, 16, 64};      // frames; 0 is off
 
 struct SpectrumSettings {
   bool logFrequency = false;

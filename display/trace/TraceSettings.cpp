@@ -28,6 +28,7 @@ double step(const std::array<double, N>& ladder, double value, int direction) {
 constexpr std::array<double, 12> kSpans{1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
 static_assert(kSpans.front() == kMinSpanMs && kSpans.back() == kMaxSpanMs);
 constexpr std::array<double, 11> kHoldOffs{0, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
+static_assert(kHoldOffs.back() == kMaxHoldOffMs);
 
 }  // namespace
 

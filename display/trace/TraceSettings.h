@@ -37,5 +37,6 @@ double steppedHoldOffMs(double holdOffMs, int direction);
 inline constexpr double kMinSpanMs = 1;
 inline constexpr double kMaxSpanMs = 5000;
 inline constexpr int kMaxZoom = 64;
+inline constexpr double kMaxHoldOffMs = 1000;
 
 }  // namespace quorvel::display

@@ -42,7 +42,9 @@ public:
 
   PlotView& view();
   TraceView& traceView() { return *trace_; }
+  const TraceView& traceView() const { return *trace_; }
   SpectrumView& spectrumView() { return *spectrum_; }
+  const SpectrumView& spectrumView() const { return *spectrum_; }
   bool showsFrames() const { return showsFrames_; }
 
   void setFrozen(bool frozen);

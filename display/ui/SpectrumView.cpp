@@ -25,8 +25,6 @@ namespace quorvel::display {
 
 namespace {
 
-constexpr std::array<double, 4> kHoldFalls{0, 6, 20, 60};  // dB per second; 0 holds for ever
-constexpr std::array<int, 4> kAverages{0, 4, 16, 64};      // frames; 0 is off
 constexpr double kPaneGap = 8;
 constexpr double kMarkerReachPx = 4;  // a click this close to a peak lands on it
 

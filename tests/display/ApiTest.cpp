@@ -1,10 +1,12 @@
 // The library through its nine entry points, as the program uses it.
 #include "Pixels.h"
+#include "PrivateConfig.h"
 #include "display/ui/PlotAxes.h"
 #include "display/ui/TraceView.h"
 #include "scope/ScopeApi.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -88,6 +90,22 @@ TEST(Library, CreatesTitledWindowsThatShowAndHide) {
   EXPECT_FALSE(sw->geometry().intersects(fw->geometry())) << "the two scopes cover each other";
   ScopeHide(fft.h);
   EXPECT_FALSE(fw->isVisible());
+}
+
+TEST(Library, ScopesComeBackWherePlacedByTitle) {
+  PrivateConfig config;
+  ASSERT_TRUE(config.isValid());
+  const QRect place(QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(21, 33), QSize(400, 250));
+  {
+    Scope s("Remembered");
+    QWidget* w = windowTitled("Remembered");
+    ASSERT_TRUE(w);
+    ASSERT_NE(w->geometry(), place);
+    w->setGeometry(place);
+  }
+  Scope again("Remembered"), other("Forgotten");
+  EXPECT_EQ(windowTitled("Remembered")->geometry(), place);
+  EXPECT_NE(windowTitled("Forgotten")->geometry(), place);
 }
 
 TEST(Library, UnknownHandlesAreIgnored) {
