@@ -1,5 +1,6 @@
 #include "platform/alsa/AlsaCaptureSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -9,10 +10,19 @@
 namespace platform::alsa {
 namespace {
 
-// Periods until the first read says how large the buffers are: the
-// component's usual block.
-constexpr snd_pcm_uframes_t kFirstPeriod = 2048;
-constexpr snd_pcm_uframes_t kPeriodsPerRing = 4;
+// Buffers until the first read says how large they are: the component's
+// usual block.
+constexpr snd_pcm_uframes_t kFirstBuffer = 2048;
+// Periods of 10 ms, or a quarter buffer where that is shorter, so that a
+// buffer comes within a period of its time. At 44100 and 48000 Hz a 10 ms
+// period is also a whole number of microseconds: PulseAudio keeps the
+// fragment it is asked for in microseconds, and hands over exactly one
+// period at a time instead of a frame less (a 512-frame period, 11609.98 µs,
+// comes back as 511 frames, so that the PCM becomes readable only every
+// second hand-over).
+constexpr unsigned kPeriodsPerSecond = 100;
+constexpr snd_pcm_uframes_t kPeriodsPerBuffer = 4;
+constexpr snd_pcm_uframes_t kBuffersPerRing = 4;
 // poll() wakes at least this often, so that a PCM that stopped delivering
 // without an error (a stalled server) is noticed.
 constexpr int kPollMs = 250;
@@ -29,22 +39,24 @@ MMRESULT AlsaCaptureSource::Open(const std::string& pcm, bool numbered, const WA
   snd_pcm_t* handle = nullptr;
   if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_CAPTURE, numbered, handle, why); rc != MMSYSERR_NOERROR) return rc;
   std::unique_ptr<AlsaCaptureSource> opened(new AlsaCaptureSource(handle, format));
-  if (!opened->configure(kFirstPeriod)) {
+  if (!opened->configure(kFirstBuffer)) {
     // The PCM refuses a parameter of the format (or its combination).
     why = opened->check_.detail();
     return ConfigureFailureCode(opened->check_.error(), numbered);
   }
-  opened->fittedTo_ = kFirstPeriod;
+  opened->fittedTo_ = kFirstBuffer;
   source = std::move(opened);
   return MMSYSERR_NOERROR;
 }
 
-bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
+bool AlsaCaptureSource::configure(snd_pcm_uframes_t frames) {
   snd_pcm_hw_params_t* hw;
   snd_pcm_hw_params_alloca(&hw);
   const snd_pcm_format_t sampleFormat = format_.wBitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
   unsigned rate = format_.nSamplesPerSec;
-  snd_pcm_uframes_t buffer = period * kPeriodsPerRing;
+  snd_pcm_uframes_t period =
+      std::max<snd_pcm_uframes_t>(std::min<snd_pcm_uframes_t>(frames / kPeriodsPerBuffer, rate / kPeriodsPerSecond), 1);
+  snd_pcm_uframes_t buffer = frames * kBuffersPerRing;
   int dir = 0;
   if (!check_(snd_pcm_hw_params_any(pcm_, hw), "snd_pcm_hw_params_any") ||
       !check_(snd_pcm_hw_params_set_rate_resample(pcm_, hw, 1), "snd_pcm_hw_params_set_rate_resample") ||
@@ -62,6 +74,7 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
       !check_(snd_pcm_hw_params(pcm_, hw), "snd_pcm_hw_params") ||
       !check_(snd_pcm_hw_params_get_period_size(hw, &period_, &dir), "snd_pcm_hw_params_get_period_size"))
     return false;
+  periodMs_ = static_cast<int>((period_ * 1000 + rate - 1) / rate);
 
   const int count = snd_pcm_poll_descriptors_count(pcm_);
   if (!check_(count, "snd_pcm_poll_descriptors_count")) return false;
@@ -73,7 +86,10 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
 
 MMRESULT AlsaCaptureSource::start() {
   fresh_ = true;
-  if (!check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare") || !check_(snd_pcm_start(pcm_), "snd_pcm_start"))
+  // A PCM just configured is prepared already; preparing the pulse plugin's
+  // again would make it connect a new stream to the server.
+  const bool prepared = snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED;
+  if ((!prepared && !check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare")) || !check_(snd_pcm_start(pcm_), "snd_pcm_start"))
     return MMSYSERR_NODRIVER;
   return MMSYSERR_NOERROR;
 }
@@ -137,7 +153,16 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
   if (!check_(snd_pcm_poll_descriptors_revents(pcm_, fds_.data(), static_cast<unsigned>(pcmFds_), &revents),
               "snd_pcm_poll_descriptors_revents"))
     return Step::Failed;
-  if (revents != 0) stalledMs = 0;
+  if (revents != 0) {
+    stalledMs = 0;
+    return Step::Again;
+  }
+  // A plugin's descriptor that stays readable while less than a period is
+  // there: polling again now would only spin. The next hand-over is at most
+  // a period away.
+  const int pause = std::max(periodMs_ / 4, 1);
+  if (waker.wait(pause)) return Step::Woken;
+  stalledMs += pause;
   return Step::Again;
 }
 
