@@ -20,16 +20,20 @@ constexpr int kUsageError = 64;
 struct Options {
   int device = 0;
   bool watch = false;
+  bool list = false;
 };
 
 void Usage(FILE* to) {
   std::fprintf(to,
-               "usage: quorvel-mixer [--device N] [--watch]\n"
+               "usage: quorvel-mixer [--device N] [--watch] | --list\n"
                "\n"
                "Lists the mixer devices, opens mixer N (default 0) and prints its lines:\n"
                "destination, source, name, volume left and right (0-65535), muted, peak-meter\n"
                "channels, line flags and whether the line is on the speakers' path.\n"
+               "Mixer 0 is the sound server's (the volume of the desktop's sound settings)\n"
+               "when one runs; the sound cards follow.\n"
                "\n"
+               "  --list      only list the mixer devices, with their numbers and names\n"
                "  --device N  mixer device number from the list\n"
                "  --watch     then print a line for every control change, until Ctrl+C;\n"
                "              each change is reported raw (handle, control) and, for a\n"
@@ -52,6 +56,8 @@ bool Parse(int argc, char** argv, Options& o) {
       o.device = static_cast<int>(v);
     } else if (a == "--watch") {
       o.watch = true;
+    } else if (a == "--list") {
+      o.list = true;
     } else {
       std::fprintf(stderr, "quorvel-mixer: bad argument '%s'\n", a.c_str());
       return false;
@@ -101,6 +107,7 @@ int main(int argc, char** argv) {
     if (system.mixerGetDevCapsA(i, &caps, sizeof caps) == 0)
       std::printf("  %2u  %s (%u destinations)\n", i, caps.szPname, caps.cDestinations);
   }
+  if (o.list) return 0;
   // The component has read mixer 0 when it was made; MixerReady would not
   // tell whether this read of the chosen one succeeded, so its result is
   // taken directly.
