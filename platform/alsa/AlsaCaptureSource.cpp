@@ -110,6 +110,7 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
     if (frames != fittedTo_ && !refit(frames)) return failed;
   }
   int stalledMs = 0;
+  bool restarted = false;  // after an overrun, with nothing read since
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, dst, frames);
     if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
@@ -120,8 +121,23 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
         check_.fail(-ETIMEDOUT, "the device delivered nothing for " + std::to_string(kStallMs / 1000) + " s");
         step = Step::Failed;
       }
+    } else if (n == -EPIPE && restarted) {
+      // Overrunning again at once after a restart: the PCM does not run at
+      // all (ALSA's PipeWire plugin reports the end of its server so).
+      // Another try a period later; as long as a stall, that fails.
+      const int pause = std::max(periodMs_, 1);
+      if (waker.wait(pause)) return {Kind::Woken, 0, 0};
+      stalledMs += pause;
+      if (stalledMs >= kStallMs) {
+        check_(n, "snd_pcm_readi, overrunning at once after every restart");
+        step = Step::Failed;
+      } else {
+        step = recover(n, waker);
+      }
     } else if (n == -EPIPE || n == -ESTRPIPE) {
+      if (n == -EPIPE) overruns_.fetch_add(1, std::memory_order_relaxed);
       step = recover(n, waker);
+      restarted = true;
     } else {
       check_(n, "snd_pcm_readi");
       step = Step::Failed;
@@ -167,9 +183,7 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
 }
 
 AlsaCaptureSource::Step AlsaCaptureSource::recover(long error, Waker& waker) {
-  if (error == -EPIPE) {
-    overruns_.fetch_add(1, std::memory_order_relaxed);
-  } else {
+  if (error == -ESTRPIPE) {
     // Suspended (the machine slept): resume where the PCM can, waiting
     // for it on the waker so that a reset is not held up.
     int rc;

@@ -23,7 +23,8 @@
 // from, counted and do not stop capture. Any other read error (the card was
 // unplugged, the sound server went away) fails the device with
 // MMSYSERR_NODRIVER and ALSA's reason, as does a PCM that delivers nothing
-// for several seconds, so that the owner never waits for ever.
+// for several seconds, so that the owner never waits for ever; a PCM that
+// overruns again at once after every restart delivers nothing.
 //
 // The read path allocates nothing and takes no lock.
 #pragma once
