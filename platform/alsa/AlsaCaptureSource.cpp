@@ -16,10 +16,9 @@ constexpr snd_pcm_uframes_t kFirstBuffer = 2048;
 // Periods of 10 ms, or a quarter buffer where that is shorter, so that a
 // buffer comes within a period of its time. At 44100 and 48000 Hz a 10 ms
 // period is also a whole number of microseconds: PulseAudio keeps the
-// fragment it is asked for in microseconds, and hands over exactly one
-// period at a time instead of a frame less (a 512-frame period, 11609.98 µs,
-// comes back as 511 frames, so that the PCM becomes readable only every
-// second hand-over).
+// fragment it is asked for in microseconds and hands over exactly one period
+// at a time, where a 512-frame period (11609.98 µs) comes back as 511 frames
+// and the PCM becomes readable only every second hand-over.
 constexpr unsigned kPeriodsPerSecond = 100;
 constexpr snd_pcm_uframes_t kPeriodsPerBuffer = 4;
 constexpr snd_pcm_uframes_t kBuffersPerRing = 4;
@@ -123,8 +122,8 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
       }
     } else if (n == -EPIPE && restarted) {
       // Overrunning again at once after a restart: the PCM does not run at
-      // all (ALSA's PipeWire plugin reports the end of its server so).
-      // Another try a period later; as long as a stall, that fails.
+      // all (ALSA's PipeWire plugin reports the end of its server so). It is
+      // tried again a period later, and given up as a stalled one would be.
       const int pause = std::max(periodMs_, 1);
       if (waker.wait(pause)) return {Kind::Woken, 0, 0};
       stalledMs += pause;

@@ -10,14 +10,14 @@
 // of four buffers. A sound server's ALSA plugin asks its server for data in
 // fragments of one period (PulseAudio's fragsize, PipeWire's node latency)
 // and makes the PCM readable once a whole period is there, so a buffer can
-// only come when a period ends: the period bounds how late it comes. Periods
-// as long as a buffer were worse than that on PulseAudio: its hand-overs
-// there come a frame short of the period, so that the PCM became readable
-// every second one and buffers arrived in pairs, every two buffer lengths.
+// only come when a period ends: the period bounds how late it comes. With
+// periods as long as a buffer it would be worse on PulseAudio, whose
+// hand-overs of such a period come a frame short of it: the PCM would become
+// readable every second hand-over, and buffers would come in pairs.
 //
-// The plugins leave their poll descriptor readable while less than a period
-// is there; read() then waits a quarter period before it looks again instead
-// of polling round and round.
+// The plugins can leave their poll descriptor readable while less than a
+// period is there; read() then waits a quarter period before it looks again
+// instead of polling round and round.
 //
 // Overruns (the owner kept every buffer too long) and suspends are recovered
 // from, counted and do not stop capture. Any other read error (the card was
