@@ -209,6 +209,10 @@ void TMain_Form::BtnStartClick(QObject*) {
 
 // Runs on the device's thread: no allocation, no lock, no waiting.
 void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD BufferSize) {
+  // A block without a whole sample (one that came back empty after the
+  // trigger fired) has nothing to show; the spectrum step would transform
+  // the previous block's samples, already windowed, again.
+  if (BufferSize < 2) return;
   if (Busy.load()) {
     messages_->post(kOverlapping, 0, 0);  // shown on the GUI thread; the block is dropped
     return;

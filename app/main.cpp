@@ -1,5 +1,6 @@
 // quorvel-audio: a live signal scope and spectrum of the sound input.
 #include <QApplication>
+#include <QIcon>
 
 #include "app/Main_unt.h"
 #include "platform/TerminationSignals.h"
@@ -8,6 +9,10 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel audio"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quorvel audio"));
+  // The installed menu entry and icon carry this name, so that a desktop
+  // ties the windows to them.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvel.audio"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.audio")));
   app::TMain_Form form;
   form.show();
 

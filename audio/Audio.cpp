@@ -69,6 +69,17 @@ TAudio::TAudio(QObject* owner, AudioSystem* system) : QObject(owner) {
 TAudio::~TAudio() {
   Player->Stop();
   Recorder->Stop();
+  // A half whose stop failed (a reset, unprepare or close was refused) still
+  // has its device open, which would go on calling back into, posting to and
+  // filling what is freed below: it is closed by force.
+  if (Recorder->DeviceOpen) {
+    system_->waveInForceClose(Recorder->WaveIn);
+    Recorder->DeviceOpen = false;
+  }
+  if (Player->DeviceOpen) {
+    system_->waveOutForceClose(Player->WaveOutHandle);
+    Player->DeviceOpen = false;
+  }
 
   // The mixer: its device and records, then its window.
   Mixer->ReleaseLines();
@@ -77,14 +88,12 @@ TAudio::~TAudio() {
   delete Mixer;
   Mixer = nullptr;
 
-  // Storage that a device still holds (its stop failed) is left to it
-  // rather than freed under it.
-  if (!Recorder->DeviceOpen) Recorder->FreeBuffers();
+  Recorder->FreeBuffers();
   delete Recorder->NotifyWindow;
   delete Recorder;
   Recorder = nullptr;
 
-  if (!Player->DeviceOpen) Player->FreeBuffers();
+  Player->FreeBuffers();
   delete Player->RefillWindow;
   delete Player->CloseWindow;
   delete Player;

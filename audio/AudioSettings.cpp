@@ -18,12 +18,15 @@ constexpr unsigned kMaxBufferBytes = 65535;
 }  // namespace
 
 bool TAudioSettings::AllocateBuffers() {
+  storageFailure_.clear();
+  auto fail = [this](std::string why) {
+    AudioComponent->ErrorMessage = why;
+    storageFailure_ = std::move(why);
+    return false;
+  };
   WaveFormat = nullptr;
   WaveFormat = reinterpret_cast<WAVEFORMATEX*>(new (std::nothrow) BYTE[AudioComponent->WaveFormatSize]);
-  if (WaveFormat == nullptr) {
-    AudioComponent->ErrorMessage = "Not enough memory to allocate WaveFormat";
-    return false;
-  }
+  if (WaveFormat == nullptr) return fail("Not enough memory to allocate WaveFormat");
   const WORD channels = Channels == TChannels::Stereo ? 2 : 1;
   const WORD bits = BitsPerSample == TBPS::_16 ? 16 : 8;
   WaveFormat->wBitsPerSample = bits;
@@ -39,30 +42,29 @@ bool TAudioSettings::AllocateBuffers() {
   const unsigned bytes = unsigned{NoSamples} * WaveFormat->nBlockAlign;
   if (bytes == 0 || bytes > kMaxBufferBytes) {
     BufferBytes = 0;
-    AudioComponent->ErrorMessage = "Wave Buffer size out of range: " + std::to_string(NoSamples) +
-                                   " samples of " + std::to_string(WaveFormat->nBlockAlign) +
-                                   " bytes need " + std::to_string(bytes) + " bytes, 1 to 65535 fit";
-    return false;
+    return fail("Wave Buffer size out of range: " + std::to_string(NoSamples) + " samples of " +
+                std::to_string(WaveFormat->nBlockAlign) + " bytes need " + std::to_string(bytes) +
+                " bytes, 1 to 65535 fit");
   }
   BufferBytes = static_cast<WORD>(bytes);
 
   for (int i = 0; i < kRingSize; ++i) {
     Headers[i] = nullptr;
     Headers[i] = new (std::nothrow) WAVEHDR{};
-    if (Headers[i] == nullptr) {
-      AudioComponent->ErrorMessage = "Not enough memory to allocate WaveHeader";
-      return false;
-    }
+    if (Headers[i] == nullptr) return fail("Not enough memory to allocate WaveHeader");
     Buffers[i] = nullptr;
     SplitBuffers[i] = nullptr;
     Buffers[i] = new (std::nothrow) BYTE[BufferBytes];
     if (Buffers[i] != nullptr) SplitBuffers[i] = new (std::nothrow) BYTE[BufferBytes / 2];
-    if (Buffers[i] == nullptr || SplitBuffers[i] == nullptr) {
-      AudioComponent->ErrorMessage = "Not enough memory to allocate Wave Buffer";
-      return false;
-    }
+    if (Buffers[i] == nullptr || SplitBuffers[i] == nullptr) return fail("Not enough memory to allocate Wave Buffer");
     Headers[i]->lpData = reinterpret_cast<char*>(Buffers[i]);
   }
+  return true;
+}
+
+bool TAudioSettings::StorageFailed() {
+  if (storageFailure_.empty()) return false;
+  AudioComponent->ErrorMessage = storageFailure_;
   return true;
 }
 

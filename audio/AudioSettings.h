@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "audio/Object.h"
 #include "platform/Types.h"
@@ -47,6 +48,10 @@ class TAudioSettings : public TObject {
   // with the reason in the owner's ErrorMessage; what was built before the
   // failure stays for FreeBuffers.
   bool AllocateBuffers();
+  // True when the latest AllocateBuffers failed; its reason is then put
+  // back in ErrorMessage, so that a start refused for want of storage gives
+  // that reason rather than a device's complaint about the missing buffers.
+  bool StorageFailed();
   // Frees what AllocateBuffers built; nothing when nothing was built.
   void FreeBuffers();
   // Binds each header to its buffer and clears the rest of it.
@@ -78,6 +83,9 @@ class TAudioSettings : public TObject {
   // the player first.
   template <typename T>
   void Write(T TAudioSettings::*field, T value);
+
+ private:
+  std::string storageFailure_;  // why the latest AllocateBuffers failed
 };
 
 }  // namespace audio

@@ -111,10 +111,13 @@ bool TMixerSettings::AddLine(const MIXERLINEA& line, bool speakers) {
 
   if (line.cControls == 0) return true;
 
+  // A line that reports no channels is read as one: its controls still
+  // hold a value.
+  const DWORD channels = std::max<DWORD>(line.cChannels, 1);
   // The block for this line's controls, and room for one value per channel
   // of the line, live until the line is done.
   std::unique_ptr<MIXERCONTROLA[]> block(new MIXERCONTROLA[line.cControls]{});
-  std::vector<DWORD> values(std::max<DWORD>(line.cChannels, 1));
+  std::vector<DWORD> values(channels);
   MIXERLINECONTROLSA controls{};
   controls.cbStruct = sizeof(MIXERLINECONTROLSA);
   controls.dwLineID = line.dwLineID;
@@ -139,10 +142,10 @@ bool TMixerSettings::AddLine(const MIXERLINEA& line, bool speakers) {
     const MIXERCONTROLA& control = block[i];
     switch (control.dwControlType) {
       case MIXERCONTROL_CONTROLTYPE_VOLUME:
-        if (!read(control.dwControlID, line.cChannels)) break;
+        if (!read(control.dwControlID, channels)) break;
         record->VolumeID = control.dwControlID;
         record->VolumeLeft = Low16(values[0]);
-        if (line.cChannels == 1) {
+        if (channels == 1) {
           record->MonoVolume = true;
           // A flag, set once: a second volume control on the line must not
           // carry into the line-record bit.
@@ -160,9 +163,9 @@ bool TMixerSettings::AddLine(const MIXERLINEA& line, bool speakers) {
         record->LineFlags &= kMuteClears;
         break;
       case MIXERCONTROL_CONTROLTYPE_PEAKMETER:
-        if (!read(control.dwControlID, line.cChannels)) break;
+        if (!read(control.dwControlID, channels)) break;
         record->MeterID = control.dwControlID;
-        record->MeterChannels = line.cChannels == 1 ? 1 : 2;
+        record->MeterChannels = channels == 1 ? 1 : 2;
         break;
       default:
         break;

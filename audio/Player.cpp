@@ -1,8 +1,11 @@
 #include "audio/Player.h"
 
 #include <QIODevice>
+#include <algorithm>
+#include <limits>
 
 #include "audio/Audio.h"
+#include "audio/Recorder.h"
 #include "audio/SoundFile.h"
 #include "platform/AudioSystem.h"
 #include "platform/Messages.h"
@@ -22,6 +25,14 @@ constexpr UINT kCloseRequest = MM_WOM_CLOSE;
 // QueueIndex would equal DoneIndex and the first completion would be taken
 // for the end.
 constexpr int kStartBuffers = kRingSize - 1;
+// The furthest PlayPosition can stand.
+constexpr qint64 kMaxPosition = std::numeric_limits<std::int32_t>::max();
+
+// "44100 Hz, 1 channel, 16 bits"
+std::string FormatText(TChannels channels, WORD rate, TBPS bits) {
+  return std::to_string(rate) + " Hz, " + (channels == TChannels::Stereo ? "2 channels" : "1 channel") + ", " +
+         (bits == TBPS::_16 ? "16" : "8") + " bits";
+}
 }  // namespace
 
 TPlayer::TPlayer() = default;
@@ -37,10 +48,27 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
     owner.ErrorMessage = "No stream to play";
     return false;
   }
+  if (stream->isSequential()) {
+    owner.ErrorMessage = "Stream cannot be played: it cannot seek";
+    return false;
+  }
+  // The read position is a signed 32-bit byte count: a longer stream would
+  // wrap it, and its seek would then fail for good.
+  if (const qint64 size = stream->size(); size > kMaxPosition) {
+    owner.ErrorMessage = "Stream too long to play: " + std::to_string(size) + " bytes, at most " +
+                         std::to_string(kMaxPosition);
+    return false;
+  }
   if (position < 0) {
     owner.ErrorMessage = "Play position out of range: " + std::to_string(position);
     return false;
   }
+  if (position > stream->size()) {
+    owner.ErrorMessage = "Play position out of range: " + std::to_string(position) + " of a " +
+                         std::to_string(stream->size()) + "-byte stream";
+    return false;
+  }
+  if (StorageFailed()) return false;
   for (WAVEHDR* h : Headers)
     if (h == nullptr || WaveFormat == nullptr || BufferBytes == 0) {
       owner.ErrorMessage = "No wave buffers for playing";
@@ -54,6 +82,7 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
     return false;
   }
   DeviceOpen = true;
+  ++playing_;
   Stream = std::move(stream);
   PlayPosition = position;
   LoopCount = loops;
@@ -98,12 +127,21 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
     owner.ErrorMessage = error;
     return false;
   }
+  const TChannels channels = file->channels() == 2 ? TChannels::Stereo : TChannels::Mono;
+  const auto rate = static_cast<WORD>(file->sampleRate());
+  if (SwitchStopsCapture(channels, rate, TBPS::_16)) {
+    const TRecorder& recorder = *owner.Recorder;
+    owner.ErrorMessage = "Cannot play in another format while recording: the file is " +
+                         FormatText(channels, rate, TBPS::_16) + "; capture runs at " +
+                         FormatText(recorder.Channels, recorder.SampleRate, recorder.BitsPerSample);
+    return false;
+  }
   SavedChannels = Channels;
   SavedBitsPerSample = BitsPerSample;
   SavedSampleRate = SampleRate;
   RestoreFormat = true;
-  SetChannels(file->channels() == 2 ? TChannels::Stereo : TChannels::Mono);
-  SetSampleRate(static_cast<WORD>(file->sampleRate()));
+  SetChannels(channels);
+  SetSampleRate(rate);
   SetBitsPerSample(TBPS::_16);
   // Storage that could not be built for the file's format has left its
   // reason in ErrorMessage already.
@@ -116,10 +154,27 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
 }
 
 void TPlayer::RestoreSavedFormat() {
-  SetChannels(SavedChannels);
-  SetSampleRate(SavedSampleRate);
-  SetBitsPerSample(SavedBitsPerSample);
+  if (SwitchStopsCapture(SavedChannels, SavedSampleRate, SavedBitsPerSample)) {
+    // Capture began in the file's format while it played: the player alone
+    // goes back, the recorder keeps the format it captures in.
+    Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::Channels, SavedChannels);
+    Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::SampleRate, SavedSampleRate);
+    Assign(static_cast<TAudioSettings&>(*this), &TAudioSettings::BitsPerSample, SavedBitsPerSample);
+  } else {
+    SetChannels(SavedChannels);
+    SetSampleRate(SavedSampleRate);
+    SetBitsPerSample(SavedBitsPerSample);
+  }
   RestoreFormat = false;
+}
+
+// With linked formats a format write goes to the recorder too, and
+// rebuilding its storage stops its device.
+bool TPlayer::SwitchStopsCapture(TChannels channels, WORD rate, TBPS bits) const {
+  const TAudio& owner = *AudioComponent;
+  const TRecorder& recorder = *owner.Recorder;
+  return !owner.SeparateCtrls && recorder.DeviceOpen &&
+         (recorder.Channels != channels || recorder.SampleRate != rate || recorder.BitsPerSample != bits);
 }
 
 void TPlayer::BufferDone(HWAVEOUT handle) {
@@ -128,7 +183,7 @@ void TPlayer::BufferDone(HWAVEOUT handle) {
   if (QueueIndex != DoneIndex.load()) {
     TAudio& owner = *AudioComponent;
     if (owner.OnBufferPlayed) owner.OnBufferPlayed(&owner);
-    PostMessage(RefillWindow, kRefillRequest, 0, 0);
+    PostMessage(RefillWindow, kRefillRequest, playing_, 0);
     DoneIndex.store((DoneIndex.load() + 1) % kRingSize);
     --QueuedCount;
     CloseWhenDrained();
@@ -150,7 +205,7 @@ void TPlayer::CloseWhenDrained() {
 
 void TPlayer::PostClose() {
   closeRequested_ = true;
-  PostMessage(CloseWindow, kCloseRequest, 0, 0);
+  PostMessage(CloseWindow, kCloseRequest, playing_, 0);
 }
 
 std::int32_t TPlayer::Refill() {
@@ -159,21 +214,32 @@ std::int32_t TPlayer::Refill() {
   ClosePosted = false;
 
   const qint64 noted = Stream->pos();
-  Stream->seek(PlayPosition);
   WAVEHDR& header = *Headers[QueueIndex];
-  qint64 n = Stream->read(header.lpData, BufferBytes);
+  // A stream that fails to seek or read ends the playing as its end would,
+  // but says why.
+  std::string failure;
+  // Reads from `from` on, never past the furthest position PlayPosition can
+  // hold (a stream that has grown beyond it since the start ends there).
+  auto readFrom = [&](qint64 from) -> qint64 {
+    if (!Stream->seek(from)) {
+      const std::string why = Stream->errorString().toStdString();
+      failure = "Error seeking the stream to byte " + std::to_string(from) + (why.empty() ? "" : ": " + why);
+      return -1;
+    }
+    const qint64 got = Stream->read(header.lpData, std::min<qint64>(BufferBytes, kMaxPosition - from));
+    if (got < 0) failure = "Error reading the stream: " + Stream->errorString().toStdString();
+    return got;
+  };
+  qint64 n = readFrom(PlayPosition);
   if (n == 0 && LoopCount > 0) {
     --LoopCount;
-    Stream->seek(0);
-    n = Stream->read(header.lpData, BufferBytes);
+    n = readFrom(0);
   }
-  PlayPosition = static_cast<std::int32_t>(static_cast<std::uint32_t>(Stream->pos()));
+  if (n >= 0) PlayPosition = static_cast<std::int32_t>(Stream->pos());
   Stream->seek(noted);
 
   if (n <= 0) {
-    // A stream that fails to read ends the playing as its end would, but
-    // says so.
-    if (n < 0) owner.ErrorMessage = "Error reading the stream: " + Stream->errorString().toStdString();
+    if (n < 0) owner.ErrorMessage = failure;
     Stream.reset();
     CloseWhenDrained();
     return static_cast<std::int32_t>(n);
@@ -256,14 +322,17 @@ void TPlayer::SetErrorText(MMRESULT code, const std::string& lead) {
   AudioComponent->ErrorMessage = text[0] == '\0' ? lead : lead + " " + text;
 }
 
+// The two requests travel on two windows with no order between them: a
+// close may run, and a new playing start from OnPlayed, before a refill
+// request of the old one. A request acts only on the playing that posted it.
 void TPlayer::RefillWndProc(Message& Message) {
   Message.Result = 0;
-  if (Message.Msg == kRefillRequest && DeviceOpen) Refill();
+  if (Message.Msg == kRefillRequest && DeviceOpen && Message.WParam == playing_) Refill();
 }
 
 void TPlayer::CloseWndProc(Message& Message) {
   Message.Result = 0;
-  if (Message.Msg != kCloseRequest) return;
+  if (Message.Msg != kCloseRequest || Message.WParam != playing_) return;
   closeRequested_ = false;
   CloseDevice();
 }

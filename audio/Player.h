@@ -45,7 +45,9 @@ class TPlayer : public TAudioSettings {
   // Plays a sound file (WAV, FLAC, Ogg, AIFF, ...; mono or stereo, a rate
   // up to 65535 Hz): the player takes the file's format for the time of
   // playing and goes back to its own when the device closes. A file that
-  // cannot be played is refused before the device opens, with the reason.
+  // cannot be played is refused before the device opens, with the reason;
+  // so is one whose format would have to be switched under a running
+  // capture (unless SeparateCtrls unlinks the halves' formats).
   bool PlayFile(const QString& path, platform::WORD loops = 0, platform::UINT deviceId = platform::WAVE_MAPPER);
 
   // Stops playing, releases the stream and waits until the device has
@@ -68,7 +70,12 @@ class TPlayer : public TAudioSettings {
   void CloseWhenDrained();
   void PostClose();
   void RestoreSavedFormat();
+  // Would switching to this format stop a capture that runs?
+  bool SwitchStopsCapture(TChannels channels, platform::WORD rate, TBPS bits) const;
 
+  // Which playing this is (each Play that opens the device begins one); its
+  // refill and close requests carry it.
+  platform::WPARAM playing_ = 0;
   bool starting_ = false;         // Play is queuing the first buffers
   bool closeRequested_ = false;   // a close request waits at CloseWindow
   // Buffers written to the device, and completions of them handled, since

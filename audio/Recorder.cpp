@@ -15,6 +15,7 @@ using namespace platform;
 
 bool TRecorder::Open() {
   if (DeviceOpen) return true;
+  if (StorageFailed()) return false;
   QueueIndex = 0;
   DoneIndex.store(0, std::memory_order_relaxed);
   AudioSystem& system = AudioComponent->System();
@@ -74,11 +75,12 @@ bool TRecorder::AddNextBuffer() {
 void TRecorder::WndProc(Message& Message) {
   Message.Result = 0;
   if (Message.Msg != kRequeueRequest || !DeviceOpen) return;
-  // A request posted before a Stop can arrive after the next Start, when
-  // every buffer is with the device again; queuing one twice would make the
-  // device refuse it and stop capture. Only a buffer that is back is queued.
-  const WAVEHDR* next = Headers[QueueIndex];
-  if (next == nullptr || (LoadHeaderFlags(*next) & WHDR_INQUEUE)) return;
+  // A request posted before a Stop can arrive after the next Start. Its
+  // header may then be back from the device but still in the callback's
+  // hands (queuing it would write the bytes-recorded field under the
+  // callback's read), or with the device already (queuing it twice would be
+  // refused and stop capture). Such a request is left alone.
+  if (Message.WParam != requeueRun_.load(std::memory_order_relaxed)) return;
   AddNextBuffer();
 }
 
@@ -110,8 +112,10 @@ bool TRecorder::Close() {
 
 bool TRecorder::Stop() {
   // Inactive first, so that the buffers the reset returns are neither
-  // delivered nor queued again.
+  // delivered nor queued again; then a new run number, so that no re-queue
+  // request posted before this point acts after it.
   Active.store(false, std::memory_order_release);
+  requeueRun_.fetch_add(1, std::memory_order_release);
   const bool result = Close();
   while (Active.load(std::memory_order_acquire)) ProcessMessages();
   return result;
@@ -172,6 +176,10 @@ void TRecorder::SplitBlock(void*& LP, void*& RP, WORD& ByteCount) noexcept {
 }
 
 void TRecorder::BlockStep(TObject* Sender) noexcept {
+  // The run number is read before Active: a callback that sees the number a
+  // Stop has just made sees that Stop's Active false too, so no request of
+  // a stopped run ever carries the next run's number.
+  const std::uint32_t run = requeueRun_.load(std::memory_order_acquire);
   if (!Active.load(std::memory_order_acquire)) return;
   const int i = DoneIndex.load(std::memory_order_relaxed);
   void* LP = Buffers[i];
@@ -188,7 +196,7 @@ void TRecorder::BlockStep(TObject* Sender) noexcept {
   }
   // Every returned buffer goes back to the device, an empty one too:
   // leaving it out would stall the ring on the same header for good.
-  PostMessage(NotifyWindow, kRequeueRequest, 0, 0);
+  PostMessage(NotifyWindow, kRequeueRequest, run, 0);
   DoneIndex.store((i + 1) % kRingSize, std::memory_order_relaxed);
 }
 

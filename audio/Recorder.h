@@ -7,10 +7,12 @@
 // run on the GUI thread. The device thread runs WaveInCallback and with it
 // CheckTrigger, SplitBlock and OnRecord; it makes no call on the device and
 // hands each buffer back by posting a re-queue request to NotifyWindow.
-// Shared: Active, Triggered and DoneIndex (atomics).
+// Shared: Active, Triggered, DoneIndex and the run number that each re-queue
+// request carries (atomics).
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "audio/AudioSettings.h"
@@ -19,7 +21,8 @@
 
 namespace audio {
 
-// The request by which a delivered buffer goes back to the device.
+// The request by which a delivered buffer goes back to the device; its
+// wParam names the capture run that posted it.
 inline constexpr platform::UINT kRequeueRequest = 0x03C0;
 
 class TRecorder : public TAudioSettings {
@@ -51,6 +54,11 @@ class TRecorder : public TAudioSettings {
   bool CheckTrigger(const void* Data, platform::WORD ByteCount) noexcept;
   void SplitBlock(void*& LP, void*& RP, platform::WORD& ByteCount) noexcept;
   void SetErrorText(platform::MMRESULT Code, const std::string& Prefix);
+
+ private:
+  // The capture run a re-queue request belongs to (its wParam); every Stop
+  // begins a new one. Written on the GUI thread, read by the callback.
+  std::atomic<std::uint32_t> requeueRun_{0};
 };
 
 // The wave-input callback: R is read through dwInstance, the address of the

@@ -43,10 +43,14 @@ class ForwardingAudioSystem : public platform::AudioSystem {
   MMRESULT waveInStop(HWAVEIN h) override { return inner_.waveInStop(h); }
   MMRESULT waveInReset(HWAVEIN h) override { return inner_.waveInReset(h); }
   MMRESULT waveInClose(HWAVEIN h) override { return inner_.waveInClose(h); }
+  void waveInForceClose(HWAVEIN h) override { inner_.waveInForceClose(h); }
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override {
     return inner_.waveInGetErrorTextA(code, text, cch);
   }
 
+  MMRESULT waveOutGetDevCapsA(UINT id, platform::WAVEOUTCAPSA* caps, UINT size) override {
+    return inner_.waveOutGetDevCapsA(id, caps, size);
+  }
   MMRESULT waveOutOpen(HWAVEOUT* h, UINT id, const WAVEFORMATEX* f, DWORD_PTR cb, DWORD_PTR inst,
                        DWORD flags) override {
     return inner_.waveOutOpen(h, id, f, cb, inst, flags);
@@ -60,6 +64,7 @@ class ForwardingAudioSystem : public platform::AudioSystem {
   MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* hdr, UINT size) override { return inner_.waveOutWrite(h, hdr, size); }
   MMRESULT waveOutReset(HWAVEOUT h) override { return inner_.waveOutReset(h); }
   MMRESULT waveOutClose(HWAVEOUT h) override { return inner_.waveOutClose(h); }
+  void waveOutForceClose(HWAVEOUT h) override { inner_.waveOutForceClose(h); }
   MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override {
     return inner_.waveOutGetErrorTextA(code, text, cch);
   }

@@ -1,12 +1,13 @@
 // What the display costs: ShowNext per call while another thread drains,
 // one picture of a trace and of a spectrum at 1200 x 400, and the CPU time
 // of one second of display at the program's rate.
-#include "display/ScopeModel.h"
 #include "display/ScopeRegistry.h"
-#include "display/ScopeRenderer.h"
-#include "display/ScopeWindow.h"
+#include "display/ui/ScopeWindow.h"
+#include "display/ui/SpectrumView.h"
+#include "display/ui/TraceView.h"
 
 #include <QApplication>
+#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
@@ -26,14 +27,17 @@ const QSize kSize(1200, 400);
 
 ScopePoint sinePoint(int i) { return {{0.8 * std::sin(2 * std::numbers::pi * i / 93.0), 0, 0}}; }
 
-// The points of one spectrum frame: marker, header, 1024 bins of noise and a peak.
+// The points of one spectrum frame: marker, header, 1024 bins of noise and a
+// peak, value 1 (the amplitude) matching value 0 (the level).
 std::vector<ScopePoint> framePoints(int seed) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> floor(-105, -85);
   std::vector<ScopePoint> f{{{ScopeFrameMarker, 0, 0}}};
   f.resize(1 + ScopeFrameHeaderPoints, ScopePoint{{0, 0, 0}});
-  for (int k = 0; k < 1024; ++k)
-    f.push_back({{k == 93 ? -3.0 : floor(rng), 0, 0}});
+  for (int k = 0; k < 1024; ++k) {
+    const double db = k == 93 ? -3.0 : k == 92 || k == 94 ? -9.0 : floor(rng);
+    f.push_back({{db, std::pow(10, db / 20) * 100 - 100, 0}});
+  }
   return f;
 }
 
@@ -53,7 +57,7 @@ void BM_ShowNext(benchmark::State& state) {
   std::thread gui([&] {
     while (!stop.load(std::memory_order_relaxed)) {
       window->drain();
-      taken.store(window->model().received(), std::memory_order_release);
+      taken.store(window->received(), std::memory_order_release);
       if (pause.count())
         std::this_thread::sleep_for(pause);
     }
@@ -81,39 +85,78 @@ void BM_ShowNext(benchmark::State& state) {
 BENCHMARK(BM_ShowNext)->Arg(0)->Arg(100)->ArgName("drain_us");
 
 void BM_DrawTrace(benchmark::State& state) {
-  ScopeModel model(ScopeConfig{});
+  TraceView view(ScopeConfig{});
   for (int i = 0; i < 2048; ++i)
-    model.consume({sinePoint(i), 0});
-  ScopeView view;
-  model.snapshot(view);
-  ScopeRenderer renderer(model.config());
+    view.consume(sinePoint(i), false);
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
   for (auto _ : state) {
-    renderer.paint(p, kSize, view, {});
+    view.paintPicture(p, kSize);
     benchmark::ClobberMemory();
   }
 }
 BENCHMARK(BM_DrawTrace)->Unit(benchmark::kMicrosecond);
 
-void BM_DrawSpectrum(benchmark::State& state) {
-  ScopeModel model(ScopeConfig{});
-  for (int f = 0; f < 3; ++f)
-    for (const ScopePoint& pt : framePoints(f))
-      model.consume({pt, 0});
-  ScopeView view;
-  model.snapshot(view);
-  ScopeRenderer renderer(model.config());
-  RenderOptions options;
-  options.logFrequency = state.range(0) != 0;
+// One picture of a triggered 1 kHz tone at -6 dBFS at a given timebase,
+// measurements and all. Argument: the span in points at 44100 Hz (1 ms,
+// 46 ms, 2 s and the longest step, 5 s).
+void BM_DrawTraceSpan(benchmark::State& state) {
+  const ScopeConfig config;
+  TraceView view(config);
+  TraceSettings s = view.settings();
+  s.spanMs = double(state.range(0)) * 1000 / config.rate;
+  view.setSettings(s);
+  const int points = int(2 * state.range(0)) + config.rate / 2;
+  for (int i = 0; i < points; ++i)
+    view.consume({{0.5 * std::sin(2 * std::numbers::pi * 1000 * i / config.rate), 0, 0}}, false);
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
   for (auto _ : state) {
-    renderer.paint(p, kSize, view, options);
+    view.paintPicture(p, kSize);
+    benchmark::ClobberMemory();
+  }
+  state.counters["triggered"] = view.model().sweep() && view.model().sweep()->trigger ? 1 : 0;
+}
+BENCHMARK(BM_DrawTraceSpan)->Arg(44)->Arg(2048)->Arg(88200)->Arg(220500)->ArgName("points")->Unit(benchmark::kMicrosecond);
+
+void BM_DrawSpectrum(benchmark::State& state) {
+  SpectrumView view(ScopeConfig{});
+  for (int f = 0; f < 3; ++f)
+    for (const ScopePoint& pt : framePoints(f))
+      view.consume(pt, false);
+  view.setLogFrequency(state.range(0) != 0);
+  QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&img);
+  for (auto _ : state) {
+    view.paintPicture(p, kSize);
     benchmark::ClobberMemory();
   }
 }
 BENCHMARK(BM_DrawSpectrum)->Arg(0)->Arg(1)->ArgName("log")->Unit(benchmark::kMicrosecond);
+
+// One new frame taken and drawn with the spectrum and the spectrogram both
+// shown (the spectrogram adds one row per frame), with or without the
+// harmonics read out.
+void BM_DrawSpectrumAndSpectrogram(benchmark::State& state) {
+  SpectrumView view(ScopeConfig{});
+  SpectrumSettings s;
+  s.layout = SpectrumLayout::SpectrumAndSpectrogram;
+  s.harmonics = state.range(0) != 0;
+  view.setSettings(s);
+  std::vector<std::vector<ScopePoint>> frames;
+  for (int f = 0; f < 16; ++f)
+    frames.push_back(framePoints(f));
+  QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&img);
+  size_t i = 0;
+  for (auto _ : state) {
+    for (const ScopePoint& pt : frames[i++ % frames.size()])
+      view.consume(pt, false);
+    view.paintPicture(p, kSize);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_DrawSpectrumAndSpectrogram)->Arg(0)->Arg(1)->ArgName("harmonics")->Unit(benchmark::kMicrosecond);
 
 // One second at the program's rate: 44100 trace points and 21.5 frames of
 // 1044 points, taken by 60 timer ticks, each repainting what changed. The
@@ -144,7 +187,7 @@ void BM_DisplaySecond(benchmark::State& state) {
       for (auto [window, img] : {std::pair{trace->window.get(), &traceImg}, std::pair{spectrum->window.get(), &spectrumImg}})
         if (window->drain()) {
           QPainter p(img);
-          window->paintTo(p, kSize);
+          window->view().paintPicture(p, kSize);
         }
     }
   }

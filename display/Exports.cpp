@@ -2,7 +2,7 @@
 #include "scope/ScopeApi.h"
 
 #include "display/ScopeRegistry.h"
-#include "display/ScopeWindow.h"
+#include "display/ui/ScopeWindow.h"
 
 #define QUORVEL_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -12,6 +12,7 @@ ScopeConfig ScopeConfig::fromCreate(int32_t points, int32_t rate, const char* na
     c.rate = std::clamp(rate, 1000, 768000);
   if (name && *name)
     c.title = QString::fromUtf8(name);
+  c.framesFromStart = c.title.compare(QStringLiteral("FFT"), Qt::CaseInsensitive) == 0;
   return c;
 }
 

@@ -1,7 +1,7 @@
 #include "display/ScopeRegistry.h"
 
 #include "display/ScopeConfig.h"
-#include "display/ScopeWindow.h"
+#include "display/ui/ScopeWindow.h"
 
 #include <QApplication>
 #include <QThread>

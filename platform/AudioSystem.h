@@ -33,6 +33,13 @@
 // - waveOutClose lets what the device holds play out; it is refused with
 //   WAVERR_STILLPLAYING while headers are queued.
 //
+// Forced close (waveInForceClose, waveOutForceClose): the last resort of an
+// owner that is going away while its device stays open because a reset,
+// unprepare or close was refused. The device stops at once, whatever its
+// buffers' state, and lets go of them; its close notification is the last
+// one, delivered (input) or posted (output) before the call returns. It
+// cannot fail; a handle that is not open is left alone.
+//
 // Mixers (MixerDevice.h says how lines and controls are numbered):
 // - mixerOpen with CALLBACK_WINDOW posts MM_MIXM_CONTROL_CHANGE (wParam: the
 //   handle, lParam: the control ID) to the window whenever a control
@@ -64,6 +71,18 @@ struct WAVEINCAPSA {
   WORD wReserved1;
 };
 
+// What a wave-output device is.
+struct WAVEOUTCAPSA {
+  WORD wMid;
+  WORD wPid;
+  UINT vDriverVersion;
+  char szPname[MAXPNAMELEN];
+  DWORD dwFormats;
+  WORD wChannels;
+  WORD wReserved1;
+  DWORD dwSupport;
+};
+
 class AudioSystem {
  public:
   virtual ~AudioSystem() = default;
@@ -81,10 +100,12 @@ class AudioSystem {
   virtual MMRESULT waveInStop(HWAVEIN handle) = 0;
   virtual MMRESULT waveInReset(HWAVEIN handle) = 0;
   virtual MMRESULT waveInClose(HWAVEIN handle) = 0;
+  virtual void waveInForceClose(HWAVEIN handle) = 0;
   // The text for a code, at most cch - 1 characters; MMSYSERR_BADERRNUM for
   // a code without one.
   virtual MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
 
+  virtual MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) = 0;
   virtual MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                                DWORD_PTR instance, DWORD flags) = 0;
   virtual MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
@@ -92,6 +113,7 @@ class AudioSystem {
   virtual MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) = 0;
   virtual MMRESULT waveOutReset(HWAVEOUT handle) = 0;
   virtual MMRESULT waveOutClose(HWAVEOUT handle) = 0;
+  virtual void waveOutForceClose(HWAVEOUT handle) = 0;
   virtual MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
 
   virtual UINT mixerGetNumDevs() = 0;

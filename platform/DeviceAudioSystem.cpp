@@ -117,6 +117,12 @@ MMRESULT DeviceAudioSystem::waveOutClose(HWAVEOUT h) {
   return MMSYSERR_NOERROR;
 }
 
+// Deleting a device stops its thread without draining or returning its
+// buffers; the close notification is its last.
+void DeviceAudioSystem::waveOutForceClose(HWAVEOUT h) {
+  if (openOut_.erase(h) != 0) delete h;
+}
+
 MMRESULT DeviceAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {
   return DeviceAudioSystem::waveInGetErrorTextA(code, text, cch);
 }
@@ -158,6 +164,10 @@ MMRESULT DeviceAudioSystem::waveInClose(HWAVEIN h) {
   open_.erase(h);
   delete h;
   return MMSYSERR_NOERROR;
+}
+
+void DeviceAudioSystem::waveInForceClose(HWAVEIN h) {
+  if (open_.erase(h) != 0) delete h;
 }
 
 // --- Mixers ---------------------------------------------------------------

@@ -30,6 +30,7 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT waveInStop(HWAVEIN handle) override;
   MMRESULT waveInReset(HWAVEIN handle) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
+  void waveInForceClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
   MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
@@ -39,6 +40,7 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
   MMRESULT waveOutReset(HWAVEOUT handle) override;
   MMRESULT waveOutClose(HWAVEOUT handle) override;
+  void waveOutForceClose(HWAVEOUT handle) override;
   MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
   MMRESULT mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) override;

@@ -9,8 +9,8 @@ namespace platform {
 namespace {
 int g_pipe[2] = {-1, -1};
 
-void OnSignal(int) {
-  const char c = 1;
+void OnSignal(int signal) {
+  const auto c = static_cast<char>(signal);
   [[maybe_unused]] const auto n = write(g_pipe[1], &c, 1);
 }
 }  // namespace
@@ -20,8 +20,7 @@ TerminationSignals::TerminationSignals(std::function<void()> handler) : handler_
   notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
     char c;
-    while (read(g_pipe[0], &c, 1) == 1) {
-    }
+    while (read(g_pipe[0], &c, 1) == 1) signal_ = c;
     handler_();
   });
   std::signal(SIGINT, OnSignal);

@@ -20,8 +20,13 @@ class TerminationSignals {
   TerminationSignals(const TerminationSignals&) = delete;
   TerminationSignals& operator=(const TerminationSignals&) = delete;
 
+  // The signal that arrived last (SIGINT or SIGTERM), 0 before any; a
+  // program that ends for it exits with 128 + its number.
+  int signal() const noexcept { return signal_; }
+
  private:
   std::function<void()> handler_;
+  int signal_ = 0;
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 

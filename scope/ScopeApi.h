@@ -41,16 +41,18 @@ using AtOpenLibFn = void (*)(int32_t flags);
 
 // Creates a scope window, hidden until `ScopeShow`, and returns its handle
 // (0 when no more scopes can be made).
-//   points:     the trace width in points, and the transform length that a
+//   points:     the trace's span at first (within 1 ms ... 5 s), and the transform length that a
 //               spectrum frame's bins come from (a frame has points / 2 bins,
 //               bin k lies at k * rate / points Hz); 0 selects 2048.
 //               Other values are limited to 16 ... 65536.
 //   rate:       the sample rate in Hz behind the time and frequency axes;
 //               0 selects 44100. Other values are limited to 1000 ... 768000.
 //   name:       the window's title; null or empty gives "Signal".
-// A scope draws a rolling trace of value 0 (amplitude axis -1 ... +1) until a
+// A scope draws a triggered trace of value 0 (amplitude -1 ... +1 at first) until a
 // point with value 0 equal to `ScopeFrameMarker` arrives; from then on it
-// draws spectrum frames (level -120 ... 0 dB over 0 ... rate / 2 Hz).
+// draws spectrum frames (level in dBFS over 0 ... rate / 2 Hz). A scope named
+// "FFT" (in any case) expects frames from the start: it shows the spectrum
+// view, waiting for its first frame, instead of a trace.
 using ScopeCreateFn = int32_t (*)(int32_t points, int32_t rate, const char* name);
 
 // Closes the window and frees the scope; points still pending are dropped.
@@ -72,11 +74,13 @@ using ShowNextFn = void (*)(int32_t handle, const ScopePoint* point);
 using ExternalNextFn = int32_t (*)(int32_t handle, const ScopePoint* points, int32_t count);
 
 // Drops the points still pending, clears the trace, the spectrum, its peak
-// hold and the dropped-point count, unfreezes the window and returns the
-// scope to trace mode until the next frame marker.
+// hold and history and the dropped-point count, unfreezes the window and
+// returns the scope to the mode it was created in (trace mode until the next
+// frame marker, or, for "FFT", waiting for a frame).
 using ScopeCleanBuffersFn = void (*)(int32_t handle);
 
-// Takes every point pending now and redraws the window at once.
+// Takes every point pending now and redraws the window at once. The points
+// so far count as a finished stream: the scope does not warn that input stopped.
 using QuickUpDateFn = void (*)(int32_t handle);
 
 }  // extern "C"

@@ -11,6 +11,7 @@
 #include "audio/Audio.h"
 #include "audio/MixerSettings.h"
 #include "platform/AudioSystem.h"
+#include "platform/ResultCodes.h"
 #include "platform/TerminationSignals.h"
 
 namespace {
@@ -35,36 +36,90 @@ void Usage(FILE* to) {
                "\n"
                "  --list      only list the mixer devices, with their numbers and names\n"
                "  --device N  mixer device number from the list\n"
-               "  --watch     then print a line for every control change, until Ctrl+C;\n"
-               "              each change is reported raw (handle, control) and, for a\n"
-               "              volume or mute of the list, as its line\n"
+               "  --watch     then print every control change, until Ctrl+C: first as\n"
+               "              reported raw (\"raw\", the mixer handle's and the control's\n"
+               "              low 16 bits), then, for a volume or mute of the table, as\n"
+               "              its line (\"line\", destination, source and name)\n"
                "  --help      this text\n"
                "\n"
-               "Exits with 1 when the mixer cannot be opened or read.\n");
+               "Exits with 1 when the mixer cannot be opened or read, 64 for a bad command\n"
+               "line.\n");
 }
 
+// Says what is wrong with the command line; false for a bad one.
 bool Parse(int argc, char** argv, Options& o) {
+  auto bad = [](const std::string& why) {
+    std::fprintf(stderr, "quorvel-mixer: %s\n", why.c_str());
+    return false;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") {
       Usage(stdout);
       std::exit(0);
-    } else if (a == "--device" && i + 1 < argc) {
+    } else if (a == "--device") {
+      if (i + 1 >= argc) return bad("--device needs a number");
+      const char* value = argv[++i];
       char* end = nullptr;
-      const long v = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || end == argv[i] || v < 0 || v > 255) return false;
+      const long v = std::strtol(value, &end, 10);
+      if (*end != '\0' || end == value || v < 0 || v > 255)
+        return bad("--device takes a mixer device number from the list (0 to 255), not '" + std::string(value) + "'");
       o.device = static_cast<int>(v);
     } else if (a == "--watch") {
       o.watch = true;
     } else if (a == "--list") {
       o.list = true;
     } else {
-      std::fprintf(stderr, "quorvel-mixer: bad argument '%s'\n", a.c_str());
-      return false;
+      return bad("unknown argument '" + a + "'");
     }
   }
   return true;
 }
+
+// Why mixer `device` cannot be opened, in the system's words.
+std::string OpenFailure(platform::AudioSystem& system, int device) {
+  if (system.mixerGetNumDevs() == 0) return "there is no mixer device";
+  platform::MIXERCAPSA caps{};
+  const platform::MMRESULT rc = system.mixerGetDevCapsA(static_cast<platform::UINT>(device), &caps, sizeof caps);
+  if (rc == platform::MMSYSERR_NOERROR) return "it refused to open";
+  char text[256] = {};
+  system.waveOutGetErrorTextA(rc, text, sizeof text);
+  return text[0] != '\0' ? text : "error " + std::to_string(rc);
+}
+
+// The component reports a control change raw first (the mixer handle's and
+// the control's low 16 bits), then, when the control is a volume or mute of
+// the table, once more as its line, before anything else is reported. Which
+// of the two a report is follows from the table: a raw pair is never taken
+// for a line, whatever its numbers.
+class ChangePrinter {
+ public:
+  explicit ChangePrinter(const audio::TMixerSettings& mixer) : mixer_(mixer) {}
+
+  void operator()(platform::WORD first, platform::WORD second) {
+    const audio::TMixDetails* line = expected_;
+    expected_ = nullptr;
+    if (line != nullptr && first == line->Destination && second == line->Source) {
+      std::printf("line  %5u %5u  %s\n", first, second, line->LineName.c_str());
+    } else {
+      std::printf("raw   %5u %5u\n", first, second);
+      expected_ = LineOf(second);
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  // The record the component matches for a control, as it does: the first
+  // whose volume or else mute control it is.
+  const audio::TMixDetails* LineOf(platform::WORD control) const {
+    for (const audio::TMixDetails* r = mixer_.Lines; r != nullptr; r = r->Next)
+      if ((r->VolumeID & 0xFFFF) == control || (r->MuteID & 0xFFFF) == control) return r;
+    return nullptr;
+  }
+
+  const audio::TMixerSettings& mixer_;
+  const audio::TMixDetails* expected_ = nullptr;  // the line the next report names
+};
 
 std::string Id(platform::DWORD id) { return id == audio::NoneID ? "-" : std::to_string(id); }
 
@@ -120,8 +175,11 @@ int main(int argc, char** argv) {
     PrintTable(mixer);
   }
   if (!read) {
-    std::fprintf(stderr, "quorvel-mixer: mixer device %d %s\n", o.device,
-                 mixer.Lines == nullptr ? "could not be opened" : "could not be read to the end");
+    if (mixer.Lines == nullptr)
+      std::fprintf(stderr, "quorvel-mixer: mixer device %d could not be opened: %s\n", o.device,
+                   OpenFailure(system, o.device).c_str());
+    else
+      std::fprintf(stderr, "quorvel-mixer: mixer device %d could not be read to the end\n", o.device);
     return 1;
   }
   std::fflush(stdout);
@@ -129,15 +187,8 @@ int main(int argc, char** argv) {
 
   std::printf("\nWatching for changes (Ctrl+C ends)...\n");
   std::fflush(stdout);
-  // Each change is reported raw first (the handle's and the control's low
-  // 16 bits), then, for a volume or mute of the list, as its line.
-  audio.OnMixerChange = [&](audio::TObject*, platform::WORD destination, platform::WORD source) {
-    std::string name;
-    for (const audio::TMixDetails* r = mixer.Lines; r != nullptr; r = r->Next)
-      if (r->Destination == destination && r->Source == source) name = r->LineName;
-    std::printf("OnMixerChange  %5u %5u  %s\n", destination, source, name.c_str());
-    std::fflush(stdout);
-  };
+  ChangePrinter print(mixer);
+  audio.OnMixerChange = [&](audio::TObject*, platform::WORD first, platform::WORD second) { print(first, second); };
   platform::TerminationSignals terminate([&app] { app.quit(); });
   return app.exec();
 }

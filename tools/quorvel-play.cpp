@@ -15,6 +15,7 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/SoundFile.h"
+#include "platform/AudioSystem.h"
 #include "platform/TerminationSignals.h"
 
 namespace {
@@ -28,22 +29,27 @@ struct Options {
   long loops = 0;
   long device = -1;
   bool verbose = false;
+  bool list = false;
 };
 
 void Usage(FILE* to) {
   std::fprintf(to,
                "usage: quorvel-play FILE [--loops N] [--device N] [--verbose]\n"
+               "       quorvel-play --list\n"
                "\n"
                "Plays a sound file (WAV, FLAC, Ogg, AIFF, ...; mono or stereo, up to 65535 Hz)\n"
                "as 16-bit samples at the file's own rate, and prints a line when it has played.\n"
                "\n"
                "  --loops N    play N more times after the first (0..65535; default 0)\n"
-               "  --device N   output device number; -1 (default) is the system's default output\n"
+               "  --device N   output device number from --list; -1 (default) is the system's\n"
+               "               default output\n"
                "  --verbose    print a line per played buffer: its number and the seconds played\n"
+               "  --list       list the output devices with their numbers, and exit\n"
                "  --help       this text\n"
                "\n"
                "Ctrl+C stops playing. Exits with 0 when done, 2 for a file that cannot be played,\n"
-               "1 when the device fails, 64 for a bad command line.\n");
+               "1 when the device fails, 64 for a bad command line, 128 + the signal's number\n"
+               "when stopped by a signal (130 for Ctrl+C).\n");
 }
 
 bool ParseInt(const char* s, long lo, long hi, long& out) {
@@ -52,31 +58,50 @@ bool ParseInt(const char* s, long lo, long hi, long& out) {
   return end != s && *end == '\0' && out >= lo && out <= hi;
 }
 
+// Says what is wrong with the command line; false for a bad one.
 bool Parse(int argc, char** argv, Options& o) {
+  auto bad = [](const std::string& why) {
+    std::fprintf(stderr, "quorvel-play: %s\n", why.c_str());
+    return false;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
     if (a == "--help" || a == "-h") {
       Usage(stdout);
       std::exit(0);
-    } else if (a == "--loops" && hasValue && ParseInt(argv[i + 1], 0, 65535, o.loops)) {
-      ++i;
-    } else if (a == "--device" && hasValue && ParseInt(argv[i + 1], -1, 65535, o.device)) {
-      ++i;
+    } else if (a == "--loops" || a == "--device") {
+      if (i + 1 >= argc) return bad(a + " needs a number");
+      const char* value = argv[++i];
+      if (a == "--loops" && !ParseInt(value, 0, 65535, o.loops))
+        return bad("--loops takes a whole number from 0 to 65535, not '" + std::string(value) + "'");
+      if (a == "--device" && !ParseInt(value, -1, 65535, o.device))
+        return bad("--device takes an output device number from --list, or -1 for the default output, not '" +
+                   std::string(value) + "'");
     } else if (a == "--verbose") {
       o.verbose = true;
-    } else if (!a.starts_with("--") && o.path.isEmpty()) {
-      o.path = QString::fromLocal8Bit(argv[i]);
+    } else if (a == "--list") {
+      o.list = true;
+    } else if (a.starts_with("--")) {
+      return bad("unknown option '" + a + "'");
+    } else if (!o.path.isEmpty()) {
+      return bad("one file at a time: '" + a + "' follows '" + o.path.toStdString() + "'");
     } else {
-      std::fprintf(stderr, "quorvel-play: bad argument '%s'\n", a.c_str());
-      return false;
+      o.path = QString::fromLocal8Bit(argv[i]);
     }
   }
-  if (o.path.isEmpty()) {
-    std::fprintf(stderr, "quorvel-play: no file given\n");
-    return false;
-  }
+  if (o.path.isEmpty() && !o.list) return bad("no file given");
   return true;
+}
+
+// The output devices with the numbers --device takes.
+void List(platform::AudioSystem& system) {
+  const platform::UINT count = system.waveOutGetNumDevs();
+  std::printf("Output devices: %u, and -1 for the system's default\n", count);
+  platform::WAVEOUTCAPSA caps{};
+  if (system.waveOutGetDevCapsA(platform::WAVE_MAPPER, &caps, sizeof caps) == 0)
+    std::printf("  %2d  %s\n", -1, caps.szPname);
+  for (platform::UINT i = 0; i < count; ++i)
+    if (system.waveOutGetDevCapsA(i, &caps, sizeof caps) == 0) std::printf("  %2u  %s\n", i, caps.szPname);
 }
 
 }  // namespace
@@ -87,6 +112,11 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, o)) {
     Usage(stderr);
     return kUsageError;
+  }
+  if (o.list) {
+    audio::TAudio audio(nullptr);
+    List(audio.System());
+    return 0;
   }
 
   std::string error;
@@ -123,12 +153,13 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   };
   // Also fired when a start fails after the device opened; PlayFile's result
-  // tells that case.
+  // tells that case. A playing that a failure ended early (the reason is in
+  // ErrorMessage, printed below) is not reported as played.
   audio.OnPlayed = [&](audio::TObject*) {
     if (!started) return;
     if (interrupted)
       std::printf("Stopped %s after %.2f s\n", name.c_str(), played(buffers));
-    else
+    else if (audio.ErrorMessage.empty())
       std::printf("Played %s: %.2f s in %lu buffers\n", name.c_str(), fileSeconds * passes, buffers);
     std::fflush(stdout);
     QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -158,5 +189,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
     return kDeviceError;
   }
-  return 0;
+  // Stopped by a signal: the shell's convention, so that a script tells it
+  // from a finished run.
+  return interrupted ? 128 + terminate.signal() : 0;
 }

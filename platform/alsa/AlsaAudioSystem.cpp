@@ -29,6 +29,21 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
   return true;
 }
 
+// The capabilities record of either direction.
+template <typename Caps>
+MMRESULT FillCaps(UINT deviceId, snd_pcm_stream_t stream, Caps* caps, UINT size) {
+  if (caps == nullptr || size != sizeof(Caps)) return MMSYSERR_INVALPARAM;
+  PcmDevice device;
+  if (!Find(deviceId, stream, device)) return MMSYSERR_BADDEVICEID;
+  *caps = {};
+  caps->vDriverVersion = SND_LIB_VERSION;
+  const std::size_t n = std::min<std::size_t>(device.name.size(), MAXPNAMELEN - 1);
+  std::memcpy(caps->szPname, device.name.data(), n);
+  caps->dwFormats = kAllStandardFormats;
+  caps->wChannels = 2;
+  return MMSYSERR_NOERROR;
+}
+
 }  // namespace
 
 AlsaAudioSystem::AlsaAudioSystem() { SilenceAlsaMessages(); }
@@ -42,16 +57,11 @@ UINT AlsaAudioSystem::waveOutGetNumDevs() {
 }
 
 MMRESULT AlsaAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
-  if (caps == nullptr || size != sizeof(WAVEINCAPSA)) return MMSYSERR_INVALPARAM;
-  PcmDevice device;
-  if (!Find(deviceId, SND_PCM_STREAM_CAPTURE, device)) return MMSYSERR_BADDEVICEID;
-  *caps = {};
-  caps->vDriverVersion = SND_LIB_VERSION;
-  const std::size_t n = std::min<std::size_t>(device.name.size(), MAXPNAMELEN - 1);
-  std::memcpy(caps->szPname, device.name.data(), n);
-  caps->dwFormats = kAllStandardFormats;
-  caps->wChannels = 2;
-  return MMSYSERR_NOERROR;
+  return FillCaps(deviceId, SND_PCM_STREAM_CAPTURE, caps, size);
+}
+
+MMRESULT AlsaAudioSystem::waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) {
+  return FillCaps(deviceId, SND_PCM_STREAM_PLAYBACK, caps, size);
 }
 
 MMRESULT AlsaAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,

@@ -25,6 +25,7 @@ class AlsaAudioSystem final : public DeviceAudioSystem {
   // Also for WAVE_MAPPER. Every listed device takes 1 or 2 channels and
   // every standard format, ALSA converting where the hardware cannot.
   MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
+  MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) override;
   UINT mixerGetNumDevs() override;
 
  protected:

@@ -117,20 +117,33 @@ UINT SimAudioSystem::waveInGetNumDevs() {
 
 UINT SimAudioSystem::waveOutGetNumDevs() { return injected(Call::waveOutGetNumDevs) ? 0 : outputs_; }
 
-MMRESULT SimAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
-  if (MMRESULT f = injected(Call::waveInGetDevCapsA)) return f;
-  if (caps == nullptr || size != sizeof(WAVEINCAPSA)) return reason(MMSYSERR_INVALPARAM, {});
-  if (deviceId == WAVE_MAPPER ? inputs_ == 0 : deviceId >= inputs_) return reason(MMSYSERR_BADDEVICEID, {});
-  *caps = WAVEINCAPSA{};
+// The capabilities record of either direction: `names` by number, else
+// "<kind> N", and "Default <kind>" for WAVE_MAPPER.
+template <typename Caps>
+MMRESULT SimAudioSystem::FillCaps(UINT deviceId, UINT devices, const std::vector<std::string>& names,
+                                  const char* kind, Caps* caps, UINT size) {
+  if (caps == nullptr || size != sizeof(Caps)) return reason(MMSYSERR_INVALPARAM, {});
+  if (deviceId == WAVE_MAPPER ? devices == 0 : deviceId >= devices) return reason(MMSYSERR_BADDEVICEID, {});
+  *caps = Caps{};
   std::string name;
-  if (deviceId == WAVE_MAPPER) name = "Default input";
-  else if (deviceId < names_.size()) name = names_[deviceId];
-  else name = "Simulated input " + std::to_string(deviceId);
+  if (deviceId == WAVE_MAPPER) name = std::string("Default ") + kind;
+  else if (deviceId < names.size()) name = names[deviceId];
+  else name = std::string("Simulated ") + kind + " " + std::to_string(deviceId);
   const std::size_t n = std::min<std::size_t>(name.size(), MAXPNAMELEN - 1);
   std::memcpy(caps->szPname, name.data(), n);
   caps->szPname[n] = '\0';
   caps->wChannels = 2;
   return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimAudioSystem::waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) {
+  if (MMRESULT f = injected(Call::waveInGetDevCapsA)) return f;
+  return FillCaps(deviceId, inputs_, names_, "input", caps, size);
+}
+
+MMRESULT SimAudioSystem::waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) {
+  if (MMRESULT f = injected(Call::waveOutGetDevCapsA)) return f;
+  return FillCaps(deviceId, outputs_, {}, "output", caps, size);
 }
 
 MMRESULT SimAudioSystem::openCaptureSource(UINT, const WAVEFORMATEX& format, std::unique_ptr<CaptureSource>& source) {
@@ -213,6 +226,13 @@ MMRESULT SimAudioSystem::waveInClose(HWAVEIN h) {
   return rc;
 }
 
+// Not counted among the calls and never failed: it is what an owner does
+// when the others have failed.
+void SimAudioSystem::waveInForceClose(HWAVEIN h) {
+  DeviceAudioSystem::waveInForceClose(h);
+  forwards_.erase(h);
+}
+
 MMRESULT SimAudioSystem::waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) {
   if (MMRESULT f = injected(Call::waveInGetErrorTextA)) {
     CopyErrorText({}, text, cch);
@@ -225,14 +245,14 @@ MMRESULT SimAudioSystem::waveInGetErrorTextA(MMRESULT code, char* text, UINT cch
 
 void SimAudioSystem::releasePlayback(std::uint64_t frames) {
   state_->playCredit.fetch_add(frames, std::memory_order_acq_rel);
-  state_->poke.wake();
+  state_->playPoke.wake();
 }
 
 bool SimAudioSystem::failOutputDevice(MMRESULT code, std::string why) {
   if (state_->outFailure.load(std::memory_order_acquire) != MMSYSERR_NOERROR) return false;
   state_->outFailureWhy = std::move(why);
   state_->outFailure.store(code, std::memory_order_release);
-  state_->poke.wake();
+  state_->playPoke.wake();
   return true;
 }
 
@@ -288,6 +308,11 @@ MMRESULT SimAudioSystem::waveOutClose(HWAVEOUT h) {
   const MMRESULT rc = DeviceAudioSystem::waveOutClose(h);
   if (rc == MMSYSERR_NOERROR) --outputsOpen_;
   return rc;
+}
+
+void SimAudioSystem::waveOutForceClose(HWAVEOUT h) {
+  if (isOpen(h)) --outputsOpen_;
+  DeviceAudioSystem::waveOutForceClose(h);
 }
 
 MMRESULT SimAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {

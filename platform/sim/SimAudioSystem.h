@@ -45,6 +45,7 @@ enum class Call {
   waveInGetNumDevs,
   waveOutGetNumDevs,
   waveInGetDevCapsA,
+  waveOutGetDevCapsA,
   waveInOpen,
   waveInPrepareHeader,
   waveInUnprepareHeader,
@@ -80,7 +81,8 @@ class SimAudioSystem : public DeviceAudioSystem {
   ~SimAudioSystem() override;
 
   // Devices (default: one input, one output, no mixer). Names appear in
-  // waveInGetDevCapsA; without names a device is "Simulated input N".
+  // waveInGetDevCapsA; without names a device is "Simulated input N" (an
+  // output one "Simulated output N").
   void setInputDevices(UINT n);
   void setInputDeviceNames(std::vector<std::string> names);
   void setOutputDevices(UINT n) { outputs_ = n; }
@@ -172,8 +174,10 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveInStop(HWAVEIN handle) override;
   MMRESULT waveInReset(HWAVEIN handle) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
+  void waveInForceClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
+  MMRESULT waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, UINT size) override;
   MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                        DWORD_PTR instance, DWORD flags) override;
   MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
@@ -181,6 +185,7 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) override;
   MMRESULT waveOutReset(HWAVEOUT handle) override;
   MMRESULT waveOutClose(HWAVEOUT handle) override;
+  void waveOutForceClose(HWAVEOUT handle) override;
   MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 
   UINT mixerGetNumDevs() override;
@@ -215,6 +220,9 @@ class SimAudioSystem : public DeviceAudioSystem {
 
   // Counts the call; its injected failure (with its reason noted), or 0.
   MMRESULT injected(Call call);
+  template <typename Caps>
+  MMRESULT FillCaps(UINT deviceId, UINT devices, const std::vector<std::string>& names, const char* kind,
+                    Caps* caps, UINT size);
 
   UINT inputs_ = 1, outputs_ = 1;
   std::vector<std::string> names_;

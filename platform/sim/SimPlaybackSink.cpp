@@ -35,7 +35,7 @@ PlaybackSink::WriteResult SimPlaybackSink::write(const BYTE* src, std::size_t fr
       state_->count(state_->framesPlayed, n);
       return {WriteResult::Kind::Frames, n, 0};
     }
-    if (SleepUntil(waker, state_->poke, retryAt)) return {WriteResult::Kind::Woken, 0, 0};
+    if (SleepUntil(waker, state_->playPoke, retryAt)) return {WriteResult::Kind::Woken, 0, 0};
   }
 }
 

@@ -24,7 +24,7 @@ struct ShortBuffer {
 };
 
 struct SimState {
-  // Test -> device: wakes a device that sleeps for want of frames.
+  // Test -> device: wakes a capture device that sleeps for want of frames.
   Waker poke;
   std::atomic<std::uint64_t> frameCredit{0};   // Manual pacing: frames released
   std::atomic<std::uint64_t> bufferCredit{0};  // Manual pacing: buffers released
@@ -50,8 +50,11 @@ struct SimState {
   std::atomic<std::uint64_t> starts{0};     // captures begun by a device thread
   std::atomic<std::uint64_t> stops{0};      // captures ended by a device thread
 
-  // Output. Test -> device: frames the device may play (Manual pacing), a
-  // failure asked for (as failure/failureWhy above, for the output device).
+  // Output. Test -> device: a wake-up of its own (a capture device sleeping
+  // at the same time would take the capture one), frames the device may play
+  // (Manual pacing), a failure asked for (as failure/failureWhy above, for
+  // the output device).
+  Waker playPoke;
   std::atomic<std::uint64_t> playCredit{0};
   std::atomic<MMRESULT> outFailure{0};
   std::string outFailureWhy;

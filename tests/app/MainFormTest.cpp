@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <chrono>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeScopeLog.h"
@@ -47,6 +49,36 @@ bool PumpUntil(const std::function<bool()>& done) {
 void PumpFor(int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (std::chrono::steady_clock::now() < end) platform::ProcessMessages();
+}
+
+// The fake library's test controls, from the copy the window has loaded.
+struct FakeControls {
+  quorvel::fakes::FakeScopeHoldShowNextFn hold = nullptr;
+  quorvel::fakes::FakeScopeHoldingFn holding = nullptr;
+  quorvel::fakes::FakeScopeReleaseFn release = nullptr;
+  quorvel::fakes::FakeScopeSetCallHookFn setCallHook = nullptr;
+
+  FakeControls() {
+    void* lib = dlopen(kScopeLibrary, RTLD_NOW | RTLD_NOLOAD);
+    if (lib == nullptr) return;
+    hold = reinterpret_cast<decltype(hold)>(dlsym(lib, "FakeScopeHoldShowNext"));
+    holding = reinterpret_cast<decltype(holding)>(dlsym(lib, "FakeScopeHolding"));
+    release = reinterpret_cast<decltype(release)>(dlsym(lib, "FakeScopeRelease"));
+    setCallHook = reinterpret_cast<decltype(setCallHook)>(dlsym(lib, "FakeScopeSetCallHook"));
+    dlclose(lib);  // the window's own reference keeps it loaded
+  }
+  bool valid() const { return hold && holding && release && setCallHook; }
+};
+
+// Spins (the GUI thread's messages unhandled) until `done` holds; false
+// after a generous limit.
+bool SpinUntil(const std::function<bool()>& done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    std::this_thread::yield();
+  }
+  return true;
 }
 
 class MainForm : public testing::Test {
@@ -133,6 +165,80 @@ TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
   EXPECT_EQ(tail, expected);
 }
 
+// The device's thread is held inside the 100th point of a block; Stop
+// clears Busy before it waits for the device, and once Busy is clear the
+// point is let go. The block ends there, without a spectrum frame.
+TEST_F(MainForm, StopDuringABlockSendsNoMoreOfItAndNoSpectrumFrame) {
+  if (!Missing().empty()) GTEST_SKIP();
+  std::int32_t signal = 0, spectrum = 0;
+  {
+    TMain_Form form(&sim);
+    signal = SignalScope;
+    spectrum = SpectrumScope;
+    const FakeControls fake;
+    ASSERT_TRUE(fake.valid());
+    fake.hold(100);
+    form.BtnStart->click();
+    sim.release(2048);
+    ASSERT_TRUE(SpinUntil([&] { return fake.holding(); }));
+    std::thread releaser([&] {
+      SpinUntil([&] { return !form.Busy.load(); });
+      fake.release();
+    });
+    form.BtnStart->click();
+    releaser.join();
+    EXPECT_EQ(form.BtnStart->text(), "Start");
+    EXPECT_FALSE(form.Busy);
+    form.close();
+  }
+  int points = 0, frames = 0;
+  for (const auto& c : log()) {
+    if (c.entry != "ShowNext") continue;
+    points += c.handle() == signal;
+    frames += c.handle() == spectrum && c.point()[0] == ScopeFrameMarker;
+  }
+  EXPECT_EQ(points, 100);
+  EXPECT_EQ(frames, 0);
+}
+
+// What the sim and the window say when a scope is destroyed.
+struct DestroySeen {
+  std::int32_t scope;
+  bool deviceOpen;
+  std::uint64_t closes;
+  bool operator==(const DestroySeen&) const = default;
+};
+std::vector<DestroySeen> destroys;
+const TMain_Form* destroyingForm = nullptr;
+const SimAudioSystem* destroyingSim = nullptr;
+
+void NoteDestroy(const char* entry, std::int32_t handle) {
+  if (std::string(entry) != "ScopeDestroy") return;
+  destroys.push_back({handle, destroyingForm->AudioM->Recorder->DeviceOpen, destroyingSim->closesDelivered()});
+}
+
+TEST_F(MainForm, ClosingWhileCapturingStopsCaptureThenDestroysTheSpectrumScopeFirst) {
+  if (!Missing().empty()) GTEST_SKIP();
+  destroys.clear();
+  std::int32_t signal = 0, spectrum = 0;
+  {
+    TMain_Form form(&sim);
+    signal = SignalScope;
+    spectrum = SpectrumScope;
+    const FakeControls fake;
+    ASSERT_TRUE(fake.valid());
+    destroyingForm = &form;
+    destroyingSim = &sim;
+    fake.setCallHook(&NoteDestroy);
+    form.BtnStart->click();
+    sim.release(2048 * 2);
+    ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 2; }));
+    ASSERT_EQ(form.BtnStart->text(), "Stop");
+    form.close();
+  }
+  EXPECT_EQ(destroys, (std::vector<DestroySeen>{{spectrum, false, 1}, {signal, false, 1}}));
+}
+
 TEST_F(MainForm, UntickedFftSendsNoSpectrumFrame) {
   if (!Missing().empty()) GTEST_SKIP();
   std::int32_t spectrum = 0;
@@ -184,21 +290,31 @@ TEST_F(MainForm, OverlappingBlockIsDroppedAndReported) {
   EXPECT_EQ(messages, std::vector<std::string>{"Overlapping!"});
 }
 
-TEST_F(MainForm, ShortBlockIsShownShort) {
+// A short block is shown short; an empty one (delivered once the trigger
+// has fired) sends nothing to either scope.
+TEST_F(MainForm, ShortBlockIsShownShortAndAnEmptyOneNotAtAll) {
   if (!Missing().empty()) GTEST_SKIP();
-  std::int32_t signal = 0;
+  std::int32_t signal = 0, spectrum = 0;
   {
     TMain_Form form(&sim);
     signal = SignalScope;
+    spectrum = SpectrumScope;
     form.LastSampleIndex = 2047;
     std::int16_t block[2048] = {};
     form.AudioMRecord(nullptr, block, nullptr, 100);  // 50 samples
-    form.AudioMRecord(nullptr, block, nullptr, 0);    // nothing
+    const float level = analysis::LevelSmoothing[10].Level;
+    form.AudioMRecord(nullptr, block, nullptr, 0);
+    form.AudioMRecord(nullptr, block, nullptr, 1);  // not even one sample
     EXPECT_FALSE(form.Busy);
+    EXPECT_EQ(analysis::LevelSmoothing[10].Level, level);
   }
-  int points = 0;
-  for (const auto& c : log()) points += c.entry == "ShowNext" && c.handle() == signal;
+  int points = 0, spectrumPoints = 0;
+  for (const auto& c : log()) {
+    points += c.entry == "ShowNext" && c.handle() == signal;
+    spectrumPoints += c.entry == "ShowNext" && c.handle() == spectrum;
+  }
   EXPECT_EQ(points, 50);
+  EXPECT_EQ(spectrumPoints, 1044);
 }
 
 TEST_F(MainForm, ComponentGoneAtSessionEndIsNotCalled) {

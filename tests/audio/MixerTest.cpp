@@ -164,6 +164,26 @@ TEST_F(Mixer, LaterVolumesReplaceEarlierOnesAndTheFirstMuteWins) {
   EXPECT_EQ(line.LineFlags, 64);
 }
 
+// A line may report no channels at all; its controls still hold one value.
+TEST_F(Mixer, ALineOfNoChannelsIsReadAsOneChannel) {
+  SimMixerScript m;
+  m.description.name = "Odd";
+  MixerDestinationInfo d;
+  d.line = Line("No channels", 0, {Volume(1), Meter(2)});
+  m.description.destinations = {d};
+  m.values = {{1, {700}}, {2, {0}}};
+  sim.setMixers({m});
+  Make();
+  ASSERT_TRUE(mixer().MixerReady);
+  const TMixDetails& line = *Records(mixer())[1];
+  EXPECT_EQ(line.VolumeID, 1u);
+  EXPECT_EQ(line.VolumeLeft, 700);
+  EXPECT_EQ(line.VolumeRight, 0);
+  EXPECT_TRUE(line.MonoVolume);
+  EXPECT_EQ(line.LineFlags, 192);
+  EXPECT_EQ(line.MeterChannels, 1);
+}
+
 TEST_F(Mixer, AChangeIsReportedRawThenAsItsLine) {
   sim.setMixers({Desk()});
   Make();

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -158,10 +159,38 @@ TEST_F(Playback, AnEmptyStreamEndsAtOnce) {
   EXPECT_FALSE(player().DeviceOpen);
 }
 
-TEST_F(Playback, StopBeforeAnythingWasPlayedSaysAlreadyClosed) {
+TEST_F(Playback, StopOrCloseBeforeAnythingWasPlayedSaysAlreadyClosed) {
   player().Stop();
   EXPECT_EQ(audio->ErrorMessage, "Player already closed");
   EXPECT_EQ(sim.calls(Call::waveOutReset), 0u);
+  audio->ErrorMessage.clear();
+  player().CloseDevice();
+  EXPECT_EQ(audio->ErrorMessage, "Player already closed");
+  EXPECT_EQ(sim.calls(Call::waveOutUnprepareHeader), 0u);
+  EXPECT_TRUE(playedSenders.empty());
+}
+
+// The played-buffer step fires OnBufferPlayed first, with the ring as the
+// completion found it and no refill asked for yet; then the refill request
+// waits at its window, DoneIndex has moved on and one buffer less is queued.
+TEST_F(Playback, APlayedBufferIsReportedBeforeTheRingMoves) {
+  Make(Pacing::Manual);
+  ASSERT_TRUE(player().Play(StreamOf(Pattern(10 * kBuffer))));
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().Active.load(); }));
+  std::vector<std::int32_t> seen;
+  audio->OnBufferPlayed = [&](TObject*) {
+    player().RefillWindow->dispatchPending();  // nothing to do yet
+    seen = {player().DoneIndex.load(), player().QueuedCount, player().QueueIndex};
+  };
+  ReleaseBuffer();
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return !seen.empty(); }));
+  EXPECT_EQ(seen, (std::vector<std::int32_t>{0, 3, 3}));
+  EXPECT_EQ(player().DoneIndex.load(), 1);
+  EXPECT_EQ(player().QueuedCount, 2);
+  player().RefillWindow->dispatchPending();
+  EXPECT_EQ(player().QueueIndex, 0);
+  EXPECT_EQ(player().QueuedCount, 3);
+  player().Stop();
 }
 
 TEST_F(Playback, StopWithAStreamClosesWithoutReportingTheReturnedBuffers) {
@@ -203,6 +232,35 @@ TEST_F(Playback, StopWhileTheCloseIsPostedIssuesNoReset) {
   EXPECT_EQ(playedSenders.size(), 1u);
   // It stays set until a refill finds a stream.
   EXPECT_TRUE(player().ClosePosted);
+}
+
+// The refill and close requests of one playing wait at two windows, with
+// no order between them. Here the close runs first and OnPlayed starts the
+// next playing at once; the first playing's refill request, handled after
+// that, must not write a fourth buffer into the new playing (its next
+// completion would be taken for the end, and the close would fail).
+TEST_F(Playback, ARequestOfAnEarlierPlayingDoesNotActOnTheNext) {
+  Make(Pacing::Manual);
+  const std::vector<char> next = Pattern(10 * kBuffer);
+  audio->OnPlayed = [&](TObject* s) {
+    playedSenders.push_back(s);
+    if (playedSenders.size() == 1) {
+      EXPECT_TRUE(player().Play(StreamOf(next))) << audio->ErrorMessage;
+    }
+  };
+  ASSERT_TRUE(player().Play(StreamOf(Pattern(1000))));
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().Active.load(); }));
+  sim.releasePlayback(500);
+  ASSERT_TRUE(DispatchUntil(audio->NotifyWindow, [&] { return player().ClosePosted; }));
+  player().CloseWindow->dispatchPending();
+  ASSERT_EQ(playedSenders.size(), 1u);
+  ASSERT_EQ(player().QueuedCount, 3);
+  player().RefillWindow->dispatchPending();
+  EXPECT_EQ(player().QueuedCount, 3);
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed(2)) << audio->ErrorMessage;
+  EXPECT_EQ(played(), next);
+  EXPECT_EQ(sim.outputsOpen(), 0u);
 }
 
 TEST_F(Playback, ACompletionBeforeTheOpenNotificationIsIgnored) {
@@ -259,6 +317,62 @@ TEST_F(Playback, RefusesToStartWithoutWhatItNeeds) {
   TAudio none(nullptr, &silent);
   EXPECT_FALSE(none.Player->Play(StreamOf(Pattern(10))));
   EXPECT_EQ(none.ErrorMessage, "No wave buffers for playing");
+}
+
+// A stream of `size` bytes of a pattern, made up as they are read, whose
+// seeks are refused once `seeks` of them have been allowed.
+class MadeUpStream : public QIODevice {
+ public:
+  MadeUpStream(qint64 size, int seeks) : size_(size), seeks_(seeks) { open(QIODevice::ReadOnly); }
+  qint64 size() const override { return size_; }
+  bool seek(qint64 to) override {
+    if (seeks_ == 0) {
+      setErrorString(QStringLiteral("the stream cannot seek now"));
+      return false;
+    }
+    --seeks_;
+    return QIODevice::seek(to);
+  }
+
+ protected:
+  qint64 readData(char* data, qint64 max) override {
+    const qint64 n = std::min(max, size_ - pos());
+    for (qint64 i = 0; i < n; ++i) data[i] = static_cast<char>((pos() + i) % 251);
+    return std::max<qint64>(n, 0);
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+ private:
+  qint64 size_;
+  int seeks_;
+};
+
+TEST_F(Playback, StreamsAndPositionsThePositionCannotHoldAreRefusedAtTheStart) {
+  // PCM data past 2147483647 bytes would wrap the read position.
+  EXPECT_FALSE(player().Play(std::make_unique<MadeUpStream>(qint64{1} << 31, 1000)));
+  EXPECT_EQ(audio->ErrorMessage, "Stream too long to play: 2147483648 bytes, at most 2147483647");
+  EXPECT_FALSE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer + 1));
+  EXPECT_EQ(audio->ErrorMessage, "Play position out of range: 4097 of a 4096-byte stream");
+  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  // The end itself is a position: nothing is left to play.
+  ASSERT_TRUE(player().Play(StreamOf(Pattern(kBuffer)), kBuffer));
+  ASSERT_TRUE(PumpUntilPlayed());
+  EXPECT_TRUE(played().empty());
+}
+
+TEST_F(Playback, ARefusedSeekEndsTheDataWithItsReason) {
+  Make(Pacing::Manual);
+  // The start's two refills seek four times (to the play position and back);
+  // the third refill's seek is refused.
+  ASSERT_TRUE(player().Play(std::make_unique<MadeUpStream>(10 * kBuffer, 4)));
+  ASSERT_EQ(player().QueuedCount, 2);
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed());
+  EXPECT_EQ(audio->ErrorMessage, "Error seeking the stream to byte 8192: the stream cannot seek now");
+  EXPECT_EQ(player().Stream, nullptr);
+  std::vector<char> expected(2 * kBuffer);
+  for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i % 251);
+  EXPECT_EQ(played(), expected);  // nothing from byte 0 again
 }
 
 TEST_F(Playback, AFailedResetInStopReturnsWithoutWaiting) {
@@ -420,6 +534,44 @@ TEST_F(Playback, AFileThatCannotPlayLeavesTheFormatAsItWas) {
   EXPECT_EQ(audio->ErrorMessage.rfind("Could not open the output device for playing: ", 0), 0u);
   EXPECT_FALSE(player().RestoreFormat);
   EXPECT_EQ(player().SampleRate, 44100);
+}
+
+// With linked formats the player's switch to a file's format, and the switch
+// back, would go to the recorder too, whose rebuild stops its device.
+TEST_F(Playback, AFileNeverStopsACaptureThatRuns) {
+  Make(Pacing::Manual);
+  QTemporaryDir dir;
+  const QString other = WriteFile(dir, "other.wav", Wav(2, 22050, Pattern(4000)));
+  const QString same = WriteFile(dir, "same.wav", Wav(1, 44100, Pattern(3000)));
+  TRecorder& recorder = *audio->Recorder;
+  ASSERT_TRUE(recorder.Start());
+  EXPECT_FALSE(player().PlayFile(other));
+  EXPECT_EQ(audio->ErrorMessage,
+            "Cannot play in another format while recording: the file is 22050 Hz, 2 channels, 16 bits; "
+            "capture runs at 44100 Hz, 1 channel, 16 bits");
+  EXPECT_TRUE(recorder.DeviceOpen);
+  EXPECT_EQ(sim.calls(Call::waveOutOpen), 0u);
+  EXPECT_EQ(player().SampleRate, 44100);
+  EXPECT_EQ(player().Channels, TChannels::Mono);
+  EXPECT_FALSE(player().RestoreFormat);
+
+  ASSERT_TRUE(player().PlayFile(same)) << audio->ErrorMessage;
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed());
+  EXPECT_TRUE(recorder.DeviceOpen);
+
+  // Capture started in a file's format while it plays keeps running when
+  // the player goes back to its own.
+  ASSERT_TRUE(recorder.Stop());
+  ASSERT_TRUE(player().PlayFile(other)) << audio->ErrorMessage;
+  ASSERT_TRUE(recorder.Start()) << audio->ErrorMessage;
+  sim.releasePlayback(1u << 20);
+  ASSERT_TRUE(PumpUntilPlayed(2));
+  EXPECT_TRUE(recorder.DeviceOpen);
+  EXPECT_EQ(player().SampleRate, 44100);
+  EXPECT_EQ(player().Channels, TChannels::Mono);
+  EXPECT_EQ(recorder.SampleRate, 22050);
+  EXPECT_TRUE(recorder.Stop());
 }
 
 // Mutated files through the adapter and the player: each is refused with a

@@ -2,12 +2,17 @@
 // split, every failure of its table, and the mended faults.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QPointer>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "audio/Audio.h"
+#include "audio/MixerSettings.h"
+#include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
@@ -197,6 +202,43 @@ TEST(Recorder, StereoSplitDeliversBothChannels) {
   for (int k = 0; k < 2048; ++k) ASSERT_EQ(static_cast<std::uint16_t>(right[k]), static_cast<std::uint16_t>(~k));
 }
 
+// Unsplit stereo is delivered as the device filled it, and the trigger
+// scans both channels before any split: here only the right channel of the
+// second block reaches the level. Without a handler the same blocks are
+// still scanned and handed back to the device.
+TEST(Recorder, UnsplitStereoIsTriggeredAndDeliveredWholeAndNoHandlerStillCirculates) {
+  std::vector<std::int16_t> s(2 * 2048 * 2, -1);
+  s[2 * (2048 + 100) + 1] = 0;  // frame 100 of block 2, right channel
+  for (const bool handler : {true, false}) {
+    Capture c(Pacing::Manual, Signal::Of(s));
+    c.rec().SetChannels(TChannels::Stereo);
+    ASSERT_FALSE(c.rec().SplitChannels);
+    std::vector<std::int16_t> block(2 * 2048);
+    c.audio.OnRecord = nullptr;
+    if (handler) {
+      c.audio.OnRecord = [&](TObject*, void* LP, void* RP, WORD bytes) {
+        c.blocks[c.count.load()] = Block{nullptr, RP != nullptr, bytes, 0, 0};
+        if (c.count.load() == 0) std::memcpy(block.data(), LP, std::min<std::size_t>(bytes, 8192));
+        c.count.fetch_add(1, std::memory_order_release);
+      };
+    }
+    ASSERT_TRUE(c.rec().Start());
+    c.sim.release(2048);
+    ASSERT_TRUE(c.sim.pumpUntil([&] { return c.sim.buffersDelivered() >= 1; }));
+    EXPECT_FALSE(c.rec().Triggered);
+    c.sim.release(2048 * 7);
+    ASSERT_TRUE(c.sim.pumpUntil([&] { return c.sim.buffersDelivered() >= 8; }));
+    EXPECT_TRUE(c.rec().Triggered);
+    EXPECT_TRUE(c.rec().DeviceOpen) << c.audio.ErrorMessage;
+    ASSERT_TRUE(c.rec().Stop());
+    if (!handler) continue;
+    ASSERT_EQ(c.count.load(std::memory_order_acquire), 7u);
+    EXPECT_EQ(c.blocks[0].bytes, 8192);
+    EXPECT_FALSE(c.blocks[0].hasRight);
+    EXPECT_EQ(block, std::vector<std::int16_t>(s.begin() + 2 * 2048, s.end()));
+  }
+}
+
 TEST(Recorder, EmptyBufferGoesBackToTheDeviceAndCaptureGoesOn) {
   Capture c;
   ASSERT_TRUE(c.rec().Start());
@@ -219,18 +261,50 @@ TEST(Recorder, EmptyBufferGoesBackToTheDeviceAndCaptureGoesOn) {
   EXPECT_EQ(t.blocks[4].bytes, 4096);
 }
 
-TEST(Recorder, StaleRequeueAfterRestartQueuesNothingTwice) {
-  Capture c;
-  ASSERT_TRUE(c.rec().Start());
-  c.sim.release(2048);
-  // The block's re-queue request stays unprocessed across Stop and Start.
-  ASSERT_TRUE(PumpUntil([&] { return c.sim.framesProduced() >= 2048 && c.count.load() == 1; }) );
-  ASSERT_TRUE(c.rec().Stop());
-  ASSERT_TRUE(c.rec().Start());
-  c.sim.release(2048 * 6);
-  ASSERT_TRUE(c.waitBlocks(7));
+// Each Stop leaves the last blocks' re-queue requests waiting; the next
+// Start's messages handle them while the device hands back its first
+// buffers. A request from before a Stop must queue nothing: not even a
+// header that is back, since its block may still be in the callback's hands
+// (ThreadSanitizer sees the write under the read; the block then arrives
+// empty or not at all). The first block of each capture is held inside the
+// handler while the waiting requests are handled.
+TEST(Recorder, RequestsFromBeforeAStopQueueNothingInTheNextCapture) {
+  Capture c(Pacing::Unpaced);
+  c.rec().Triggered = true;  // every block is delivered, an empty one too
+  std::atomic<bool> hold{false}, held{false};
+  const TNotifyAudioRecordEvent record = c.audio.OnRecord;
+  c.audio.OnRecord = [&](TObject* s, void* LP, void* RP, WORD n) {
+    record(s, LP, RP, n);
+    // Relaxed on both sides, so that waiting here orders nothing that the
+    // component itself does not order.
+    if (!hold.load(std::memory_order_relaxed)) return;
+    held.store(true, std::memory_order_relaxed);
+    while (hold.load(std::memory_order_relaxed)) std::this_thread::yield();
+  };
+  for (unsigned cycle = 1; cycle <= 60; ++cycle) {
+    const std::uint64_t base = c.sim.buffersDelivered();
+    hold.store(true, std::memory_order_relaxed);
+    held.store(false, std::memory_order_relaxed);
+    ASSERT_TRUE(c.rec().Start()) << c.audio.ErrorMessage;
+    while (!held.load(std::memory_order_relaxed)) std::this_thread::yield();
+    // The previous capture's four requests, handled straight from the
+    // recorder's window (not from inside Qt's event loop, whose frames the
+    // race detector is told to ignore).
+    c.rec().NotifyWindow->dispatchPending();
+    hold.store(false, std::memory_order_relaxed);
+    ASSERT_EQ(c.sim.calls(Call::waveInAddBuffer), 4 * cycle) << "cycle " << cycle;
+    // Nothing is handed back: the device stops once all four are in.
+    ASSERT_TRUE(c.sim.waitDelivered(base + 4));
+    ASSERT_TRUE(c.rec().Stop()) << c.audio.ErrorMessage;
+  }
+  // The requests of the capture that runs still act.
+  const std::uint64_t base = c.sim.buffersDelivered();
+  ASSERT_TRUE(c.rec().Start()) << c.audio.ErrorMessage;
+  ASSERT_TRUE(c.sim.pumpUntil([&] { return c.sim.buffersDelivered() >= base + 12; }));
   EXPECT_TRUE(c.rec().DeviceOpen) << c.audio.ErrorMessage;
-  c.rec().Stop();
+  ASSERT_TRUE(c.rec().Stop());
+  const std::size_t n = c.count.load(std::memory_order_acquire);
+  for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(c.blocks[i].bytes, 4096) << "block " << i;
 }
 
 TEST(Recorder, StopDuringBlockDeliversNothingMoreAndReturnsEveryBuffer) {
@@ -302,6 +376,20 @@ TEST(RecorderFailures, OpenAndStart) {
     EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
     EXPECT_FALSE(c.rec().DeviceOpen);
   }
+  {
+    Capture c;  // storage refused for its size: that reason stays the one given
+    c.rec().SetNoSamples(65535);
+    const std::string reason = c.audio.ErrorMessage;
+    ASSERT_EQ(reason.rfind("Wave Buffer size out of range: 65535 samples", 0), 0u) << reason;
+    c.audio.ErrorMessage = "Recorder already closed";
+    EXPECT_FALSE(c.rec().Start());
+    EXPECT_EQ(c.audio.ErrorMessage, reason);
+    EXPECT_EQ(c.sim.calls(Call::waveInOpen), 0u);
+    auto stream = std::make_unique<QBuffer>();
+    stream->open(QIODevice::ReadOnly);
+    EXPECT_FALSE(c.audio.Player->Play(std::move(stream)));
+    EXPECT_EQ(c.audio.ErrorMessage, reason);
+  }
 }
 
 TEST(RecorderFailures, DuringCaptureAndClose) {
@@ -355,14 +443,64 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
   }
 }
 
-TEST(Component, EndOfSessionDestroysItAndClearsTheOwnersReference) {
+// Capturing and playing when the session ends: both halves stop, every
+// window goes (and every storage: the leak checker watches), and the
+// owner's reference is cleared.
+TEST(Component, EndOfSessionStopsBothHalvesFreesEverythingAndClearsTheOwnersReference) {
   SimAudioSystem sim;
   sim.setPacing(Pacing::Manual);
   QPointer<TAudio> a = new TAudio(nullptr, &sim);
   audio_test::ApplyMainWindowSettings(*a);
   ASSERT_TRUE(a->Recorder->Start());
+  auto stream = std::make_unique<QBuffer>();
+  stream->setData(QByteArray(64 * 1024, '\x22'));
+  stream->open(QIODevice::ReadOnly);
+  ASSERT_TRUE(a->Player->Play(std::move(stream)));
+  const HWAVEIN waveIn = a->Recorder->WaveIn;
+  const QPointer<NotifyWindow> windows[] = {a->NotifyWindow, a->Recorder->NotifyWindow, a->Player->RefillWindow,
+                                            a->Player->CloseWindow, a->Mixer->MixerWindow};
   a->NotifyWindow->send(WM_QUERYENDSESSION, 0, 0);
   EXPECT_TRUE(a.isNull());
+  EXPECT_FALSE(sim.isOpen(waveIn));
+  EXPECT_EQ(sim.closesDelivered(), 1u);
+  EXPECT_EQ(sim.outputsOpen(), 0u);
+  EXPECT_EQ(sim.calls(Call::waveOutReset), 1u);
+  for (const QPointer<NotifyWindow>& w : windows) EXPECT_TRUE(w.isNull());
+}
+
+// Both halves busy, then destroyed while each device refuses to stop: the
+// devices must not live on to call back into, post to or fill the freed
+// recorder, windows and buffers (AddressSanitizer watches the releases and
+// the system's own closing of what is left).
+TEST(Component, DestroyedWhileItsDevicesRefuseToStopLeavesNoneBehind) {
+  const std::pair<Call, Call> refusals[] = {{Call::waveInReset, Call::waveOutReset},
+                                            {Call::waveInUnprepareHeader, Call::waveOutUnprepareHeader},
+                                            {Call::waveInClose, Call::waveOutClose}};
+  for (const auto& [in, out] : refusals) {
+    SimAudioSystem sim;
+    sim.setPacing(Pacing::Manual);
+    auto* a = new TAudio(nullptr, &sim);
+    audio_test::ApplyMainWindowSettings(*a);
+    a->Recorder->Triggered = true;
+    a->OnRecord = [](TObject*, void*, void*, WORD) {};
+    ASSERT_TRUE(a->Recorder->Start()) << a->ErrorMessage;
+    auto stream = std::make_unique<QBuffer>();
+    stream->setData(QByteArray(64 * 1024, '\x11'));
+    stream->open(QIODevice::ReadOnly);
+    ASSERT_TRUE(a->Player->Play(std::move(stream))) << a->ErrorMessage;
+    const HWAVEIN waveIn = a->Recorder->WaveIn;
+    const HWAVEOUT waveOut = a->Player->WaveOutHandle;
+    sim.failCall(in, MMSYSERR_NOMEM, 1, true);
+    sim.failCall(out, MMSYSERR_NOMEM, 1, true);
+    delete a;
+    EXPECT_FALSE(sim.isOpen(waveIn));
+    EXPECT_FALSE(sim.isOpen(waveOut));
+    EXPECT_EQ(sim.outputsOpen(), 0u);
+    // Were they still open, these would reach freed memory.
+    sim.clearFaults();
+    sim.release(2048 * 4);
+    sim.releasePlayback(1u << 16);
+  }
 }
 
 }  // namespace

@@ -112,13 +112,18 @@ TEST(Settings, DeviceIdAndVersionWriters) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   Mark(*a.Recorder);
+  Mark(*a.Player);
   a.SetAudioDeviceID(-1);
   EXPECT_FALSE(Rebuilt(*a.Recorder));
+  EXPECT_FALSE(Rebuilt(*a.Player));
   a.SetAudioDeviceID(12);
   EXPECT_EQ(a.AudioDeviceID, -1);
+  Mark(*a.Recorder);
+  Mark(*a.Player);
   a.SetAudioDeviceID(3);
   EXPECT_EQ(a.AudioDeviceID, 3);
   EXPECT_TRUE(Rebuilt(*a.Recorder));
+  EXPECT_TRUE(Rebuilt(*a.Player));
   a.SetVersion("9.9");
   EXPECT_EQ(a.Version, "4.1 (32bit)");
 }

@@ -3,6 +3,8 @@
 
 #include <QImage>
 #include <QRect>
+#include <QStackedWidget>
+#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -39,6 +41,12 @@ inline std::optional<int> columnOfTopmost(const QImage& img, const QRect& area, 
       if (is(img.pixel(x, y)))
         return x;
   return std::nullopt;
+}
+
+// The picture inside a scope window: its current view, under the toolbar.
+inline QWidget* pictureOf(QWidget* window) {
+  auto* stack = window ? window->findChild<QStackedWidget*>() : nullptr;
+  return stack ? stack->currentWidget() : nullptr;
 }
 
 }  // namespace quorvel::display::test

@@ -1,10 +1,11 @@
 // What a scope draws: trace scaling, where a spectrum's peak lands on both
 // frequency axes, frames put together from points, and the header skipped.
 #include "Pixels.h"
-#include "display/FrameAssembler.h"
-#include "display/PlotAxes.h"
-#include "display/ScopeModel.h"
-#include "display/ScopeRenderer.h"
+#include "display/spectrum/FrameAssembler.h"
+#include "display/ui/PlotAxes.h"
+#include "display/spectrum/SpectrumModel.h"
+#include "display/ui/SpectrumView.h"
+#include "display/ui/TraceView.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,13 @@ const QSize kSize(1200, 400);
 
 QRect inner(const QRectF& plot) { return plot.toAlignedRect().adjusted(1, 1, -1, -1); }
 
-void send(ScopeModel& m, double v0, uint64_t droppedBefore = 0) { m.consume({{{v0, 0, 0}}, droppedBefore}); }
+// To a view or a model: anything that consumes points.
+template <class Sink>
+void send(Sink& m, double v0) { m.consume({{v0, 0, 0}}, false); }
 
 // A whole frame: marker, header, then `bins` levels from levelOf.
-template <class F>
-void sendFrame(ScopeModel& m, int bins, F levelOf, double headerValue = 0.0) {
+template <class Sink, class F>
+void sendFrame(Sink& m, int bins, F levelOf, double headerValue = 0.0) {
   send(m, ScopeFrameMarker);
   for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
     send(m, headerValue);
@@ -32,21 +35,14 @@ void sendFrame(ScopeModel& m, int bins, F levelOf, double headerValue = 0.0) {
     send(m, levelOf(k));
 }
 
-QImage draw(const ScopeModel& m, bool log = false) {
-  ScopeView view;
-  m.snapshot(view);
-  ScopeRenderer r(m.config());
-  RenderOptions o;
-  o.logFrequency = log;
-  return r.render(kSize, view, o);
-}
+QImage draw(PlotView& v) { return v.render(kSize); }
 
 }  // namespace
 
 TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
-  const QRectF plot = plotRect(kSize);
+  const QRectF plot = TraceView::plotArea(kSize);
   for (double amplitude : {1.0, 0.5}) {
-    ScopeModel m(ScopeConfig{});
+    TraceView m(ScopeConfig{});
     for (int i = 0; i < 2048; ++i)
       send(m, amplitude * std::sin(2 * std::numbers::pi * i / 256.0));
     const auto e = extentOf(draw(m), plot.toAlignedRect(), isTrace);
@@ -59,11 +55,11 @@ TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
 }
 
 TEST(TracePicture, ValuesBeyondFullScaleStayInsideThePlot) {
-  ScopeModel m(ScopeConfig{});
+  TraceView m(ScopeConfig{});
   for (int i = 0; i < 2048; ++i)
     send(m, i % 2 ? 1e300 : -INFINITY);
   const QImage img = draw(m);
-  const QRectF plot = plotRect(kSize);
+  const QRectF plot = TraceView::plotArea(kSize);
   EXPECT_FALSE(extentOf(img, QRect(0, 0, kSize.width(), int(plot.top()) - 1), isTrace));
   EXPECT_FALSE(extentOf(img, QRect(0, int(plot.bottom()) + 2, kSize.width(), 30), isTrace));
 }
@@ -73,9 +69,10 @@ TEST(SpectrumPicture, PeakLandsAtItsBinFrequencyOnBothAxes) {
   const ScopeConfig config;
   for (bool log : {false, true})
     for (int k : {12, 100, 700, 1020}) {
-      ScopeModel m(config);
+      SpectrumView m(config);
+      m.setLogFrequency(log);
       sendFrame(m, 1024, [k](int b) { return b == k ? -3.0 : -100.0; });
-      const auto x = columnOfTopmost(draw(m, log), inner(plot), isSpectrumLine);
+      const auto x = columnOfTopmost(draw(m), inner(plot), isSpectrumLine);
       ASSERT_TRUE(x) << "no spectrum drawn";
       const FrequencyAxis axis{config.nyquistHz(), log};
       EXPECT_NEAR(*x, axis.toX(k * 44100.0 / 2048, plot), 2.0) << "bin " << k << (log ? " log" : " linear");
@@ -84,16 +81,14 @@ TEST(SpectrumPicture, PeakLandsAtItsBinFrequencyOnBothAxes) {
 
 TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
   // Header points at 0 dB would tower over bins at -90 dB if they were drawn.
-  ScopeModel m(ScopeConfig{});
+  SpectrumView m(ScopeConfig{});
   sendFrame(m, 1024, [](int) { return -90.0; }, 0.0);
-  ScopeView view;
-  m.snapshot(view);
-  ASSERT_EQ(view.levels.size(), 1024u);
-  EXPECT_EQ(view.levels.front(), -90.0);
+  ASSERT_EQ(m.model().levels().size(), 1024u);
+  EXPECT_EQ(m.model().levels().front(), -90.0);
   const QRectF plot = plotRect(kSize);
   const auto e = extentOf(draw(m), inner(plot), isSpectrumLine);
   ASSERT_TRUE(e);
-  EXPECT_NEAR(e->top, levelToY(-90, plot), 2.0);
+  EXPECT_NEAR(e->top, m.levelAxis().toY(-90, plot), 2.0);
 }
 
 TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
@@ -133,21 +128,17 @@ TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
 }
 
 TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
-  ScopeModel m(ScopeConfig{});
+  SpectrumModel m(1024);
   sendFrame(m, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
   sendFrame(m, 1024, [](int k) { return k == 300 ? -20.0 : -70.0; });
-  ScopeView v;
-  m.snapshot(v);
-  EXPECT_EQ(v.mode, ScopeMode::Spectrum);
-  EXPECT_EQ(v.frames, 2u);
-  EXPECT_EQ(v.strongest, 300);
-  EXPECT_EQ(v.peaks[40], -10.0);
-  EXPECT_EQ(v.peaks[300], -20.0);
-  EXPECT_EQ(v.peaks[0], -70.0);
+  EXPECT_EQ(m.frames(), 2u);
+  EXPECT_EQ(m.strongest(), 300);
+  EXPECT_EQ(m.peaks()[40], -10.0);
+  EXPECT_EQ(m.peaks()[300], -20.0);
+  EXPECT_EQ(m.peaks()[0], -70.0);
   m.resetPeaks();
-  m.snapshot(v);
-  EXPECT_TRUE(std::isinf(v.peaks[40]));
-  EXPECT_EQ(v.strongest, 300) << "resetting the hold keeps the frame";
+  EXPECT_TRUE(std::isinf(m.peaks()[40]));
+  EXPECT_EQ(m.strongest(), 300) << "resetting the hold keeps the frame";
 }
 
 TEST(Axes, PositionsAndReadoutsAreInverse) {
@@ -159,11 +150,13 @@ TEST(Axes, PositionsAndReadoutsAreInverse) {
       EXPECT_NEAR(axis.fromX(axis.toX(hz, plot), plot), hz, 1e-6);
   }
   EXPECT_NEAR((FrequencyAxis{22050, false}.toX(0, plot)), plot.left(), 1e-9);
-  EXPECT_NEAR(levelToY(-120, plot), plot.bottom(), 1e-9);
-  EXPECT_NEAR(yToLevel(levelToY(-37.5, plot), plot), -37.5, 1e-9);
+  const LevelAxis level{10, -130};
+  EXPECT_NEAR(level.toY(-130, plot), plot.bottom(), 1e-9);
+  EXPECT_NEAR(level.fromY(level.toY(-37.5, plot), plot), -37.5, 1e-9);
   EXPECT_NEAR(yToAmplitude(amplitudeToY(0.25, plot), plot), 0.25, 1e-12);
-  const auto ticks = levelTicks();
-  EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](const Tick& t) { return !t.label.isEmpty(); }), 13);
+  const auto ticks = level.ticks();
+  EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](const Tick& t) { return !t.label.isEmpty(); }), 7)
+      << "every 20 dB from -120 to 0";
 }
 
 TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {

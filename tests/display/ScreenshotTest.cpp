@@ -2,7 +2,7 @@
 // person to look at: the signal scope with a sine, the spectrum scope with
 // the frame the program would send for that sine.
 #include "Pixels.h"
-#include "display/PlotAxes.h"
+#include "display/ui/PlotAxes.h"
 #include "scope/ScopeApi.h"
 
 #include <QApplication>
@@ -47,9 +47,11 @@ std::vector<double> block(int offset) {
   return x;
 }
 
-// Levels of a Hamming-windowed transform of the block, in dB of full scale.
-std::vector<double> levels(const std::vector<double>& x) {
-  std::vector<double> out(kN / 2);
+// A frame's bins for the block, as the analyser sends them: the level in dB
+// of full scale and the amplitude in percent minus 100, of a Hamming-windowed
+// transform.
+std::vector<ScopePoint> bins(const std::vector<double>& x) {
+  std::vector<ScopePoint> out(kN / 2);
   for (int k = 0; k < kN / 2; ++k) {
     std::complex<double> sum;
     for (int n = 0; n < kN; ++n) {
@@ -57,7 +59,7 @@ std::vector<double> levels(const std::vector<double>& x) {
       sum += x[size_t(n)] * w * std::polar(1.0, -2 * std::numbers::pi * k * n / kN);
     }
     const double a = std::abs(sum) / (kN / 2) * 1.85;
-    out[size_t(k)] = a > 0 ? 20 * std::log10(a) : -200;
+    out[size_t(k)] = {{a > 0 ? 20 * std::log10(a) : -200, a * 100 - 100, 0}};
   }
   return out;
 }
@@ -104,10 +106,8 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
     p.Value[0] = 0;
     for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
       ShowNext(fft, &p);
-    for (double level : levels(x)) {
-      p.Value[0] = level;
-      ShowNext(fft, &p);
-    }
+    for (const ScopePoint& bin : bins(x))
+      ShowNext(fft, &bin);
   }
   QuickUpDate(signal);
   QuickUpDate(fft);
@@ -121,7 +121,10 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
     const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_TRUE(shot.save(dir + "/" + file)) << file;
-    EXPECT_TRUE(extentOf(shot, plotRect(w->size()).toAlignedRect(), is)) << "nothing drawn in " << file;
+    const QWidget* picture = pictureOf(w);
+    ASSERT_TRUE(picture);
+    const QRect plot = plotRect(picture->size()).toAlignedRect().translated(picture->mapTo(w, QPoint(0, 0)));
+    EXPECT_TRUE(extentOf(shot, plot, is)) << "nothing drawn in " << file;
     if (w == fw)
       linearShot = shot;
   }
@@ -131,6 +134,13 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
   const QImage logShot = fw->screen()->grabWindow(fw->winId()).toImage();
   EXPECT_TRUE(logShot.save(dir + "/spectrum-log.png"));
   EXPECT_NE(logShot, linearShot) << "the key did not switch the axis";
+  // The spectrogram under the spectrum, and the harmonics read out.
+  QTest::keyClick(fw, Qt::Key_G);
+  QTest::keyClick(fw, Qt::Key_H);
+  QTest::qWait(100);
+  const QImage bothShot = fw->screen()->grabWindow(fw->winId()).toImage();
+  EXPECT_TRUE(bothShot.save(dir + "/spectrum-spectrogram.png"));
+  EXPECT_NE(bothShot, logShot) << "the keys did not show the spectrogram";
   ScopeDestroy(fft);
   ScopeDestroy(signal);
   app.reset();

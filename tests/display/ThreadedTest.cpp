@@ -1,7 +1,7 @@
 // ShowNext on one thread while the GUI thread drains and paints.
 #include "display/PointRing.h"
 #include "display/ScopeRegistry.h"
-#include "display/ScopeWindow.h"
+#include "display/ui/ScopeWindow.h"
 
 #include <QCoreApplication>
 
@@ -94,16 +94,16 @@ TEST(ScopeWindowThreads, NothingIsLostBelowCapacityAndDropsAreCountedAbove) {
     done.store(true, std::memory_order_release);
   });
   int paints = 0;
-  while (!done.load(std::memory_order_acquire) || window->model().received() < uint64_t(kMillion)) {
+  while (!done.load(std::memory_order_acquire) || window->received() < uint64_t(kMillion)) {
     if (window->drain()) {
       window->repaint();
       ++paints;
     }
     QCoreApplication::processEvents();
-    taken.store(window->model().received(), std::memory_order_release);
+    taken.store(window->received(), std::memory_order_release);
   }
   audio.join();
-  EXPECT_EQ(window->model().received(), uint64_t(kMillion));
+  EXPECT_EQ(window->received(), uint64_t(kMillion));
   EXPECT_EQ(window->dropped(), 0u);
   EXPECT_GT(paints, 0);
 
@@ -113,7 +113,7 @@ TEST(ScopeWindowThreads, NothingIsLostBelowCapacityAndDropsAreCountedAbove) {
       channel->ring.push(pointOf(int(i)));
   }).join();
   window->updateNow();
-  EXPECT_EQ(window->model().received(), uint64_t(kMillion) + capacity);
+  EXPECT_EQ(window->received(), uint64_t(kMillion) + capacity);
   EXPECT_EQ(window->dropped(), 1234u);
   registry.destroy(h);
 }

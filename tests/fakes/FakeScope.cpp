@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -131,9 +132,31 @@ private:
 
 Recorder recorder;
 
+// Test controls (FakeScopeLog.h): a ShowNext to hold, and a hook for the
+// other calls.
+std::atomic<int64_t> holdIn{0};  // the ShowNext that holds, counted down; 0: none
+std::atomic<bool> holding{false};
+std::atomic<bool> released{false};
+std::atomic<quorvel::fakes::FakeScopeCallHook> callHook{nullptr};
+
+void flushAndHook(Kind kind, int32_t handle) {
+  recorder.flush();
+  if (const quorvel::fakes::FakeScopeCallHook hook = callHook.load())
+    hook(kNames[size_t(kind)], handle);
+}
+
 void recordAndFlush(Kind kind, int32_t handle) {
   recorder.record(kind, handle);
-  recorder.flush();
+  flushAndHook(kind, handle);
+}
+
+[[maybe_unused]] void holdHere() {
+  if (holdIn.load(std::memory_order_relaxed) == 0 || holdIn.fetch_sub(1) != 1)
+    return;
+  holding.store(true);
+  while (!released.load())
+    std::this_thread::yield();
+  holding.store(false);
 }
 
 }  // namespace
@@ -148,7 +171,7 @@ FAKE_EXPORT void AtOpenLib(int32_t flags) { recordAndFlush(Kind::AtOpenLib, flag
 FAKE_EXPORT int32_t ScopeCreate(int32_t points, int32_t rate, const char* name) {
   const int32_t handle = recorder.nextHandle();
   recorder.record(Kind::ScopeCreate, points, rate, recorder.keepName(name), handle);
-  recorder.flush();
+  flushAndHook(Kind::ScopeCreate, handle);
   return handle;
 }
 #endif
@@ -171,6 +194,7 @@ FAKE_EXPORT void ShowNext(int32_t handle, const ScopePoint* point) {
     recorder.record(Kind::ShowNext, handle, 0, 0, 0, point->Value);
   else
     recorder.record(Kind::ShowNextNull, handle);
+  holdHere();
 }
 #endif
 
@@ -188,3 +212,11 @@ FAKE_EXPORT void ScopeCleanBuffers(int32_t handle) { recordAndFlush(Kind::ScopeC
 #ifndef QUORVEL_FAKE_OMIT_QuickUpDate
 FAKE_EXPORT void QuickUpDate(int32_t handle) { recordAndFlush(Kind::QuickUpDate, handle); }
 #endif
+
+FAKE_EXPORT void FakeScopeHoldShowNext(int64_t nth) {
+  released.store(false);
+  holdIn.store(nth);
+}
+FAKE_EXPORT bool FakeScopeHolding() { return holding.load(); }
+FAKE_EXPORT void FakeScopeRelease() { released.store(true); }
+FAKE_EXPORT void FakeScopeSetCallHook(quorvel::fakes::FakeScopeCallHook hook) { callHook.store(hook); }

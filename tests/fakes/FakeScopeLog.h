@@ -28,6 +28,14 @@
 // (no lock, no allocation, no I/O), so they are safe on an audio thread. Every
 // other call, and unloading, writes what has been recorded so far, so the log
 // is complete after ScopeDestroy or after the library has been released.
+// Test controls, exported by the fake beside the nine entry points (look
+// them up with dlsym in the loaded library):
+//   FakeScopeHoldShowNext(n)  the nth ShowNext from now, once recorded, waits
+//                             inside the call until FakeScopeRelease()
+//   FakeScopeHolding()        a ShowNext waits there now
+//   FakeScopeSetCallHook(f)   f(entry, handle) after each call but ShowNext
+//                             and ExternalNext, once it is in the log
+//                             (ScopeCreate: the new handle; null: none)
 #pragma once
 
 #include <array>
@@ -39,6 +47,12 @@
 namespace quorvel::fakes {
 
 inline constexpr const char* kFakeScopeLogEnv = "QUORVEL_FAKE_SCOPE_LOG";
+
+using FakeScopeCallHook = void (*)(const char* entry, int32_t handle);
+using FakeScopeHoldShowNextFn = void (*)(int64_t nth);
+using FakeScopeHoldingFn = bool (*)();
+using FakeScopeReleaseFn = void (*)();
+using FakeScopeSetCallHookFn = void (*)(FakeScopeCallHook hook);
 // Records kept in memory between writes (default 2^21); QUORVEL_FAKE_SCOPE_CAPACITY overrides.
 inline constexpr const char* kFakeScopeCapacityEnv = "QUORVEL_FAKE_SCOPE_CAPACITY";
 

@@ -1,10 +1,13 @@
 // quorvel-play through the private sound server: a short file plays to its
 // end, files it cannot play are refused before any device, Ctrl+C stops it,
-// and the exit codes tell each case apart.
+// a lost device is not taken for the end, the devices are listed with their
+// numbers, and the exit codes tell each case apart.
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cmath>
@@ -12,35 +15,20 @@
 #include <cstdint>
 #include <cstdlib>
 #include <numbers>
+#include <utility>
 #include <sndfile.h>
 #include <vector>
 
+#include "tests/tools/ToolProcess.h"
+
 namespace {
 
-struct Outcome {
-  int code = -1;
-  QStringList out;  // stdout's lines
-  QString err;
-};
+using tool_test::Finish;
+using tool_test::kFinishMs;
+using tool_test::Outcome;
+using tool_test::ReadUntil;
 
-// A generous bound against a hang, not a measure of speed.
-constexpr int kFinishMs = 60000;
-
-Outcome Finish(QProcess& p) {
-  Outcome r;
-  EXPECT_TRUE(p.waitForFinished(kFinishMs)) << "quorvel-play did not finish";
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  r.code = p.exitCode();
-  r.out = QString::fromLocal8Bit(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-  r.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return r;
-}
-
-Outcome Play(const QStringList& args) {
-  QProcess p;
-  p.start(QStringLiteral(QUORVEL_PLAY), args);
-  return Finish(p);
-}
+Outcome Play(const QStringList& args) { return tool_test::Run(QStringLiteral(QUORVEL_PLAY), args); }
 
 class PlayTool : public ::testing::Test {
  protected:
@@ -125,17 +113,48 @@ TEST_F(PlayTool, FilesItCannotPlayAreRefusedWithExitTwo) {
   EXPECT_TRUE(r.err.contains(QStringLiteral("does not exist"))) << r.err.toStdString();
 }
 
-TEST_F(PlayTool, BadCommandLinesExitWith64AndBadDevicesWithOne) {
+TEST_F(PlayTool, BadCommandLinesSayWhatIsWrongAndExitWith64AndBadDevicesWithOne) {
   const QString path = Tone("usage.wav", 1, 8000, 0.1);
-  for (const QStringList& args : {QStringList{}, QStringList{path, QStringLiteral("--loops"), QStringLiteral("-1")},
-                                  QStringList{path, path}}) {
+  const std::pair<QStringList, QString> cases[] = {
+      {{}, QStringLiteral("no file given")},
+      {{path, QStringLiteral("--loops"), QStringLiteral("-1")},
+       QStringLiteral("--loops takes a whole number from 0 to 65535, not '-1'")},
+      {{path, QStringLiteral("--loops")}, QStringLiteral("--loops needs a number")},
+      {{path, QStringLiteral("--device"), QStringLiteral("abc")},
+       QStringLiteral("--device takes an output device number from --list, or -1 for the default output, not 'abc'")},
+      {{path, path}, QStringLiteral("one file at a time: '%1' follows '%1'").arg(path)},
+  };
+  for (const auto& [args, why] : cases) {
     const Outcome r = Play(args);
     EXPECT_EQ(r.code, 64) << args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: ") + why + '\n')) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("usage: quorvel-play FILE"))) << r.err.toStdString();
   }
   const Outcome r = Play({path, QStringLiteral("--device"), QStringLiteral("999")});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: Could not open the output device"))) << r.err.toStdString();
+}
+
+// --list names the output devices with the numbers --device takes.
+TEST_F(PlayTool, ListedDeviceNumbersAreTheOnesDeviceTakes) {
+  const Outcome list = Play({QStringLiteral("--list")});
+  ASSERT_EQ(list.code, 0) << list.err.toStdString();
+  ASSERT_GE(list.out.size(), 2) << list.out.join('\n').toStdString();
+  const QRegularExpressionMatch head =
+      QRegularExpression(QStringLiteral("^Output devices: (\\d+), and -1 for the system's default$")).match(list.out[0]);
+  ASSERT_TRUE(head.hasMatch()) << list.out[0].toStdString();
+  const int count = head.captured(1).toInt();
+  ASSERT_EQ(list.out.size(), count + 2) << list.out.join('\n').toStdString();
+  EXPECT_TRUE(list.out[1].startsWith(QStringLiteral("  -1  "))) << list.out[1].toStdString();
+  const QString path = Tone("listed.wav", 1, 8000, 0.1);
+  for (int i = 0; i < count; ++i) {
+    const QString number = QString::number(i);
+    EXPECT_TRUE(list.out[i + 2].startsWith(QStringLiteral("  %1  ").arg(number, 2))) << list.out[i + 2].toStdString();
+  }
+  // The sound server's own device (the last one listed) plays.
+  const Outcome r = Play({path, QStringLiteral("--device"), QString::number(count - 1)});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.last().startsWith(QStringLiteral("Played "))) << r.out.join('\n').toStdString();
 }
 
 TEST_F(PlayTool, CtrlCStopsPlayingAndExitsCleanly) {
@@ -145,15 +164,48 @@ TEST_F(PlayTool, CtrlCStopsPlayingAndExitsCleanly) {
   ASSERT_TRUE(p.waitForStarted());
   // Once the first buffer has played, the device is open and running.
   QByteArray out;
-  while (!out.contains("buffer     1") && p.waitForReadyRead(kFinishMs)) out += p.readAllStandardOutput();
-  ASSERT_TRUE(out.contains("buffer     1")) << out.toStdString();
+  ASSERT_TRUE(ReadUntil(p, out, "buffer     1")) << out.toStdString();
   ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-  Outcome r = Finish(p);
-  r.out = QString::fromLocal8Bit(out).split('\n', Qt::SkipEmptyParts) + r.out;
-  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  const Outcome r = Finish(p, out);
+  // 128 + SIGINT, as a shell reports a program that Ctrl+C ended.
+  EXPECT_EQ(r.code, 130) << r.err.toStdString();
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
   ASSERT_FALSE(r.out.isEmpty());
   EXPECT_TRUE(r.out.last().startsWith(QStringLiteral("Stopped \"%1\" after ").arg(path))) << r.out.last().toStdString();
+}
+
+// The sound server goes away while playing: the reason, exit 1, and no
+// claim that the whole file was played. The server is one of the test's
+// own, so that the suite's keeps running.
+TEST_F(PlayTool, ADeviceLostWhilePlayingIsNotReportedAsPlayed) {
+  const QString dir = dir_.filePath(QStringLiteral("server"));
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QUORVEL_SOUND_DIR"), dir);
+  auto server = [&](const QString& command) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORVEL_SOUND_SERVER), {command});
+    EXPECT_TRUE(p.waitForFinished(kFinishMs));
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+  };
+  for (const QString& line : server(QStringLiteral("start")).split('\n', Qt::SkipEmptyParts)) {
+    const QString assignment = line.section(' ', 1);  // "export NAME=VALUE"
+    env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
+  }
+  const QString path = Tone("lost.wav", 1, 22050, 30);
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(QUORVEL_PLAY), {path, QStringLiteral("--verbose")});
+  ASSERT_TRUE(p.waitForStarted());
+  QByteArray out;
+  const bool playing = ReadUntil(p, out, "buffer     1");
+  server(QStringLiteral("stop"));
+  ASSERT_TRUE(playing) << out.toStdString();
+  const Outcome r = Finish(p, out);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: "))) << r.err.toStdString();
+  EXPECT_GT(r.err.size(), 20) << r.err.toStdString();
+  for (const QString& line : r.out) EXPECT_FALSE(line.startsWith(QStringLiteral("Played "))) << line.toStdString();
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+// Puts spectrum frames together from the stream of points.
+//
+// A frame is a marker point (value 0 == ScopeFrameMarker), a header of
+// ScopeFrameHeaderPoints points that is skipped, then one point per bin.
+// A frame is published as soon as its last expected bin arrives; bins beyond
+// that are ignored until the next marker. A frame that the sender cut short
+// (a marker arrives early) is published with the bins it has. A frame with
+// points lost inside it is discarded: its bins could not be placed.
+#pragma once
+
+#include "scope/ScopeApi.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvel::display {
+
+// One frame's bins, both values as received.
+struct FrameBins {
+  std::vector<double> levels;      // value 0: level in dB of a full-scale sine
+  std::vector<double> amplitudes;  // value 1: amplitude in percent of full scale, minus 100
+  void clear() { levels.clear(), amplitudes.clear(); }
+};
+
+class FrameAssembler {
+public:
+  explicit FrameAssembler(int bins);
+
+  // afterGap: points were lost just before this one. Returns true when this
+  // point published a frame (see frame()).
+  bool add(const ScopePoint& p, bool afterGap);
+  void reset();
+
+  bool seenMarker() const { return seenMarker_; }
+  // The latest published frame; may be shorter than bins().
+  const FrameBins& frame() const { return published_; }
+  const std::vector<double>& levels() const { return published_.levels; }
+  int bins() const { return bins_; }
+  uint64_t framesDiscarded() const { return discarded_; }
+
+private:
+  enum class State { WaitMarker, Header, Bins };
+  bool publish();
+
+  int bins_;
+  State state_ = State::WaitMarker;
+  int headerLeft_ = 0;
+  bool seenMarker_ = false;
+  uint64_t discarded_ = 0;
+  FrameBins building_;
+  FrameBins published_;
+};
+
+}  // namespace quorvel::display

@@ -1,0 +1,52 @@
+// What a frame scope knows: the latest whole frame (both values), put
+// together from the stream of points, the peak hold over the frames since
+// its reset, and the last seconds of frames for the spectrogram and the
+// power average.
+#pragma once
+
+#include "display/spectrum/FrameAssembler.h"
+#include "display/spectrum/FrameHistory.h"
+#include "display/spectrum/PeakHold.h"
+#include "scope/ScopeApi.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvel::display {
+
+class SpectrumModel {
+public:
+  // historyFrames: how many frames the history keeps.
+  explicit SpectrumModel(int bins, int historyFrames = 256);
+
+  // One point of the stream. afterGap: points were lost just before it.
+  // True when it completed a frame.
+  bool consume(const ScopePoint& p, bool afterGap);
+  // Back to no frame, no peaks and no history.
+  void clear();
+  void resetPeaks() { peaks_.reset(); }
+  // How far held peaks fall with each frame, in dB (0: held for ever).
+  void setHoldFall(double dbPerFrame) { holdFallDb_ = dbPerFrame; }
+
+  // The latest frame; empty before the first.
+  const FrameBins& frame() const { return assembler_.frame(); }
+  const std::vector<double>& levels() const { return assembler_.levels(); }
+  // Peak hold per bin, -infinity where none.
+  const std::vector<double>& peaks() const { return peaks_.levels(); }
+  const FrameHistory& history() const { return history_; }
+  // Bin index of the latest frame's strongest level, -1 for none.
+  int strongest() const { return strongest_; }
+  // Frames completed since the last clear.
+  uint64_t frames() const { return frames_; }
+  int bins() const { return assembler_.bins(); }
+
+private:
+  FrameAssembler assembler_;
+  PeakHold peaks_;
+  FrameHistory history_;
+  double holdFallDb_ = 0;
+  int strongest_ = -1;
+  uint64_t frames_ = 0;
+};
+
+}  // namespace quorvel::display

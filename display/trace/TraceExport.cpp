@@ -1,0 +1,95 @@
+#include "display/trace/TraceExport.h"
+
+#include "display/trace/TraceMeasurements.h"
+
+#include <QFile>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace quorvel::display {
+
+QString fixedText(double v, int decimals) {
+  QString s = QString::number(v, 'f', decimals);
+  if (s.startsWith('-') && std::fabs(v) < 0.5 * std::pow(10.0, -decimals))
+    s.remove(0, 1);
+  return s;
+}
+
+namespace {
+
+QString fixedOrNone(std::optional<double> v, int decimals) {
+  return v ? fixedText(*v, decimals) : QStringLiteral("none");
+}
+
+}  // namespace
+
+QString traceText(const TraceModel& model) {
+  const std::optional<Sweep> s = model.sweep();
+  if (!s)
+    return {};
+  const TraceHistory& h = model.history();
+  const TraceMeasurements m = measure(h, s->firstPoint(), s->endPoint());
+  if (!m.count)
+    return {};
+  const int rate = model.rate();
+  QString text;
+  text.reserve(int(m.count) * 20 + 200);
+  text += QStringLiteral("# frequency_hz: %1\n").arg(fixedOrNone(m.frequencyHz(rate), 2));
+  text += QStringLiteral("# period_ms: %1\n").arg(fixedOrNone(m.periodMs(rate), 5));
+  text += QStringLiteral("# peak_dbfs: %1\n").arg(fixedText(dbfs(m.peak), 2));
+  text += QStringLiteral("# rms_dbfs: %1\n").arg(fixedText(dbfs(m.rms), 2));
+  text += QStringLiteral("# peak_to_peak: %1\n").arg(fixedText(m.peakToPeak(), 5));
+  text += QStringLiteral("# dc: %1\n").arg(fixedText(m.dc, 5));
+  text += QStringLiteral("# clipped: %1\n").arg(model.clipped() ? QStringLiteral("yes") : QStringLiteral("no"));
+  text += QStringLiteral("time_ms,value\n");
+  h.forEachRun(s->firstPoint(), s->endPoint(), [&](const float* v, size_t n, int64_t first) {
+    for (size_t k = 0; k < n; ++k) {
+      text += fixedText(s->timeMs(double(first + int64_t(k)), rate), 5);
+      text += ',';
+      text += fixedText(v[k], 5);
+      text += '\n';
+    }
+  });
+  return text;
+}
+
+bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& error) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+  if (!file) {
+    error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(sf_strerror(nullptr)));
+    return false;
+  }
+  // Converted here rather than by the library, which scales floats by 32767.
+  std::vector<short> block;
+  block.reserve(65536);
+  bool ok = true;
+  auto flush = [&] {
+    ok = ok && sf_write_short(file, block.data(), sf_count_t(block.size())) == sf_count_t(block.size());
+    block.clear();
+  };
+  h.forEachRun(h.begin(), h.end(), [&](const float* v, size_t n, int64_t) {
+    for (size_t k = 0; k < n; ++k) {
+      block.push_back(short(std::clamp(std::lround(double(v[k]) * 32768), -32768L, 32767L)));
+      if (block.size() == block.capacity())
+        flush();
+    }
+  });
+  flush();
+  if (!ok)
+    error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(sf_strerror(file)));
+  if (const int closed = sf_close(file); closed != 0 && ok) {
+    error = QStringLiteral("cannot finish %1: %2").arg(path, QString::fromUtf8(sf_error_number(closed)));
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace quorvel::display

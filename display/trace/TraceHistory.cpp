@@ -1,0 +1,14 @@
+#include "display/trace/TraceHistory.h"
+
+namespace quorvel::display {
+
+TraceHistory::TraceHistory(size_t capacity)
+    : values_(std::make_unique_for_overwrite<float[]>(std::max<size_t>(capacity, 1))),
+      capacity_(std::max<size_t>(capacity, 1)) {}
+
+void TraceHistory::clear() {
+  next_ = 0;
+  end_ = 0;
+}
+
+}  // namespace quorvel::display

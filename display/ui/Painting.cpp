@@ -1,0 +1,43 @@
+#include "display/ui/Painting.h"
+
+#include <QFontMetricsF>
+#include <QPen>
+
+namespace quorvel::display {
+
+QFont uiFont(bool bold) {
+  QFont f;
+  f.setPixelSize(11);
+  f.setBold(bold);
+  return f;
+}
+
+double drawRightToLeft(QPainter& p, double x, double y, const QString& s, const QColor& c) {
+  const double w = QFontMetricsF(p.font()).horizontalAdvance(s);
+  p.setPen(c);
+  p.drawText(QPointF(x - w, y), s);
+  return x - w - 18;
+}
+
+void strokeLine(QPainter& p, const QPolygonF& line, const QColor& colour) {
+  QColor halo = colour;
+  halo.setAlpha(70);
+  QPen pen(halo, 1);
+  pen.setCosmetic(true);
+  p.setPen(pen);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.translate(0, 1);
+  p.drawPolyline(line);
+  p.translate(0, -1);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  pen.setColor(colour);
+  p.setPen(pen);
+  p.drawPolyline(line);
+}
+
+QString withMinusSign(QString s) {
+  s.replace('-', QChar(0x2212));
+  return s;
+}
+
+}  // namespace quorvel::display

@@ -1,0 +1,57 @@
+// The still part of a scope picture: background, plot frame, grid, axis
+// labels, the title and the key hints. It changes only with the size and the
+// axes, so it is drawn once into an image and blitted under every frame.
+#pragma once
+
+#include "display/ui/PlotAxes.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quorvel::display {
+
+struct GridLayout {
+  struct Line {
+    double pos;     // pixels from the picture's left (x) or top (y) edge
+    bool major;     // drawn brighter
+    QString label;  // drawn beside the axis when not empty
+    bool operator==(const Line&) const = default;
+  };
+  std::vector<Line> x, y;
+  std::vector<Line> yRight;     // labels only, in a second unit, inside the plot at its right edge
+  std::optional<double> zeroY;  // a brighter horizontal line, such as a trace's zero
+  QString xUnit;                // below the vertical axis's labels
+  QString yTitle;               // turned, along the left edge
+  QString title, about;         // the fixed part of the read-out line
+  QString hints;                // the status line's key hints
+  double footer = 0;            // pixels kept free under the axis labels (plotRect)
+  bool operator==(const GridLayout&) const = default;
+};
+
+// Ticks placed on the plot by the axis's own mapping.
+template <class ToPixel>
+std::vector<GridLayout::Line> placed(const std::vector<Tick>& ticks, ToPixel toPixel) {
+  std::vector<GridLayout::Line> lines;
+  lines.reserve(ticks.size());
+  for (const Tick& t : ticks)
+    lines.push_back({toPixel(t.value), t.major, t.label});
+  return lines;
+}
+
+class PlotGrid {
+public:
+  // The cached picture for this layout, redrawn when the size or the layout changed.
+  const QImage& image(QSize size, qreal dpr, const GridLayout& layout);
+
+private:
+  void draw(QImage& img, const GridLayout& layout);
+
+  QImage image_;
+  GridLayout layout_;
+};
+
+}  // namespace quorvel::display

@@ -1,0 +1,34 @@
+// Turns trace points and spectrum bins into the polylines that are drawn.
+// Where more values fall on one pixel column than can be told apart, the
+// column keeps its extremes (trace: minimum and maximum; spectrum: the loudest
+// bin), so a peak never disappears between pixels and a drawing costs at most
+// a few vertices per column however many points there are.
+#pragma once
+
+#include "display/trace/TraceHistory.h"
+#include "display/ui/PlotAxes.h"
+
+#include <QPolygonF>
+#include <QRectF>
+
+#include <vector>
+
+namespace quorvel::display {
+
+// The points of a history from point position start (fractional: a
+// triggered sweep is placed to a fraction of a point) across length points,
+// over the plot's width. Points the history does not hold are left out.
+// Up to kTraceColumnPoints points per pixel column, the line goes through
+// every point where it lies, so a sweep placed a fraction of a point later
+// is drawn that much later; beyond, each column is one stroke from its
+// minimum to its maximum.
+inline constexpr double kTraceColumnPoints = 4;
+void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
+               QPolygonF& out);
+
+// levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
+// finite) sit on the bottom edge; bins beyond the axis are left out.
+void spectrumLine(const std::vector<double>& levels, double binHz, const FrequencyAxis& axis,
+                  const LevelAxis& level, const QRectF& plot, QPolygonF& out);
+
+}  // namespace quorvel::display

@@ -1,0 +1,105 @@
+#include "display/ui/PlotView.h"
+
+#include "display/ui/Painting.h"
+#include "display/ui/Palette.h"
+#include "display/ui/PlotAxes.h"
+
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace quorvel::display {
+
+PlotView::PlotView(const ScopeConfig& config, QWidget* parent) : QWidget(parent), config_(config) {
+  setAttribute(Qt::WA_OpaquePaintEvent, true);
+  setMouseTracking(true);
+  noticeTimer_.setSingleShot(true);
+  noticeTimer_.setInterval(4000);
+  QObject::connect(&noticeTimer_, &QTimer::timeout, this, [this] {
+    notice_.clear();
+    update();
+  });
+}
+
+void PlotView::paintPicture(QPainter& p, QSize size, bool overlays) {
+  paintContent(p, size, overlays);
+  paintStatus(p, size, overlays);
+}
+
+QImage PlotView::render(QSize size, bool overlays) {
+  QImage img(size, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&img);
+  paintPicture(p, size, overlays);
+  return img;
+}
+
+void PlotView::setFrozen(bool frozen) {
+  if (frozen == frozen_)
+    return;
+  frozen_ = frozen;
+  frozenChanged();
+  update();
+}
+
+void PlotView::showNotice(const QString& text) {
+  notice_ = text;
+  noticeTimer_.start();
+  update();
+}
+
+void PlotView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  paintPicture(p, size());
+}
+
+void PlotView::mouseMoveEvent(QMouseEvent* e) {
+  cursor_ = e->position();
+  update();
+}
+
+void PlotView::leaveEvent(QEvent*) {
+  cursor_.reset();
+  update();
+}
+
+void PlotView::paintCrosshair(QPainter& p, const QRectF& plot) const {
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(QPen(palette::cursor, 1, Qt::DashLine));
+  p.drawLine(QPointF(cursor_->x(), plot.top()), QPointF(cursor_->x(), plot.bottom()));
+  p.drawLine(QPointF(plot.left(), cursor_->y()), QPointF(plot.right(), cursor_->y()));
+}
+
+void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
+  const double baseline = size.height() - 9;
+  p.setFont(uiFont());
+  double right = size.width() - 18;
+  if (dropped_ > 0)
+    right = drawRightToLeft(p, right, baseline,
+                            QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
+                            palette::warning);
+  if (frozen_) {
+    p.setFont(uiFont(true));
+    const QString s = QStringLiteral("FROZEN");
+    const double w = QFontMetricsF(p.font()).horizontalAdvance(s);
+    const QRectF box(right - w - 12, baseline - 12, w + 12, 16);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette::badge);
+    p.drawRoundedRect(box, 3, 3);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(palette::text);
+    p.drawText(box, Qt::AlignCenter, s);
+    p.setFont(uiFont());
+    right = box.left() - 18;
+  }
+  if (overlays && !notice_.isEmpty()) {
+    // Covers the key hints that the grid carries.
+    const QRectF plot = plotRect(size);
+    p.fillRect(QRectF(plot.left(), baseline - 12, right - plot.left(), 16), palette::window);
+    p.setPen(palette::text);
+    p.drawText(QPointF(plot.left(), baseline), notice_);
+  }
+}
+
+}  // namespace quorvel::display

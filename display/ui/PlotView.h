@@ -1,0 +1,91 @@
+// The picture of one kind of scope inside a scope window.
+//
+// The window takes the points that ShowNext queued and hands them to its
+// current view on the GUI thread; the view keeps what it shows, draws it, and
+// offers its own actions (QWidget::actions(): the window puts them in its
+// toolbar and context menu, and their shortcuts are the view's keys). What
+// every view shares lives here: the status line (points lost, FROZEN,
+// notices), freezing, the mouse cursor, and rendering into an image.
+#pragma once
+
+#include "display/ScopeConfig.h"
+#include "scope/ScopeApi.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace quorvel::display {
+
+class PlotView : public QWidget {
+public:
+  explicit PlotView(const ScopeConfig& config, QWidget* parent = nullptr);
+
+  // One point from the ring. afterGap: points were lost just before it.
+  virtual void consume(const ScopePoint& p, bool afterGap) = 0;
+  // Back to nothing received, unfrozen.
+  virtual void clear() = 0;
+
+  // The whole picture at the given size. Without overlays it leaves out
+  // what belongs to the moment (the mouse cursor, notices), as a saved
+  // picture does.
+  void paintPicture(QPainter& p, QSize size, bool overlays = true);
+  QImage render(QSize size, bool overlays = true);
+
+  // A frozen view keeps showing what it showed while points keep coming in.
+  void setFrozen(bool frozen);
+  bool frozen() const { return frozen_; }
+  // Points lost since the scope was last cleaned, shown in the status line.
+  void setDropped(uint64_t dropped) { dropped_ = dropped; }
+  // Shown in the status line, in place of the key hints, for a few seconds.
+  void showNotice(const QString& text);
+
+  // After each time the window took queued points (taken may be 0, at the
+  // refresh rate): true when the view needs repainting for a reason of its
+  // own, such as input that stopped coming.
+  virtual bool drained(size_t /*taken*/) { return false; }
+  // After QuickUpDate had the window take the points and repaint: the
+  // sender says the stream has ended for now.
+  virtual void quickUpdated() {}
+
+  // What Ctrl+C puts on the clipboard: the view's measurements and data as
+  // text; empty when there is nothing to copy.
+  virtual QString clipboardText() const { return {}; }
+
+  const ScopeConfig& config() const { return config_; }
+
+protected:
+  // The view's own part of the picture: grid, data and read-outs.
+  virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
+  // Called after the frozen state changed: a view takes or drops the still
+  // copy of what it shows.
+  virtual void frozenChanged() {}
+
+  // The mouse position over the picture, if it is over it.
+  const std::optional<QPointF>& cursor() const { return cursor_; }
+  bool cursorOver(const QRectF& plot) const { return cursor_ && plot.contains(*cursor_); }
+  // Dashed lines through the mouse position across the plot.
+  void paintCrosshair(QPainter& p, const QRectF& plot) const;
+
+  void paintEvent(QPaintEvent*) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void leaveEvent(QEvent*) override;
+
+private:
+  void paintStatus(QPainter& p, QSize size, bool overlays);
+
+  const ScopeConfig config_;
+  bool frozen_ = false;
+  uint64_t dropped_ = 0;
+  std::optional<QPointF> cursor_;
+  QString notice_;
+  QTimer noticeTimer_;
+};
+
+}  // namespace quorvel::display

@@ -1,0 +1,85 @@
+// A scope's top-level window: a toolbar over the scope's picture.
+//
+// A timer at the screen's refresh rate (at most 60 Hz) takes the points
+// queued by ShowNext and hands them to the current view, which is repainted
+// when something changed. A scope starts as a trace scope and becomes a frame
+// scope with the first frame marker it receives; a scope whose configuration
+// expects frames starts as a frame scope. The toolbar and the context
+// menu offer the window's own actions (freeze, save as PNG, copy) and then the
+// current view's, each with its key.
+#pragma once
+
+#include "display/PointRing.h"
+#include "display/ScopeConfig.h"
+#include "display/ui/PlotView.h"
+
+#include <QAction>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+
+class QStackedWidget;
+class QToolBar;
+
+namespace quorvel::display {
+
+class SpectrumView;
+class TraceView;
+
+class ScopeWindow : public QWidget {
+public:
+  // place: which scope this is (0, 1, ...), so that windows do not cover one another.
+  ScopeWindow(const ScopeConfig& config, PointRing& ring, int place);
+
+  // Takes every queued point; true when the picture has to change.
+  bool drain();
+  // Takes the queued points and repaints at once.
+  void updateNow();
+  // Drops queued points and starts again from an empty, unfrozen scope of
+  // the kind it was made as.
+  void cleanBuffers();
+
+  PlotView& view();
+  TraceView& traceView() { return *trace_; }
+  SpectrumView& spectrumView() { return *spectrum_; }
+  bool showsFrames() const { return showsFrames_; }
+
+  void setFrozen(bool frozen);
+  bool frozen();
+  // Points taken from the ring, and points the ring dropped, since the last clean.
+  uint64_t received() const { return received_; }
+  uint64_t dropped() const { return ring_.dropped() - droppedAtClean_; }
+
+  // The current view's picture at the window's size, without the cursor, as PNG.
+  bool saveImage(const QString& path);
+  // Puts the current view's text on the clipboard; false when it has none.
+  bool copyToClipboard();
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+  void showView(PlotView* view);
+  QList<QAction*> allActions();
+  void saveInteractively();
+
+  PointRing& ring_;
+  QToolBar* toolbar_;
+  QStackedWidget* stack_;
+  TraceView* trace_;
+  SpectrumView* spectrum_;
+  QAction freezeAction_;
+  QAction saveAction_;
+  QAction copyAction_;
+  const bool framesFromStart_;
+  bool showsFrames_;
+  uint64_t received_ = 0;
+  uint64_t lastDropped_ = 0;  // the drop count the last point taken carried
+  uint64_t droppedAtClean_ = 0;
+  uint64_t droppedShown_ = 0;
+  QTimer refresh_;
+};
+
+}  // namespace quorvel::display

@@ -1,0 +1,602 @@
+#include "display/ui/SpectrumView.h"
+
+#include "display/spectrum/FrameText.h"
+#include "display/ui/Painting.h"
+#include "display/ui/Palette.h"
+#include "display/ui/PlotLines.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace quorvel::display {
+
+namespace {
+
+constexpr std::array<double, 4> kHoldFalls{0, 6, 20, 60};  // dB per second; 0 holds for ever
+constexpr std::array<int, 4> kAverages{0, 4, 16, 64};      // frames; 0 is off
+constexpr double kPaneGap = 8;
+constexpr double kMarkerReachPx = 4;  // a click this close to a peak lands on it
+
+// At least 10 s of frames (one per block of `points` samples), within a
+// few megabytes however small the blocks.
+int historyFrames(const ScopeConfig& c) {
+  const int wanted = int(std::ceil(12.0 * c.rate / c.points));
+  return std::clamp(wanted, 16, std::max(16, (1 << 22) / std::max(1, c.bins())));
+}
+
+template <class T, size_t N>
+T following(const std::array<T, N>& choices, T current) {
+  const auto it = std::find(choices.begin(), choices.end(), current);
+  return it == choices.end() || it + 1 == choices.end() ? choices.front() : *(it + 1);
+}
+
+QString dbfsText(double db, int decimals) {
+  return withMinusSign(QString::number(db, 'f', decimals)) + QStringLiteral(" dBFS");
+}
+
+// "0.0012 %  (-98.4 dB)"; an upper bound reads "< 0.0012 %  (< -98.4 dB)".
+QString ratioText(double ratio, bool bound = false) {
+  const QString below = bound ? QStringLiteral("< ") : QString();
+  return QStringLiteral("%1%2 %  (%1%3 dB)")
+      .arg(below, QString::number(ratio * 100, 'f', ratio < 0.01 ? 4 : 2),
+           withMinusSign(QString::number(20 * std::log10(std::max(ratio, 1e-12)), 'f', 1)));
+}
+
+}  // namespace
+
+SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
+    : PlotView(config, parent), model_(config.bins(), historyFrames(config)), shape_(config.points),
+      frozen_{{}, {}, FrameHistory(0, 1)}, logAction_(QStringLiteral("Log frequency")),
+      resetPeaksAction_(QStringLiteral("Reset peak hold")), harmonicsAction_(QStringLiteral("Harmonics")),
+      clearMarkersAction_(QStringLiteral("Clear markers")), csvAction_(QStringLiteral("Save CSV")),
+      levelAction_(QStringLiteral("Level")), zoomInAction_(QStringLiteral("Zoom in")),
+      zoomOutAction_(QStringLiteral("Zoom out")), upAction_(QStringLiteral("Shift up")),
+      downAction_(QStringLiteral("Shift down")), fullRangeAction_(QStringLiteral("Whole range")) {
+  auto on = [this](QAction& a, const QList<QKeySequence>& keys, auto fn) {
+    a.setShortcuts(keys);
+    QObject::connect(&a, &QAction::triggered, this, fn);
+  };
+  logAction_.setCheckable(true);
+  on(logAction_, {Qt::Key_L}, [this] { setLogFrequency(!settings_.logFrequency); });
+  on(layoutAction_, {Qt::Key_G}, [this] {
+    settings_.layout = SpectrumLayout((int(settings_.layout) + 1) % 3);
+    settingsChanged();
+  });
+  on(holdAction_, {Qt::Key_P}, [this] {
+    settings_.holdFallDbPerSecond = following(kHoldFalls, settings_.holdFallDbPerSecond);
+    settingsChanged();
+  });
+  on(resetPeaksAction_, {Qt::Key_R}, [this] { resetPeaks(); });
+  on(averageAction_, {Qt::Key_A}, [this] {
+    settings_.averageFrames = following(kAverages, settings_.averageFrames);
+    settingsChanged();
+  });
+  harmonicsAction_.setCheckable(true);
+  on(harmonicsAction_, {Qt::Key_H}, [this] {
+    settings_.harmonics = !settings_.harmonics;
+    settingsChanged();
+  });
+  on(clearMarkersAction_, {Qt::Key_M}, [this] {
+    markers_.clear();
+    update();
+  });
+  on(csvAction_, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, [this] { saveCsvInteractively(); });
+  on(zoomInAction_, {Qt::Key_Plus, Qt::Key_Equal}, [this] { zoomLevel(0.5); });
+  on(zoomOutAction_, {Qt::Key_Minus}, [this] { zoomLevel(2); });
+  on(upAction_, {Qt::Key_Up}, [this] { shiftLevel(10); });
+  on(downAction_, {Qt::Key_Down}, [this] { shiftLevel(-10); });
+  on(fullRangeAction_, {Qt::Key_Home}, [this] {
+    settings_.level = LevelRange{};
+    settingsChanged();
+  });
+  levelMenu_.addActions({&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fullRangeAction_});
+  levelAction_.setMenu(&levelMenu_);
+  // The hold's menu: each way of holding, and the reset.
+  for (double fall : kHoldFalls) {
+    QAction* a = holdMenu_.addAction(fall > 0 ? QStringLiteral("Falling %1 dB/s").arg(fall) : QStringLiteral("For ever"));
+    a->setCheckable(true);
+    a->setData(fall);
+    QObject::connect(a, &QAction::triggered, this, [this, fall] {
+      settings_.holdFallDbPerSecond = fall;
+      settingsChanged();
+    });
+  }
+  holdMenu_.addSeparator();
+  holdMenu_.addAction(&resetPeaksAction_);
+  holdAction_.setMenu(&holdMenu_);
+  // Most used first: a narrow window's toolbar cuts off the end.
+  addActions({&logAction_, &layoutAction_, &harmonicsAction_, &averageAction_, &holdAction_, &levelAction_,
+              &clearMarkersAction_, &csvAction_});
+  updateActionTexts();
+}
+
+void SpectrumView::consume(const ScopePoint& p, bool afterGap) { model_.consume(p, afterGap); }
+
+void SpectrumView::clear() {
+  model_.clear();
+  analysis_ = Analysis{};
+  setFrozen(false);
+  update();
+}
+
+void SpectrumView::setSettings(const SpectrumSettings& settings) {
+  settings_ = settings;
+  settingsChanged();
+}
+
+void SpectrumView::setLogFrequency(bool log) {
+  settings_.logFrequency = log;
+  settingsChanged();
+}
+
+void SpectrumView::settingsChanged() {
+  model_.setHoldFall(settings_.holdFallDbPerSecond * config().points / config().rate);
+  updateActionTexts();
+  update();
+}
+
+void SpectrumView::updateActionTexts() {
+  logAction_.setChecked(settings_.logFrequency);
+  harmonicsAction_.setChecked(settings_.harmonics);
+  static const QString layouts[] = {QStringLiteral("off"), QStringLiteral("below"), QStringLiteral("only")};
+  layoutAction_.setText(QStringLiteral("Spectrogram: %1").arg(layouts[int(settings_.layout)]));
+  for (QAction* a : holdMenu_.actions())
+    if (a->isCheckable())
+      a->setChecked(a->data().toDouble() == settings_.holdFallDbPerSecond);
+  holdAction_.setText(settings_.holdFallDbPerSecond > 0
+                          ? QStringLiteral("Hold: falls %1 dB/s").arg(settings_.holdFallDbPerSecond)
+                          : QStringLiteral("Hold: for ever"));
+  averageAction_.setText(settings_.averageFrames > 0 ? QStringLiteral("Average: %1").arg(settings_.averageFrames)
+                                                     : QStringLiteral("Average: off"));
+}
+
+void SpectrumView::resetPeaks() {
+  model_.resetPeaks();
+  if (frozen())
+    std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
+  update();
+}
+
+void SpectrumView::shiftLevel(double db) {
+  settings_.level.shift(db);
+  settingsChanged();
+}
+
+void SpectrumView::zoomLevel(double factor, std::optional<double> anchorDb) {
+  const LevelRange& r = settings_.level;
+  settings_.level.zoom(factor, anchorDb.value_or(r.topDb - r.spanDb / 2));
+  settingsChanged();
+}
+
+void SpectrumView::frozenChanged() {
+  if (!frozen())
+    return;
+  frozen_.frame = model_.frame();
+  frozen_.peaks = model_.peaks();
+  frozen_.history = model_.history();
+  frozen_.strongest = model_.strongest();
+  frozen_.frames = model_.frames();
+}
+
+SpectrumView::Shown SpectrumView::shown() const {
+  if (frozen())
+    return {frozen_.frame, frozen_.peaks, frozen_.history, frozen_.strongest, frozen_.frames};
+  return {model_.frame(), model_.peaks(), model_.history(), model_.strongest(), model_.frames()};
+}
+
+const SpectrumView::Analysis& SpectrumView::analysis() const {
+  const Shown s = shown();
+  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics)
+    return analysis_;
+  analysis_.frames = s.frames;
+  analysis_.withHarmonics = settings_.harmonics;
+  transformMagnitudes(s.frame.amplitudes, config().points, analysis_.magnitudes);
+  analysis_.peak = s.frames > 0 ? strongestTone(analysis_.magnitudes, shape_) : std::nullopt;
+  analysis_.harmonics.reset();
+  if (settings_.harmonics && analysis_.peak)
+    analysis_.harmonics = harmonicAnalyser_.analyse(analysis_.magnitudes, *analysis_.peak, shape_, config().binHz());
+  return analysis_;
+}
+
+const std::vector<double>& SpectrumView::average(const Shown& s) {
+  if (averageKey_.history != &s.history || averageKey_.serial != s.history.serial() ||
+      averageKey_.clears != s.history.clears() || averageKey_.frames != settings_.averageFrames) {
+    averageKey_ = {s.history.serial(), s.history.clears(), settings_.averageFrames, &s.history};
+    s.history.averageDb(settings_.averageFrames, average_);
+  }
+  return average_;
+}
+
+const std::vector<double>& SpectrumView::markedTrace(const Shown& s) {
+  return settings_.averageFrames > 0 ? average(s) : s.frame.levels;
+}
+
+QString SpectrumView::clipboardText() const {
+  const Shown s = shown();
+  if (s.frames == 0)
+    return {};
+  const Analysis& a = analysis();
+  std::optional<double> thdPercent;
+  if (a.harmonics)
+    thdPercent = a.harmonics->thd * 100;
+  return FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv();
+}
+
+bool SpectrumView::saveCsv(const QString& path, QString* error) const {
+  const QString text = clipboardText();
+  QSaveFile file(path);
+  if (text.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text.toUtf8()) < 0 ||
+      !file.commit()) {
+    if (error)
+      *error = text.isEmpty() ? QStringLiteral("no frame yet") : file.errorString();
+    return false;
+  }
+  return true;
+}
+
+void SpectrumView::saveCsvInteractively() {
+  if (clipboardText().isEmpty()) {
+    showNotice(QStringLiteral("nothing to save yet"));
+    return;
+  }
+  // What was on screen when asked is what is saved: freeze while the dialog is open.
+  const bool wasFrozen = frozen();
+  setFrozen(true);
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString suggested =
+      QDir(dir.isEmpty() ? QDir::homePath() : dir)
+          .filePath(QStringLiteral("%1-%2.csv")
+                        .arg(config().title, QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save frame as CSV"), suggested,
+                                                    QStringLiteral("CSV files (*.csv)"));
+  if (!path.isEmpty()) {
+    QString error;
+    showNotice(saveCsv(path, &error) ? QStringLiteral("saved %1").arg(path)
+                                     : QStringLiteral("could not save %1: %2").arg(path, error));
+  }
+  setFrozen(wasFrozen);
+}
+
+void SpectrumView::placeMarker(double hz) {
+  const Panes ps = panes(size());
+  const QRectF pane = ps.spectrum.isEmpty() ? ps.spectrogram : ps.spectrum;
+  const FrequencyAxis axis = frequencyAxis();
+  const double binHz = config().binHz();
+  const double x = axis.toX(hz, pane);
+  const double spread = (axis.fromX(x + kMarkerReachPx, pane) - axis.fromX(x - kMarkerReachPx, pane)) / 2 / binHz;
+  markers_.place(int(std::lround(hz / binHz)), markedTrace(shown()), int(std::floor(std::max(spread, 0.0))));
+  update();
+}
+
+std::optional<double> SpectrumView::frequencyAt(QPointF at, const Panes& ps) const {
+  for (const QRectF& pane : {ps.spectrum, ps.spectrogram})
+    if (!pane.isEmpty() && pane.contains(at))
+      return frequencyAxis().fromX(at.x(), pane);
+  return std::nullopt;
+}
+
+void SpectrumView::mousePressEvent(QMouseEvent* e) {
+  const std::optional<double> hz = e->button() == Qt::LeftButton ? frequencyAt(e->position(), panes(size()))
+                                                                 : std::nullopt;
+  if (!hz) {
+    PlotView::mousePressEvent(e);
+    return;
+  }
+  placeMarker(*hz);
+}
+
+void SpectrumView::wheelEvent(QWheelEvent* e) {
+  const double notches = e->angleDelta().y() / 120.0;
+  if (notches == 0) {
+    PlotView::wheelEvent(e);
+    return;
+  }
+  if (e->modifiers() & Qt::ControlModifier) {
+    const QRectF pane = panes(size()).spectrum;
+    std::optional<double> anchor;
+    if (!pane.isEmpty() && pane.contains(e->position()))
+      anchor = levelAxis().fromY(e->position().y(), pane);
+    zoomLevel(std::pow(0.8, notches), anchor);
+  } else {
+    shiftLevel(5 * notches);
+  }
+  e->accept();
+}
+
+SpectrumView::Panes SpectrumView::panes(QSize size) const {
+  const QRectF plot = plotRect(size);
+  switch (settings_.layout) {
+  case SpectrumLayout::Spectrum:
+    return {plot, {}};
+  case SpectrumLayout::Spectrogram:
+    return {{}, plot};
+  case SpectrumLayout::SpectrumAndSpectrogram:
+    break;
+  }
+  const double split = std::round(plot.top() + (plot.height() - kPaneGap) * 0.55);
+  return {QRectF(plot.left(), plot.top(), plot.width(), split - plot.top()),
+          QRectF(plot.left(), split + kPaneGap, plot.width(), plot.bottom() - split - kPaneGap)};
+}
+
+GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const FrequencyAxis& axis,
+                                    const LevelAxis& level) const {
+  const QRectF plot = plotRect(size);
+  GridLayout g;
+  g.x = placed(axis.ticks(), [&](double hz) { return axis.toX(hz, plot); });
+  if (!ps.spectrum.isEmpty())
+    g.y = placed(level.ticks(), [&](double db) { return level.toY(db, ps.spectrum); });
+  if (!ps.spectrogram.isEmpty()) {
+    // Time runs down the spectrogram, from the newest frame at its top.
+    const double span = model_.history().capacity() * double(config().points) / config().rate;
+    const double step = span > 20 ? 5 : span > 8 ? 2 : 1;
+    for (double t = ps.spectrum.isEmpty() ? 0 : step; t < span; t += step)
+      g.y.push_back({ps.spectrogram.top() + t / span * ps.spectrogram.height(), true,
+                     withMinusSign(QStringLiteral("%1 s").arg(-t))});
+  }
+  g.xUnit = QStringLiteral("Hz");
+  if (ps.spectrogram.isEmpty())
+    g.yTitle = QStringLiteral("level, dBFS");
+  else if (ps.spectrum.isEmpty())
+    g.yTitle = QStringLiteral("time");
+  g.title = config().title;
+  QString about = QStringLiteral("%1 bins of %2 Hz").arg(config().bins()).arg(config().binHz(), 0, 'f', 2);
+  if (settings_.holdFallDbPerSecond > 0)
+    about += QStringLiteral(" \u00b7 hold falls %1 dB/s").arg(settings_.holdFallDbPerSecond);
+  if (settings_.averageFrames > 0)
+    about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
+  g.about = about;
+  g.hints = QStringLiteral("click marker \u00b7 wheel/\u2191\u2193/+\u2212 level \u00b7 G spectrogram \u00b7 "
+                           "H harmonics \u00b7 L log \u00b7 Space freeze");
+  return g;
+}
+
+void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
+  const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+  const Panes ps = panes(size);
+  const FrequencyAxis axis = frequencyAxis();
+  const LevelAxis level = levelAxis();
+  p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
+  const Shown s = shown();
+
+  if (!ps.spectrum.isEmpty() && s.frames > 0)
+    paintSpectrum(p, ps.spectrum, s, axis, level);
+  if (!ps.spectrogram.isEmpty()) {
+    spectrogram_.paint(p, ps.spectrogram, s.history, axis, config().binHz(), settings_.level);
+    p.setPen(QPen(palette::frame, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(ps.spectrogram.adjusted(-0.5, -0.5, 0.5, 0.5));
+  }
+  if (!ps.spectrum.isEmpty() && !ps.spectrogram.isEmpty()) {
+    // Between the two: the window's colour, and a title beside each.
+    p.fillRect(QRectF(ps.spectrum.left() - 1, ps.spectrum.bottom() + 1, ps.spectrum.width() + 2, kPaneGap - 2),
+               palette::window);
+    p.setPen(QPen(palette::frame, 1));
+    p.drawLine(QPointF(ps.spectrum.left() - 0.5, ps.spectrum.bottom() + 0.5),
+               QPointF(ps.spectrum.right() + 0.5, ps.spectrum.bottom() + 0.5));
+    p.setFont(uiFont());
+    p.setPen(palette::dimText);
+    for (auto [pane, title] : {std::pair{ps.spectrum, QStringLiteral("dBFS")}, std::pair{ps.spectrogram, QStringLiteral("time")}}) {
+      p.save();
+      p.translate(12, pane.center().y());
+      p.rotate(-90);
+      p.drawText(QRectF(-60, -7, 120, 14), Qt::AlignCenter, title);
+      p.restore();
+    }
+  }
+  const QRectF plot = plotRect(size);
+  if (overlays && cursorOver(plot) && frequencyAt(*cursor(), ps)) {
+    p.save();
+    p.setClipRect(plot);
+    paintCrosshair(p, plot);
+    p.restore();
+  }
+  paintReadouts(p, size, ps, s, overlays);
+  if (s.frames == 0) {
+    p.setFont(uiFont(true));
+    p.setPen(palette::label);
+    p.drawText(plot, Qt::AlignCenter, QStringLiteral("waiting for frames"));
+  }
+}
+
+void SpectrumView::paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,
+                                 const LevelAxis& level) {
+  const double binHz = config().binHz();
+  p.save();
+  p.setClipRect(pane);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  if (!s.peaks.empty()) {
+    spectrumLine(s.peaks, binHz, axis, level, pane, line_);
+    QPen pen(palette::peakHold, 1);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.drawPolyline(line_);
+  }
+  spectrumLine(s.frame.levels, binHz, axis, level, pane, line_);
+  if (!line_.isEmpty()) {
+    paintFill(p, pane);
+    strokeLine(p, line_, palette::spectrum);
+  }
+  if (settings_.averageFrames > 0) {
+    spectrumLine(average(s), binHz, axis, level, pane, line_);
+    strokeLine(p, line_, palette::average);
+  }
+  paintMarks(p, pane, s, axis, level);
+  p.restore();
+}
+
+// A soft fill under the line reads as "energy" at a glance. It is blitted
+// column by column from a gradient strip: Qt fills a polygon of a thousand
+// spiky vertices some twenty times slower.
+void SpectrumView::paintFill(QPainter& p, const QRectF& pane) {
+  const int stripHeight = int(std::ceil(pane.height()));
+  if (fillStrip_.height() != stripHeight) {
+    fillStrip_ = QImage(1, stripHeight, QImage::Format_ARGB32_Premultiplied);
+    QPainter sp(&fillStrip_);
+    QLinearGradient fill(0, 0, 0, stripHeight);
+    QColor top = palette::spectrum, bottom = palette::spectrum;
+    top.setAlpha(110);
+    bottom.setAlpha(12);
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    sp.setCompositionMode(QPainter::CompositionMode_Source);
+    sp.fillRect(fillStrip_.rect(), fill);
+  }
+  p.setRenderHint(QPainter::Antialiasing, false);
+  const int firstX = std::max(int(std::ceil(line_.front().x())), int(pane.left()));
+  const int lastX = std::min(int(std::floor(line_.back().x())), int(pane.right()));
+  int v = 0;
+  for (int x = firstX; x <= lastX; ++x) {
+    while (v + 2 < line_.size() && line_[v + 1].x() < x)
+      ++v;
+    const QPointF a = line_[v], b = line_[std::min<int>(v + 1, int(line_.size()) - 1)];
+    const double y = b.x() > a.x() ? a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()) : a.y();
+    const int top = std::max(0, int(std::lround(y - pane.top())));
+    if (top < stripHeight)
+      p.drawImage(QRect(x, int(pane.top()) + top, 1, stripHeight - top), fillStrip_,
+                  QRect(0, top, 1, stripHeight - top));
+  }
+  p.setRenderHint(QPainter::Antialiasing, true);
+}
+
+void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,
+                              const LevelAxis& level) {
+  const double binHz = config().binHz();
+  auto pointer = [&](double hz, double db, const QColor& c) {
+    const QPointF tip(axis.toX(hz, pane), std::max(pane.top() + 7, level.toY(db, pane)) - 3);
+    const QPointF shape[3] = {tip, tip + QPointF(-4, -7), tip + QPointF(4, -7)};
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawPolygon(shape, 3);
+    p.setBrush(Qt::NoBrush);
+    return tip;
+  };
+  p.setFont(uiFont());
+  // The strongest tone, at its level between bins; without amplitudes in
+  // the frame, at its strongest bin.
+  const Analysis& a = analysis();
+  if (a.peak)
+    pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
+  else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+    pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
+  if (a.harmonics)
+    for (const Harmonic& h : a.harmonics->harmonics) {
+      if (h.amplitude <= 0)
+        continue;  // nothing found there
+      const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
+      p.setPen(palette::harmonic);
+      p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(h.order));
+    }
+  const std::vector<double>& trace = markedTrace(s);
+  for (size_t i = 0; i < markers_.bins().size(); ++i) {
+    const int bin = markers_.bins()[i];
+    if (size_t(bin) >= trace.size())
+      continue;
+    const QPointF at(axis.toX(bin * binHz, pane), std::clamp(level.toY(trace[size_t(bin)], pane), pane.top(), pane.bottom()));
+    p.setPen(QPen(palette::marker, 1.5));
+    p.drawEllipse(at, 4, 4);
+    p.drawText(QRectF(at.x() + 5, at.y() + 3, 14, 12), Qt::AlignLeft, QString::number(i + 1));
+  }
+}
+
+void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const Shown& s, bool overlays) {
+  const double binHz = config().binHz();
+  const QRectF plot = plotRect(size);
+  const double baseline = plot.top() - 10;
+  p.setFont(uiFont());
+  double right = size.width() - 18;
+  if (overlays && cursor()) {
+    const QPointF c = *cursor();
+    QString text;
+    if (!ps.spectrum.isEmpty() && ps.spectrum.contains(c)) {
+      text = QStringLiteral("cursor  %1  %2")
+                 .arg(frequencyText(frequencyAxis().fromX(c.x(), ps.spectrum)),
+                      dbfsText(levelAxis().fromY(c.y(), ps.spectrum), 1));
+    } else if (!ps.spectrogram.isEmpty() && ps.spectrogram.contains(c)) {
+      // The frame under the cursor, and its level there.
+      const double hz = frequencyAxis().fromX(c.x(), ps.spectrogram);
+      const int age = int((c.y() - ps.spectrogram.top()) / ps.spectrogram.height() * s.history.capacity());
+      const int bin = int(std::lround(hz / binHz));
+      text = QStringLiteral("cursor  %1  %2 s")
+                 .arg(frequencyText(hz), withMinusSign(QString::number(-age * double(config().points) / config().rate, 'f', 1)));
+      if (age < s.history.size() && bin >= 0 && bin < s.history.bins())
+        text += QStringLiteral("  ") + dbfsText(powerDb(s.history.row(age)[bin]), 1);
+    }
+    if (!text.isEmpty())
+      right = drawRightToLeft(p, right, baseline, text, palette::text);
+  }
+  const Analysis& a = analysis();
+  if (a.peak) {
+    drawRightToLeft(p, right, baseline,
+                    QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
+                    palette::strongest);
+  } else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size()) {
+    drawRightToLeft(p, right, baseline,
+                    QStringLiteral("peak  %1  %2").arg(frequencyText(s.strongest * binHz),
+                                                       levelText(s.frame.levels[size_t(s.strongest)])),
+                    palette::strongest);
+  }
+
+  // Markers and THD, in a box at the top left of the first pane.
+  QStringList lines;
+  QList<QColor> colours;
+  const std::vector<double>& trace = markedTrace(s);
+  for (size_t i = 0; i < markers_.bins().size(); ++i) {
+    const size_t bin = size_t(markers_.bins()[i]);
+    lines << QStringLiteral("M%1  %2  %3")
+                 .arg(i + 1)
+                 .arg(frequencyText(bin * binHz), bin < trace.size() ? dbfsText(trace[bin], 1) : QStringLiteral("\u2013"));
+    colours << palette::marker;
+  }
+  if (a.harmonics) {
+    lines << QStringLiteral("THD  %1").arg(ratioText(a.harmonics->thd))
+          << QStringLiteral("THD+N  %1").arg(ratioText(a.harmonics->thdPlusNoise, a.harmonics->thdPlusNoiseIsBound));
+    colours << palette::harmonic << palette::harmonic;
+  } else if (settings_.harmonics) {
+    lines << QStringLiteral("THD  \u2013  (no tone)");
+    colours << palette::harmonic;
+  }
+  if (lines.isEmpty())
+    return;
+  const QRectF pane = ps.spectrum.isEmpty() ? ps.spectrogram : ps.spectrum;
+  const QFontMetricsF fm(p.font());
+  double width = 0;
+  for (const QString& l : lines)
+    width = std::max(width, fm.horizontalAdvance(withMinusSign(l)));
+  const double lineHeight = 14;
+  QRectF box(pane.left() + 6, pane.top() + 6, width + 12, lines.size() * lineHeight + 6);
+  // In the top corner where the trace stays lower, so as to hide no peak.
+  auto loudestUnder = [&](const QRectF& r) {
+    double loudest = -std::numeric_limits<double>::infinity();
+    for (size_t k = 0; k < trace.size(); ++k) {
+      const double x = frequencyAxis().toX(k * binHz, pane);
+      if (x >= r.left() && x <= r.right())
+        loudest = std::max(loudest, trace[k]);
+    }
+    return loudest;
+  };
+  const QRectF atRight = box.translated(pane.right() - 6 - box.right(), 0);
+  if (!ps.spectrum.isEmpty() && loudestUnder(atRight) < loudestUnder(box))
+    box = atRight;
+  QColor back = palette::window;
+  back.setAlpha(200);
+  p.fillRect(box, back);
+  for (int i = 0; i < lines.size(); ++i) {
+    p.setPen(colours[i]);
+    p.drawText(QPointF(box.left() + 6, box.top() + 3 + (i + 1) * lineHeight - 3), withMinusSign(lines[i]));
+  }
+}
+
+}  // namespace quorvel::display

@@ -1,0 +1,140 @@
+// The frame scope's picture: the latest spectrum frame's levels against
+// frequency on a dBFS axis, with its peak hold, a power average, the
+// strongest tone read out between bins, up to four markers, the harmonics
+// of the strongest tone with THD, and a spectrogram of the last seconds
+// (under the spectrum, or alone). Until the first frame it says it is
+// waiting for one.
+#pragma once
+
+#include "display/spectrum/Harmonics.h"
+#include "display/spectrum/Markers.h"
+#include "display/spectrum/SpectrumModel.h"
+#include "display/spectrum/SpectrumSettings.h"
+#include "display/spectrum/ToneFit.h"
+#include "display/spectrum/WindowShape.h"
+#include "display/ui/PlotGrid.h"
+#include "display/ui/PlotView.h"
+#include "display/ui/SpectrogramImage.h"
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QPolygonF>
+
+#include <optional>
+#include <vector>
+
+namespace quorvel::display {
+
+class SpectrumView : public PlotView {
+public:
+  explicit SpectrumView(const ScopeConfig& config, QWidget* parent = nullptr);
+
+  void consume(const ScopePoint& p, bool afterGap) override;
+  // Drops every frame, the peak hold and the history; settings and markers stay.
+  void clear() override;
+  // The frame on screen as CSV text (see FrameText).
+  QString clipboardText() const override;
+  // Writes clipboardText() to path; false with the reason in *error.
+  bool saveCsv(const QString& path, QString* error) const;
+
+  const SpectrumSettings& settings() const { return settings_; }
+  void setSettings(const SpectrumSettings& settings);
+  void setLogFrequency(bool log);
+  bool logFrequency() const { return settings_.logFrequency; }
+  void resetPeaks();
+  // As a click at that frequency does.
+  void placeMarker(double hz);
+  const Markers& markers() const { return markers_; }
+
+  const SpectrumModel& model() const { return model_; }
+  // The strongest tone of the frame on screen, and, with harmonics on, its
+  // harmonics and THD.
+  const std::optional<Tone>& peak() const { return analysis().peak; }
+  const std::optional<HarmonicAnalysis>& harmonics() const { return analysis().harmonics; }
+
+  // Where the spectrum and the spectrogram are in a picture of this size
+  // (an empty rectangle for the one not shown).
+  struct Panes {
+    QRectF spectrum, spectrogram;
+  };
+  Panes panes(QSize size) const;
+  LevelAxis levelAxis() const { return {settings_.level.topDb, settings_.level.bottomDb()}; }
+  FrequencyAxis frequencyAxis() const { return {config().nyquistHz(), settings_.logFrequency}; }
+
+protected:
+  void paintContent(QPainter& p, QSize size, bool overlays) override;
+  void frozenChanged() override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+
+private:
+  // What is drawn: the model's state, or the copy taken when frozen.
+  struct Shown {
+    const FrameBins& frame;
+    const std::vector<double>& peaks;
+    const FrameHistory& history;
+    int strongest;
+    uint64_t frames;
+  };
+  struct FrozenCopy {
+    FrameBins frame;
+    std::vector<double> peaks;
+    FrameHistory history;
+    int strongest = -1;
+    uint64_t frames = 0;
+  };
+  // Estimates of the frame on screen, made once per frame.
+  struct Analysis {
+    uint64_t frames = 0;
+    bool withHarmonics = false;
+    std::vector<double> magnitudes;
+    std::optional<Tone> peak;
+    std::optional<HarmonicAnalysis> harmonics;
+  };
+
+  Shown shown() const;
+  const Analysis& analysis() const;
+  const std::vector<double>& average(const Shown& s);
+  // The trace markers read: the power average while it is on, else the levels.
+  const std::vector<double>& markedTrace(const Shown& s);
+  void settingsChanged();
+  void updateActionTexts();
+  void saveCsvInteractively();
+  void shiftLevel(double db);
+  void zoomLevel(double factor, std::optional<double> anchorDb = std::nullopt);
+
+  GridLayout gridLayout(QSize size, const Panes& panes, const FrequencyAxis& axis, const LevelAxis& level) const;
+  void paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,
+                     const LevelAxis& level);
+  void paintFill(QPainter& p, const QRectF& pane);
+  void paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis, const LevelAxis& level);
+  void paintReadouts(QPainter& p, QSize size, const Panes& panes, const Shown& s, bool overlays);
+  std::optional<double> frequencyAt(QPointF at, const Panes& panes) const;
+
+  SpectrumSettings settings_;
+  SpectrumModel model_;
+  WindowShape shape_;
+  Markers markers_;
+  FrozenCopy frozen_;
+  mutable Analysis analysis_;
+  mutable HarmonicAnalyser harmonicAnalyser_;
+  std::vector<double> average_;  // dB per bin, for averageKey_
+  struct {
+    uint64_t serial = 0, clears = 0;
+    int frames = 0;
+    const FrameHistory* history = nullptr;
+  } averageKey_;
+
+  QAction logAction_, resetPeaksAction_, holdAction_, averageAction_, harmonicsAction_, clearMarkersAction_,
+      layoutAction_, csvAction_, levelAction_;
+  QMenu levelMenu_, holdMenu_;
+  QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fullRangeAction_;
+
+  PlotGrid grid_;
+  SpectrogramImage spectrogram_;
+  QPolygonF line_;    // reused between pictures
+  QImage fillStrip_;  // the gradient under the spectrum, one pixel wide
+};
+
+}  // namespace quorvel::display

@@ -1,0 +1,241 @@
+// The frame scope as a measurement: tones and harmonics sent through the
+// program's own analyser (window, single-precision transform, its level
+// formulas), read back by the estimators; the text a frame is copied as; the
+// spectrogram's newest row; and the program's spectrum scope before its
+// first frame.
+#include "Pixels.h"
+#include "analysis/FFT_Unit.h"
+#include "display/PointRing.h"
+#include "display/spectrum/Harmonics.h"
+#include "display/spectrum/ToneFit.h"
+#include "display/ui/ScopeWindow.h"
+#include "display/ui/SpectrumView.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+using namespace quorvel::display;
+using namespace quorvel::display::test;
+
+namespace {
+
+constexpr double kRate = 44100, kBinHz = kRate / 2048;
+
+struct Partial {
+  double hz, amplitude, phase;
+};
+
+// The bins' value 1 of the frame the program sends for these samples.
+std::vector<double> analysed(const std::vector<double>& x) {
+  static std::vector<ScopePoint> sent;
+  sent.clear();
+  EXPECT_TRUE(analysis::FFT_Init());
+  for (int n = 0; n < analysis::kFFTPoints; ++n)
+    analysis::StoreSample(n, float(x[size_t(n)]));
+  analysis::FFT_Spectrum();
+  ScopePoint point{};
+  analysis::SpectrumFrame(analysis::PowerBuffer, 2048, [](int32_t, const ScopePoint* p) { sent.push_back(*p); }, 1,
+                          point);
+  analysis::FFT_Free();
+  std::vector<double> amplitudes;
+  for (size_t i = 1 + ScopeFrameHeaderPoints; i < sent.size(); ++i)
+    amplitudes.push_back(sent[i].Value[1]);
+  return amplitudes;
+}
+
+std::vector<double> magnitudesOf(const std::vector<Partial>& partials, double noise = 0) {
+  std::vector<double> x(2048, 0.0);
+  std::mt19937 rng(7);
+  std::normal_distribution<double> white(0, noise);
+  for (int n = 0; n < 2048; ++n) {
+    for (const Partial& p : partials)
+      x[size_t(n)] += p.amplitude * std::sin(2 * std::numbers::pi * p.hz * n / kRate + p.phase);
+    if (noise > 0)
+      x[size_t(n)] += white(rng);
+  }
+  std::vector<double> mag;
+  transformMagnitudes(analysed(x), 2048, mag);
+  return mag;
+}
+
+double dbfs(double amplitude) { return 20 * std::log10(amplitude); }
+
+}  // namespace
+
+TEST(PeakEstimate, ToneFrequencyAndLevelBetweenBins) {
+  const WindowShape shape(2048);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi);
+  std::vector<double> frequencies{100.0, 1000.0, 20000.0};
+  for (double bin : {4.0, 11.0, 46.0, 300.0, 700.0, 928.0})
+    for (double offset : {0.0, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9})
+      frequencies.push_back((bin + offset) * kBinHz);
+  for (double level : {-6.0, -40.0})
+    for (double hz : frequencies) {
+      if (hz < 100 || hz > 20000)
+        continue;
+      const std::optional<Tone> t =
+          strongestTone(magnitudesOf({{hz, std::pow(10, level / 20), phase(rng)}}), shape);
+      ASSERT_TRUE(t) << hz;
+      EXPECT_NEAR(t->hz(kBinHz), hz, 0.1) << level << " dBFS";
+      EXPECT_NEAR(t->dbfs(), level, 0.05) << hz << " Hz";
+    }
+}
+
+TEST(PeakEstimate, NoToneInSilenceOrInAFrameWithoutAmplitudes) {
+  const WindowShape shape(2048);
+  EXPECT_FALSE(strongestTone(magnitudesOf({}), shape));
+  std::vector<double> flat;
+  transformMagnitudes(std::vector<double>(1024, 0.0), 2048, flat);  // value 1 = 0 everywhere
+  EXPECT_FALSE(strongestTone(flat, shape));
+}
+
+TEST(Harmonics, ThdOfSyntheticHarmonicsFortyToEightyDbDown) {
+  const WindowShape shape(2048);
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi), down(40, 80);
+  for (double fundamental : {1000.0 + 0.37 * kBinHz, 212.0, 3150.0}) {
+    for (int trial = 0; trial < 3; ++trial) {
+      // Every harmonic at -80 dB first (leakage weighs most), then mixed.
+      std::vector<Partial> partials{{fundamental, 0.5, phase(rng)}};
+      double sum = 0;
+      for (int n = 2; n <= kHighestHarmonic && n * fundamental < 21500; ++n) {
+        const double a = 0.5 * std::pow(10, -(trial == 0 ? 80 : down(rng)) / 20);
+        partials.push_back({n * fundamental, a, phase(rng)});
+        sum += a * a;
+      }
+      const double thd = std::sqrt(sum) / 0.5;
+      const std::vector<double> mag = magnitudesOf(partials);
+      const std::optional<Tone> tone = strongestTone(mag, shape);
+      ASSERT_TRUE(tone);
+      const HarmonicAnalysis h = HarmonicAnalyser().analyse(mag, *tone, shape, kBinHz);
+      EXPECT_EQ(h.harmonics.size(), partials.size() - 1);
+      EXPECT_NEAR(dbfs(h.thd), dbfs(thd), 0.5) << fundamental << " Hz, trial " << trial;
+      EXPECT_NEAR(dbfs(h.thdPlusNoise), dbfs(thd), 0.5) << "nothing but harmonics: THD+N is THD";
+    }
+  }
+  // White noise joins THD+N, not THD; far below the fundamental's leakage
+  // only a bound can be given, and it holds.
+  const double inBand = (20000.0 - 20.0) / (kRate / 2);  // the share of the noise in the band measured
+  for (double noiseDb : {-50.0, -80.0}) {
+    const double sigma = 0.5 / std::sqrt(2.0) * std::pow(10, noiseDb / 20);
+    const std::vector<double> mag = magnitudesOf({{997, 0.5, 0}, {1994, 0.5 * std::pow(10, -45 / 20.0), 1}}, sigma);
+    const HarmonicAnalysis h = HarmonicAnalyser().analyse(mag, *strongestTone(mag, shape), shape, kBinHz);
+    const double truth = 10 * std::log10(std::pow(10, -4.5) + inBand * std::pow(10, noiseDb / 10));
+    EXPECT_NEAR(dbfs(h.thd), -45, 0.5) << noiseDb;
+    EXPECT_EQ(h.thdPlusNoiseIsBound, noiseDb < -60) << noiseDb;
+    if (h.thdPlusNoiseIsBound)
+      EXPECT_GE(dbfs(h.thdPlusNoise), truth - 0.1);
+    else
+      EXPECT_NEAR(dbfs(h.thdPlusNoise), truth, 0.5);
+  }
+}
+
+TEST(FrameCopy, TextParsesBackToWhatWasReceived) {
+  QLocale::setDefault(QLocale(QLocale::German));  // a decimal comma must not leak in
+  SpectrumView view(ScopeConfig{});
+  EXPECT_TRUE(view.clipboardText().isEmpty()) << "nothing to copy before a frame";
+  std::vector<double> levels, amplitudes;
+  for (int k = 0; k < 1024; ++k) {
+    levels.push_back(-120 + k * 0.0731);
+    amplitudes.push_back(-100 + 100 * std::pow(10, (-125 + k * 0.07) / 20));
+  }
+  const double hz = 1000.0, amp = 0.5;  // a tone on top, as the analyser would send it
+  const std::vector<double> tone = analysed([&] {
+    std::vector<double> x(2048);
+    for (int n = 0; n < 2048; ++n)
+      x[size_t(n)] = amp * std::sin(2 * std::numbers::pi * hz * n / kRate);
+    return x;
+  }());
+  for (int k = 40; k < 53; ++k)
+    amplitudes[size_t(k)] = tone[size_t(k)];
+  view.consume({{ScopeFrameMarker, 0, 0}}, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+    view.consume({{0, 0, 0}}, false);
+  for (int k = 0; k < 1024; ++k)
+    view.consume({{levels[size_t(k)], amplitudes[size_t(k)], 0}}, false);
+
+  const QStringList lines = view.clipboardText().split('\n', Qt::SkipEmptyParts);
+  QLocale::setDefault(QLocale::c());
+  ASSERT_EQ(lines.size(), 6 + 1024);
+  EXPECT_EQ(lines[0], "# peak_hz: 1000.00");
+  EXPECT_EQ(lines[1], "# peak_dbfs: -6.02");
+  EXPECT_EQ(lines[2], "# thd_percent: none");
+  EXPECT_EQ(lines[3], "# bins: 1024");
+  EXPECT_EQ(lines[4], "# bin_hz: 21.5332");
+  EXPECT_EQ(lines[5], "frequency_hz,level_db,amplitude_percent,peak_hold_db");
+  for (int k = 0; k < 1024; ++k) {
+    const QStringList f = lines[6 + k].split(',');
+    ASSERT_EQ(f.size(), 4) << lines[6 + k].toStdString();
+    bool ok[4];
+    EXPECT_NEAR(f[0].toDouble(&ok[0]), k * kBinHz, 0.0051);
+    EXPECT_NEAR(f[1].toDouble(&ok[1]), levels[size_t(k)], 0.0051);
+    EXPECT_NEAR(f[2].toDouble(&ok[2]), amplitudes[size_t(k)], 0.000051);
+    EXPECT_NEAR(f[3].toDouble(&ok[3]), levels[size_t(k)], 0.0051) << "one frame: the hold is the frame";
+    ASSERT_TRUE(ok[0] && ok[1] && ok[2] && ok[3]) << lines[6 + k].toStdString();
+  }
+}
+
+TEST(SpectrogramPicture, NewestFrameIsTheTopRowAndMovesDownWithTheNext) {
+  SpectrumView view(ScopeConfig{});
+  SpectrumSettings s;
+  s.layout = SpectrumLayout::Spectrogram;
+  view.setSettings(s);
+  const int loudBin = 200;
+  auto send = [&](bool loud) {
+    view.consume({{ScopeFrameMarker, 0, 0}}, false);
+    for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
+      view.consume({{0, 0, 0}}, false);
+    for (int k = 0; k < 1024; ++k)  // the tone at -6 dB, the rest at -150 dB
+      view.consume({{-150, k == loudBin && loud ? -50.0 : -100 + 100 * std::pow(10, -150 / 20.0), 0}}, false);
+  };
+  for (int f = 0; f < 30; ++f)
+    send(false);
+  send(true);
+  const QSize size(1200, 400);
+  const QRectF pane = view.panes(size).spectrogram;
+  const double rowHeight = pane.height() / view.model().history().capacity();
+  const int x = int(view.frequencyAxis().toX(loudBin * kBinHz, pane));
+  auto brightness = [](QRgb c) { return qRed(c) + qGreen(c) + qBlue(c); };
+  auto brightAt = [&](const QImage& img, double rowFromTop) {
+    return brightness(img.pixel(x, int(pane.top() + (rowFromTop + 0.5) * rowHeight)));
+  };
+  QImage img = view.render(size, false);
+  EXPECT_GT(brightAt(img, 0), 300) << "the newest frame is the top row";
+  EXPECT_LT(brightAt(img, 1), 60) << "the frame before it is quiet";
+  EXPECT_LT(brightness(img.pixel(x + 40, int(pane.top() + 0.5 * rowHeight))), 60) << "and so are other bins";
+  send(false);
+  img = view.render(size, false);
+  EXPECT_LT(brightAt(img, 0), 60);
+  EXPECT_GT(brightAt(img, 1), 300) << "one frame later it is one row down";
+}
+
+TEST(FrameScope, ProgramsSpectrumScopeWaitsForFramesAndReturnsToThat) {
+  PointRing ring(4096);
+  ScopeWindow fft(ScopeConfig::fromCreate(0, 0, "FFT"), ring, 0);
+  EXPECT_TRUE(fft.showsFrames()) << "the frame view, waiting, before any point";
+  const QImage waiting = fft.view().render(QSize(600, 300), false);
+  EXPECT_FALSE(extentOf(waiting, waiting.rect(), isSpectrumLine)) << "no spectrum drawn yet";
+  for (int i = 0; i < 2000; ++i)
+    ring.push({{0.5, 0, 0}});
+  fft.drain();
+  EXPECT_TRUE(fft.showsFrames()) << "points before a marker do not make it a trace";
+  fft.cleanBuffers();
+  EXPECT_TRUE(fft.showsFrames());
+
+  PointRing signalRing(4096);
+  ScopeWindow signal(ScopeConfig::fromCreate(0, 0, nullptr), signalRing, 1);
+  EXPECT_FALSE(signal.showsFrames());
+  signalRing.push({{ScopeFrameMarker, 0, 0}});
+  signal.drain();
+  EXPECT_TRUE(signal.showsFrames());
+  signal.cleanBuffers();
+  EXPECT_FALSE(signal.showsFrames());
+}

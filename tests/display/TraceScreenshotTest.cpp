@@ -1,0 +1,145 @@
+// The signal scope on a real X display with the tone a user tries first, a
+// 1 kHz sine at -6 dBFS sent block by block as the program sends it, at
+// three timebases, with cursors, saved as PNG for a person to look at. The
+// triggered trace must stand still from one block to the next.
+#include "Pixels.h"
+#include "display/ui/TraceView.h"
+#include "scope/ScopeApi.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+extern "C" {
+int32_t ScopeCreate(int32_t, int32_t, const char*);
+void ScopeDestroy(int32_t);
+void ScopeShow(int32_t);
+void ShowNext(int32_t, const ScopePoint*);
+void QuickUpDate(int32_t);
+}
+
+using namespace quorvel::display;
+using namespace quorvel::display::test;
+
+namespace {
+
+// Blocks of 2048 samples of the tone, continuing where the last one ended,
+// each taken by the window before the next comes.
+struct Tone {
+  int32_t scope;
+  long next = 0;
+  void send(int blocks) {
+    for (int b = 0; b < blocks; ++b) {
+      for (int i = 0; i < 2048; ++i, ++next) {
+        const double n = std::round(16384 * std::sin(2 * std::numbers::pi * 1000 * double(next) / 44100));
+        const ScopePoint p{{n / 32768, 0, 0}};
+        ShowNext(scope, &p);
+      }
+      QuickUpDate(scope);
+    }
+  }
+};
+
+}  // namespace
+
+TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
+  const char* display = std::getenv("QUORVEL_XVFB_DISPLAY");
+  if (!display || !*display)
+    GTEST_SKIP() << "QUORVEL_XVFB_DISPLAY is not set";
+  ::setenv("DISPLAY", display, 1);
+  ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+  int argc = 1;
+  char name[] = "display_trace_screenshot_test";
+  char* argv[] = {name, nullptr};
+  auto app = std::make_unique<QApplication>(argc, argv);
+
+  Tone tone{ScopeCreate(0, 0, nullptr)};
+  ScopeShow(tone.scope);
+  QWidget* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (t->windowTitle() == "Signal")
+      w = t;
+  ASSERT_TRUE(w);
+  w->resize(900, 420);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  auto* view = dynamic_cast<TraceView*>(pictureOf(w));
+  ASSERT_TRUE(view);
+  const QRect plot = TraceView::plotArea(view->size()).toAlignedRect().translated(view->mapTo(w, QPoint(0, 0)));
+  const QDir dir(QStringLiteral(QUORVEL_SCREENSHOT_DIR));
+  QDir().mkpath(dir.path());
+  auto shoot = [&](const char* file) {
+    QTest::qWait(50);
+    const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
+    EXPECT_TRUE(shot.save(dir.filePath(file))) << file;
+    EXPECT_TRUE(extentOf(shot, plot, isTrace)) << "nothing drawn in " << file;
+    return shot.copy(plot);
+  };
+
+  // Where the trace is in each column of the plot: the centre of its
+  // colour. As the samples fall on other places of the wave from one block
+  // to the next, smoothing moves these centres by about a tenth of a pixel
+  // on average; sweeps a tenth of a sample apart move them by over half a
+  // pixel (the steep parts by more than one).
+  auto centres = [](const QImage& img) {
+    std::vector<double> c(size_t(img.width()), -1);
+    for (int x = 0; x < img.width(); ++x) {
+      double sum = 0, weight = 0;
+      for (int y = 0; y < img.height(); ++y)
+        if (const QRgb p = img.pixel(x, y); isTrace(p)) {
+          sum += y * qGreen(p);
+          weight += qGreen(p);
+        }
+      if (weight > 0)
+        c[size_t(x)] = sum / weight;
+    }
+    return c;
+  };
+  auto stoodStill = [&](const QImage& a, const QImage& b) {
+    const auto ca = centres(a), cb = centres(b);
+    double sum = 0;
+    int n = 0;
+    for (size_t x = 0; x < ca.size(); ++x)
+      if (ca[x] >= 0 && cb[x] >= 0) {
+        sum += std::fabs(ca[x] - cb[x]);
+        ++n;
+      }
+    return n > 0 && sum / n < 0.25;
+  };
+
+  tone.send(4);
+  const QImage first = shoot("trace-46ms.png");
+  tone.send(1);
+  EXPECT_TRUE(stoodStill(shoot("trace-46ms-next.png"), first)) << "the trace moved between two blocks";
+
+  for (int i = 0; i < 5; ++i)
+    QTest::keyClick(w, Qt::Key_Left);
+  ASSERT_EQ(view->settings().spanMs, 1.0);
+  tone.send(2);
+  const QImage oneMs = shoot("trace-1ms.png");
+  tone.send(1);
+  EXPECT_TRUE(stoodStill(shoot("trace-1ms-next.png"), oneMs)) << "the trace moved between two blocks";
+
+  // Cursors a quarter of a cycle apart.
+  view->setTimeCursor(0, 0.25);
+  view->setTimeCursor(1, 0.5);
+  shoot("trace-1ms-cursors.png");
+
+  for (int i = 0; i < 10; ++i)
+    QTest::keyClick(w, Qt::Key_Right);
+  ASSERT_EQ(view->settings().spanMs, 2000.0);
+  tone.send(70);
+  shoot("trace-2s.png");
+  ScopeDestroy(tone.scope);
+  app.reset();
+}

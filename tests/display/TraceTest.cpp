@@ -1,0 +1,346 @@
+// The trace scope as an instrument: where the trigger puts a sweep, what the
+// trigger modes hold, what is measured on known signals, what is copied and
+// saved, and how a long screen and the controls look and behave.
+#include "Pixels.h"
+#include "display/PointRing.h"
+#include "display/trace/TraceExport.h"
+#include "display/trace/TraceMeasurements.h"
+#include "display/trace/TraceModel.h"
+#include "display/ui/ScopeWindow.h"
+#include "display/ui/TraceView.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+using namespace quorvel::display;
+using namespace quorvel::display::test;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// A 16-bit sample of a sine of the given peak, as the program sends it.
+double sample16(double peak, double hz, long i) {
+  const double n = std::round(std::clamp(peak * 32768 * std::sin(kTwoPi * hz * double(i) / kRate), -32768.0, 32767.0));
+  return n / 32768;
+}
+
+// Feeds n points of f(i) to the model; the trigger instants of the sweeps
+// it showed meanwhile, each once.
+template <class F>
+std::vector<double> sweepsWhileFeeding(TraceModel& m, long n, F f) {
+  std::vector<double> instants;
+  for (long i = 0; i < n; ++i) {
+    m.add(f(i), false);
+    if (const auto s = m.sweep(); s && s->trigger && (instants.empty() || *s->trigger != instants.back()))
+      instants.push_back(*s->trigger);
+  }
+  return instants;
+}
+
+TraceSettings with(const TraceModel& m, TriggerMode mode, Slope slope = Slope::Rising, double level = 0) {
+  TraceSettings s = m.settings();
+  s.mode = mode;
+  s.slope = slope;
+  s.level = level;
+  return s;
+}
+
+}  // namespace
+
+TEST(TraceTrigger, SweepsStartAtTheInterpolatedCrossingOnANoisySineAndASquare) {
+  {
+    const TraceModel fresh(kRate, 2048);
+    EXPECT_EQ(fresh.settings().mode, TriggerMode::Auto) << "a new scope triggers by itself";
+    EXPECT_EQ(fresh.settings().slope, Slope::Rising);
+    EXPECT_EQ(fresh.settings().level, 0);
+  }
+  // 1 kHz at -6 dBFS with noise at -60 dBFS: each crossing found within a
+  // tenth of a point of the sine's own, so every sweep is drawn in place.
+  const double peak = 0.5, phase = 0.3, w = kTwoPi * 1000 / kRate;
+  for (Slope slope : {Slope::Rising, Slope::Falling})
+    for (double level : {0.0, 0.3}) {
+      TraceModel m(kRate, 2048);
+      m.setSettings(with(m, TriggerMode::Normal, slope, level));
+      std::mt19937 rng(7);
+      std::normal_distribution<double> noise(0, 0.001);
+      const auto instants =
+          sweepsWhileFeeding(m, kRate, [&](long i) { return peak * std::sin(w * double(i) + phase) + noise(rng); });
+      ASSERT_GE(instants.size(), 30u);
+      const double crossing = slope == Slope::Rising ? std::asin(level / peak) : std::numbers::pi - std::asin(level / peak);
+      for (double t : instants) {
+        const double off = w * t + phase - crossing;
+        EXPECT_NEAR(off - kTwoPi * std::round(off / kTwoPi), 0, 0.1 * w)
+            << "at " << t << (slope == Slope::Rising ? " rising" : " falling") << " level " << level;
+      }
+    }
+  // A square wave of +-0.5, high for 32 points, then low for 32: the level
+  // 0.1 lies 0.6 of the way up a rising edge and 0.4 of the way down a falling one.
+  for (Slope slope : {Slope::Rising, Slope::Falling}) {
+    TraceModel m(kRate, 2048);
+    m.setSettings(with(m, TriggerMode::Normal, slope, 0.1));
+    const auto instants = sweepsWhileFeeding(m, 20000, [](long i) { return (i / 32) % 2 ? -0.5 : 0.5; });
+    ASSERT_GE(instants.size(), 5u);
+    const double edge = slope == Slope::Rising ? -1 + 0.6 : 31 + 0.4;
+    for (double t : instants)
+      EXPECT_NEAR(std::remainder(t - edge, 64), 0, 1e-9) << "at " << t;
+  }
+}
+
+TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
+  auto sine = [](long i) { return 0.5 * std::sin(kTwoPi * double(i) / 100); };
+  TraceModel m(kRate, 2048);
+  m.setSettings(with(m, TriggerMode::Single));
+  EXPECT_EQ(m.state(), TraceModel::State::Armed);
+  long i = 0;
+  while (m.state() != TraceModel::State::Held && i < 10000)
+    m.add(sine(i++), false);
+  ASSERT_EQ(m.state(), TraceModel::State::Held);
+  const Sweep held = *m.sweep();
+  const int64_t end = m.history().end();
+  const TraceMeasurements before = measure(m.history(), held.firstPoint(), held.endPoint());
+  for (int k = 0; k < 10000; ++k)
+    m.add(-0.9, false);
+  EXPECT_EQ(m.state(), TraceModel::State::Held);
+  EXPECT_EQ(m.history().end(), end) << "a held sweep takes no more points";
+  EXPECT_EQ(*m.sweep()->trigger, *held.trigger);
+  EXPECT_EQ(measure(m.history(), held.firstPoint(), held.endPoint()).rms, before.rms);
+
+  m.rearm();
+  EXPECT_EQ(m.state(), TraceModel::State::Armed);
+  for (int k = 0; k < 5000 && m.state() != TraceModel::State::Held; ++k)
+    m.add(sine(i++), false);
+  EXPECT_EQ(m.state(), TraceModel::State::Held);
+  EXPECT_GT(*m.sweep()->trigger, *held.trigger);
+
+  // A level the signal never crosses: Auto rolls the latest points, Normal waits.
+  TraceModel flat(kRate, 2048);
+  for (int k = 0; k < 20000; ++k)
+    flat.add(0.2, false);
+  EXPECT_EQ(flat.state(), TraceModel::State::FreeRunning);
+  ASSERT_TRUE(flat.sweep());
+  EXPECT_FALSE(flat.sweep()->trigger);
+  EXPECT_EQ(flat.sweep()->endPoint(), flat.history().end());
+  flat.setSettings(with(flat, TriggerMode::Normal));
+  EXPECT_EQ(flat.state(), TraceModel::State::Waiting);
+  EXPECT_FALSE(flat.sweep());
+
+  // Stopped (frozen), a model takes nothing.
+  flat.setStopped(true);
+  flat.add(0.5, false);
+  EXPECT_EQ(flat.history().end(), 20000);
+}
+
+TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
+  TraceHistory h(4096);
+  auto of = [&](auto f) {
+    h.clear();
+    for (long i = 0; i < 2048; ++i)
+      h.add(float(f(i)));
+    return measure(h, 0, 2048);
+  };
+  const TraceMeasurements sine = of([](long i) { return sample16(0.5, 1000, i); });
+  ASSERT_TRUE(sine.frequencyHz(kRate));
+  EXPECT_NEAR(*sine.frequencyHz(kRate), 1000, 0.1) << "within 0.01 %";
+  EXPECT_NEAR(*sine.periodMs(kRate), 1, 1e-4);
+  EXPECT_NEAR(dbfs(sine.peak), -6.02, 0.01);
+  EXPECT_NEAR(dbfs(sine.rms), -9.03, 0.01);
+  EXPECT_NEAR(sine.peakToPeak(), 1.0, 1e-3);
+  EXPECT_NEAR(sine.dc, 0, 1e-4);
+  EXPECT_NEAR(sine.crestFactor(), std::sqrt(2.0), 0.005);
+
+  const TraceMeasurements square = of([](long i) { return (i / 20) % 2 ? -0.5 : 0.5; });
+  ASSERT_TRUE(square.frequencyHz(kRate));
+  EXPECT_NEAR(*square.frequencyHz(kRate), kRate / 40.0, kRate / 40.0 * 1e-4);
+  EXPECT_NEAR(dbfs(square.rms), -6.02, 0.01);
+  EXPECT_NEAR(square.crestFactor(), 1, 1e-3);
+  EXPECT_NEAR(square.dc, 0, 1e-4) << "over whole cycles, not the screen's part-cycle";
+
+  const TraceMeasurements offset = of([](long i) { return 0.3 + 0.4 * std::sin(kTwoPi * 440 * double(i) / kRate + 1); });
+  ASSERT_TRUE(offset.frequencyHz(kRate));
+  EXPECT_NEAR(*offset.frequencyHz(kRate), 440, 0.044);
+  EXPECT_NEAR(offset.dc, 0.3, 1e-3);
+  EXPECT_NEAR(offset.peakToPeak(), 0.8, 2e-3);
+  EXPECT_NEAR(offset.rms, std::sqrt(0.09 + 0.08), 1e-3);
+
+  // A sine driven 3.5 dB beyond full scale: flat tops at the 16-bit limits.
+  TraceModel m(kRate, 2048);
+  for (long i = 0; i < kRate / 2; ++i)
+    m.add(sample16(1.5, 1000, i), false);
+  const Sweep s = *m.sweep();
+  const TraceMeasurements clipped = measure(m.history(), s.firstPoint(), s.endPoint());
+  EXPECT_NEAR(dbfs(clipped.peak), 0, 0.01);
+  EXPECT_NEAR(clipped.peakToPeak(), 2, 1e-3);
+  ASSERT_TRUE(clipped.frequencyHz(kRate));
+  EXPECT_NEAR(*clipped.frequencyHz(kRate), 1000, 0.1);
+  EXPECT_TRUE(m.clipped());
+  // The indicator looks at the last second only, and at either limit.
+  for (long i = 0; i <= kRate; ++i)
+    m.add(sample16(0.5, 1000, i), false);
+  EXPECT_FALSE(m.clipped());
+  m.add(-32767.0 / 32768, false);
+  EXPECT_TRUE(m.clipped());
+}
+
+TEST(TraceExport, CopiedTextParsesAndMatchesTheScreen) {
+  TraceModel m(kRate, 2048);
+  for (long i = 0; i < kRate; ++i)
+    m.add(sample16(0.5, 1000, i), false);
+  // A locale with a decimal comma and grouping must not leak into the text.
+  const QLocale userLocale;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  const QString text = traceText(m);
+  QLocale::setDefault(userLocale);
+
+  const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
+  ASSERT_GT(lines.size(), 8);
+  const QStringList names{"frequency_hz", "period_ms", "peak_dbfs", "rms_dbfs", "peak_to_peak", "dc", "clipped"};
+  const QRegularExpression number(QStringLiteral("^-?[0-9]+\\.[0-9]+$"));
+  std::vector<double> values;
+  for (int i = 0; i < names.size(); ++i) {
+    ASSERT_TRUE(lines[i].startsWith("# " + names[i] + ": ")) << lines[i].toStdString();
+    const QString value = lines[i].section(": ", 1);
+    if (names[i] != "clipped") {
+      EXPECT_TRUE(number.match(value).hasMatch()) << lines[i].toStdString();
+      values.push_back(value.toDouble());
+    }
+  }
+  EXPECT_NEAR(values[0], 1000, 0.1);
+  EXPECT_NEAR(values[1], 1, 1e-4);
+  EXPECT_EQ(lines[2], "# peak_dbfs: -6.02");
+  EXPECT_EQ(lines[3], "# rms_dbfs: -9.03");
+  EXPECT_NEAR(values[4], 1, 1e-3);
+  EXPECT_NEAR(values[5], 0, 1e-4);
+  EXPECT_EQ(lines[6], "# clipped: no");
+  EXPECT_EQ(lines[7], "time_ms,value");
+
+  // One row per point on screen, timed from the screen's left edge.
+  const Sweep s = *m.sweep();
+  ASSERT_EQ(lines.size() - 8, s.endPoint() - s.firstPoint());
+  for (int r = 0; r < lines.size() - 8; ++r) {
+    const QStringList cells = lines[8 + r].split(',');
+    ASSERT_EQ(cells.size(), 2) << lines[8 + r].toStdString();
+    const int64_t point = s.firstPoint() + r;
+    EXPECT_NEAR(cells[0].toDouble(), s.timeMs(double(point), kRate), 5e-6);
+    EXPECT_NEAR(cells[1].toDouble(), m.history().at(point), 5e-6);
+  }
+  EXPECT_GE(lines[8].section(',', 0, 0).toDouble(), 0);
+}
+
+TEST(TraceExport, SavedSoundReadsBackSampleExact) {
+  // Every 16-bit value the program can send, the extremes last; the history
+  // holds only the newest 3000.
+  TraceHistory h(3000);
+  std::vector<short> sent;
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> any(-32768, 32767);
+  for (int i = 0; i < 5000; ++i)
+    sent.push_back(short(i == 4998 ? -32768 : i == 4999 ? 32767 : any(rng)));
+  for (short n : sent)
+    h.add(float(n / 32768.0));
+
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath("last minute.wav");
+  QString error;
+  ASSERT_TRUE(writeWav(path, h, 22050, error)) << error.toStdString();
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.samplerate, 22050);
+  ASSERT_EQ(info.frames, 3000);
+  std::vector<short> back(3000);
+  EXPECT_EQ(sf_read_short(f, back.data(), 3000), 3000);
+  sf_close(f);
+  EXPECT_EQ(back, std::vector<short>(sent.end() - 3000, sent.end()));
+
+  const QString nowhere = dir.filePath("no/such/folder/x.wav");
+  EXPECT_FALSE(writeWav(nowhere, h, 22050, error));
+  EXPECT_TRUE(error.contains(nowhere)) << error.toStdString();
+}
+
+TEST(TracePicture, ATwoSecondScreenOfAToneIsASolidBand) {
+  TraceView v(ScopeConfig{});
+  TraceSettings s = v.settings();
+  s.spanMs = 2000;
+  v.setSettings(s);
+  for (long i = 0; i < 3 * kRate; ++i)
+    v.consume({{sample16(0.5, 1000, i), 0, 0}}, false);
+  ASSERT_TRUE(v.model().sweep() && v.model().sweep()->trigger);
+  const QSize size(1200, 400);
+  const QImage img = v.render(size);
+  const QRectF plot = TraceView::plotArea(size);
+  // Every column holds about 1.8 cycles: each must reach both peaks.
+  for (int x = int(plot.left()) + 2; x < int(plot.right()) - 2; ++x) {
+    const auto e = extentOf(img, QRect(x, int(plot.top()), 1, int(plot.height())), isTrace);
+    ASSERT_TRUE(e) << "column " << x << " is empty";
+    ASSERT_LE(e->top, amplitudeToY(0.5, plot) + 2) << "column " << x;
+    ASSERT_GE(e->bottom, amplitudeToY(-0.5, plot) - 2) << "column " << x;
+  }
+}
+
+TEST(TraceControls, KeysMouseAndTheStalledInputNotice) {
+  PointRing ring(1 << 16);
+  ScopeWindow w(ScopeConfig{}, ring, 0);
+  w.resize(900, 400);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  TraceView& v = w.traceView();
+  // Keys reach actions inside the toolbar's menus.
+  QTest::keyClick(&w, Qt::Key_Right);
+  QTest::keyClick(&w, Qt::Key_Plus);
+  QTest::keyClick(&w, Qt::Key_Up);
+  QTest::keyClick(&w, Qt::Key_N);
+  QTest::keyClick(&w, Qt::Key_E);
+  QTest::keyClick(&w, Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(&w, Qt::Key_H);
+  const TraceSettings s = v.settings();
+  EXPECT_EQ(s.spanMs, 50);
+  EXPECT_EQ(s.zoom, 2);
+  EXPECT_NEAR(s.level, 0.01, 1e-12) << "a hundredth of the screen's height";
+  EXPECT_EQ(s.mode, TriggerMode::Normal);
+  EXPECT_EQ(s.slope, Slope::Falling);
+  EXPECT_NEAR(s.position, 0.6, 1e-12);
+  EXPECT_EQ(s.holdOffMs, 1);
+
+  // A press on the amplitude axis sets the level; clicks in the plot place A, then B.
+  const QRectF plot = TraceView::plotArea(v.size());
+  const AmplitudeAxis axis{2};
+  QTest::mouseClick(&v, Qt::LeftButton, {}, QPoint(20, int(std::lround(axis.toY(0.25, plot)))));
+  EXPECT_NEAR(v.settings().level, 0.25, 2 / 2.0 / plot.height());
+  for (double ms : {10.0, 30.0})
+    QTest::mouseClick(&v, Qt::LeftButton, {}, QPoint(int(std::lround(timeToX(ms, 50, plot))), int(plot.center().y())));
+  ASSERT_TRUE(v.timeCursor(0) && v.timeCursor(1));
+  EXPECT_NEAR(*v.timeCursor(0), 10, 50 / plot.width());
+  EXPECT_NEAR(*v.timeCursor(1), 30, 50 / plot.width());
+
+  // Points, then nothing for over a second: the trace says so, until the
+  // sender says it has finished.
+  auto warned = [&] {
+    const QRect centre = plot.toAlignedRect().adjusted(300, 100, -300, -100);
+    return bool(extentOf(v.render(v.size()), centre,
+                         [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 140 && qBlue(c) < 140; }));
+  };
+  for (int i = 0; i < 4096; ++i)
+    ring.push({{0.5 * std::sin(i / 7.0), 0, 0}});
+  w.drain();
+  EXPECT_FALSE(warned());
+  QTest::qWait(1100);
+  EXPECT_TRUE(warned());
+  w.updateNow();
+  EXPECT_FALSE(warned()) << "QuickUpDate said the stream ended";
+}

@@ -1,0 +1,89 @@
+// quorvel-mixer through the private sound server: the server's mixer as a
+// table, a volume changed with pactl seen by --watch raw and then as its
+// line, and the reasons it gives for a bad command line and a mixer that
+// does not open.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <csignal>
+#include <cstdlib>
+
+#include "tests/tools/ToolProcess.h"
+
+namespace {
+
+using tool_test::Finish;
+using tool_test::Outcome;
+using tool_test::ReadUntil;
+
+Outcome Mixer(const QStringList& args) { return tool_test::Run(QStringLiteral(QUORVEL_MIXER), args); }
+
+bool Pactl(const char* args) { return std::system((std::string("pactl ") + args).c_str()) == 0; }
+
+class MixerTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("PULSE_SERVER") == nullptr)
+      GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
+    ASSERT_TRUE(Pactl("set-sink-volume @DEFAULT_SINK@ 70%"));
+  }
+  void TearDown() override { Pactl("set-sink-volume @DEFAULT_SINK@ 100%"); }
+};
+
+TEST_F(MixerTool, ListsTheMixerAndWatchSeesAVolumeChangeRawThenAsItsLine) {
+  const Outcome table = Mixer({});
+  ASSERT_EQ(table.code, 0) << table.err.toStdString();
+  // The speakers' destination line: "dest src name volL volR muted meter flags yes ...".
+  const QRegularExpression speakers(QStringLiteral("^\\s*(\\d+)\\s+0  (.+?)\\s+\\d+\\s+\\d+\\s+\\S+\\s+\\d+\\s+\\d+\\s+yes  "));
+  QString dest, name;
+  for (const QString& line : table.out) {
+    const QRegularExpressionMatch m = speakers.match(line);
+    if (m.hasMatch() && dest.isEmpty()) {
+      dest = m.captured(1);
+      name = m.captured(2);
+    }
+  }
+  ASSERT_FALSE(dest.isEmpty()) << table.out.join('\n').toStdString();
+
+  QProcess p;
+  p.start(QStringLiteral(QUORVEL_MIXER), {QStringLiteral("--watch")});
+  ASSERT_TRUE(p.waitForStarted());
+  QByteArray out;
+  ASSERT_TRUE(ReadUntil(p, out, "Watching for changes")) << out.toStdString();
+  ASSERT_TRUE(Pactl("set-sink-volume @DEFAULT_SINK@ 40%"));
+  const QString expected = QStringLiteral("line  %1     0  %2").arg(dest, 5).arg(name);
+  ReadUntil(p, out, expected.toLocal8Bit());
+  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  const Outcome r = Finish(p, out);
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  const qsizetype at = r.out.indexOf(expected);
+  ASSERT_GT(at, 0) << r.out.join('\n').toStdString();
+  // Its raw report comes just before it; no raw report is named.
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^raw +\\d+ +\\d+$")).match(r.out[at - 1]).hasMatch())
+      << r.out[at - 1].toStdString();
+  for (const QString& line : r.out) {
+    if (line.startsWith(QStringLiteral("raw"))) {
+      EXPECT_FALSE(line.contains(name)) << line.toStdString();
+    }
+  }
+}
+
+TEST_F(MixerTool, BadNumbersAndMixersThatDoNotOpenSayWhy) {
+  Outcome r = Mixer({QStringLiteral("--device"), QStringLiteral("abc")});
+  EXPECT_EQ(r.code, 64);
+  EXPECT_TRUE(r.err.startsWith(
+      QStringLiteral("quorvel-mixer: --device takes a mixer device number from the list (0 to 255), not 'abc'\n")))
+      << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("usage: quorvel-mixer"))) << r.err.toStdString();
+
+  r = Mixer({QStringLiteral("--device"), QStringLiteral("200")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-mixer: mixer device 200 could not be opened: ")))
+      << r.err.toStdString();
+  EXPECT_GT(r.err.trimmed().size(), QStringLiteral("quorvel-mixer: mixer device 200 could not be opened: ").size() + 5)
+      << r.err.toStdString();
+}
+
+}  // namespace
