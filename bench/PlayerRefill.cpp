@@ -18,12 +18,9 @@
 // Counters: gap_median_ms, gap_p95_ms, gap_max_ms, buffers (gaps measured),
 // underruns, failed_writes.
 //
-// The sound server: with PULSE_SERVER set the benchmark uses that server;
-// otherwise it starts a private one of its own with scripts/sound-server
-// (in QUORVEL_SOUND_DIR, by default /tmp/quorvel-sound-bench-$UID) and stops
-// it when done.
+// The sound server: the one scripts/sound-server's environment points at,
+// or a private one started for the run (SoundServer.h).
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -33,12 +30,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "ForwardingAudioSystem.h"
+#include "SoundServer.h"
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -57,94 +55,28 @@ constexpr double kSeconds = 60.0;
 // Play writes one buffer fewer than the ring of four before any completion.
 constexpr std::size_t kStartWrites = 3;
 
-// Passes every call on to `inner`; notes when each successful waveOutWrite
-// returned, and the sink's underruns when a device closes.
-class TimedSystem : public AudioSystem {
+// Notes when each successful waveOutWrite returned, and the sink's
+// underruns when a device closes.
+class TimedSystem : public bench::ForwardingAudioSystem {
  public:
-  explicit TimedSystem(AudioSystem& inner, std::size_t capacity) : inner_(inner) { writes.reserve(capacity); }
+  TimedSystem(AudioSystem& inner, std::size_t capacity) : ForwardingAudioSystem(inner) { writes.reserve(capacity); }
 
   std::vector<Clock::time_point> writes;
   std::size_t failedWrites = 0;
   std::size_t underruns = 0;
 
-  UINT waveInGetNumDevs() override { return inner_.waveInGetNumDevs(); }
-  UINT waveOutGetNumDevs() override { return inner_.waveOutGetNumDevs(); }
-  MMRESULT waveInGetDevCapsA(UINT id, WAVEINCAPSA* caps, UINT size) override {
-    return inner_.waveInGetDevCapsA(id, caps, size);
-  }
-  MMRESULT waveInOpen(HWAVEIN* h, UINT id, const WAVEFORMATEX* f, DWORD_PTR cb, DWORD_PTR inst,
-                      DWORD flags) override {
-    return inner_.waveInOpen(h, id, f, cb, inst, flags);
-  }
-  MMRESULT waveInPrepareHeader(HWAVEIN h, WAVEHDR* hdr, UINT size) override {
-    return inner_.waveInPrepareHeader(h, hdr, size);
-  }
-  MMRESULT waveInUnprepareHeader(HWAVEIN h, WAVEHDR* hdr, UINT size) override {
-    return inner_.waveInUnprepareHeader(h, hdr, size);
-  }
-  MMRESULT waveInAddBuffer(HWAVEIN h, WAVEHDR* hdr, UINT size) override {
-    return inner_.waveInAddBuffer(h, hdr, size);
-  }
-  MMRESULT waveInStart(HWAVEIN h) override { return inner_.waveInStart(h); }
-  MMRESULT waveInStop(HWAVEIN h) override { return inner_.waveInStop(h); }
-  MMRESULT waveInReset(HWAVEIN h) override { return inner_.waveInReset(h); }
-  MMRESULT waveInClose(HWAVEIN h) override { return inner_.waveInClose(h); }
-  void waveInForceClose(HWAVEIN h) override { inner_.waveInForceClose(h); }
-  MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override {
-    return inner_.waveInGetErrorTextA(code, text, cch);
-  }
-
-  MMRESULT waveOutGetDevCapsA(UINT id, WAVEOUTCAPSA* caps, UINT size) override {
-    return inner_.waveOutGetDevCapsA(id, caps, size);
-  }
-  MMRESULT waveOutOpen(HWAVEOUT* h, UINT id, const WAVEFORMATEX* f, DWORD_PTR cb, DWORD_PTR inst,
-                       DWORD flags) override {
-    return inner_.waveOutOpen(h, id, f, cb, inst, flags);
-  }
-  MMRESULT waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* hdr, UINT size) override {
-    return inner_.waveOutPrepareHeader(h, hdr, size);
-  }
-  MMRESULT waveOutUnprepareHeader(HWAVEOUT h, WAVEHDR* hdr, UINT size) override {
-    return inner_.waveOutUnprepareHeader(h, hdr, size);
-  }
   MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* hdr, UINT size) override {
-    const MMRESULT rc = inner_.waveOutWrite(h, hdr, size);
+    const MMRESULT rc = ForwardingAudioSystem::waveOutWrite(h, hdr, size);
     if (rc != MMSYSERR_NOERROR)
       ++failedWrites;
     else if (writes.size() < writes.capacity())
       writes.push_back(Clock::now());
     return rc;
   }
-  MMRESULT waveOutReset(HWAVEOUT h) override { return inner_.waveOutReset(h); }
   MMRESULT waveOutClose(HWAVEOUT h) override {
     if (h != nullptr) underruns = h->sink().underruns();
-    return inner_.waveOutClose(h);
+    return ForwardingAudioSystem::waveOutClose(h);
   }
-  void waveOutForceClose(HWAVEOUT h) override { inner_.waveOutForceClose(h); }
-  MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) override {
-    return inner_.waveOutGetErrorTextA(code, text, cch);
-  }
-
-  UINT mixerGetNumDevs() override { return inner_.mixerGetNumDevs(); }
-  MMRESULT mixerGetDevCapsA(UINT id, MIXERCAPSA* caps, UINT size) override {
-    return inner_.mixerGetDevCapsA(id, caps, size);
-  }
-  MMRESULT mixerOpen(HMIXER* h, UINT id, DWORD_PTR cb, DWORD_PTR inst, DWORD flags) override {
-    return inner_.mixerOpen(h, id, cb, inst, flags);
-  }
-  MMRESULT mixerGetLineInfoA(HMIXER h, MIXERLINEA* line, DWORD flags) override {
-    return inner_.mixerGetLineInfoA(h, line, flags);
-  }
-  MMRESULT mixerGetLineControlsA(HMIXER h, MIXERLINECONTROLSA* controls, DWORD flags) override {
-    return inner_.mixerGetLineControlsA(h, controls, flags);
-  }
-  MMRESULT mixerGetControlDetailsA(HMIXER h, MIXERCONTROLDETAILS* details, DWORD flags) override {
-    return inner_.mixerGetControlDetailsA(h, details, flags);
-  }
-  MMRESULT mixerClose(HMIXER h) override { return inner_.mixerClose(h); }
-
- private:
-  AudioSystem& inner_;
 };
 
 QByteArray Tone(double seconds, double hz) {
@@ -212,39 +144,18 @@ void BM_PlayerRefill(benchmark::State& state) {
 }
 BENCHMARK(BM_PlayerRefill)->Iterations(1)->Unit(benchmark::kSecond);
 
-// Starts a private sound server through scripts/sound-server unless one is
-// configured, taking the environment lines it prints. True when this
-// program started it (and is to stop it).
-bool StartSoundServer() {
-  if (std::getenv("PULSE_SERVER") != nullptr) return false;
-  if (std::getenv("QUORVEL_SOUND_DIR") == nullptr)
-    setenv("QUORVEL_SOUND_DIR", ("/tmp/quorvel-sound-bench-" + std::to_string(getuid())).c_str(), 1);
-  FILE* out = popen(QUORVEL_SOURCE_DIR "/scripts/sound-server start", "r");
-  if (out == nullptr) return false;
-  char line[512];
-  while (std::fgets(line, sizeof line, out) != nullptr) {
-    std::string s(line);
-    if (s.rfind("export ", 0) != 0) continue;
-    s = s.substr(7, s.find_last_not_of("\r\n") - 6);
-    const std::size_t eq = s.find('=');
-    if (eq != std::string::npos) setenv(s.substr(0, eq).c_str(), s.substr(eq + 1).c_str(), 1);
-  }
-  return pclose(out) == 0 && std::getenv("PULSE_SERVER") != nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  const bool started = StartSoundServer();
-  if (std::getenv("PULSE_SERVER") == nullptr) {
+  bench::SoundServer server;
+  if (!server.reachable()) {
     std::fprintf(stderr, "no sound server: scripts/sound-server did not start\n");
     return 1;
   }
+  benchmark::AddCustomContext("sound_server", server.kind());
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (started && std::system(QUORVEL_SOURCE_DIR "/scripts/sound-server stop") != 0)
-    std::fprintf(stderr, "scripts/sound-server stop failed\n");
   return 0;
 }

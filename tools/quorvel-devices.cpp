@@ -162,7 +162,8 @@ int main(int argc, char** argv) {
     if (!rec.DeviceOpen) app.quit();
   });
   printer.start(20);
-  QTimer::singleShot(static_cast<int>(o.seconds * 1000), &app, &QCoreApplication::quit);
+  // A precise timer: Qt's default one may end a 3 s recording 150 ms early.
+  QTimer::singleShot(static_cast<int>(o.seconds * 1000), Qt::PreciseTimer, &app, &QCoreApplication::quit);
   app.exec();
 
   const bool failed = !rec.DeviceOpen;

@@ -19,16 +19,20 @@ namespace {
 struct Options {
   int device = 0;
   bool watch = false;
+  bool list = false;
 };
 
 void Usage(FILE* to) {
   std::fprintf(to,
-               "usage: quorvel-mixer [--device N] [--watch]\n"
+               "usage: quorvel-mixer [--device N] [--watch] | --list\n"
                "\n"
                "Lists the mixer devices, opens mixer N (default 0) and prints its lines:\n"
                "destination, source, name, volume left and right (0-65535), muted, peak-meter\n"
                "channels, line flags and whether the line is on the speakers' path.\n"
+               "Mixer 0 is the sound server's (the volume of the desktop's sound settings)\n"
+               "when one runs; the sound cards follow.\n"
                "\n"
+               "  --list      only list the mixer devices, with their numbers and names\n"
                "  --device N  mixer device number from the list\n"
                "  --watch     then print every control change, until Ctrl+C: first as\n"
                "              reported raw (\"raw\", the mixer handle's and the control's\n"
@@ -57,6 +61,8 @@ bool Parse(int argc, char** argv, Options& o) {
       o.device = static_cast<int>(v);
     } else if (a == "--watch") {
       o.watch = true;
+    } else if (a == "--list") {
+      o.list = true;
     } else {
       return bad("unknown argument '" + a + "'");
     }
@@ -147,6 +153,7 @@ int main(int argc, char** argv) {
     if (system.mixerGetDevCapsA(i, &caps, sizeof caps) == 0)
       std::printf("  %2u  %s (%u destinations)\n", i, caps.szPname, caps.cDestinations);
   }
+  if (o.list) return 0;
   // The component has read mixer 0 when it was made; MixerReady would not
   // tell whether this read of the chosen one succeeded, so its result is
   // taken directly.

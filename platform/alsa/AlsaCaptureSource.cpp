@@ -1,5 +1,6 @@
 #include "platform/alsa/AlsaCaptureSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -9,10 +10,18 @@
 namespace platform::alsa {
 namespace {
 
-// Periods until the first read says how large the buffers are: the
-// component's usual block.
-constexpr snd_pcm_uframes_t kFirstPeriod = 2048;
-constexpr snd_pcm_uframes_t kPeriodsPerRing = 4;
+// Buffers until the first read says how large they are: the component's
+// usual block.
+constexpr snd_pcm_uframes_t kFirstBuffer = 2048;
+// Periods of 10 ms, or a quarter buffer where that is shorter, so that a
+// buffer comes within a period of its time. At 44100 and 48000 Hz a 10 ms
+// period is also a whole number of microseconds: PulseAudio keeps the
+// fragment it is asked for in microseconds and hands over exactly one period
+// at a time, where a 512-frame period (11609.98 µs) comes back as 511 frames
+// and the PCM becomes readable only every second hand-over.
+constexpr unsigned kPeriodsPerSecond = 100;
+constexpr snd_pcm_uframes_t kPeriodsPerBuffer = 4;
+constexpr snd_pcm_uframes_t kBuffersPerRing = 4;
 // poll() wakes at least this often, so that a PCM that stopped delivering
 // without an error (a stalled server) is noticed.
 constexpr int kPollMs = 250;
@@ -29,22 +38,24 @@ MMRESULT AlsaCaptureSource::Open(const std::string& pcm, bool numbered, const WA
   snd_pcm_t* handle = nullptr;
   if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_CAPTURE, numbered, handle, why); rc != MMSYSERR_NOERROR) return rc;
   std::unique_ptr<AlsaCaptureSource> opened(new AlsaCaptureSource(handle, format));
-  if (!opened->configure(kFirstPeriod)) {
+  if (!opened->configure(kFirstBuffer)) {
     // The PCM refuses a parameter of the format (or its combination).
     why = opened->check_.detail();
     return ConfigureFailureCode(opened->check_.error(), numbered);
   }
-  opened->fittedTo_ = kFirstPeriod;
+  opened->fittedTo_ = kFirstBuffer;
   source = std::move(opened);
   return MMSYSERR_NOERROR;
 }
 
-bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
+bool AlsaCaptureSource::configure(snd_pcm_uframes_t frames) {
   snd_pcm_hw_params_t* hw;
   snd_pcm_hw_params_alloca(&hw);
   const snd_pcm_format_t sampleFormat = format_.wBitsPerSample == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
   unsigned rate = format_.nSamplesPerSec;
-  snd_pcm_uframes_t buffer = period * kPeriodsPerRing;
+  snd_pcm_uframes_t period =
+      std::max<snd_pcm_uframes_t>(std::min<snd_pcm_uframes_t>(frames / kPeriodsPerBuffer, rate / kPeriodsPerSecond), 1);
+  snd_pcm_uframes_t buffer = frames * kBuffersPerRing;
   int dir = 0;
   if (!check_(snd_pcm_hw_params_any(pcm_, hw), "snd_pcm_hw_params_any") ||
       !check_(snd_pcm_hw_params_set_rate_resample(pcm_, hw, 1), "snd_pcm_hw_params_set_rate_resample") ||
@@ -62,6 +73,7 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
       !check_(snd_pcm_hw_params(pcm_, hw), "snd_pcm_hw_params") ||
       !check_(snd_pcm_hw_params_get_period_size(hw, &period_, &dir), "snd_pcm_hw_params_get_period_size"))
     return false;
+  periodMs_ = static_cast<int>((period_ * 1000 + rate - 1) / rate);
 
   const int count = snd_pcm_poll_descriptors_count(pcm_);
   if (!check_(count, "snd_pcm_poll_descriptors_count")) return false;
@@ -73,7 +85,10 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t period) {
 
 MMRESULT AlsaCaptureSource::start() {
   fresh_ = true;
-  if (!check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare") || !check_(snd_pcm_start(pcm_), "snd_pcm_start"))
+  // A PCM just configured is prepared already; preparing the pulse plugin's
+  // again would make it connect a new stream to the server.
+  const bool prepared = snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED;
+  if ((!prepared && !check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare")) || !check_(snd_pcm_start(pcm_), "snd_pcm_start"))
     return MMSYSERR_NODRIVER;
   return MMSYSERR_NOERROR;
 }
@@ -94,6 +109,7 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
     if (frames != fittedTo_ && !refit(frames)) return failed;
   }
   int stalledMs = 0;
+  bool restarted = false;  // after an overrun, with nothing read since
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_readi(pcm_, dst, frames);
     if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
@@ -104,8 +120,23 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
         check_.fail(-ETIMEDOUT, "the device delivered nothing for " + std::to_string(kStallMs / 1000) + " s");
         step = Step::Failed;
       }
+    } else if (n == -EPIPE && restarted) {
+      // Overrunning again at once after a restart: the PCM does not run at
+      // all (ALSA's PipeWire plugin reports the end of its server so). It is
+      // tried again a period later, and given up as a stalled one would be.
+      const int pause = std::max(periodMs_, 1);
+      if (waker.wait(pause)) return {Kind::Woken, 0, 0};
+      stalledMs += pause;
+      if (stalledMs >= kStallMs) {
+        check_(n, "snd_pcm_readi, overrunning at once after every restart");
+        step = Step::Failed;
+      } else {
+        step = recover(n, waker);
+      }
     } else if (n == -EPIPE || n == -ESTRPIPE) {
+      if (n == -EPIPE) overruns_.fetch_add(1, std::memory_order_relaxed);
       step = recover(n, waker);
+      restarted = true;
     } else {
       check_(n, "snd_pcm_readi");
       step = Step::Failed;
@@ -137,14 +168,21 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
   if (!check_(snd_pcm_poll_descriptors_revents(pcm_, fds_.data(), static_cast<unsigned>(pcmFds_), &revents),
               "snd_pcm_poll_descriptors_revents"))
     return Step::Failed;
-  if (revents != 0) stalledMs = 0;
+  if (revents != 0) {
+    stalledMs = 0;
+    return Step::Again;
+  }
+  // A plugin's descriptor that stays readable while less than a period is
+  // there: polling again now would only spin. The next hand-over is at most
+  // a period away.
+  const int pause = std::max(periodMs_ / 4, 1);
+  if (waker.wait(pause)) return Step::Woken;
+  stalledMs += pause;
   return Step::Again;
 }
 
 AlsaCaptureSource::Step AlsaCaptureSource::recover(long error, Waker& waker) {
-  if (error == -EPIPE) {
-    overruns_.fetch_add(1, std::memory_order_relaxed);
-  } else {
+  if (error == -ESTRPIPE) {
     // Suspended (the machine slept): resume where the PCM can, waiting
     // for it on the waker so that a reset is not held up.
     int rc;

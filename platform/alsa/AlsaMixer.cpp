@@ -14,20 +14,32 @@ namespace {
 // without a sign on the descriptors is noticed and the thread ends.
 constexpr int kPollMs = 500;
 
-// The control interfaces of the mixer devices, in device order; `cards`
-// says whether they are cards' (or the one "default").
-std::vector<std::string> ListControls(bool& cards) {
+// A mixer device: the control interface it reads, and whether that is a
+// sound card's.
+struct MixerControl {
+  std::string ctl;
+  bool card = false;
+};
+
+// Whether ALSA's "default" control is a sound server's: a plugin (the pulse
+// or pipewire one) that opens, rather than a card's own interface. A server
+// that is not running does not open.
+bool ServerReachable() {
+  snd_ctl_t* ctl = nullptr;
+  if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)"))
+    return false;
+  const bool server = snd_ctl_type(ctl) != SND_CTL_TYPE_HW;
+  snd_ctl_close(ctl);
+  return server;
+}
+
+// The mixer devices in device order: the sound server's first where one is
+// reachable, then the cards by card number.
+std::vector<MixerControl> ListControls() {
   SilenceAlsaMessages();
-  std::vector<std::string> controls;
-  for (int card = -1; snd_card_next(&card) >= 0 && card >= 0;) controls.push_back("hw:" + std::to_string(card));
-  cards = !controls.empty();
-  if (!cards) {
-    snd_ctl_t* ctl = nullptr;
-    if (AlsaCheck check; check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)")) {
-      snd_ctl_close(ctl);
-      controls.emplace_back("default");
-    }
-  }
+  std::vector<MixerControl> controls;
+  if (ServerReachable()) controls.push_back({"default", false});
+  for (int card = -1; snd_card_next(&card) >= 0 && card >= 0;) controls.push_back({"hw:" + std::to_string(card), true});
   return controls;
 }
 
@@ -109,29 +121,25 @@ DWORD Scale(long raw, long minimum, long maximum) {
 
 }  // namespace
 
-UINT AlsaMixer::Count() {
-  bool cards = false;
-  return static_cast<UINT>(ListControls(cards).size());
-}
+UINT AlsaMixer::Count() { return static_cast<UINT>(ListControls().size()); }
 
 MMRESULT AlsaMixer::Open(UINT deviceId, std::unique_ptr<MixerDevice>& mixer, std::string& why) {
-  bool cards = false;
-  const std::vector<std::string> controls = ListControls(cards);
+  const std::vector<MixerControl> controls = ListControls();
   if (deviceId >= controls.size()) {
     why = "the device is no longer there";
     return MMSYSERR_BADDEVICEID;
   }
-  const std::string& ctl = controls[deviceId];
+  const auto& [ctl, card] = controls[deviceId];
   AlsaCheck check;
   Opened reads, events;
   if (!OpenHandle(ctl, reads, check) || !OpenHandle(ctl, events, check)) {
     why = check.detail();
-    return OpenFailureCode(check.error(), cards);
+    return OpenFailureCode(check.error(), card);
   }
 
   MixerDescription description;
   description.name = CardName(reads.mixer, ctl, check);
-  if (!cards) description.name = "Default mixer (" + (description.name.empty() ? ctl : description.name) + ")";
+  if (!card) description.name = "Sound server (" + (description.name.empty() ? ctl : description.name) + ")";
 
   std::vector<Element> elements;
   for (snd_mixer_elem_t* e = snd_mixer_first_elem(reads.mixer); e != nullptr; e = snd_mixer_elem_next(e))

@@ -1,9 +1,11 @@
 // The mixers of this machine through ALSA's simple-mixer interface.
 //
-// Mixer devices 0, 1, ... are the sound cards' control interfaces (hw:CARD),
-// by card number; a machine without a card has one mixer, ALSA's "default"
-// control, which on a desktop is the sound server's. The product name is the
-// card's name, or "Default mixer (...)" with the name the control gives.
+// Mixer device 0 is the sound server's mixer (ALSA's "default" control,
+// where that is a server's and the server runs), the one a desktop's volume
+// slider moves; the sound cards' control interfaces (hw:CARD) follow by card
+// number. Without a server the cards start at 0. The product name is the
+// card's name, or "Sound server (...)" with the name the server's control
+// gives.
 //
 // Lines: destination 0 is the playback side (speakers), destination 1 the
 // capture side (wave input); a side that has no element is left out, and

@@ -33,6 +33,14 @@ class MixerTool : public ::testing::Test {
 };
 
 TEST_F(MixerTool, ListsTheMixerAndWatchSeesAVolumeChangeRawThenAsItsLine) {
+  // --list: the mixers by number and name, the sound server's first, and
+  // no table.
+  const Outcome list = Mixer({QStringLiteral("--list")});
+  ASSERT_EQ(list.code, 0) << list.err.toStdString();
+  EXPECT_GE(list.out.indexOf(QRegularExpression(QStringLiteral("^ +0  Sound server \\(.+\\) \\(2 destinations\\)$"))), 0)
+      << list.out.join('\n').toStdString();
+  EXPECT_FALSE(list.out.join('\n').contains(QStringLiteral("speaker"))) << list.out.join('\n').toStdString();
+
   const Outcome table = Mixer({});
   ASSERT_EQ(table.code, 0) << table.err.toStdString();
   // The speakers' destination line: "dest src name volL volR muted meter flags yes ...".
