@@ -1,4 +1,5 @@
 // The library through its nine entry points, as the program uses it.
+#include "EntryPoints.h"
 #include "Pixels.h"
 #include "PrivateConfig.h"
 #include "display/ui/PlotAxes.h"
@@ -18,17 +19,6 @@
 #include <string>
 #include <thread>
 
-extern "C" {
-void AtOpenLib(int32_t);
-int32_t ScopeCreate(int32_t, int32_t, const char*);
-void ScopeDestroy(int32_t);
-void ScopeShow(int32_t);
-void ScopeHide(int32_t);
-void ShowNext(int32_t, const ScopePoint*);
-int32_t ExternalNext(int32_t, const ScopePoint*, int32_t);
-void ScopeCleanBuffers(int32_t);
-void QuickUpDate(int32_t);
-}
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;

@@ -1,6 +1,7 @@
 // Both scopes on a real X display, saved as PNG into the build tree for a
 // person to look at: the signal scope with a sine, the spectrum scope with
 // the frame the program would send for that sine.
+#include "EntryPoints.h"
 #include "Pixels.h"
 #include "display/ui/PlotAxes.h"
 #include "scope/ScopeApi.h"
@@ -21,13 +22,6 @@
 #include <random>
 #include <vector>
 
-extern "C" {
-int32_t ScopeCreate(int32_t, int32_t, const char*);
-void ScopeDestroy(int32_t);
-void ScopeShow(int32_t);
-void ShowNext(int32_t, const ScopePoint*);
-void QuickUpDate(int32_t);
-}
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;

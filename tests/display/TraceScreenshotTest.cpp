@@ -2,6 +2,7 @@
 // 1 kHz sine at -6 dBFS sent block by block as the program sends it, at
 // three timebases, with cursors, saved as PNG for a person to look at. The
 // triggered trace must stand still from one block to the next.
+#include "EntryPoints.h"
 #include "Pixels.h"
 #include "display/ui/TraceView.h"
 #include "scope/ScopeApi.h"
@@ -21,13 +22,6 @@
 #include <numbers>
 #include <vector>
 
-extern "C" {
-int32_t ScopeCreate(int32_t, int32_t, const char*);
-void ScopeDestroy(int32_t);
-void ScopeShow(int32_t);
-void ShowNext(int32_t, const ScopePoint*);
-void QuickUpDate(int32_t);
-}
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;
