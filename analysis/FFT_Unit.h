@@ -16,9 +16,9 @@
 namespace analysis {
 
 inline constexpr int kFFTOrder = 11;
-inline constexpr int kFFTPoints = 1 << kFFTOrder;  // 2048
-inline constexpr int kSpectrumBins = kFFTPoints / 2 + 1;  // 1025
-inline constexpr int kPowerBins = kFFTPoints / 2;  // 1024
+inline constexpr int kFFTPoints = 1 << kFFTOrder;                             // 2048
+inline constexpr int kSpectrumBins = kFFTPoints / 2 + 1;                      // 1025
+inline constexpr int kPowerBins = kFFTPoints / 2;                             // 1024
 inline constexpr int kFramePoints = 1 + ScopeFrameHeaderPoints + kPowerBins;  // 1044
 
 // A bin with no power has no finite level; it counts as this floor, far
@@ -32,9 +32,9 @@ struct TLevelSmoothing {
   float OldWeight;
 };
 
-extern float* SampleBuffer;             // kFFTPoints samples, fractions of full scale
-extern fftwf_complex* SpectrumBuffer;   // kSpectrumBins bins
-extern float* PowerBuffer;              // kPowerBins powers
+extern float* SampleBuffer;            // kFFTPoints samples, fractions of full scale
+extern fftwf_complex* SpectrumBuffer;  // kSpectrumBins bins
+extern float* PowerBuffer;             // kPowerBins powers
 extern TLevelSmoothing LevelSmoothing[kSpectrumBins];
 
 // Allocates the buffers, plans the transform (estimate mode: no planning

@@ -48,8 +48,8 @@ void TMain_Form::ShowMessage(const QString& text) {
 }
 
 TMain_Form::TMain_Form(platform::AudioSystem* system)
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
   const double scale = logicalDpiX() / 120.0;
   setWindowTitle(QStringLiteral("   Quorvel audio"));
   move(Scaled(14, scale), Scaled(602, scale));

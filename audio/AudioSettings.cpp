@@ -101,8 +101,10 @@ void TAudioSettings::InitHeaders() {
 bool TAudioSettings::StopForRebuild() {
   if (!DeviceOpen) return true;
   TAudio& owner = *AudioComponent;
-  if (this == owner.Player) owner.Player->Stop();
-  else owner.Recorder->Stop();
+  if (this == owner.Player)
+    owner.Player->Stop();
+  else
+    owner.Recorder->Stop();
   return !DeviceOpen;
 }
 

@@ -17,7 +17,6 @@ namespace audio {
 using TNotifyAudioRecordEvent = std::function<void(TObject* Sender, void* LP, void* RP, platform::WORD BufferSize)>;
 using TNotifyBufferPlayedEvent = std::function<void(TObject* Sender)>;
 using TNotifyPlayedEvent = std::function<void(TObject* Sender)>;
-using TNotifyMixerChange =
-    std::function<void(TObject* Sender, platform::WORD Destination, platform::WORD Source)>;
+using TNotifyMixerChange = std::function<void(TObject* Sender, platform::WORD Destination, platform::WORD Source)>;
 
 }  // namespace audio

@@ -76,8 +76,7 @@ bool TMixerSettings::EnumerateMixer(std::int32_t deviceId) {
     line.cbStruct = sizeof(MIXERLINEA);
     line.dwDestination = d;
     line.dwSource = 0;
-    if (system.mixerGetLineInfoA(MixerHandle, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR)
-      return false;
+    if (system.mixerGetLineInfoA(MixerHandle, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR) return false;
     const bool speakers = line.dwComponentType == MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
     AddLine(line, speakers);
     const DWORD sources = line.cConnections;
@@ -86,8 +85,7 @@ bool TMixerSettings::EnumerateMixer(std::int32_t deviceId) {
       source.cbStruct = sizeof(MIXERLINEA);
       source.dwDestination = d;
       source.dwSource = s;
-      if (system.mixerGetLineInfoA(MixerHandle, &source, MIXER_GETLINEINFOF_SOURCE) != MMSYSERR_NOERROR)
-        return false;
+      if (system.mixerGetLineInfoA(MixerHandle, &source, MIXER_GETLINEINFOF_SOURCE) != MMSYSERR_NOERROR) return false;
       AddLine(source, speakers);
     }
   }
@@ -101,9 +99,8 @@ bool TMixerSettings::AddLine(const MIXERLINEA& line, bool speakers) {
   while (previous != nullptr && previous->Next != nullptr) previous = previous->Next;
   TMixDetails* record = Append();
   record->Destination = Low16(line.dwDestination);
-  record->Source = previous != nullptr && previous->Destination == record->Destination
-                       ? static_cast<WORD>(previous->Source + 1)
-                       : 0;
+  record->Source =
+      previous != nullptr && previous->Destination == record->Destination ? static_cast<WORD>(previous->Source + 1) : 0;
   record->LineName = std::string(line.szName, strnlen(line.szName, sizeof line.szName));
   record->SpeakerPath = speakers;
   record->VolumeID = record->MuteID = record->MeterID = NoneID;

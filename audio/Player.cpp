@@ -120,8 +120,9 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
   const auto rate = static_cast<WORD>(file->sampleRate());
   if (SwitchStopsCapture(channels, rate, TBPS::_16)) {
     const TRecorder& recorder = *owner.Recorder;
-    owner.ErrorMessage = text::FormatClash(text::Format(channels, rate, TBPS::_16),
-                                           text::Format(recorder.Channels, recorder.SampleRate, recorder.BitsPerSample));
+    owner.ErrorMessage =
+        text::FormatClash(text::Format(channels, rate, TBPS::_16),
+                          text::Format(recorder.Channels, recorder.SampleRate, recorder.BitsPerSample));
     return false;
   }
   SavedChannels = Channels;

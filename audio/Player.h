@@ -76,8 +76,8 @@ class TPlayer : public TAudioSettings {
   // Which playing this is (each Play that opens the device begins one); its
   // refill and close requests carry it.
   platform::WPARAM playing_ = 0;
-  bool starting_ = false;         // Play is queuing the first buffers
-  bool closeRequested_ = false;   // a close request waits at CloseWindow
+  bool starting_ = false;        // Play is queuing the first buffers
+  bool closeRequested_ = false;  // a close request waits at CloseWindow
   // Buffers written to the device, and completions of them handled, since
   // the device opened: Stop knows from them whether one is still to come.
   unsigned written_ = 0;

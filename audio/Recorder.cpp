@@ -20,10 +20,10 @@ bool TRecorder::Open() {
   QueueIndex = 0;
   DoneIndex.store(0, std::memory_order_relaxed);
   AudioSystem& system = AudioComponent->System();
-  const MMRESULT rc = system.waveInOpen(&WaveIn, static_cast<UINT>(AudioComponent->AudioDeviceID), WaveFormat,
-                                        reinterpret_cast<DWORD_PTR>(&WaveInCallback),
-                                        reinterpret_cast<DWORD_PTR>(&AudioComponent->Recorder),
-                                        CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
+  const MMRESULT rc =
+      system.waveInOpen(&WaveIn, static_cast<UINT>(AudioComponent->AudioDeviceID), WaveFormat,
+                        reinterpret_cast<DWORD_PTR>(&WaveInCallback),
+                        reinterpret_cast<DWORD_PTR>(&AudioComponent->Recorder), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
   if (rc != MMSYSERR_NOERROR) {
     Close();
     SetErrorText(rc, text::kOpenInput);
@@ -32,8 +32,7 @@ bool TRecorder::Open() {
   DeviceOpen = true;
   InitHeaders();
   for (int i = 0; i < kRingSize; ++i) {
-    if (const MMRESULT prc = system.waveInPrepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
-        prc != MMSYSERR_NOERROR) {
+    if (const MMRESULT prc = system.waveInPrepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR)); prc != MMSYSERR_NOERROR) {
       Close();
       SetErrorText(prc, text::kPrepareInput);
       return false;
@@ -97,8 +96,7 @@ bool TRecorder::Close() {
   }
   for (int i = 0; i < kRingSize; ++i) {
     if (Headers[i] == nullptr) continue;  // storage that failed to build: nothing was prepared
-    if (const MMRESULT rc = system.waveInUnprepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR));
-        rc != MMSYSERR_NOERROR) {
+    if (const MMRESULT rc = system.waveInUnprepareHeader(WaveIn, Headers[i], sizeof(WAVEHDR)); rc != MMSYSERR_NOERROR) {
       SetErrorText(rc, text::kUnprepareInput);
       return false;
     }

@@ -32,8 +32,7 @@ bool HeaderClaimsMoreThanFileHolds(SNDFILE* file) {
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(std::min(end + 1, rest.size()));
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
-    if ((line.starts_with("data :") || line.starts_with("SSND :")) &&
-        line.find("(should be") != std::string_view::npos)
+    if ((line.starts_with("data :") || line.starts_with("SSND :")) && line.find("(should be") != std::string_view::npos)
       return true;
   }
   return false;
@@ -65,10 +64,8 @@ std::unique_ptr<TSoundFile> TSoundFile::Open(const QString& path, std::string& e
   if (file == nullptr) return refuse(text::kFileNotSound + std::string(sf_strerror(nullptr)));
   std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> guard(file, sf_close);
 
-  if (sf.channels < 1 || sf.channels > 2)
-    return refuse(text::FileChannels(sf.channels));
-  if (sf.samplerate < 1 || sf.samplerate > kMaxRate)
-    return refuse(text::FileRate(sf.samplerate));
+  if (sf.channels < 1 || sf.channels > 2) return refuse(text::FileChannels(sf.channels));
+  if (sf.samplerate < 1 || sf.samplerate > kMaxRate) return refuse(text::FileRate(sf.samplerate));
   // libsndfile gives SF_COUNT_MAX when it cannot tell the length (an Ogg
   // stream without its end, for one).
   if (sf.frames > std::numeric_limits<qint64>::max() / (sf.channels * kBytesPerSample))

@@ -47,9 +47,7 @@ std::string BufferSizeOutOfRange(platform::WORD samples, platform::WORD frameByt
          " bytes need " + std::to_string(bytes) + " bytes, 1 to 65535 fit";
 }
 
-std::string FileRefused(const QString& path, const std::string& why) {
-  return "\"" + path.toStdString() + "\" " + why;
-}
+std::string FileRefused(const QString& path, const std::string& why) { return "\"" + path.toStdString() + "\" " + why; }
 
 std::string FileChannels(int channels) {
   return "has " + std::to_string(channels) + " channels; only mono and stereo can be played";

@@ -136,7 +136,7 @@ class Tone {
     const bool written = write(fd, s.data(), static_cast<std::size_t>(bytes)) == bytes;
     close(fd);
     if (!written) return;
-    const char* argv[] = {"pacat",          "--playback", "--raw", "--format=s16le", "--rate=44100",
+    const char* argv[] = {"pacat",        "--playback",        "--raw",       "--format=s16le", "--rate=44100",
                           "--channels=1", "--latency-msec=50", file_.c_str(), nullptr};
     if (posix_spawnp(&pid_, "pacat", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
   }

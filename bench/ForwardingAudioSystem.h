@@ -26,8 +26,7 @@ class ForwardingAudioSystem : public platform::AudioSystem {
   MMRESULT waveInGetDevCapsA(UINT id, platform::WAVEINCAPSA* caps, UINT size) override {
     return inner_.waveInGetDevCapsA(id, caps, size);
   }
-  MMRESULT waveInOpen(HWAVEIN* h, UINT id, const WAVEFORMATEX* f, DWORD_PTR cb, DWORD_PTR inst,
-                      DWORD flags) override {
+  MMRESULT waveInOpen(HWAVEIN* h, UINT id, const WAVEFORMATEX* f, DWORD_PTR cb, DWORD_PTR inst, DWORD flags) override {
     return inner_.waveInOpen(h, id, f, cb, inst, flags);
   }
   MMRESULT waveInPrepareHeader(HWAVEIN h, WAVEHDR* hdr, UINT size) override {
@@ -36,9 +35,7 @@ class ForwardingAudioSystem : public platform::AudioSystem {
   MMRESULT waveInUnprepareHeader(HWAVEIN h, WAVEHDR* hdr, UINT size) override {
     return inner_.waveInUnprepareHeader(h, hdr, size);
   }
-  MMRESULT waveInAddBuffer(HWAVEIN h, WAVEHDR* hdr, UINT size) override {
-    return inner_.waveInAddBuffer(h, hdr, size);
-  }
+  MMRESULT waveInAddBuffer(HWAVEIN h, WAVEHDR* hdr, UINT size) override { return inner_.waveInAddBuffer(h, hdr, size); }
   MMRESULT waveInStart(HWAVEIN h) override { return inner_.waveInStart(h); }
   MMRESULT waveInStop(HWAVEIN h) override { return inner_.waveInStop(h); }
   MMRESULT waveInReset(HWAVEIN h) override { return inner_.waveInReset(h); }

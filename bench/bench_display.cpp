@@ -58,22 +58,18 @@ void BM_ShowNext(benchmark::State& state) {
     while (!stop.load(std::memory_order_relaxed)) {
       window->drain();
       taken.store(window->received(), std::memory_order_release);
-      if (pause.count())
-        std::this_thread::sleep_for(pause);
+      if (pause.count()) std::this_thread::sleep_for(pause);
     }
   });
   std::vector<ScopePoint> points(4096);
-  for (size_t i = 0; i < points.size(); ++i)
-    points[i] = sinePoint(int(i));
+  for (size_t i = 0; i < points.size(); ++i) points[i] = sinePoint(int(i));
   uint64_t sent = 0;
   for (auto _ : state) {
     // What the exported ShowNext does.
-    if (ScopeChannel* c = registry.find(h))
-      c->ring.push(points[sent & 4095]);
+    if (ScopeChannel* c = registry.find(h)) c->ring.push(points[sent & 4095]);
     if (++sent % half == 0) {
       state.PauseTiming();
-      while (taken.load(std::memory_order_acquire) < sent)
-        std::this_thread::yield();
+      while (taken.load(std::memory_order_acquire) < sent) std::this_thread::yield();
       state.ResumeTiming();
     }
   }
@@ -86,8 +82,7 @@ BENCHMARK(BM_ShowNext)->Arg(0)->Arg(100)->ArgName("drain_us");
 
 void BM_DrawTrace(benchmark::State& state) {
   TraceView view(ScopeConfig{});
-  for (int i = 0; i < 2048; ++i)
-    view.consume(sinePoint(i), false);
+  for (int i = 0; i < 2048; ++i) view.consume(sinePoint(i), false);
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
   for (auto _ : state) {
@@ -117,13 +112,18 @@ void BM_DrawTraceSpan(benchmark::State& state) {
   }
   state.counters["triggered"] = view.model().sweep() && view.model().sweep()->trigger ? 1 : 0;
 }
-BENCHMARK(BM_DrawTraceSpan)->Arg(44)->Arg(2048)->Arg(88200)->Arg(220500)->ArgName("points")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawTraceSpan)
+    ->Arg(44)
+    ->Arg(2048)
+    ->Arg(88200)
+    ->Arg(220500)
+    ->ArgName("points")
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_DrawSpectrum(benchmark::State& state) {
   SpectrumView view(ScopeConfig{});
   for (int f = 0; f < 3; ++f)
-    for (const ScopePoint& pt : framePoints(f))
-      view.consume(pt, false);
+    for (const ScopePoint& pt : framePoints(f)) view.consume(pt, false);
   view.setLogFrequency(state.range(0) != 0);
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
@@ -144,14 +144,12 @@ void BM_DrawSpectrumAndSpectrogram(benchmark::State& state) {
   s.harmonics = state.range(0) != 0;
   view.setSettings(s);
   std::vector<std::vector<ScopePoint>> frames;
-  for (int f = 0; f < 16; ++f)
-    frames.push_back(framePoints(f));
+  for (int f = 0; f < 16; ++f) frames.push_back(framePoints(f));
   QImage img(kSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&img);
   size_t i = 0;
   for (auto _ : state) {
-    for (const ScopePoint& pt : frames[i++ % frames.size()])
-      view.consume(pt, false);
+    for (const ScopePoint& pt : frames[i++ % frames.size()]) view.consume(pt, false);
     view.paintPicture(p, kSize);
     benchmark::ClobberMemory();
   }
@@ -168,23 +166,21 @@ void BM_DisplaySecond(benchmark::State& state) {
   ScopeChannel* trace = registry.find(th);
   ScopeChannel* spectrum = registry.find(sh);
   std::vector<std::vector<ScopePoint>> frames;
-  for (int f = 0; f < 22; ++f)
-    frames.push_back(framePoints(f));
+  for (int f = 0; f < 22; ++f) frames.push_back(framePoints(f));
   QImage traceImg(kSize, QImage::Format_ARGB32_Premultiplied);
   QImage spectrumImg(kSize, QImage::Format_ARGB32_Premultiplied);
   int i = 0;
   for (auto _ : state) {
     int frame = 0;
     for (int tick = 0; tick < 60; ++tick) {
-      for (int n = 0; n < 735; ++n)
-        trace->ring.push(sinePoint(i++));
+      for (int n = 0; n < 735; ++n) trace->ring.push(sinePoint(i++));
       // Frames come with the 2048-sample blocks: one every 46.4 ms.
       while (frame < 22 && frame * 2048 < (tick + 1) * 735) {
-        for (const ScopePoint& pt : frames[size_t(frame)])
-          spectrum->ring.push(pt);
+        for (const ScopePoint& pt : frames[size_t(frame)]) spectrum->ring.push(pt);
         ++frame;
       }
-      for (auto [window, img] : {std::pair{trace->window.get(), &traceImg}, std::pair{spectrum->window.get(), &spectrumImg}})
+      for (auto [window, img] :
+           {std::pair{trace->window.get(), &traceImg}, std::pair{spectrum->window.get(), &spectrumImg}})
         if (window->drain()) {
           QPainter p(img);
           window->view().paintPicture(p, kSize);

@@ -17,38 +17,31 @@ QUORVEL_EXPORT int32_t ScopeCreate(int32_t points, int32_t rate, const char* nam
 QUORVEL_EXPORT void ScopeDestroy(int32_t handle) { ScopeRegistry::instance().destroy(handle); }
 
 QUORVEL_EXPORT void ScopeShow(int32_t handle) {
-  if (auto* w = ScopeRegistry::instance().window(handle))
-    w->show();
+  if (auto* w = ScopeRegistry::instance().window(handle)) w->show();
 }
 
 QUORVEL_EXPORT void ScopeHide(int32_t handle) {
-  if (auto* w = ScopeRegistry::instance().window(handle))
-    w->hide();
+  if (auto* w = ScopeRegistry::instance().window(handle)) w->hide();
 }
 
 QUORVEL_EXPORT void ShowNext(int32_t handle, const ScopePoint* point) {
-  if (!point)
-    return;
-  if (auto* c = ScopeRegistry::instance().find(handle))
-    c->ring.push(*point);
+  if (!point) return;
+  if (auto* c = ScopeRegistry::instance().find(handle)) c->ring.push(*point);
 }
 
 QUORVEL_EXPORT int32_t ExternalNext(int32_t handle, const ScopePoint* points, int32_t count) {
   auto* c = points ? ScopeRegistry::instance().find(handle) : nullptr;
   int32_t taken = 0;
-  for (int32_t i = 0; c && i < count; ++i)
-    taken += c->ring.push(points[i]) ? 1 : 0;
+  for (int32_t i = 0; c && i < count; ++i) taken += c->ring.push(points[i]) ? 1 : 0;
   return taken;
 }
 
 QUORVEL_EXPORT void ScopeCleanBuffers(int32_t handle) {
-  if (auto* w = ScopeRegistry::instance().window(handle))
-    w->cleanBuffers();
+  if (auto* w = ScopeRegistry::instance().window(handle)) w->cleanBuffers();
 }
 
 QUORVEL_EXPORT void QuickUpDate(int32_t handle) {
-  if (auto* w = ScopeRegistry::instance().window(handle))
-    w->updateNow();
+  if (auto* w = ScopeRegistry::instance().window(handle)) w->updateNow();
 }
 
 // The entry points keep the exact types the program resolves them as.

@@ -22,7 +22,7 @@ struct QueuedPoint {
 };
 
 class PointRing {
-public:
+ public:
   // capacity is rounded up to a power of two.
   explicit PointRing(size_t capacity);
 
@@ -51,8 +51,7 @@ public:
   size_t drain(Fn&& fn) {
     const size_t tail = tail_.load(std::memory_order_relaxed);
     const size_t head = head_.load(std::memory_order_acquire);
-    for (size_t i = tail; i != head; ++i)
-      fn(slots_[i & mask_]);
+    for (size_t i = tail; i != head; ++i) fn(slots_[i & mask_]);
     tail_.store(head, std::memory_order_release);
     return head - tail;
   }
@@ -63,7 +62,7 @@ public:
   // Either side: points dropped since the ring was made.
   uint64_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
 
-private:
+ private:
   std::unique_ptr<QueuedPoint[]> slots_;
   size_t mask_;
   // What each side writes lives on a cache line of its own, so the two

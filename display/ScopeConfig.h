@@ -8,8 +8,8 @@
 namespace quorvel::display {
 
 struct ScopeConfig {
-  int points = 2048;   // trace width; transform length behind a frame's bins
-  int rate = 44100;    // Hz, behind the time and frequency axes
+  int points = 2048;  // trace width; transform length behind a frame's bins
+  int rate = 44100;   // Hz, behind the time and frequency axes
   QString title = QStringLiteral("Signal");
   // A scope named "FFT" is the program's spectrum scope: it shows the frame
   // view, waiting for its first frame, from the start instead of an empty trace.

@@ -28,22 +28,19 @@ ScopeRegistry::~ScopeRegistry() {
   // The library is being unloaded: windows still open would outlive their
   // code. Without an application they can no longer be deleted safely, and
   // are left alone.
-  if (onGuiThread())
-    destroyAll();
+  if (onGuiThread()) destroyAll();
 }
 
 int32_t ScopeRegistry::create(int32_t points, int32_t rate, const char* name) {
-  if (!onGuiThread())
-    return 0;
+  if (!onGuiThread()) return 0;
   for (int s = 0; s < kSlots; ++s) {
-    if (slots_[size_t(s)].load(std::memory_order_relaxed))
-      continue;
+    if (slots_[size_t(s)].load(std::memory_order_relaxed)) continue;
     int32_t& gen = generations_[size_t(s)];
     gen = gen == std::numeric_limits<int32_t>::max() / kSlots - 1 ? 0 : gen + 1;
     const int32_t handle = gen * kSlots + s + 1;
     auto channel = std::make_unique<ScopeChannel>(handle, kRingCapacity);
-    channel->window = std::make_unique<ScopeWindow>(ScopeConfig::fromCreate(points, rate, name), channel->ring,
-                                                    created_++);
+    channel->window =
+        std::make_unique<ScopeWindow>(ScopeConfig::fromCreate(points, rate, name), channel->ring, created_++);
     ScopeSettingsStore::restore(*channel->window);
     slots_[size_t(s)].store(channel.release(), std::memory_order_release);
     return handle;
@@ -52,19 +49,16 @@ int32_t ScopeRegistry::create(int32_t points, int32_t rate, const char* name) {
 }
 
 void ScopeRegistry::destroy(int32_t handle) {
-  if (!onGuiThread())
-    return;
+  if (!onGuiThread()) return;
   ScopeChannel* c = find(handle);
-  if (!c)
-    return;
+  if (!c) return;
   slots_[size_t((handle - 1) % kSlots)].store(nullptr, std::memory_order_release);
   release(c);
 }
 
 void ScopeRegistry::destroyAll() {
   for (auto& slot : slots_)
-    if (ScopeChannel* c = slot.exchange(nullptr, std::memory_order_acq_rel))
-      release(c);
+    if (ScopeChannel* c = slot.exchange(nullptr, std::memory_order_acq_rel)) release(c);
 }
 
 void ScopeRegistry::release(ScopeChannel* c) {

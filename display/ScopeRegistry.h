@@ -30,7 +30,7 @@ struct ScopeChannel {
 };
 
 class ScopeRegistry {
-public:
+ public:
   static constexpr int kSlots = 64;
   // About 1.5 s of the program's trace rate: enough to ride out a GUI thread
   // that is busy for a while (a modal dialog, a window being dragged).
@@ -51,15 +51,14 @@ public:
 
   // Any thread; null for a handle that names no scope.
   ScopeChannel* find(int32_t handle) const {
-    if (handle <= 0)
-      return nullptr;
+    if (handle <= 0) return nullptr;
     ScopeChannel* c = slots_[size_t((handle - 1) % kSlots)].load(std::memory_order_acquire);
     return c && c->handle == handle ? c : nullptr;
   }
   // As find, but only on the GUI thread, and returning the window.
   ScopeWindow* window(int32_t handle) const;
 
-private:
+ private:
   // Remembers the scope's window and deletes the scope.
   static void release(ScopeChannel* c);
 

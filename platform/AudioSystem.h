@@ -190,8 +190,7 @@ class AudioSystem {
   // no window with CALLBACK_WINDOW; MMSYSERR_INVALFLAG: a callback type but
   // CALLBACK_NULL and CALLBACK_WINDOW; MMSYSERR_BADDEVICEID; or what the
   // device answered.
-  virtual MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
-                             DWORD flags) = 0;
+  virtual MMRESULT mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) = 0;
   // Describes a line, found by destination (MIXER_GETLINEINFOF_DESTINATION),
   // by destination and source (..._SOURCE) or by line ID (..._LINEID).
   // MMSYSERR_INVALPARAM; MMSYSERR_INVALFLAG; MIXERR_INVALLINE: no such line.

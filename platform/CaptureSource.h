@@ -22,8 +22,8 @@ class CaptureSource {
   struct ReadResult {
     enum class Kind { Frames, Woken, Failed };
     Kind kind = Kind::Frames;
-    std::size_t frames = 0;   // Frames: how many were written (may be fewer than asked)
-    MMRESULT code = 0;        // Failed: the code that the device's calls report from now on
+    std::size_t frames = 0;  // Frames: how many were written (may be fewer than asked)
+    MMRESULT code = 0;       // Failed: the code that the device's calls report from now on
     // Frames: hand the buffer being filled back now, with what it holds,
     // instead of waiting until it is full.
     bool endBuffer = false;

@@ -86,8 +86,8 @@ MMRESULT DeviceAudioSystem::checkOpen(bool haveHandle, UINT deviceId, UINT devic
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format,
-                                       DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                       DWORD_PTR instance, DWORD flags) {
   const UINT devices = deviceId == WAVE_MAPPER ? 0 : waveInGetNumDevs();
   if (const MMRESULT rc = checkOpen(handle != nullptr, deviceId, devices, format, callback, flags)) return rc;
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
@@ -104,8 +104,8 @@ MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAV
 #define QUORVEL_CHECK_HANDLE(h) \
   if (!isOpen(h)) return reason(MMSYSERR_INVALHANDLE, {})
 
-MMRESULT DeviceAudioSystem::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format,
-                                        DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+MMRESULT DeviceAudioSystem::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                        DWORD_PTR instance, DWORD flags) {
   const UINT devices = deviceId == WAVE_MAPPER ? 0 : waveOutGetNumDevs();
   if (const MMRESULT rc = checkOpen(handle != nullptr, deviceId, devices, format, callback, flags)) return rc;
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;

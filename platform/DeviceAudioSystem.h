@@ -86,8 +86,7 @@ class DeviceAudioSystem : public AudioSystem {
   virtual MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                                      std::unique_ptr<CaptureSource>& source) = 0;
   // The same for a wave-output device's frame sink.
-  virtual MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
-                                    std::unique_ptr<PlaybackSink>& sink) = 0;
+  virtual MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format, std::unique_ptr<PlaybackSink>& sink) = 0;
   // Opens mixer `deviceId` (below mixerGetNumDevs()) and describes it. Its
   // notifications start only when mixerOpen hands it out.
   virtual MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) = 0;

@@ -101,8 +101,8 @@ MMRESULT FaultInjection::waveOutGetDevCapsA(UINT deviceId, WAVEOUTCAPSA* caps, U
   return through(AudioCall::waveOutGetDevCapsA, [&] { return system_.waveOutGetDevCapsA(deviceId, caps, size); });
 }
 
-MMRESULT FaultInjection::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format,
-                                     DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+MMRESULT FaultInjection::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                                     DWORD_PTR instance, DWORD flags) {
   return through(AudioCall::waveOutOpen,
                  [&] { return system_.waveOutOpen(handle, deviceId, format, callback, instance, flags); });
 }
@@ -112,8 +112,7 @@ MMRESULT FaultInjection::waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT 
 }
 
 MMRESULT FaultInjection::waveOutUnprepareHeader(HWAVEOUT h, WAVEHDR* header, UINT size) {
-  return through(AudioCall::waveOutUnprepareHeader,
-                 [&] { return system_.waveOutUnprepareHeader(h, header, size); });
+  return through(AudioCall::waveOutUnprepareHeader, [&] { return system_.waveOutUnprepareHeader(h, header, size); });
 }
 
 MMRESULT FaultInjection::waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT size) {
@@ -132,18 +131,14 @@ MMRESULT FaultInjection::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cc
   return errorText(AudioCall::waveOutGetErrorTextA, code, text, cch);
 }
 
-UINT FaultInjection::mixerGetNumDevs() {
-  return injected(AudioCall::mixerGetNumDevs) ? 0 : system_.mixerGetNumDevs();
-}
+UINT FaultInjection::mixerGetNumDevs() { return injected(AudioCall::mixerGetNumDevs) ? 0 : system_.mixerGetNumDevs(); }
 
 MMRESULT FaultInjection::mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) {
   return through(AudioCall::mixerGetDevCapsA, [&] { return system_.mixerGetDevCapsA(deviceId, caps, size); });
 }
 
-MMRESULT FaultInjection::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
-                                   DWORD flags) {
-  return through(AudioCall::mixerOpen,
-                 [&] { return system_.mixerOpen(handle, deviceId, callback, instance, flags); });
+MMRESULT FaultInjection::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+  return through(AudioCall::mixerOpen, [&] { return system_.mixerOpen(handle, deviceId, callback, instance, flags); });
 }
 
 MMRESULT FaultInjection::mixerGetLineInfoA(HMIXER h, MIXERLINEA* line, DWORD flags) {

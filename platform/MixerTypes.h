@@ -72,7 +72,7 @@ struct MIXERLINECONTROLSA {
     DWORD dwControlType;  // MIXER_GETLINECONTROLSF_ONEBYTYPE
   };
   DWORD cControls;
-  DWORD cbmxctrl;        // sizeof(MIXERCONTROLA)
+  DWORD cbmxctrl;  // sizeof(MIXERCONTROLA)
   MIXERCONTROLA* pamxctrl;
 };
 

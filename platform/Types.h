@@ -75,11 +75,11 @@ struct WAVEHDR {
   DWORD_PTR reserved;
 };
 
-inline constexpr DWORD WHDR_DONE = 0x01;       // the device has returned the buffer
-inline constexpr DWORD WHDR_PREPARED = 0x02;   // prepared, may be queued
+inline constexpr DWORD WHDR_DONE = 0x01;      // the device has returned the buffer
+inline constexpr DWORD WHDR_PREPARED = 0x02;  // prepared, may be queued
 inline constexpr DWORD WHDR_BEGINLOOP = 0x04;
 inline constexpr DWORD WHDR_ENDLOOP = 0x08;
-inline constexpr DWORD WHDR_INQUEUE = 0x10;    // with the device now
+inline constexpr DWORD WHDR_INQUEUE = 0x10;  // with the device now
 
 // dwFlags is written by the device thread while a buffer is queued and by
 // its owner otherwise; every access that may cross threads goes through
@@ -92,10 +92,8 @@ inline void StoreHeaderFlags(WAVEHDR& h, DWORD flags) {
 }
 
 // Wave-input callback, called on the device's own thread.
-using WaveInProc = void (*)(HWAVEIN hwi, UINT uMsg, DWORD_PTR dwInstance,
-                            DWORD_PTR dwParam1, DWORD_PTR dwParam2);
+using WaveInProc = void (*)(HWAVEIN hwi, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
 // Wave-output callback, called on the device's own thread.
-using WaveOutProc = void (*)(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance,
-                             DWORD_PTR dwParam1, DWORD_PTR dwParam2);
+using WaveOutProc = void (*)(HWAVEOUT hwo, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
 
 }  // namespace platform

@@ -61,16 +61,17 @@ void WaveInDevice::run() {
       // Stopping returns the buffer being filled with what it holds; empty
       // buffers stay queued for the next start.
       halt();
-      if (WAVEHDR* h = queue_.front(); h != nullptr && h->dwBytesRecorded > 0)
-        returnFront();
+      if (WAVEHDR* h = queue_.front(); h != nullptr && h->dwBytesRecorded > 0) returnFront();
       stop_.answer();
       continue;
     }
     if (failure() != MMSYSERR_NOERROR) {
       // A failed device hands back whatever is queued, even a buffer queued
       // while it was failing, so that its owner can close it.
-      if (queue_.front() != nullptr) returnAll();
-      else waitForHeader();
+      if (queue_.front() != nullptr)
+        returnAll();
+      else
+        waitForHeader();
       continue;
     }
     if (!running_.load(std::memory_order_acquire)) {
@@ -106,8 +107,7 @@ void WaveInDevice::run() {
         continue;
       }
     }
-    if (h->dwBufferLength - h->dwBytesRecorded < frameBytes)
-      returnFront();
+    if (h->dwBufferLength - h->dwBytesRecorded < frameBytes) returnFront();
   }
   halt();
 }

@@ -13,8 +13,8 @@ namespace platform {
 
 class WaveOutDevice final : public WaveDevice {
  public:
-  WaveOutDevice(std::unique_ptr<PlaybackSink> sink, const WAVEFORMATEX& format, DWORD_PTR callback,
-                DWORD_PTR instance, DWORD flags);
+  WaveOutDevice(std::unique_ptr<PlaybackSink> sink, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
+                DWORD flags);
   ~WaveOutDevice() override;
 
   MMRESULT write(WAVEHDR* header, UINT size) noexcept { return enqueue(header, size); }

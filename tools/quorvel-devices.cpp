@@ -129,14 +129,13 @@ int main(int argc, char** argv) {
   platform::SpscRing<BlockReport, 256> reports;
   unsigned long blocks = 0, lost = 0;
   audio.OnRecord = [&](audio::TObject*, void* LP, void* RP, platform::WORD bytes) {
-    BlockReport r{++blocks, bytes, tools::MeasureBlock(LP, bytes, true), {}, RP != nullptr,
-                  rec.Triggered.load()};
+    BlockReport r{++blocks, bytes, tools::MeasureBlock(LP, bytes, true), {}, RP != nullptr, rec.Triggered.load()};
     if (RP) r.right = tools::MeasureBlock(RP, bytes, true);
     if (!reports.push(r)) ++lost;
   };
 
-  std::printf("Recording %.1f s from device %d: %s, 16 bits, 44100 Hz, 2048 frames per block\n", o.seconds,
-              o.device, o.stereo ? "stereo" : "mono");
+  std::printf("Recording %.1f s from device %d: %s, 16 bits, 44100 Hz, 2048 frames per block\n", o.seconds, o.device,
+              o.stereo ? "stereo" : "mono");
   if (!rec.Start()) {
     std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
     return tools::kExitFailure;
@@ -146,8 +145,8 @@ int main(int argc, char** argv) {
   auto print = [&] {
     while (auto r = reports.take()) {
       if (r->split)
-        std::printf("block %5lu  %5u bytes/channel  L peak %s rms %s  R peak %s rms %s dBFS  %s\n", r->number,
-                    r->bytes, Db(r->left.peakDb).c_str(), Db(r->left.rmsDb).c_str(), Db(r->right.peakDb).c_str(),
+        std::printf("block %5lu  %5u bytes/channel  L peak %s rms %s  R peak %s rms %s dBFS  %s\n", r->number, r->bytes,
+                    Db(r->left.peakDb).c_str(), Db(r->left.rmsDb).c_str(), Db(r->right.peakDb).c_str(),
                     Db(r->right.rmsDb).c_str(), r->triggered ? "triggered" : "-");
       else
         std::printf("block %5lu  %5u bytes  peak %s dBFS  rms %s dBFS  %s\n", r->number, r->bytes,

@@ -118,8 +118,8 @@ class ChangePrinter {
 std::string Id(platform::DWORD id) { return id == audio::NoneID ? "-" : std::to_string(id); }
 
 void PrintTable(const audio::TMixerSettings& mixer) {
-  std::printf("%4s %4s  %-24s %6s %6s %5s %5s %5s %7s  %s\n", "dest", "src", "name", "vol L", "vol R", "muted",
-              "meter", "flags", "speaker", "controls (volume/mute/meter)");
+  std::printf("%4s %4s  %-24s %6s %6s %5s %5s %5s %7s  %s\n", "dest", "src", "name", "vol L", "vol R", "muted", "meter",
+              "flags", "speaker", "controls (volume/mute/meter)");
   for (const audio::TMixDetails* r = mixer.Lines; r != nullptr; r = r->Next) {
     const bool device = r->Destination == 65535 && r->Source == 65535;
     if (device) {
@@ -127,13 +127,11 @@ void PrintTable(const audio::TMixerSettings& mixer) {
       continue;
     }
     const std::string volume = r->VolumeID == audio::NoneID ? "-" : std::to_string(r->VolumeLeft);
-    const std::string right =
-        r->VolumeID == audio::NoneID || r->MonoVolume ? "-" : std::to_string(r->VolumeRight);
-    std::printf("%4u %4u  %-24s %6s %6s %5s %5u %5u %7s  %s/%s/%s\n", r->Destination, r->Source,
-                r->LineName.c_str(), volume.c_str(), right.c_str(),
-                r->MuteID == audio::NoneID ? "-" : (r->Muted ? "yes" : "no"), r->MeterChannels, r->LineFlags,
-                r->SpeakerPath ? "yes" : "no", Id(r->VolumeID).c_str(), Id(r->MuteID).c_str(),
-                Id(r->MeterID).c_str());
+    const std::string right = r->VolumeID == audio::NoneID || r->MonoVolume ? "-" : std::to_string(r->VolumeRight);
+    std::printf("%4u %4u  %-24s %6s %6s %5s %5u %5u %7s  %s/%s/%s\n", r->Destination, r->Source, r->LineName.c_str(),
+                volume.c_str(), right.c_str(), r->MuteID == audio::NoneID ? "-" : (r->Muted ? "yes" : "no"),
+                r->MeterChannels, r->LineFlags, r->SpeakerPath ? "yes" : "no", Id(r->VolumeID).c_str(),
+                Id(r->MuteID).c_str(), Id(r->MeterID).c_str());
   }
 }
 

@@ -115,9 +115,9 @@ int main(int argc, char** argv) {
   const double passes = static_cast<double>(o.loops) + 1;
   const double fileSeconds = static_cast<double>(file->size()) / bytesPerSecond;
   const std::string name = "\"" + o.path.toStdString() + "\"";
-  std::printf("Playing %s: %d channel%s, %d Hz, %.2f s (%lld frames), %.0f pass%s\n", name.c_str(),
-              file->channels(), file->channels() == 1 ? "" : "s", file->sampleRate(), fileSeconds,
-              static_cast<long long>(file->frames()), passes, passes == 1 ? "" : "es");
+  std::printf("Playing %s: %d channel%s, %d Hz, %.2f s (%lld frames), %.0f pass%s\n", name.c_str(), file->channels(),
+              file->channels() == 1 ? "" : "s", file->sampleRate(), fileSeconds, static_cast<long long>(file->frames()),
+              passes, passes == 1 ? "" : "es");
   std::fflush(stdout);
   file.reset();  // the player opens the file itself
 

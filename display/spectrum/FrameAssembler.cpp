@@ -44,16 +44,15 @@ bool FrameAssembler::add(const ScopePoint& p, bool afterGap) {
     return published;
   }
   switch (state_) {
-  case State::WaitMarker:
-    return false;
-  case State::Header:
-    if (--headerLeft_ == 0)
-      state_ = State::Bins;
-    return false;
-  case State::Bins:
-    building_.levels.push_back(p.Value[0]);
-    building_.amplitudes.push_back(p.Value[1]);
-    return static_cast<int>(building_.levels.size()) == bins_ && publish();
+    case State::WaitMarker:
+      return false;
+    case State::Header:
+      if (--headerLeft_ == 0) state_ = State::Bins;
+      return false;
+    case State::Bins:
+      building_.levels.push_back(p.Value[0]);
+      building_.amplitudes.push_back(p.Value[1]);
+      return static_cast<int>(building_.levels.size()) == bins_ && publish();
   }
   return false;
 }

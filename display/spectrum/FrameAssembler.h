@@ -23,7 +23,7 @@ struct FrameBins {
 };
 
 class FrameAssembler {
-public:
+ public:
   explicit FrameAssembler(int bins);
 
   // afterGap: points were lost just before this one. Returns true when this
@@ -38,7 +38,7 @@ public:
   int bins() const { return bins_; }
   uint64_t framesDiscarded() const { return discarded_; }
 
-private:
+ private:
   enum class State { WaitMarker, Header, Bins };
   bool publish();
 

@@ -43,11 +43,9 @@ void FrameHistory::averageDb(int frames, std::vector<double>& out) const {
   out.assign(size_t(bins_), 0.0);
   for (int age = 0; age < n; ++age) {
     const float* r = row(age);
-    for (int k = 0; k < bins_; ++k)
-      out[size_t(k)] += r[k];
+    for (int k = 0; k < bins_; ++k) out[size_t(k)] += r[k];
   }
-  for (double& v : out)
-    v = powerDb(v / n);
+  for (double& v : out) v = powerDb(v / n);
 }
 
 }  // namespace quorvel::display

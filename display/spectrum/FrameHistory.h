@@ -10,7 +10,7 @@
 namespace quorvel::display {
 
 class FrameHistory {
-public:
+ public:
   FrameHistory(int bins, int capacity);
 
   // One frame's value 1 (percent of full scale minus 100); missing bins count as silence.
@@ -32,7 +32,7 @@ public:
   // held), per bin, in dB; empty before the first frame.
   void averageDb(int frames, std::vector<double>& out) const;
 
-private:
+ private:
   int bins_, capacity_;
   uint64_t serial_ = 0;
   uint64_t clears_ = 0;

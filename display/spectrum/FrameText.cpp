@@ -7,11 +7,9 @@ namespace quorvel::display {
 namespace {
 
 QString number(double v, int decimals) {
-  if (!std::isfinite(v))
-    return QStringLiteral("none");
-  QString s = QString::number(v, 'f', decimals);  // never localised
-  if (s.startsWith('-') && s.count('0') == s.size() - 2)
-    s.remove(0, 1);  // no "-0.00"
+  if (!std::isfinite(v)) return QStringLiteral("none");
+  QString s = QString::number(v, 'f', decimals);                          // never localised
+  if (s.startsWith('-') && s.count('0') == s.size() - 2) s.remove(0, 1);  // no "-0.00"
   return s;
 }
 
@@ -19,9 +17,7 @@ QString number(const std::optional<double>& v, int decimals) {
   return v ? number(*v, decimals) : QStringLiteral("none");
 }
 
-double at(const std::vector<double>& v, size_t k) {
-  return k < v.size() ? v[k] : std::nan("");
-}
+double at(const std::vector<double>& v, size_t k) { return k < v.size() ? v[k] : std::nan(""); }
 
 }  // namespace
 
@@ -36,8 +32,8 @@ QString FrameText::csv() const {
   s += QStringLiteral("# bin_hz: ") + number(binHz, 4) + '\n';
   s += QStringLiteral("frequency_hz,level_db,amplitude_percent,peak_hold_db\n");
   for (size_t k = 0; k < bins; ++k) {
-    s += number(double(k) * binHz, 2) + ',' + number(frame.levels[k], 2) + ',' +
-         number(at(frame.amplitudes, k), 4) + ',' + number(at(peakHold, k), 2) + '\n';
+    s += number(double(k) * binHz, 2) + ',' + number(frame.levels[k], 2) + ',' + number(at(frame.amplitudes, k), 4) +
+         ',' + number(at(peakHold, k), 2) + '\n';
   }
   return s;
 }

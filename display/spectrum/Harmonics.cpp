@@ -21,8 +21,7 @@ HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const
                                            const WindowShape& shape, double binHz) {
   HarmonicAnalysis out;
   const int bins = int(mag.size());
-  if (fundamental.amplitude <= 0 || bins < 8)
-    return out;
+  if (fundamental.amplitude <= 0 || bins < 8) return out;
   const double f = fundamental.bin, c2 = fundamental.amplitude * fundamental.amplitude / 4;  // |c|^2
   std::vector<int> orders;
   for (int n = 2; n <= kHighestHarmonic && int(std::lround(n * f)) + kRowsEachSide <= bins - 1; ++n)
@@ -50,14 +49,11 @@ HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const
   rows.clear();
   int bandRows = 0;
   for (int k = 1; k < bins; ++k) {
-    if (std::abs(k - f) <= kMainLobe)
-      continue;
+    if (std::abs(k - f) <= kMainLobe) continue;
     const bool inBand = k >= first && k <= last;
     bool nearHarmonic = false;
-    for (int n : orders)
-      nearHarmonic = nearHarmonic || std::abs(k - int(std::lround(n * f))) <= kRowsEachSide;
-    if (inBand || nearHarmonic)
-      rows.push_back(k);
+    for (int n : orders) nearHarmonic = nearHarmonic || std::abs(k - int(std::lround(n * f))) <= kRowsEachSide;
+    if (inBand || nearHarmonic) rows.push_back(k);
     bandRows += inBand;
   }
   // Columns: how the fundamental meets its image (Re c^2), a noise floor
@@ -65,8 +61,7 @@ HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const
   // scaled by the fundamental's unknown phase, which they absorb). Target:
   // what is left of each bin once the fundamental's own leakage is taken away.
   const size_t columns = 2 + 3 * orders.size();
-  if (rows.size() < 2 * columns)
-    return out;
+  if (rows.size() < 2 * columns) return out;
   LeastSquares& ls = fit_;
   ls.reset(rows.size(), columns);
   for (size_t r = 0; r < rows.size(); ++r) {

@@ -47,11 +47,11 @@ inline constexpr int kHighestHarmonic = 10;
 
 // Keeps its working storage from one frame to the next.
 class HarmonicAnalyser {
-public:
+ public:
   HarmonicAnalysis analyse(const std::vector<double>& magnitudes, const Tone& fundamental, const WindowShape& shape,
                            double binHz);
 
-private:
+ private:
   std::vector<double> kernels_;
   std::vector<int> rows_;
   LeastSquares fit_;

@@ -21,11 +21,9 @@ double LeastSquares::solve(double tolerance) {
   std::vector<double> scale(columns_, 0.0);
   for (size_t c = 0; c < columns_; ++c) {
     double s = 0;
-    for (size_t r = 0; r < rows_; ++r)
-      s += a(r, c) * a(r, c);
+    for (size_t r = 0; r < rows_; ++r) s += a(r, c) * a(r, c);
     scale[c] = s > 0 ? 1 / std::sqrt(s) : 0;
-    for (size_t r = 0; r < rows_; ++r)
-      a(r, c) *= scale[c];
+    for (size_t r = 0; r < rows_; ++r) a(r, c) *= scale[c];
   }
   std::vector<size_t> order(columns_);
   std::iota(order.begin(), order.end(), size_t{0});
@@ -33,8 +31,7 @@ double LeastSquares::solve(double tolerance) {
   // date by taking off each finished row, and summed afresh where that has
   // taken off nearly all of it (the difference would be mostly rounding).
   std::vector<double> left(columns_);
-  for (size_t c = 0; c < columns_; ++c)
-    left[c] = scale[c] > 0 ? 1.0 : 0.0;
+  for (size_t c = 0; c < columns_; ++c) left[c] = scale[c] > 0 ? 1.0 : 0.0;
   const size_t steps = std::min(rows_, columns_);
   size_t rank = 0;
   for (size_t j = 0; j < steps; ++j) {
@@ -43,19 +40,16 @@ double LeastSquares::solve(double tolerance) {
     for (size_t c = j; c < columns_; ++c) {
       if (left[c] < 1e-6) {
         double s = 0;
-        for (size_t r = j; r < rows_; ++r)
-          s += a(r, c) * a(r, c);
+        for (size_t r = j; r < rows_; ++r) s += a(r, c) * a(r, c);
         left[c] = s;
       }
-      if (left[c] > left[pivot])
-        pivot = c;
+      if (left[c] > left[pivot]) pivot = c;
     }
     // What is left of the best column is the sine of its angle to the
     // columns taken so far.
     const double best = left[pivot];
     const double norm = std::sqrt(best);
-    if (!(norm > tolerance))
-      break;
+    if (!(norm > tolerance)) break;
     if (pivot != j) {
       std::swap_ranges(&a(0, j), &a(0, j) + rows_, &a(0, pivot));
       std::swap(order[j], order[pivot]);
@@ -68,35 +62,28 @@ double LeastSquares::solve(double tolerance) {
     a(j, j) = vj;
     for (size_t c = j + 1; c < columns_; ++c) {
       double d = 0;
-      for (size_t r = j; r < rows_; ++r)
-        d += a(r, j) * a(r, c);
+      for (size_t r = j; r < rows_; ++r) d += a(r, j) * a(r, c);
       d *= 2 / vv;
-      for (size_t r = j; r < rows_; ++r)
-        a(r, c) -= d * a(r, j);
+      for (size_t r = j; r < rows_; ++r) a(r, c) -= d * a(r, j);
       left[c] -= a(j, c) * a(j, c);
     }
     double d = 0;
-    for (size_t r = j; r < rows_; ++r)
-      d += a(r, j) * y_[r];
+    for (size_t r = j; r < rows_; ++r) d += a(r, j) * y_[r];
     d *= 2 / vv;
-    for (size_t r = j; r < rows_; ++r)
-      y_[r] -= d * a(r, j);
+    for (size_t r = j; r < rows_; ++r) y_[r] -= d * a(r, j);
     a(j, j) = alpha;
     rank = j + 1;
   }
   std::vector<double> z(rank);
   for (size_t i = rank; i-- > 0;) {
     double s = y_[i];
-    for (size_t c = i + 1; c < rank; ++c)
-      s -= a(i, c) * z[c];
+    for (size_t c = i + 1; c < rank; ++c) s -= a(i, c) * z[c];
     z[i] = s / a(i, i);
   }
   std::fill(x_.begin(), x_.end(), 0.0);
-  for (size_t i = 0; i < rank; ++i)
-    x_[order[i]] = z[i] * scale[order[i]];
+  for (size_t i = 0; i < rank; ++i) x_[order[i]] = z[i] * scale[order[i]];
   double residual = 0;
-  for (size_t r = rank; r < rows_; ++r)
-    residual += y_[r] * y_[r];
+  for (size_t r = rank; r < rows_; ++r) residual += y_[r] * y_[r];
   return residual;
 }
 

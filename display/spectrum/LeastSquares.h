@@ -11,7 +11,7 @@
 namespace quorvel::display {
 
 class LeastSquares {
-public:
+ public:
   LeastSquares() = default;
   LeastSquares(size_t rows, size_t columns) { reset(rows, columns); }
   // A new, all-zero problem of this size, in the storage of the last.
@@ -25,7 +25,7 @@ public:
   double solve(double tolerance = 1e-10);
   const std::vector<double>& solution() const { return x_; }
 
-private:
+ private:
   size_t rows_ = 0, columns_ = 0;
   std::vector<double> a_, y_, x_;  // a_ by columns: the solver walks down them
 };

@@ -7,7 +7,7 @@
 namespace quorvel::display {
 
 class Markers {
-public:
+ public:
   static constexpr int kMax = 4;
 
   // Places a marker on the loudest bin within `reach` bins of `bin` (a click
@@ -18,7 +18,7 @@ public:
   // Oldest first.
   const std::vector<int>& bins() const { return bins_; }
 
-private:
+ private:
   std::vector<int> bins_;
 };
 

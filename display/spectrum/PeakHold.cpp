@@ -16,8 +16,7 @@ void PeakHold::update(const std::vector<double>& levels, double fallDb) {
   const size_t n = std::min(levels.size(), peaks_.size());
   for (size_t k = 0; k < n; ++k) {
     peaks_[k] -= fallDb;
-    if (std::isfinite(levels[k]) && levels[k] > peaks_[k])
-      peaks_[k] = levels[k];
+    if (std::isfinite(levels[k]) && levels[k] > peaks_[k]) peaks_[k] = levels[k];
   }
 }
 

@@ -7,7 +7,7 @@
 namespace quorvel::display {
 
 class PeakHold {
-public:
+ public:
   explicit PeakHold(int bins);
 
   // One frame. fallDb: how far every held level falls before the frame is
@@ -17,7 +17,7 @@ public:
   // -infinity where no finite level has been seen.
   const std::vector<double>& levels() const { return peaks_; }
 
-private:
+ private:
   std::vector<double> peaks_;
 };
 

@@ -6,8 +6,7 @@ SpectrumModel::SpectrumModel(int bins, int historyFrames)
     : assembler_(bins), peaks_(bins), history_(bins, historyFrames) {}
 
 bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
-  if (!assembler_.add(p, afterGap))
-    return false;
+  if (!assembler_.add(p, afterGap)) return false;
   ++frames_;
   peaks_.update(assembler_.levels(), holdFallDb_);
   history_.push(assembler_.frame().amplitudes);

@@ -15,7 +15,7 @@
 namespace quorvel::display {
 
 class SpectrumModel {
-public:
+ public:
   // historyFrames: how many frames the history keeps.
   explicit SpectrumModel(int bins, int historyFrames = 256);
 
@@ -40,7 +40,7 @@ public:
   uint64_t frames() const { return frames_; }
   int bins() const { return assembler_.bins(); }
 
-private:
+ private:
   FrameAssembler assembler_;
   PeakHold peaks_;
   FrameHistory history_;

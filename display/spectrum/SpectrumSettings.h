@@ -40,7 +40,7 @@ struct SpectrumSettings {
   double holdFallDbPerSecond = 0;  // 0 holds peaks for ever
   int averageFrames = 0;           // power average over this many frames; 0 shows none
   SpectrumLayout layout = SpectrumLayout::Spectrum;
-  bool harmonics = false;          // marks 2f ... 10f of the peak and reads THD
+  bool harmonics = false;  // marks 2f ... 10f of the peak and reads THD
 
   bool showsSpectrum() const { return layout != SpectrumLayout::Spectrogram; }
   bool showsSpectrogram() const { return layout != SpectrumLayout::Spectrum; }

@@ -64,8 +64,7 @@ std::optional<Tone> strongestTone(const std::vector<double>& mag, const WindowSh
     if (mag[size_t(k)] > 0 && mag[size_t(k)] >= mag[size_t(k - 1)] && mag[size_t(k)] > mag[size_t(k + 1)] &&
         (peak < 0 || mag[size_t(k)] > mag[size_t(peak)]))
       peak = k;
-  if (peak < 0)
-    return std::nullopt;
+  if (peak < 0) return std::nullopt;
   const Fit fit{mag, shape, std::max(0, peak - Fit::kRows / 2), std::min(bins - 1, peak + Fit::kRows / 2)};
 
   // The tone lies within half a bin of its strongest bin (a little more when
@@ -75,8 +74,7 @@ std::optional<Tone> strongestTone(const std::vector<double>& mag, const WindowSh
   double best = peak, bestResidual = fit.residual(peak);
   for (double f = peak - kReach; f <= peak + kReach + 1e-9; f += kStep) {
     const double r = fit.residual(f);
-    if (r < bestResidual)
-      best = f, bestResidual = r;
+    if (r < bestResidual) best = f, bestResidual = r;
   }
   const double golden = (std::sqrt(5.0) - 1) / 2;
   double lo = best - kStep, hi = best + kStep;

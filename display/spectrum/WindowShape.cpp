@@ -68,15 +68,13 @@ void WindowShape::run(double centre, int first, int count, double* out) const {
     for (long long m = std::llround(std::floor((d0 - kNearSingular) / n_)); m * n_ <= d0 + count + kNearSingular; ++m) {
       const int from = std::max(0, int(std::ceil(m * n_ - kNearSingular - d0)));
       const int to = std::min(count - 1, int(std::floor(m * n_ + kNearSingular - d0)));
-      if (from <= to)
-        near.emplace_back(from, to);
+      if (from <= to) near.emplace_back(from, to);
     }
     size_t stretch = 0;
     std::complex<double> phasor;
     for (int i = 0; i < count; ++i) {
       phasor = i % kReseed == 0 ? std::polar(1.0, std::numbers::pi * (d0 + i) / n_) : phasor * turn;
-      while (stretch < near.size() && near[stretch].second < i)
-        ++stretch;
+      while (stretch < near.size() && near[stretch].second < i) ++stretch;
       const bool direct = stretch < near.size() && near[stretch].first <= i;
       out[i] += kWeights[j] * (direct ? dirichlet(d0 + i) : (i % 2 ? -numerator : numerator) / phasor.imag());
     }

@@ -12,7 +12,7 @@
 namespace quorvel::display {
 
 class WindowShape {
-public:
+ public:
   explicit WindowShape(int points);
 
   int points() const { return n_; }
@@ -28,7 +28,7 @@ public:
   // Sum of w[n]^2: what white noise of unit power puts into each bin.
   double powerGain() const { return powerGain_; }
 
-private:
+ private:
   double dirichlet(double bins) const;
 
   int n_;

@@ -21,7 +21,7 @@
 namespace quorvel::display {
 
 class CrossingDetector {
-public:
+ public:
   CrossingDetector() = default;
   CrossingDetector(Slope slope, double level, double hysteresis)
       : sign_(slope == Slope::Rising ? 1 : -1), level_(sign_ * level), hysteresis_(std::fabs(hysteresis)) {}
@@ -47,7 +47,7 @@ public:
   // out): no crossing is taken across the gap.
   void restart() { armed_ = false; }
 
-private:
+ private:
   double sign_ = 1;  // falling crossings are rising crossings of -v
   double level_ = 0;
   double hysteresis_ = 0;

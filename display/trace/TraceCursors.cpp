@@ -9,13 +9,10 @@ namespace quorvel::display {
 
 std::optional<double> valueAt(const TraceHistory& h, double x) {
   const int64_t i = int64_t(std::floor(x));
-  if (!h.holds(i))
-    return std::nullopt;
+  if (!h.holds(i)) return std::nullopt;
   const double frac = x - double(i);
-  if (frac == 0)
-    return h.at(i);
-  if (!h.holds(i + 1))
-    return std::nullopt;
+  if (frac == 0) return h.at(i);
+  if (!h.holds(i + 1)) return std::nullopt;
   return h.at(i) + (h.at(i + 1) - h.at(i)) * frac;
 }
 
@@ -23,12 +20,9 @@ CursorReadings readCursors(const TraceHistory& h, const Sweep& s, int rate, std:
                            std::optional<double> bMs) {
   CursorReadings r;
   auto point = [&](double ms) { return s.start + ms * rate / 1000.0; };
-  if (aMs)
-    r.a = valueAt(h, point(*aMs));
-  if (bMs)
-    r.b = valueAt(h, point(*bMs));
-  if (!aMs || !bMs)
-    return r;
+  if (aMs) r.a = valueAt(h, point(*aMs));
+  if (bMs) r.b = valueAt(h, point(*bMs));
+  if (!aMs || !bMs) return r;
   r.dtMs = *bMs - *aMs;
   const double xa = point(*aMs), xb = point(*bMs);
   const double lo = std::min(xa, xb), hi = std::max(xa, xb);

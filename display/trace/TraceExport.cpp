@@ -14,8 +14,7 @@ namespace quorvel::display {
 
 QString fixedText(double v, int decimals) {
   QString s = QString::number(v, 'f', decimals);
-  if (s.startsWith('-') && std::fabs(v) < 0.5 * std::pow(10.0, -decimals))
-    s.remove(0, 1);
+  if (s.startsWith('-') && std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) s.remove(0, 1);
   return s;
 }
 
@@ -29,12 +28,10 @@ QString fixedOrNone(std::optional<double> v, int decimals) {
 
 QString traceText(const TraceModel& model) {
   const std::optional<Sweep> s = model.sweep();
-  if (!s)
-    return {};
+  if (!s) return {};
   const TraceHistory& h = model.history();
   const TraceMeasurements m = measure(h, s->firstPoint(), s->endPoint());
-  if (!m.count)
-    return {};
+  if (!m.count) return {};
   const int rate = model.rate();
   QString text;
   text.reserve(int(m.count) * 20 + 200);
@@ -78,13 +75,11 @@ bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& err
   h.forEachRun(h.begin(), h.end(), [&](const float* v, size_t n, int64_t) {
     for (size_t k = 0; k < n; ++k) {
       block.push_back(short(std::clamp(std::lround(double(v[k]) * 32768), -32768L, 32767L)));
-      if (block.size() == block.capacity())
-        flush();
+      if (block.size() == block.capacity()) flush();
     }
   });
   flush();
-  if (!ok)
-    error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(sf_strerror(file)));
+  if (!ok) error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(sf_strerror(file)));
   if (const int closed = sf_close(file); closed != 0 && ok) {
     error = QStringLiteral("cannot finish %1: %2").arg(path, QString::fromUtf8(sf_error_number(closed)));
     ok = false;

@@ -20,7 +20,7 @@
 namespace quorvel::display {
 
 class TraceHistory {
-public:
+ public:
   explicit TraceHistory(size_t capacity);
 
   void add(float v) {
@@ -53,7 +53,7 @@ public:
     }
   }
 
-private:
+ private:
   std::unique_ptr<float[]> values_;
   size_t capacity_;
   size_t next_ = 0;  // slot of point end_

@@ -41,16 +41,14 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
   TraceMeasurements m;
   const PointStats all = pointStats(h, from, to);
   m.count = all.count;
-  if (!m.count)
-    return m;
+  if (!m.count) return m;
   m.min = all.min;
   m.max = all.max;
   m.peak = std::max(std::fabs(all.min), std::fabs(all.max));
   m.rms = all.rms();
   m.dc = all.mean();
   const double swing = all.peakToPeak();
-  if (swing < kMinSwing)
-    return m;
+  if (swing < kMinSwing) return m;
 
   // Running sums up to each crossing, so that the sums over whole cycles
   // come out of the same pass.
@@ -69,16 +67,14 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
       const int64_t i = firstPoint + int64_t(k);
       if (crossings.step(v[k], i, at)) {
         last = {at, i, sum, sumSquares};
-        if (found++ == 0)
-          first = last;
+        if (found++ == 0) first = last;
       }
       const double x = v[k];
       sum += x;
       sumSquares += x * x;
     }
   });
-  if (found < 2)
-    return m;
+  if (found < 2) return m;
   m.cycles = found - 1;
   m.periodPoints = (last.at - first.at) / m.cycles;
   const double points = double(last.point - first.point);
@@ -88,14 +84,12 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
 }
 
 std::optional<double> TraceMeasurements::frequencyHz(int rate) const {
-  if (!periodPoints)
-    return std::nullopt;
+  if (!periodPoints) return std::nullopt;
   return rate / *periodPoints;
 }
 
 std::optional<double> TraceMeasurements::periodMs(int rate) const {
-  if (!periodPoints)
-    return std::nullopt;
+  if (!periodPoints) return std::nullopt;
   return *periodPoints * 1000.0 / rate;
 }
 

@@ -18,24 +18,19 @@ constexpr double kBound = 1e9;
 int64_t Sweep::firstPoint() const { return int64_t(std::ceil(start)); }
 int64_t Sweep::endPoint() const { return int64_t(std::ceil(start + length)); }
 
-TraceModel::TraceModel(int rate, int spanPoints)
-    : rate_(rate), history_(size_t(std::ceil(kHistorySeconds * rate))) {
+TraceModel::TraceModel(int rate, int spanPoints) : rate_(rate), history_(size_t(std::ceil(kHistorySeconds * rate))) {
   settings_.spanMs = std::clamp(spanPoints * 1000.0 / rate, kMinSpanMs, kMaxSpanMs);
   configureDetector();
 }
 
 void TraceModel::add(double v, bool afterGap) {
-  if (!takesPoints())
-    return;
-  if (afterGap)
-    restartSearch();
+  if (!takesPoints()) return;
+  if (afterGap) restartSearch();
   const float x = std::isnan(v) ? 0.0f : float(std::clamp(v, -kBound, kBound));
   const int64_t i = history_.end();
   history_.add(x);
-  if (atFullScale(x))
-    lastFullScale_ = i;
-  if (settings_.mode == TriggerMode::Off)
-    return;
+  if (atFullScale(x)) lastFullScale_ = i;
+  if (settings_.mode == TriggerMode::Off) return;
 
   if (pending_ && double(i) >= *pending_ + postPoints()) {
     completed_ = pending_;
@@ -48,8 +43,7 @@ void TraceModel::add(double v, bool afterGap) {
   }
   double at;
   if (detector_.step(x, i, at)) {
-    if (!pending_ && at >= readyAt_ && at - prePoints() >= double(history_.begin()))
-      pending_ = at;
+    if (!pending_ && at >= readyAt_ && at - prePoints() >= double(history_.begin())) pending_ = at;
   } else if (settings_.mode == TriggerMode::Auto && completed_ && !pending_ &&
              double(i) - readyAt_ > kAutoTimeoutMs * rate_ / 1000.0) {
     completed_.reset();  // free-running from here
@@ -72,10 +66,8 @@ void TraceModel::setSettings(const TraceSettings& s) {
   settings_.level = std::clamp(s.level, -1.0, 1.0);
   settings_.position = std::clamp(s.position, 0.0, 1.0);
   settings_.holdOffMs = std::max(0.0, s.holdOffMs);
-  if (settings_.slope != old.slope || settings_.level != old.level || settings_.zoom != old.zoom)
-    configureDetector();
-  if (settings_.mode != old.mode)
-    rearm();
+  if (settings_.slope != old.slope || settings_.level != old.level || settings_.zoom != old.zoom) configureDetector();
+  if (settings_.mode != old.mode) rearm();
 }
 
 void TraceModel::rearm() {
@@ -84,12 +76,10 @@ void TraceModel::rearm() {
 }
 
 void TraceModel::setStopped(bool stopped) {
-  if (stopped == stopped_)
-    return;
+  if (stopped == stopped_) return;
   stopped_ = stopped;
   // The points that come next do not follow the last one taken.
-  if (!stopped)
-    restartSearch();
+  if (!stopped) restartSearch();
 }
 
 void TraceModel::restartSearch() {
@@ -117,18 +107,14 @@ TraceModel::State TraceModel::state() const {
 }
 
 std::optional<Sweep> TraceModel::sweep() const {
-  if (completed_ && settings_.mode != TriggerMode::Off)
-    return triggeredSweep(*completed_);
-  if (settings_.mode == TriggerMode::Auto || settings_.mode == TriggerMode::Off)
-    return rollingSweep();
+  if (completed_ && settings_.mode != TriggerMode::Off) return triggeredSweep(*completed_);
+  if (settings_.mode == TriggerMode::Auto || settings_.mode == TriggerMode::Off) return rollingSweep();
   return std::nullopt;
 }
 
 Sweep TraceModel::triggeredSweep(double at) const { return {at - prePoints(), spanPoints(), at}; }
 
-Sweep TraceModel::rollingSweep() const {
-  return {double(history_.end()) - spanPoints(), spanPoints(), std::nullopt};
-}
+Sweep TraceModel::rollingSweep() const { return {double(history_.end()) - spanPoints(), spanPoints(), std::nullopt}; }
 
 bool TraceModel::clipped() const { return lastFullScale_ >= 0 && lastFullScale_ >= history_.end() - rate_; }
 

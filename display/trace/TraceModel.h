@@ -27,8 +27,8 @@
 namespace quorvel::display {
 
 struct Sweep {
-  double start = 0;   // the screen's left edge, in points (fractional)
-  double length = 0;  // points across the screen
+  double start = 0;               // the screen's left edge, in points (fractional)
+  double length = 0;              // points across the screen
   std::optional<double> trigger;  // the instant it was triggered at
 
   // The points on screen: [firstPoint, endPoint).
@@ -39,7 +39,7 @@ struct Sweep {
 };
 
 class TraceModel {
-public:
+ public:
   static constexpr double kHistorySeconds = 60;
   static constexpr double kAutoTimeoutMs = 200;
   // Hysteresis of the trigger, as a share of the screen's height.
@@ -86,7 +86,7 @@ public:
   // The trigger's hysteresis, full scale.
   double hysteresis() const { return kHysteresisOfScreen * 2.0 / settings_.zoom; }
 
-private:
+ private:
   void restartSearch();
   void configureDetector();
   double prePoints() const { return settings_.position * spanPoints(); }

@@ -15,13 +15,11 @@ double step(const std::array<double, N>& ladder, double value, int direction) {
   constexpr double kSame = 1e-9;
   if (direction > 0) {
     for (double s : ladder)
-      if (s > value * (1 + kSame))
-        return s;
+      if (s > value * (1 + kSame)) return s;
     return ladder.back();
   }
   for (auto it = ladder.rbegin(); it != ladder.rend(); ++it)
-    if (*it < value * (1 - kSame))
-      return *it;
+    if (*it < value * (1 - kSame)) return *it;
   return ladder.front();
 }
 
@@ -34,9 +32,7 @@ static_assert(kHoldOffs.back() == kMaxHoldOffMs);
 
 double steppedSpanMs(double spanMs, int direction) { return step(kSpans, spanMs, direction); }
 
-int steppedZoom(int zoom, int direction) {
-  return std::clamp(direction > 0 ? zoom * 2 : zoom / 2, 1, kMaxZoom);
-}
+int steppedZoom(int zoom, int direction) { return std::clamp(direction > 0 ? zoom * 2 : zoom / 2, 1, kMaxZoom); }
 
 double steppedHoldOffMs(double holdOffMs, int direction) { return step(kHoldOffs, holdOffMs, direction); }
 

@@ -14,16 +14,14 @@ double niceStep(double span, int wanted) {
   const double raw = span / wanted;
   const double decade = std::pow(10.0, std::floor(std::log10(raw)));
   for (double m : {1.0, 2.0, 5.0})
-    if (raw <= m * decade)
-      return m * decade;
+    if (raw <= m * decade) return m * decade;
   return 10 * decade;
 }
 
 QString number(double v) {
   // Labels of grid lines: no trailing zeros, a true minus sign.
   QString s = QString::number(v, 'g', 6);
-  if (s.startsWith('-'))
-    s.replace(0, 1, QChar(0x2212));
+  if (s.startsWith('-')) s.replace(0, 1, QChar(0x2212));
   return s;
 }
 
@@ -58,8 +56,8 @@ std::vector<Tick> AmplitudeAxis::dbfsTicks() const {
   std::vector<Tick> t;
   for (const Tick& m : ticks())
     if (m.major && m.value != 0)
-      t.push_back({m.value, true, number(std::round(20 * std::log10(std::fabs(m.value)) * 10) / 10) +
-                                      QStringLiteral(" dBFS")});
+      t.push_back(
+          {m.value, true, number(std::round(20 * std::log10(std::fabs(m.value)) * 10) / 10) + QStringLiteral(" dBFS")});
   return t;
 }
 
@@ -69,10 +67,8 @@ double xToTime(double x, double spanMs, const QRectF& plot) { return (x - plot.l
 std::vector<Tick> timeTicks(double spanMs) {
   std::vector<Tick> t;
   const double step = niceStep(spanMs, 8);
-  for (int i = 0; i * step <= spanMs * (1 + 1e-9); ++i)
-    t.push_back({i * step, true, number(i * step)});
-  for (int i = 0; (i + 0.5) * step < spanMs; ++i)
-    t.push_back({(i + 0.5) * step, false, {}});
+  for (int i = 0; i * step <= spanMs * (1 + 1e-9); ++i) t.push_back({i * step, true, number(i * step)});
+  for (int i = 0; (i + 0.5) * step < spanMs; ++i) t.push_back({(i + 0.5) * step, false, {}});
   return t;
 }
 
@@ -89,19 +85,15 @@ std::vector<Tick> LevelAxis::ticks() const {
   std::vector<Tick> t;
   for (double v = std::ceil(bottomDb / step - 1e-9) * step; v <= topDb + 1e-9 * step; v += step) {
     t.push_back({v, true, number(std::abs(v) < 1e-9 * step ? 0.0 : v)});
-    if (v + step / 2 < topDb)
-      t.push_back({v + step / 2, false, {}});
+    if (v + step / 2 < topDb) t.push_back({v + step / 2, false, {}});
   }
-  if (!t.empty() && t.front().value - step / 2 > bottomDb)
-    t.push_back({t.front().value - step / 2, false, {}});
+  if (!t.empty() && t.front().value - step / 2 > bottomDb) t.push_back({t.front().value - step / 2, false, {}});
   return t;
 }
 
 double FrequencyAxis::toX(double hz, const QRectF& plot) const {
-  if (!log)
-    return plot.left() + hz / maxHz * plot.width();
-  if (hz <= 0)
-    return plot.left() - plot.width();  // off the plot; clipped
+  if (!log) return plot.left() + hz / maxHz * plot.width();
+  if (hz <= 0) return plot.left() - plot.width();  // off the plot; clipped
   return plot.left() + std::log(hz / kLogLowHz) / std::log(maxHz / kLogLowHz) * plot.width();
 }
 
@@ -112,22 +104,17 @@ double FrequencyAxis::fromX(double x, const QRectF& plot) const {
 
 std::vector<Tick> FrequencyAxis::ticks() const {
   std::vector<Tick> t;
-  auto label = [](double hz) {
-    return hz >= 1000 ? number(hz / 1000) + QStringLiteral("k") : number(hz);
-  };
+  auto label = [](double hz) { return hz >= 1000 ? number(hz / 1000) + QStringLiteral("k") : number(hz); };
   if (!log) {
     const double step = niceStep(maxHz, 10);
-    for (int i = 0; i * step <= maxHz * (1 + 1e-9); ++i)
-      t.push_back({i * step, true, label(i * step)});
-    for (int i = 0; (i + 0.5) * step < maxHz; ++i)
-      t.push_back({(i + 0.5) * step, false, {}});
+    for (int i = 0; i * step <= maxHz * (1 + 1e-9); ++i) t.push_back({i * step, true, label(i * step)});
+    for (int i = 0; (i + 0.5) * step < maxHz; ++i) t.push_back({(i + 0.5) * step, false, {}});
     return t;
   }
   for (double decade = 10; decade <= maxHz; decade *= 10)
     for (int m = 1; m <= 9; ++m) {
       const double hz = m * decade;
-      if (hz < kLogLowHz || hz > maxHz)
-        continue;
+      if (hz < kLogLowHz || hz > maxHz) continue;
       const bool labelled = m == 1 || m == 2 || m == 5;
       t.push_back({hz, m == 1, labelled ? label(hz) : QString()});
     }
@@ -141,8 +128,7 @@ QString frequencyText(double hz) {
 
 QString levelText(double db) {
   QString s = QString::number(db, 'f', 1);
-  if (s.startsWith('-'))
-    s.replace(0, 1, QChar(0x2212));
+  if (s.startsWith('-')) s.replace(0, 1, QChar(0x2212));
   return s + QStringLiteral(" dB");
 }
 

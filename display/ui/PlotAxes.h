@@ -18,7 +18,7 @@ QRectF plotRect(QSize size, double footer);
 
 struct Tick {
   double value;
-  bool major;     // drawn brighter, and labelled when label is not empty
+  bool major;  // drawn brighter, and labelled when label is not empty
   QString label;
 };
 

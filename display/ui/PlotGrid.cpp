@@ -59,8 +59,7 @@ void PlotGrid::draw(QImage& img, const GridLayout& layout) {
   p.setPen(palette::label);
   const double labelTop = plot.bottom() + 4;
   for (const GridLayout::Line& t : layout.x) {
-    if (t.label.isEmpty() || t.pos < plot.left() - 0.5 || t.pos > plot.right() + 0.5)
-      continue;
+    if (t.label.isEmpty() || t.pos < plot.left() - 0.5 || t.pos > plot.right() + 0.5) continue;
     // Labels at the plot's edges are pulled inside so they are not cut off.
     Qt::Alignment align = Qt::AlignHCenter;
     QRectF box(t.pos - 40, labelTop, 80, 14);
@@ -74,14 +73,12 @@ void PlotGrid::draw(QImage& img, const GridLayout& layout) {
     p.drawText(box, align | Qt::AlignTop, t.label);
   }
   for (const GridLayout::Line& t : layout.y) {
-    if (t.label.isEmpty() || t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5)
-      continue;
+    if (t.label.isEmpty() || t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5) continue;
     p.drawText(QRectF(0, t.pos - 7, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignVCenter, t.label);
   }
   p.setPen(palette::dimText);
   for (const GridLayout::Line& t : layout.yRight) {
-    if (t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5)
-      continue;
+    if (t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5) continue;
     // Just above its line; below it where the plot's top edge is too close.
     const double top = t.pos - plot.top() < 14 ? t.pos + 2 : t.pos - 13;
     p.drawText(QRectF(plot.right() - 124, top, 120, 12), Qt::AlignRight | Qt::AlignVCenter, t.label);

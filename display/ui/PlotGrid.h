@@ -37,17 +37,16 @@ template <class ToPixel>
 std::vector<GridLayout::Line> placed(const std::vector<Tick>& ticks, ToPixel toPixel) {
   std::vector<GridLayout::Line> lines;
   lines.reserve(ticks.size());
-  for (const Tick& t : ticks)
-    lines.push_back({toPixel(t.value), t.major, t.label});
+  for (const Tick& t : ticks) lines.push_back({toPixel(t.value), t.major, t.label});
   return lines;
 }
 
 class PlotGrid {
-public:
+ public:
   // The cached picture for this layout, redrawn when the size or the layout changed.
   const QImage& image(QSize size, qreal dpr, const GridLayout& layout);
 
-private:
+ private:
   void draw(QImage& img, const GridLayout& layout);
 
   QImage image_;

@@ -18,8 +18,7 @@ double clampY(double y, const QRectF& plot) { return std::clamp(y, plot.top() - 
 void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
                QPolygonF& out) {
   out.clear();
-  if (!(length > 0))
-    return;
+  if (!(length > 0)) return;
   auto yOf = [&](double v) { return clampY(axis.toY(v, plot), plot); };
   const double pixelsPerPoint = plot.width() / length;
   if (pixelsPerPoint * kTraceColumnPoints >= 1.0) {
@@ -48,42 +47,34 @@ void traceLine(const TraceHistory& h, double start, double length, const Amplitu
         hi = std::max(hi, v[k]);
       }
     });
-    if (lo > hi)
-      continue;  // nothing held here
+    if (lo > hi) continue;  // nothing held here
     const double x = plot.left() + (c + 0.5) * columnWidth;
     const double top = yOf(hi), bottom = yOf(lo);
     const bool downwards = out.isEmpty() || std::fabs(out.back().y() - top) <= std::fabs(out.back().y() - bottom);
     out.append(QPointF(x, downwards ? top : bottom));
-    if (top != bottom)
-      out.append(QPointF(x, downwards ? bottom : top));
+    if (top != bottom) out.append(QPointF(x, downwards ? bottom : top));
   }
 }
 
-void spectrumLine(const std::vector<double>& levels, double binHz, const FrequencyAxis& axis,
-                  const LevelAxis& level, const QRectF& plot, QPolygonF& out) {
+void spectrumLine(const std::vector<double>& levels, double binHz, const FrequencyAxis& axis, const LevelAxis& level,
+                  const QRectF& plot, QPolygonF& out) {
   out.clear();
-  auto yOf = [&](double db) {
-    return std::isfinite(db) ? clampY(level.toY(db, plot), plot) : plot.bottom() + 2;
-  };
+  auto yOf = [&](double db) { return std::isfinite(db) ? clampY(level.toY(db, plot), plot) : plot.bottom() + 2; };
   size_t k = 0;
   if (axis.log) {
     // Start with the last bin left of the axis, so the line reaches the edge.
-    while (k + 1 < levels.size() && (k + 1) * binHz <= kLogLowHz)
-      ++k;
-    if (k == 0 && levels.size() > 1)
-      k = 1;  // 0 Hz has no place on a logarithmic axis
+    while (k + 1 < levels.size() && (k + 1) * binHz <= kLogLowHz) ++k;
+    if (k == 0 && levels.size() > 1) k = 1;  // 0 Hz has no place on a logarithmic axis
   }
   int column = 0;
   bool open = false;
   for (; k < levels.size(); ++k) {
     const double hz = k * binHz;
-    if (hz > axis.maxHz * (1 + 1e-9))
-      break;
+    if (hz > axis.maxHz * (1 + 1e-9)) break;
     const QPointF pt(axis.toX(hz, plot), yOf(levels[k]));
     const int c = int(std::floor(pt.x()));
     if (open && c == column) {
-      if (pt.y() < out.back().y())
-        out.back() = pt;  // the louder bin of this column
+      if (pt.y() < out.back().y()) out.back() = pt;  // the louder bin of this column
       continue;
     }
     out.append(pt);

@@ -28,7 +28,7 @@ void traceLine(const TraceHistory& h, double start, double length, const Amplitu
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
 // finite) sit on the bottom edge; bins beyond the axis are left out.
-void spectrumLine(const std::vector<double>& levels, double binHz, const FrequencyAxis& axis,
-                  const LevelAxis& level, const QRectF& plot, QPolygonF& out);
+void spectrumLine(const std::vector<double>& levels, double binHz, const FrequencyAxis& axis, const LevelAxis& level,
+                  const QRectF& plot, QPolygonF& out);
 
 }  // namespace quorvel::display

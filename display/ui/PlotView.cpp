@@ -35,8 +35,7 @@ QImage PlotView::render(QSize size, bool overlays) {
 }
 
 void PlotView::setFrozen(bool frozen) {
-  if (frozen == frozen_)
-    return;
+  if (frozen == frozen_) return;
   frozen_ = frozen;
   frozenChanged();
   update();

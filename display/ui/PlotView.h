@@ -24,7 +24,7 @@
 namespace quorvel::display {
 
 class PlotView : public QWidget {
-public:
+ public:
   explicit PlotView(const ScopeConfig& config, QWidget* parent = nullptr);
 
   // One point from the ring. afterGap: points were lost just before it.
@@ -60,7 +60,7 @@ public:
 
   const ScopeConfig& config() const { return config_; }
 
-protected:
+ protected:
   // The view's own part of the picture: grid, data and read-outs.
   virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
   // Called after the frozen state changed: a view takes or drops the still
@@ -77,7 +77,7 @@ protected:
   void mouseMoveEvent(QMouseEvent* e) override;
   void leaveEvent(QEvent*) override;
 
-private:
+ private:
   void paintStatus(QPainter& p, QSize size, bool overlays);
 
   const ScopeConfig config_;

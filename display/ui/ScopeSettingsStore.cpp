@@ -34,8 +34,9 @@ constexpr int kFarPx = 1000000;
 QString groupOf(const QString& title) {
   QString group;
   for (QChar c : title)
-    group += c == u'%' || c == u'/' || c == u'\\' ? QStringLiteral("%%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'))
-                                                 : QString(c);
+    group += c == u'%' || c == u'/' || c == u'\\'
+                 ? QStringLiteral("%%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'))
+                 : QString(c);
   return group;
 }
 
@@ -62,8 +63,7 @@ std::optional<T> choice(const QSettings& s, const QString& key, const std::array
   const std::optional<double> v = number(s, key);
   if (v)
     for (T c : choices)
-      if (double(c) == *v)
-        return c;
+      if (double(c) == *v) return c;
   return std::nullopt;
 }
 
@@ -71,20 +71,17 @@ std::optional<T> choice(const QSettings& s, const QString& key, const std::array
 template <size_t N>
 std::optional<int> word(const QSettings& s, const QString& key, const std::array<const char*, N>& words) {
   const QVariant v = s.value(key);
-  if (v.typeId() != QMetaType::QString)
-    return std::nullopt;
+  if (v.typeId() != QMetaType::QString) return std::nullopt;
   const QByteArray w = v.toString().toUtf8();
   for (size_t i = 0; i < N; ++i)
-    if (w == words[i])
-      return int(i);
+    if (w == words[i]) return int(i);
   return std::nullopt;
 }
 
 // What the file says ("true", "false"), or a bool still held from this run.
 std::optional<bool> flag(const QSettings& s, const QString& key) {
   const QVariant v = s.value(key);
-  if (v.typeId() == QMetaType::Bool)
-    return v.toBool();
+  if (v.typeId() == QMetaType::Bool) return v.toBool();
   if (v.typeId() == QMetaType::QString && (v.toString() == u"true" || v.toString() == u"false"))
     return v.toString() == u"true";
   return std::nullopt;
@@ -92,17 +89,14 @@ std::optional<bool> flag(const QSettings& s, const QString& key) {
 
 template <class T>
 void take(T& into, const std::optional<T>& v) {
-  if (v)
-    into = *v;
+  if (v) into = *v;
 }
 
 TraceSettings traceSettings(const QSettings& s, TraceSettings t) {
   take(t.spanMs, clamped(s, QStringLiteral("trace/spanMs"), kMinSpanMs, kMaxSpanMs));
   take(t.zoom, integer(s, QStringLiteral("trace/zoom"), 1, kMaxZoom));
-  if (const auto m = word(s, QStringLiteral("trace/mode"), kModeWords))
-    t.mode = TriggerMode(*m);
-  if (const auto e = word(s, QStringLiteral("trace/slope"), kSlopeWords))
-    t.slope = Slope(*e);
+  if (const auto m = word(s, QStringLiteral("trace/mode"), kModeWords)) t.mode = TriggerMode(*m);
+  if (const auto e = word(s, QStringLiteral("trace/slope"), kSlopeWords)) t.slope = Slope(*e);
   take(t.level, clamped(s, QStringLiteral("trace/level"), -1, 1));
   take(t.position, clamped(s, QStringLiteral("trace/position"), 0, 1));
   take(t.holdOffMs, clamped(s, QStringLiteral("trace/holdOffMs"), 0, kMaxHoldOffMs));
@@ -118,8 +112,7 @@ SpectrumSettings spectrumSettings(const QSettings& s, SpectrumSettings f) {
                               LevelRange::kHighestTopDb));
   take(f.holdFallDbPerSecond, choice(s, QStringLiteral("spectrum/holdFallDbPerSecond"), kHoldFalls));
   take(f.averageFrames, choice(s, QStringLiteral("spectrum/averageFrames"), kAverages));
-  if (const auto l = word(s, QStringLiteral("spectrum/layout"), kLayoutWords))
-    f.layout = SpectrumLayout(*l);
+  if (const auto l = word(s, QStringLiteral("spectrum/layout"), kLayoutWords)) f.layout = SpectrumLayout(*l);
   take(f.harmonics, flag(s, QStringLiteral("spectrum/harmonics")));
   return f;
 }
@@ -132,8 +125,7 @@ std::optional<QRect> windowRect(const QSettings& s, QSize minimum) {
   const auto y = integer(s, QStringLiteral("window/y"), -kFarPx, kFarPx);
   const auto w = integer(s, QStringLiteral("window/width"), 1, kFarPx);
   const auto h = integer(s, QStringLiteral("window/height"), 1, kFarPx);
-  if (!x || !y || !w || !h)
-    return std::nullopt;
+  if (!x || !y || !w || !h) return std::nullopt;
   QRect r(*x, *y, *w, *h);
   const QScreen* on = nullptr;
   qint64 most = 0;
@@ -144,8 +136,7 @@ std::optional<QRect> windowRect(const QSettings& s, QSize minimum) {
       on = screen;
     }
   }
-  if (!on)
-    return std::nullopt;
+  if (!on) return std::nullopt;
   const QRect avail = on->availableGeometry();
   r.setSize(r.size().boundedTo(avail.size()).expandedTo(minimum));
   r.moveTo(std::clamp(r.left(), avail.left(), std::max(avail.left(), avail.right() + 1 - r.width())),
@@ -162,14 +153,11 @@ QString ScopeSettingsStore::filePath() {
 
 void ScopeSettingsStore::restore(ScopeWindow& window) {
   const QString path = filePath();
-  if (path.isEmpty())
-    return;
+  if (path.isEmpty()) return;
   QSettings s(path, QSettings::IniFormat);
-  if (s.status() != QSettings::NoError)
-    return;
+  if (s.status() != QSettings::NoError) return;
   s.beginGroup(groupOf(window.windowTitle()));
-  if (const auto r = windowRect(s, window.minimumSize()))
-    window.setGeometry(*r);
+  if (const auto r = windowRect(s, window.minimumSize())) window.setGeometry(*r);
   if (flag(s, QStringLiteral("window/maximized")).value_or(false))
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
   window.traceView().setSettings(traceSettings(s, window.traceView().settings()));
@@ -178,12 +166,10 @@ void ScopeSettingsStore::restore(ScopeWindow& window) {
 
 void ScopeSettingsStore::save(const ScopeWindow& window) {
   const QString path = filePath();
-  if (path.isEmpty())
-    return;
+  if (path.isEmpty()) return;
   QSettings s(path, QSettings::IniFormat);
   // A file that does not parse is not merged into: it starts afresh.
-  if (s.status() == QSettings::FormatError)
-    s.clear();
+  if (s.status() == QSettings::FormatError) s.clear();
   s.beginGroup(groupOf(window.windowTitle()));
   s.remove(QString());  // what this title had, and anything else in its group
 

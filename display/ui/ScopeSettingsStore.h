@@ -22,7 +22,7 @@ namespace quorvel::display {
 class ScopeWindow;
 
 class ScopeSettingsStore {
-public:
+ public:
   // Empty when the system names no configuration directory.
   static QString filePath();
 

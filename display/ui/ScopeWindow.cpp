@@ -56,11 +56,9 @@ void describeKey(QAction* a) {
 // menus.
 QAction* actionWithKey(const QList<QAction*>& actions, const QKeySequence& key) {
   for (QAction* a : actions) {
-    if (a->isEnabled() && a->shortcuts().contains(key))
-      return a;
+    if (a->isEnabled() && a->shortcuts().contains(key)) return a;
     if (const QMenu* menu = a->menu())
-      if (QAction* inMenu = actionWithKey(menu->actions(), key))
-        return inMenu;
+      if (QAction* inMenu = actionWithKey(menu->actions(), key)) return inMenu;
   }
   return nullptr;
 }
@@ -68,10 +66,16 @@ QAction* actionWithKey(const QList<QAction*>& actions, const QKeySequence& key) 
 }  // namespace
 
 ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
-    : QWidget(nullptr, Qt::Window), ring_(ring), toolbar_(new QToolBar(this)), stack_(new QStackedWidget(this)),
-      trace_(new TraceView(config, stack_)), spectrum_(new SpectrumView(config, stack_)),
-      freezeAction_(QStringLiteral("Freeze")), saveAction_(QStringLiteral("Save PNG")),
-      copyAction_(QStringLiteral("Copy")), framesFromStart_(config.framesFromStart),
+    : QWidget(nullptr, Qt::Window),
+      ring_(ring),
+      toolbar_(new QToolBar(this)),
+      stack_(new QStackedWidget(this)),
+      trace_(new TraceView(config, stack_)),
+      spectrum_(new SpectrumView(config, stack_)),
+      freezeAction_(QStringLiteral("Freeze")),
+      saveAction_(QStringLiteral("Save PNG")),
+      copyAction_(QStringLiteral("Copy")),
+      framesFromStart_(config.framesFromStart),
       showsFrames_(config.framesFromStart) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
@@ -118,8 +122,7 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
 
   refresh_.setInterval(refreshIntervalMs(QGuiApplication::primaryScreen()));
   QObject::connect(&refresh_, &QTimer::timeout, this, [this] {
-    if (drain())
-      view().update();
+    if (drain()) view().update();
   });
   refresh_.start();
 }
@@ -167,8 +170,7 @@ bool ScopeWindow::drain() {
 void ScopeWindow::updateNow() {
   drain();
   view().quickUpdated();
-  if (isVisible())
-    view().repaint();
+  if (isVisible()) view().repaint();
 }
 
 void ScopeWindow::cleanBuffers() {
@@ -194,22 +196,21 @@ void ScopeWindow::setFrozen(bool frozen) {
 
 bool ScopeWindow::frozen() { return view().frozen(); }
 
-bool ScopeWindow::saveImage(const QString& path) {
-  return view().render(view().size(), false).save(path, "PNG");
-}
+bool ScopeWindow::saveImage(const QString& path) { return view().render(view().size(), false).save(path, "PNG"); }
 
 bool ScopeWindow::copyToClipboard() {
   const QString text = view().clipboardText();
-  if (text.isEmpty())
-    return false;
+  if (text.isEmpty()) return false;
   QGuiApplication::clipboard()->setText(text);
   return true;
 }
 
 void ScopeWindow::saveInteractively() {
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-  const QString suggested = QDir(dir.isEmpty() ? QDir::homePath() : dir)
-      .filePath(QStringLiteral("%1-%2.png").arg(windowTitle(), QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
+  const QString suggested =
+      QDir(dir.isEmpty() ? QDir::homePath() : dir)
+          .filePath(
+              QStringLiteral("%1-%2.png").arg(windowTitle(), QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
   // Freeze while the dialog is open, so what is saved is what was on screen.
   const bool wasFrozen = frozen();
   setFrozen(true);

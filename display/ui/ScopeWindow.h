@@ -28,7 +28,7 @@ class SpectrumView;
 class TraceView;
 
 class ScopeWindow : public QWidget {
-public:
+ public:
   // place: which scope this is (0, 1, ...), so that windows do not cover one another.
   ScopeWindow(const ScopeConfig& config, PointRing& ring, int place);
 
@@ -58,11 +58,11 @@ public:
   // Puts the current view's text on the clipboard; false when it has none.
   bool copyToClipboard();
 
-protected:
+ protected:
   void keyPressEvent(QKeyEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+ private:
   void showView(PlotView* view);
   QList<QAction*> allActions();
   void saveInteractively();

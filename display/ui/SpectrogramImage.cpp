@@ -12,22 +12,20 @@ namespace {
 // channel fitted to it: lightness rises steadily from black to pale yellow,
 // so equal steps in level read as equal steps in brightness, also in grey.
 std::array<QRgb, 256> makeColours() {
-  static constexpr double c[7][3] = {
-      {-0.002136485053939582, -0.000749655052795221, -0.005386127855323933},
-      {0.2516605407371642, 0.6775232436837668, 2.494026599312351},
-      {8.353717279216625, -3.577719514958484, 0.3144679030132573},
-      {-27.66873308576866, 14.26473078096533, -13.64921318813922},
-      {52.17613981234068, -27.94360607168351, 12.94416944238394},
-      {-50.76852536473588, 29.04658282127291, 4.23415299384598},
-      {18.65570506591883, -11.48977351997711, -5.601961508734096}};
+  static constexpr double c[7][3] = {{-0.002136485053939582, -0.000749655052795221, -0.005386127855323933},
+                                     {0.2516605407371642, 0.6775232436837668, 2.494026599312351},
+                                     {8.353717279216625, -3.577719514958484, 0.3144679030132573},
+                                     {-27.66873308576866, 14.26473078096533, -13.64921318813922},
+                                     {52.17613981234068, -27.94360607168351, 12.94416944238394},
+                                     {-50.76852536473588, 29.04658282127291, 4.23415299384598},
+                                     {18.65570506591883, -11.48977351997711, -5.601961508734096}};
   std::array<QRgb, 256> table{};
   for (int i = 0; i < 256; ++i) {
     const double t = i / 255.0;
     int rgb[3];
     for (int ch = 0; ch < 3; ++ch) {
       double v = 0;
-      for (int d = 6; d >= 0; --d)
-        v = v * t + c[d][ch];
+      for (int d = 6; d >= 0; --d) v = v * t + c[d][ch];
       rgb[ch] = std::clamp(int(std::lround(v * 255)), 0, 255);
     }
     table[size_t(i)] = qRgb(rgb[0], rgb[1], rgb[2]);
@@ -42,9 +40,7 @@ const std::array<QRgb, 256>& colours() {
 
 }  // namespace
 
-QRgb SpectrogramImage::colour(double t) {
-  return colours()[size_t(std::clamp(int(t * 255 + 0.5), 0, 255))];
-}
+QRgb SpectrogramImage::colour(double t) { return colours()[size_t(std::clamp(int(t * 255 + 0.5), 0, 255))]; }
 
 int SpectrogramImage::newestRow() const {
   return drawn_ == 0 ? 0 : geometry_.rows - 1 - int((drawn_ - 1) % uint64_t(geometry_.rows));
@@ -68,8 +64,7 @@ void SpectrogramImage::paint(QPainter& p, const QRectF& pane, const FrameHistory
     rebuild(g, axis, pane);
     drawn_ = history.serial() - uint64_t(history.size());
   }
-  for (; drawn_ < history.serial(); ++drawn_)
-    drawFrame(history.row(int(history.serial() - 1 - drawn_)), drawn_);
+  for (; drawn_ < history.serial(); ++drawn_) drawFrame(history.row(int(history.serial() - 1 - drawn_)), drawn_);
 
   // Rows from the newest down to the bottom of the ring, then from its top.
   const int top = newestRow();
@@ -77,8 +72,7 @@ void SpectrogramImage::paint(QPainter& p, const QRectF& pane, const FrameHistory
   const QRectF upper(pane.left(), pane.top(), pane.width(), split - pane.top());
   const QRectF lower(pane.left(), split, pane.width(), pane.bottom() - split);
   p.drawImage(upper, ring_, QRectF(0, top, g.columns, g.rows - top));
-  if (top > 0)
-    p.drawImage(lower, ring_, QRectF(0, 0, g.columns, top));
+  if (top > 0) p.drawImage(lower, ring_, QRectF(0, 0, g.columns, top));
 }
 
 void SpectrogramImage::rebuild(const Geometry& g, const FrequencyAxis& axis, const QRectF& pane) {
@@ -94,8 +88,7 @@ void SpectrogramImage::rebuild(const Geometry& g, const FrequencyAxis& axis, con
   for (int c = 0; c < g.columns; ++c) {
     const double from = hzAt(c) / g.binHz, to = hzAt(c + 1) / g.binHz;
     int first = int(std::ceil(from)), last = int(std::ceil(to)) - 1;
-    if (first > last)
-      first = last = int(std::lround((from + to) / 2));
+    if (first > last) first = last = int(std::lround((from + to) / 2));
     columnBins_[size_t(c)] = {std::clamp(first, 0, g.bins - 1), std::clamp(last, 0, g.bins - 1)};
   }
 }
@@ -106,8 +99,7 @@ void SpectrogramImage::drawFrame(const float* powers, uint64_t frame) {
   const double bottom = geometry_.range.bottomDb(), span = geometry_.range.spanDb;
   for (size_t c = 0; c < columnBins_.size(); ++c) {
     float loudest = 0;
-    for (int k = columnBins_[c].first; k <= columnBins_[c].second; ++k)
-      loudest = std::max(loudest, powers[k]);
+    for (int k = columnBins_[c].first; k <= columnBins_[c].second; ++k) loudest = std::max(loudest, powers[k]);
     line[c] = colour((powerDb(loudest) - bottom) / span);
   }
 }

@@ -22,7 +22,7 @@
 namespace quorvel::display {
 
 class SpectrogramImage {
-public:
+ public:
   // Brings the ring up to date with the history and draws it into pane.
   void paint(QPainter& p, const QRectF& pane, const FrameHistory& history, const FrequencyAxis& axis, double binHz,
              const LevelRange& range);
@@ -35,7 +35,7 @@ public:
   // The colour of a level a fraction t (0 ... 1) up the level range.
   static QRgb colour(double t);
 
-private:
+ private:
   struct Geometry {
     int columns = 0, rows = 0, bins = 0;
     double maxHz = 0, binHz = 0;

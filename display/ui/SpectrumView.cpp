@@ -56,13 +56,21 @@ QString ratioText(double ratio, bool bound = false) {
 }  // namespace
 
 SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
-    : PlotView(config, parent), model_(config.bins(), historyFrames(config)), shape_(config.points),
-      frozen_{{}, {}, FrameHistory(0, 1)}, logAction_(QStringLiteral("Log frequency")),
-      resetPeaksAction_(QStringLiteral("Reset peak hold")), harmonicsAction_(QStringLiteral("Harmonics")),
-      clearMarkersAction_(QStringLiteral("Clear markers")), csvAction_(QStringLiteral("Save CSV")),
-      levelAction_(QStringLiteral("Level")), zoomInAction_(QStringLiteral("Zoom in")),
-      zoomOutAction_(QStringLiteral("Zoom out")), upAction_(QStringLiteral("Shift up")),
-      downAction_(QStringLiteral("Shift down")), fullRangeAction_(QStringLiteral("Whole range")) {
+    : PlotView(config, parent),
+      model_(config.bins(), historyFrames(config)),
+      shape_(config.points),
+      frozen_{{}, {}, FrameHistory(0, 1)},
+      logAction_(QStringLiteral("Log frequency")),
+      resetPeaksAction_(QStringLiteral("Reset peak hold")),
+      harmonicsAction_(QStringLiteral("Harmonics")),
+      clearMarkersAction_(QStringLiteral("Clear markers")),
+      csvAction_(QStringLiteral("Save CSV")),
+      levelAction_(QStringLiteral("Level")),
+      zoomInAction_(QStringLiteral("Zoom in")),
+      zoomOutAction_(QStringLiteral("Zoom out")),
+      upAction_(QStringLiteral("Shift up")),
+      downAction_(QStringLiteral("Shift down")),
+      fullRangeAction_(QStringLiteral("Whole range")) {
   auto on = [this](QAction& a, const QList<QKeySequence>& keys, auto fn) {
     a.setShortcuts(keys);
     QObject::connect(&a, &QAction::triggered, this, fn);
@@ -104,7 +112,8 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   levelAction_.setMenu(&levelMenu_);
   // The hold's menu: each way of holding, and the reset.
   for (double fall : kHoldFalls) {
-    QAction* a = holdMenu_.addAction(fall > 0 ? QStringLiteral("Falling %1 dB/s").arg(fall) : QStringLiteral("For ever"));
+    QAction* a =
+        holdMenu_.addAction(fall > 0 ? QStringLiteral("Falling %1 dB/s").arg(fall) : QStringLiteral("For ever"));
     a->setCheckable(true);
     a->setData(fall);
     QObject::connect(a, &QAction::triggered, this, [this, fall] {
@@ -152,8 +161,7 @@ void SpectrumView::updateActionTexts() {
   static const QString layouts[] = {QStringLiteral("off"), QStringLiteral("below"), QStringLiteral("only")};
   layoutAction_.setText(QStringLiteral("Spectrogram: %1").arg(layouts[int(settings_.layout)]));
   for (QAction* a : holdMenu_.actions())
-    if (a->isCheckable())
-      a->setChecked(a->data().toDouble() == settings_.holdFallDbPerSecond);
+    if (a->isCheckable()) a->setChecked(a->data().toDouble() == settings_.holdFallDbPerSecond);
   holdAction_.setText(settings_.holdFallDbPerSecond > 0
                           ? QStringLiteral("Hold: falls %1 dB/s").arg(settings_.holdFallDbPerSecond)
                           : QStringLiteral("Hold: for ever"));
@@ -163,8 +171,7 @@ void SpectrumView::updateActionTexts() {
 
 void SpectrumView::resetPeaks() {
   model_.resetPeaks();
-  if (frozen())
-    std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
+  if (frozen()) std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
   update();
 }
 
@@ -180,8 +187,7 @@ void SpectrumView::zoomLevel(double factor, std::optional<double> anchorDb) {
 }
 
 void SpectrumView::frozenChanged() {
-  if (!frozen())
-    return;
+  if (!frozen()) return;
   frozen_.frame = model_.frame();
   frozen_.peaks = model_.peaks();
   frozen_.history = model_.history();
@@ -190,15 +196,13 @@ void SpectrumView::frozenChanged() {
 }
 
 SpectrumView::Shown SpectrumView::shown() const {
-  if (frozen())
-    return {frozen_.frame, frozen_.peaks, frozen_.history, frozen_.strongest, frozen_.frames};
+  if (frozen()) return {frozen_.frame, frozen_.peaks, frozen_.history, frozen_.strongest, frozen_.frames};
   return {model_.frame(), model_.peaks(), model_.history(), model_.strongest(), model_.frames()};
 }
 
 const SpectrumView::Analysis& SpectrumView::analysis() const {
   const Shown s = shown();
-  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics)
-    return analysis_;
+  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
   transformMagnitudes(s.frame.amplitudes, config().points, analysis_.magnitudes);
@@ -224,12 +228,10 @@ const std::vector<double>& SpectrumView::markedTrace(const Shown& s) {
 
 QString SpectrumView::clipboardText() const {
   const Shown s = shown();
-  if (s.frames == 0)
-    return {};
+  if (s.frames == 0) return {};
   const Analysis& a = analysis();
   std::optional<double> thdPercent;
-  if (a.harmonics)
-    thdPercent = a.harmonics->thd * 100;
+  if (a.harmonics) thdPercent = a.harmonics->thd * 100;
   return FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv();
 }
 
@@ -238,8 +240,7 @@ bool SpectrumView::saveCsv(const QString& path, QString* error) const {
   QSaveFile file(path);
   if (text.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text.toUtf8()) < 0 ||
       !file.commit()) {
-    if (error)
-      *error = text.isEmpty() ? QStringLiteral("no frame yet") : file.errorString();
+    if (error) *error = text.isEmpty() ? QStringLiteral("no frame yet") : file.errorString();
     return false;
   }
   return true;
@@ -281,14 +282,13 @@ void SpectrumView::placeMarker(double hz) {
 
 std::optional<double> SpectrumView::frequencyAt(QPointF at, const Panes& ps) const {
   for (const QRectF& pane : {ps.spectrum, ps.spectrogram})
-    if (!pane.isEmpty() && pane.contains(at))
-      return frequencyAxis().fromX(at.x(), pane);
+    if (!pane.isEmpty() && pane.contains(at)) return frequencyAxis().fromX(at.x(), pane);
   return std::nullopt;
 }
 
 void SpectrumView::mousePressEvent(QMouseEvent* e) {
-  const std::optional<double> hz = e->button() == Qt::LeftButton ? frequencyAt(e->position(), panes(size()))
-                                                                 : std::nullopt;
+  const std::optional<double> hz =
+      e->button() == Qt::LeftButton ? frequencyAt(e->position(), panes(size())) : std::nullopt;
   if (!hz) {
     PlotView::mousePressEvent(e);
     return;
@@ -305,8 +305,7 @@ void SpectrumView::wheelEvent(QWheelEvent* e) {
   if (e->modifiers() & Qt::ControlModifier) {
     const QRectF pane = panes(size()).spectrum;
     std::optional<double> anchor;
-    if (!pane.isEmpty() && pane.contains(e->position()))
-      anchor = levelAxis().fromY(e->position().y(), pane);
+    if (!pane.isEmpty() && pane.contains(e->position())) anchor = levelAxis().fromY(e->position().y(), pane);
     zoomLevel(std::pow(0.8, notches), anchor);
   } else {
     shiftLevel(5 * notches);
@@ -317,12 +316,12 @@ void SpectrumView::wheelEvent(QWheelEvent* e) {
 SpectrumView::Panes SpectrumView::panes(QSize size) const {
   const QRectF plot = plotRect(size);
   switch (settings_.layout) {
-  case SpectrumLayout::Spectrum:
-    return {plot, {}};
-  case SpectrumLayout::Spectrogram:
-    return {{}, plot};
-  case SpectrumLayout::SpectrumAndSpectrogram:
-    break;
+    case SpectrumLayout::Spectrum:
+      return {plot, {}};
+    case SpectrumLayout::Spectrogram:
+      return {{}, plot};
+    case SpectrumLayout::SpectrumAndSpectrogram:
+      break;
   }
   const double split = std::round(plot.top() + (plot.height() - kPaneGap) * 0.55);
   return {QRectF(plot.left(), plot.top(), plot.width(), split - plot.top()),
@@ -334,8 +333,7 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
   const QRectF plot = plotRect(size);
   GridLayout g;
   g.x = placed(axis.ticks(), [&](double hz) { return axis.toX(hz, plot); });
-  if (!ps.spectrum.isEmpty())
-    g.y = placed(level.ticks(), [&](double db) { return level.toY(db, ps.spectrum); });
+  if (!ps.spectrum.isEmpty()) g.y = placed(level.ticks(), [&](double db) { return level.toY(db, ps.spectrum); });
   if (!ps.spectrogram.isEmpty()) {
     // Time runs down the spectrogram, from the newest frame at its top.
     const double span = model_.history().capacity() * double(config().points) / config().rate;
@@ -353,11 +351,11 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
   QString about = QStringLiteral("%1 bins of %2 Hz").arg(config().bins()).arg(config().binHz(), 0, 'f', 2);
   if (settings_.holdFallDbPerSecond > 0)
     about += QStringLiteral(" \u00b7 hold falls %1 dB/s").arg(settings_.holdFallDbPerSecond);
-  if (settings_.averageFrames > 0)
-    about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
+  if (settings_.averageFrames > 0) about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
   g.about = about;
-  g.hints = QStringLiteral("click marker \u00b7 wheel/\u2191\u2193/+\u2212 level \u00b7 G spectrogram \u00b7 "
-                           "H harmonics \u00b7 L log \u00b7 Space freeze");
+  g.hints = QStringLiteral(
+      "click marker \u00b7 wheel/\u2191\u2193/+\u2212 level \u00b7 G spectrogram \u00b7 "
+      "H harmonics \u00b7 L log \u00b7 Space freeze");
   return g;
 }
 
@@ -369,8 +367,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
   const Shown s = shown();
 
-  if (!ps.spectrum.isEmpty() && s.frames > 0)
-    paintSpectrum(p, ps.spectrum, s, axis, level);
+  if (!ps.spectrum.isEmpty() && s.frames > 0) paintSpectrum(p, ps.spectrum, s, axis, level);
   if (!ps.spectrogram.isEmpty()) {
     spectrogram_.paint(p, ps.spectrogram, s.history, axis, config().binHz(), settings_.level);
     p.setPen(QPen(palette::frame, 1));
@@ -386,7 +383,8 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
                QPointF(ps.spectrum.right() + 0.5, ps.spectrum.bottom() + 0.5));
     p.setFont(uiFont());
     p.setPen(palette::dimText);
-    for (auto [pane, title] : {std::pair{ps.spectrum, QStringLiteral("dBFS")}, std::pair{ps.spectrogram, QStringLiteral("time")}}) {
+    for (auto [pane, title] :
+         {std::pair{ps.spectrum, QStringLiteral("dBFS")}, std::pair{ps.spectrogram, QStringLiteral("time")}}) {
       p.save();
       p.translate(12, pane.center().y());
       p.rotate(-90);
@@ -457,8 +455,7 @@ void SpectrumView::paintFill(QPainter& p, const QRectF& pane) {
   const int lastX = std::min(int(std::floor(line_.back().x())), int(pane.right()));
   int v = 0;
   for (int x = firstX; x <= lastX; ++x) {
-    while (v + 2 < line_.size() && line_[v + 1].x() < x)
-      ++v;
+    while (v + 2 < line_.size() && line_[v + 1].x() < x) ++v;
     const QPointF a = line_[v], b = line_[std::min<int>(v + 1, int(line_.size()) - 1)];
     const double y = b.x() > a.x() ? a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()) : a.y();
     const int top = std::max(0, int(std::lround(y - pane.top())));
@@ -491,8 +488,7 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
     pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
   if (a.harmonics)
     for (const Harmonic& h : a.harmonics->harmonics) {
-      if (h.amplitude <= 0)
-        continue;  // nothing found there
+      if (h.amplitude <= 0) continue;  // nothing found there
       const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
       p.setPen(palette::harmonic);
       p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(h.order));
@@ -500,9 +496,9 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   const std::vector<double>& trace = markedTrace(s);
   for (size_t i = 0; i < markers_.bins().size(); ++i) {
     const int bin = markers_.bins()[i];
-    if (size_t(bin) >= trace.size())
-      continue;
-    const QPointF at(axis.toX(bin * binHz, pane), std::clamp(level.toY(trace[size_t(bin)], pane), pane.top(), pane.bottom()));
+    if (size_t(bin) >= trace.size()) continue;
+    const QPointF at(axis.toX(bin * binHz, pane),
+                     std::clamp(level.toY(trace[size_t(bin)], pane), pane.top(), pane.bottom()));
     p.setPen(QPen(palette::marker, 1.5));
     p.drawEllipse(at, 4, 4);
     p.drawText(QRectF(at.x() + 5, at.y() + 3, 14, 12), Qt::AlignLeft, QString::number(i + 1));
@@ -528,22 +524,23 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
       const int age = int((c.y() - ps.spectrogram.top()) / ps.spectrogram.height() * s.history.capacity());
       const int bin = int(std::lround(hz / binHz));
       text = QStringLiteral("cursor  %1  %2 s")
-                 .arg(frequencyText(hz), withMinusSign(QString::number(-age * double(config().points) / config().rate, 'f', 1)));
+                 .arg(frequencyText(hz),
+                      withMinusSign(QString::number(-age * double(config().points) / config().rate, 'f', 1)));
       if (age < s.history.size() && bin >= 0 && bin < s.history.bins())
         text += QStringLiteral("  ") + dbfsText(powerDb(s.history.row(age)[bin]), 1);
     }
-    if (!text.isEmpty())
-      right = drawRightToLeft(p, right, baseline, text, palette::text);
+    if (!text.isEmpty()) right = drawRightToLeft(p, right, baseline, text, palette::text);
   }
   const Analysis& a = analysis();
   if (a.peak) {
-    drawRightToLeft(p, right, baseline,
-                    QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
-                    palette::strongest);
+    drawRightToLeft(
+        p, right, baseline,
+        QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
+        palette::strongest);
   } else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size()) {
     drawRightToLeft(p, right, baseline,
-                    QStringLiteral("peak  %1  %2").arg(frequencyText(s.strongest * binHz),
-                                                       levelText(s.frame.levels[size_t(s.strongest)])),
+                    QStringLiteral("peak  %1  %2")
+                        .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
                     palette::strongest);
   }
 
@@ -555,7 +552,8 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
     const size_t bin = size_t(markers_.bins()[i]);
     lines << QStringLiteral("M%1  %2  %3")
                  .arg(i + 1)
-                 .arg(frequencyText(bin * binHz), bin < trace.size() ? dbfsText(trace[bin], 1) : QStringLiteral("\u2013"));
+                 .arg(frequencyText(bin * binHz),
+                      bin < trace.size() ? dbfsText(trace[bin], 1) : QStringLiteral("\u2013"));
     colours << palette::marker;
   }
   if (a.harmonics) {
@@ -566,13 +564,11 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
     lines << QStringLiteral("THD  \u2013  (no tone)");
     colours << palette::harmonic;
   }
-  if (lines.isEmpty())
-    return;
+  if (lines.isEmpty()) return;
   const QRectF pane = ps.spectrum.isEmpty() ? ps.spectrogram : ps.spectrum;
   const QFontMetricsF fm(p.font());
   double width = 0;
-  for (const QString& l : lines)
-    width = std::max(width, fm.horizontalAdvance(withMinusSign(l)));
+  for (const QString& l : lines) width = std::max(width, fm.horizontalAdvance(withMinusSign(l)));
   const double lineHeight = 14;
   QRectF box(pane.left() + 6, pane.top() + 6, width + 12, lines.size() * lineHeight + 6);
   // In the top corner where the trace stays lower, so as to hide no peak.
@@ -580,14 +576,12 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
     double loudest = -std::numeric_limits<double>::infinity();
     for (size_t k = 0; k < trace.size(); ++k) {
       const double x = frequencyAxis().toX(k * binHz, pane);
-      if (x >= r.left() && x <= r.right())
-        loudest = std::max(loudest, trace[k]);
+      if (x >= r.left() && x <= r.right()) loudest = std::max(loudest, trace[k]);
     }
     return loudest;
   };
   const QRectF atRight = box.translated(pane.right() - 6 - box.right(), 0);
-  if (!ps.spectrum.isEmpty() && loudestUnder(atRight) < loudestUnder(box))
-    box = atRight;
+  if (!ps.spectrum.isEmpty() && loudestUnder(atRight) < loudestUnder(box)) box = atRight;
   QColor back = palette::window;
   back.setAlpha(200);
   p.fillRect(box, back);

@@ -27,7 +27,7 @@
 namespace quorvel::display {
 
 class SpectrumView : public PlotView {
-public:
+ public:
   explicit SpectrumView(const ScopeConfig& config, QWidget* parent = nullptr);
 
   void consume(const ScopePoint& p, bool afterGap) override;
@@ -62,13 +62,13 @@ public:
   LevelAxis levelAxis() const { return {settings_.level.topDb, settings_.level.bottomDb()}; }
   FrequencyAxis frequencyAxis() const { return {config().nyquistHz(), settings_.logFrequency}; }
 
-protected:
+ protected:
   void paintContent(QPainter& p, QSize size, bool overlays) override;
   void frozenChanged() override;
   void mousePressEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
 
-private:
+ private:
   // What is drawn: the model's state, or the copy taken when frozen.
   struct Shown {
     const FrameBins& frame;

@@ -207,30 +207,24 @@ void TraceView::buildActions() {
                [movePosition] { movePosition(-1); });
   addKeyAction(trigger, QStringLiteral("Trigger later on screen"), {Qt::SHIFT | Qt::Key_Right},
                [movePosition] { movePosition(1); });
-  addKeyAction(trigger, QStringLiteral("Longer hold-off"), {Qt::Key_H}, [this] {
-    change([](TraceSettings& s) { s.holdOffMs = steppedHoldOffMs(s.holdOffMs, 1); });
-  });
-  addKeyAction(trigger, QStringLiteral("Shorter hold-off"), {Qt::SHIFT | Qt::Key_H}, [this] {
-    change([](TraceSettings& s) { s.holdOffMs = steppedHoldOffMs(s.holdOffMs, -1); });
-  });
+  addKeyAction(trigger, QStringLiteral("Longer hold-off"), {Qt::Key_H},
+               [this] { change([](TraceSettings& s) { s.holdOffMs = steppedHoldOffMs(s.holdOffMs, 1); }); });
+  addKeyAction(trigger, QStringLiteral("Shorter hold-off"), {Qt::SHIFT | Qt::Key_H},
+               [this] { change([](TraceSettings& s) { s.holdOffMs = steppedHoldOffMs(s.holdOffMs, -1); }); });
   addAction(trigger->menuAction());
 
   auto* time = new QMenu(QStringLiteral("Timebase"), this);
-  addKeyAction(time, QStringLiteral("Longer span"), {Qt::Key_Right}, [this] {
-    change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, 1); });
-  });
-  addKeyAction(time, QStringLiteral("Shorter span"), {Qt::Key_Left}, [this] {
-    change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, -1); });
-  });
+  addKeyAction(time, QStringLiteral("Longer span"), {Qt::Key_Right},
+               [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, 1); }); });
+  addKeyAction(time, QStringLiteral("Shorter span"), {Qt::Key_Left},
+               [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, -1); }); });
   addAction(time->menuAction());
 
   auto* zoom = new QMenu(QStringLiteral("Zoom"), this);
-  addKeyAction(zoom, QStringLiteral("Zoom in"), {Qt::Key_Plus, Qt::Key_Equal}, [this] {
-    change([](TraceSettings& s) { s.zoom = steppedZoom(s.zoom, 1); });
-  });
-  addKeyAction(zoom, QStringLiteral("Zoom out"), {Qt::Key_Minus}, [this] {
-    change([](TraceSettings& s) { s.zoom = steppedZoom(s.zoom, -1); });
-  });
+  addKeyAction(zoom, QStringLiteral("Zoom in"), {Qt::Key_Plus, Qt::Key_Equal},
+               [this] { change([](TraceSettings& s) { s.zoom = steppedZoom(s.zoom, 1); }); });
+  addKeyAction(zoom, QStringLiteral("Zoom out"), {Qt::Key_Minus},
+               [this] { change([](TraceSettings& s) { s.zoom = steppedZoom(s.zoom, -1); }); });
   addAction(zoom->menuAction());
 
   addKeyAction(nullptr, QStringLiteral("Clear cursors"), {Qt::Key_C}, [this] {
@@ -243,8 +237,7 @@ void TraceView::buildActions() {
 }
 
 void TraceView::syncActions() {
-  for (QAction* a : modeActions_)
-    a->setChecked(a->data().toInt() == int(settings().mode));
+  for (QAction* a : modeActions_) a->setChecked(a->data().toInt() == int(settings().mode));
   slopeAction_->setChecked(settings().slope == Slope::Falling);
 }
 
@@ -268,15 +261,16 @@ void TraceView::saveSoundInteractively() {
   // the dialog was asked for.
   saving_ = true;
   updateStopped();
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save the last %1 s as sound").arg(TraceModel::kHistorySeconds), suggested,
-      QStringLiteral("WAV sound (*.wav)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save the last %1 s as sound").arg(TraceModel::kHistorySeconds),
+                                   suggested, QStringLiteral("WAV sound (*.wav)"));
   if (!path.isEmpty()) {
     QString error;
     const TraceHistory& h = model_.history();
-    showNotice(saveSound(path, error)
-                   ? QStringLiteral("saved %1 s in %2").arg(double(h.end() - h.begin()) / model_.rate(), 0, 'f', 1).arg(path)
-                   : error);
+    showNotice(
+        saveSound(path, error)
+            ? QStringLiteral("saved %1 s in %2").arg(double(h.end() - h.begin()) / model_.rate(), 0, 'f', 1).arg(path)
+            : error);
   }
   saving_ = false;
   updateStopped();
@@ -313,8 +307,7 @@ void TraceView::placeCursor(double x, bool pressed) {
 }
 
 void TraceView::mousePressEvent(QMouseEvent* e) {
-  if (e->button() != Qt::LeftButton)
-    return PlotView::mousePressEvent(e);
+  if (e->button() != Qt::LeftButton) return PlotView::mousePressEvent(e);
   const QRectF plot = plotArea(size());
   const QPointF at = e->position();
   const double levelY = AmplitudeAxis{double(settings().zoom)}.toY(settings().level, plot);
@@ -374,15 +367,16 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
   if (s.mode == TriggerMode::Off) {
     g.about += QStringLiteral("trigger off");
   } else {
-    g.about += QStringLiteral("%1 %2 %3 at %4 %")
-                   .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
-                        fullScaleText(s.level, 4))
-                   .arg(std::lround(s.position * 100));
-    if (s.holdOffMs > 0)
-      g.about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
+    g.about +=
+        QStringLiteral("%1 %2 %3 at %4 %")
+            .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
+                 fullScaleText(s.level, 4))
+            .arg(std::lround(s.position * 100));
+    if (s.holdOffMs > 0) g.about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
   }
-  g.hints = QStringLiteral("Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level \u00b7 "
-                           "click: cursors");
+  g.hints = QStringLiteral(
+      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level \u00b7 "
+      "click: cursors");
   g.footer = kFooter;
   return g;
 }
@@ -415,20 +409,16 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   }
   p.restore();
   paintMarks(p, plot);
-  if (overlays)
-    paintHover(p, plot, sweep ? &*sweep : nullptr, size);
+  if (overlays) paintHover(p, plot, sweep ? &*sweep : nullptr, size);
   paintState(p, plot, size);
   paintMeasurements(p, plot, m);
-  if (sweep && (cursors_[0] || cursors_[1]))
-    paintCursorReadings(p, plot, *sweep);
-  if (overlays && stalled_)
-    paintStall(p, plot);
+  if (sweep && (cursors_[0] || cursors_[1])) paintCursorReadings(p, plot, *sweep);
+  if (overlays && stalled_) paintStall(p, plot);
 }
 
 void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {
   const TraceSettings& s = settings();
-  if (s.mode == TriggerMode::Off)
-    return;
+  if (s.mode == TriggerMode::Off) return;
   p.save();
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setPen(Qt::NoPen);
@@ -454,8 +444,7 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
   p.setFont(uiFont(true));
   for (int c = 0; c < 2; ++c) {
     const auto cursorMs = timeCursor(c);
-    if (!cursorMs)
-      continue;
+    if (!cursorMs) continue;
     const double ms = *cursorMs;
     const double x = std::round(timeToX(ms, settings().spanMs, plot)) + 0.5;
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -473,8 +462,7 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
 }
 
 void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size) {
-  if (!cursorOver(plot) || drag_ != Drag::None)
-    return;
+  if (!cursorOver(plot) || drag_ != Drag::None) return;
   // The trace's own value at the mouse's time, not the mouse's height (NaN
   // where there is none: the history holds no NaN).
   const double ms = xToTime(cursor()->x(), settings().spanMs, plot);
@@ -522,8 +510,7 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const TraceMe
                      QString::number(m.crestFactor(), 'f', 2));
   }
   // The text is laid out again only when it changed.
-  if (measureText_.text() != text)
-    measureText_.setText(text);
+  if (measureText_.text() != text) measureText_.setText(text);
   p.setFont(uiFont());
   const QFontMetricsF metrics(p.font());
   const double baseline = plot.bottom() + 33;
@@ -553,16 +540,14 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
   auto at = [&](int c, const std::optional<double>& v) {
     const QString name = c == 0 ? QStringLiteral("A") : QStringLiteral("B");
     const auto ms = timeCursor(c);
-    if (!ms)
-      return QString();
-    return QStringLiteral("%1 %2  %3").arg(name, msText(*ms, span, plot.width()),
-                                           v ? fullScaleText(*v) : QStringLiteral("\u2014"));
+    if (!ms) return QString();
+    return QStringLiteral("%1 %2  %3")
+        .arg(name, msText(*ms, span, plot.width()), v ? fullScaleText(*v) : QStringLiteral("\u2014"));
   };
   QStringList lines{(at(0, r.a) + QStringLiteral("     ") + at(1, r.b)).trimmed()};
   if (r.dtMs) {
     QString between = QStringLiteral("\u0394t %1").arg(msText(std::fabs(*r.dtMs), span, plot.width()));
-    if (*r.dtMs != 0)
-      between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
+    if (*r.dtMs != 0) between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
     if (r.rms)
       between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dbfs(*r.rms)), fullScaleText(*r.peakToPeak));
     lines.append(between);
@@ -570,15 +555,13 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
   p.setFont(uiFont());
   const QFontMetricsF metrics(p.font());
   double width = 0;
-  for (const QString& l : lines)
-    width = std::max(width, metrics.horizontalAdvance(l));
+  for (const QString& l : lines) width = std::max(width, metrics.horizontalAdvance(l));
   const QRectF box(plot.left() + 6, plot.top() + 6, width + 12, 16.0 * lines.size() + 4);
   QColor shade = palette::window;
   shade.setAlpha(210);
   p.fillRect(box, shade);
   p.setPen(palette::timeCursor);
-  for (int i = 0; i < lines.size(); ++i)
-    p.drawText(QPointF(box.left() + 6, box.top() + 14 + 16 * i), lines[i]);
+  for (int i = 0; i < lines.size(); ++i) p.drawText(QPointF(box.left() + 6, box.top() + 14 + 16 * i), lines[i]);
 }
 
 void TraceView::paintStall(QPainter& p, const QRectF& plot) const {

@@ -31,7 +31,7 @@ namespace quorvel::display {
 struct TraceMeasurements;
 
 class TraceView : public PlotView {
-public:
+ public:
   explicit TraceView(const ScopeConfig& config, QWidget* parent = nullptr);
 
   void consume(const ScopePoint& p, bool afterGap) override;
@@ -57,7 +57,7 @@ public:
   // The plot inside a picture of this size.
   static QRectF plotArea(QSize size);
 
-protected:
+ protected:
   void paintContent(QPainter& p, QSize size, bool overlays) override;
   void frozenChanged() override;
   void mousePressEvent(QMouseEvent* e) override;
@@ -65,7 +65,7 @@ protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
 
-private:
+ private:
   enum class Drag { None, Level, CursorA, CursorB };
 
   QAction* addKeyAction(QMenu* menu, const QString& text, const QList<QKeySequence>& keys, std::function<void()> fn);

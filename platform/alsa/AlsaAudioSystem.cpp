@@ -30,13 +30,9 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
 
 AlsaAudioSystem::AlsaAudioSystem() { SilenceAlsaMessages(); }
 
-UINT AlsaAudioSystem::waveInGetNumDevs() {
-  return static_cast<UINT>(ListPcmDevices(SND_PCM_STREAM_CAPTURE).size());
-}
+UINT AlsaAudioSystem::waveInGetNumDevs() { return static_cast<UINT>(ListPcmDevices(SND_PCM_STREAM_CAPTURE).size()); }
 
-UINT AlsaAudioSystem::waveOutGetNumDevs() {
-  return static_cast<UINT>(ListPcmDevices(SND_PCM_STREAM_PLAYBACK).size());
-}
+UINT AlsaAudioSystem::waveOutGetNumDevs() { return static_cast<UINT>(ListPcmDevices(SND_PCM_STREAM_PLAYBACK).size()); }
 
 bool AlsaAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) {
   PcmDevice device;

@@ -36,7 +36,8 @@ AlsaCaptureSource::~AlsaCaptureSource() { snd_pcm_close(pcm_); }
 MMRESULT AlsaCaptureSource::Open(const std::string& pcm, bool numbered, const WAVEFORMATEX& format,
                                  std::unique_ptr<AlsaCaptureSource>& source, std::string& why) {
   snd_pcm_t* handle = nullptr;
-  if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_CAPTURE, numbered, handle, why); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_CAPTURE, numbered, handle, why); rc != MMSYSERR_NOERROR)
+    return rc;
   std::unique_ptr<AlsaCaptureSource> opened(new AlsaCaptureSource(handle, format));
   if (!opened->configure(kFirstBuffer)) {
     // The PCM refuses a parameter of the format (or its combination).
@@ -61,9 +62,9 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t frames) {
       !check_(snd_pcm_hw_params_set_rate_resample(pcm_, hw, 1), "snd_pcm_hw_params_set_rate_resample") ||
       !check_(snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
               "snd_pcm_hw_params_set_access(interleaved)") ||
-      !check_(snd_pcm_hw_params_set_format(pcm_, hw, sampleFormat),
-              format_.wBitsPerSample == 8 ? "snd_pcm_hw_params_set_format(U8)"
-                                          : "snd_pcm_hw_params_set_format(S16_LE)") ||
+      !check_(snd_pcm_hw_params_set_format(pcm_, hw, sampleFormat), format_.wBitsPerSample == 8
+                                                                        ? "snd_pcm_hw_params_set_format(U8)"
+                                                                        : "snd_pcm_hw_params_set_format(S16_LE)") ||
       !check_(snd_pcm_hw_params_set_channels(pcm_, hw, format_.nChannels),
               format_.nChannels == 1 ? "snd_pcm_hw_params_set_channels(1)" : "snd_pcm_hw_params_set_channels(2)") ||
       !check_(snd_pcm_hw_params_set_rate(pcm_, hw, rate, 0), "snd_pcm_hw_params_set_rate") ||
@@ -79,8 +80,7 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t frames) {
   if (!check_(count, "snd_pcm_poll_descriptors_count")) return false;
   pcmFds_ = count;
   fds_.resize(static_cast<std::size_t>(count) + 1);
-  return check_(snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(count)),
-                "snd_pcm_poll_descriptors");
+  return check_(snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(count)), "snd_pcm_poll_descriptors");
 }
 
 MMRESULT AlsaCaptureSource::start() {

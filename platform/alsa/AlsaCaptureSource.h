@@ -89,7 +89,7 @@ class AlsaCaptureSource final : public CaptureSource {
   int periodMs_ = 0;                // the period's length, rounded up
   snd_pcm_uframes_t fittedTo_ = 0;  // the buffer size the periods were fitted to
   bool fresh_ = false;              // nothing read yet in this capture run
-  std::vector<pollfd> fds_;  // the PCM's descriptors, then the waker's
+  std::vector<pollfd> fds_;         // the PCM's descriptors, then the waker's
   int pcmFds_ = 0;
   std::atomic<std::size_t> overruns_{0};
   AlsaCheck check_;

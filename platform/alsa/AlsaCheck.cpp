@@ -70,17 +70,20 @@ void AlsaCheck::clear() noexcept {
 
 MMRESULT OpenFailureCode(int error, bool numbered) {
   switch (-error) {
-    case EBUSY: return MMSYSERR_ALLOCATED;
-    case ENOMEM: return MMSYSERR_NOMEM;
+    case EBUSY:
+      return MMSYSERR_ALLOCATED;
+    case ENOMEM:
+      return MMSYSERR_NOMEM;
     case ENOENT:
     case ENODEV:
-    case ENXIO: return numbered ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
-    default: return MMSYSERR_NODRIVER;
+    case ENXIO:
+      return numbered ? MMSYSERR_BADDEVICEID : MMSYSERR_NODRIVER;
+    default:
+      return MMSYSERR_NODRIVER;
   }
 }
 
-MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle,
-                 std::string& why) {
+MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle, std::string& why) {
   SilenceAlsaMessages();
   AlsaCheck check;
   handle = nullptr;

@@ -25,8 +25,7 @@ MMRESULT OpenFailureCode(int error, bool numbered);
 
 // Opens `pcm` in non-blocking mode. Non-zero: the code the open reports,
 // with ALSA's reason in `why`.
-MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle,
-                 std::string& why);
+MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle, std::string& why);
 // The code for a PCM that opened but refused the format's parameters.
 MMRESULT ConfigureFailureCode(int error, bool numbered);
 
@@ -36,8 +35,7 @@ class AlsaCheck {
   // call, with its argument where that helps), snd_strerror(rc), alsa-lib's
   // latest message on this thread and the place of the call; returns false.
   // Allocates only on failure.
-  bool operator()(long rc, std::string_view what,
-                  std::source_location where = std::source_location::current());
+  bool operator()(long rc, std::string_view what, std::source_location where = std::source_location::current());
 
   bool failed() const noexcept { return error_ < 0; }
   // The failed call's negative error code, or 0.

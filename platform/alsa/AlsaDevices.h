@@ -23,9 +23,9 @@
 namespace platform::alsa {
 
 struct PcmDevice {
-  std::string pcm;   // what snd_pcm_open is given, e.g. "plughw:0,0"
-  std::string name;  // what a user reads, e.g. "HDA Intel PCH: ALC892 Analog (plughw:0,0)"
-  bool card = false; // a card's device (not the server or "default")
+  std::string pcm;    // what snd_pcm_open is given, e.g. "plughw:0,0"
+  std::string name;   // what a user reads, e.g. "HDA Intel PCH: ALC892 Analog (plughw:0,0)"
+  bool card = false;  // a card's device (not the server or "default")
 };
 
 std::vector<PcmDevice> ListPcmDevices(snd_pcm_stream_t stream);

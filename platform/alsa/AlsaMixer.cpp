@@ -26,8 +26,7 @@ struct MixerControl {
 // that is not running does not open.
 bool ServerReachable() {
   snd_ctl_t* ctl = nullptr;
-  if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)"))
-    return false;
+  if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)")) return false;
   const bool server = snd_ctl_type(ctl) != SND_CTL_TYPE_HW;
   snd_ctl_close(ctl);
   return server;

@@ -35,7 +35,8 @@ AlsaPlaybackSink::~AlsaPlaybackSink() { snd_pcm_close(pcm_); }
 MMRESULT AlsaPlaybackSink::Open(const std::string& pcm, bool numbered, const WAVEFORMATEX& format,
                                 std::unique_ptr<AlsaPlaybackSink>& sink, std::string& why) {
   snd_pcm_t* handle = nullptr;
-  if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_PLAYBACK, numbered, handle, why); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = OpenPcm(pcm, SND_PCM_STREAM_PLAYBACK, numbered, handle, why); rc != MMSYSERR_NOERROR)
+    return rc;
   std::unique_ptr<AlsaPlaybackSink> opened(new AlsaPlaybackSink(handle, format));
   if (!opened->configure()) {
     // The PCM refuses a parameter of the format (or its combination).
@@ -58,9 +59,9 @@ bool AlsaPlaybackSink::configure() {
       !check_(snd_pcm_hw_params_set_rate_resample(pcm_, hw, 1), "snd_pcm_hw_params_set_rate_resample") ||
       !check_(snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED),
               "snd_pcm_hw_params_set_access(interleaved)") ||
-      !check_(snd_pcm_hw_params_set_format(pcm_, hw, sampleFormat),
-              format_.wBitsPerSample == 8 ? "snd_pcm_hw_params_set_format(U8)"
-                                          : "snd_pcm_hw_params_set_format(S16_LE)") ||
+      !check_(snd_pcm_hw_params_set_format(pcm_, hw, sampleFormat), format_.wBitsPerSample == 8
+                                                                        ? "snd_pcm_hw_params_set_format(U8)"
+                                                                        : "snd_pcm_hw_params_set_format(S16_LE)") ||
       !check_(snd_pcm_hw_params_set_channels(pcm_, hw, format_.nChannels),
               format_.nChannels == 1 ? "snd_pcm_hw_params_set_channels(1)" : "snd_pcm_hw_params_set_channels(2)") ||
       !check_(snd_pcm_hw_params_set_rate(pcm_, hw, rate, 0), "snd_pcm_hw_params_set_rate") ||
@@ -86,8 +87,7 @@ bool AlsaPlaybackSink::configure() {
   if (!check_(count, "snd_pcm_poll_descriptors_count")) return false;
   pcmFds_ = count;
   fds_.resize(static_cast<std::size_t>(count) + 1);
-  return check_(snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(count)),
-                "snd_pcm_poll_descriptors");
+  return check_(snd_pcm_poll_descriptors(pcm_, fds_.data(), static_cast<unsigned>(count)), "snd_pcm_poll_descriptors");
 }
 
 PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t frames, Waker& waker) {

@@ -100,9 +100,12 @@ bool SimAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, Wave
   const UINT devices = in ? inputs_ : outputs_;
   if (deviceId == WAVE_MAPPER ? devices == 0 : deviceId >= devices) return false;
   const std::string kind = in ? "input" : "output";
-  if (deviceId == WAVE_MAPPER) info.name = "Default " + kind;
-  else if (in && deviceId < names_.size()) info.name = names_[deviceId];
-  else info.name = "Simulated " + kind + " " + std::to_string(deviceId);
+  if (deviceId == WAVE_MAPPER)
+    info.name = "Default " + kind;
+  else if (in && deviceId < names_.size())
+    info.name = names_[deviceId];
+  else
+    info.name = "Simulated " + kind + " " + std::to_string(deviceId);
   return true;
 }
 
@@ -122,10 +125,17 @@ void SimAudioSystem::ForwardCallback(HWAVEIN hwi, UINT msg, DWORD_PTR instance, 
   // Counted once the owner's callback has returned: a test that sees the
   // count sees what the callback did.
   switch (msg) {
-    case MM_WIM_OPEN: f->state->count(f->state->opens); break;
-    case MM_WIM_CLOSE: f->state->count(f->state->closes); break;
-    case MM_WIM_DATA: f->state->count(f->state->delivered); break;
-    default: break;
+    case MM_WIM_OPEN:
+      f->state->count(f->state->opens);
+      break;
+    case MM_WIM_CLOSE:
+      f->state->count(f->state->closes);
+      break;
+    case MM_WIM_DATA:
+      f->state->count(f->state->delivered);
+      break;
+    default:
+      break;
   }
 }
 

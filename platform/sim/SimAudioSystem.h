@@ -131,8 +131,7 @@ class SimAudioSystem : public DeviceAudioSystem {
   bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) override;
   MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                              std::unique_ptr<CaptureSource>& source) override;
-  MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
-                            std::unique_ptr<PlaybackSink>& sink) override;
+  MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format, std::unique_ptr<PlaybackSink>& sink) override;
   MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) override;
 
  private:

@@ -78,9 +78,8 @@ std::size_t SimCaptureSource::take(std::size_t want, std::optional<Clock::time_p
       // A read completes when all it asked for is due, as a period of a
       // sound card does; the device sleeps until then.
       const std::uint64_t needed = clockFrames_ + want;
-      const auto due = clockStart_ + std::chrono::duration_cast<Clock::duration>(
-                                         std::chrono::duration<double>(static_cast<double>(needed) /
-                                                                       format_.nSamplesPerSec));
+      const auto due = clockStart_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                         static_cast<double>(needed) / format_.nSamplesPerSec));
       if (Clock::now() >= due) {
         clockFrames_ = needed;
         return want;

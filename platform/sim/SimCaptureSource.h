@@ -55,8 +55,8 @@ class SimCaptureSource : public CaptureSource {
 
   // The buffer being filled.
   std::size_t framesInBuffer_ = 0;
-  bool decided_ = false;                // its short-buffer request is settled
-  std::optional<std::size_t> limit_;    // its length in frames when short
+  bool decided_ = false;              // its short-buffer request is settled
+  std::optional<std::size_t> limit_;  // its length in frames when short
 
   std::string failureDetail_;
 };

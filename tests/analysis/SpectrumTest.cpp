@@ -93,10 +93,18 @@ TEST_F(Spectrum, MatchesDirectDftOverManyFrames) {
   for (int frame = 0; frame < 24; ++frame) {
     std::vector<double> x(kFFTPoints);
     switch (frame % 4) {
-      case 0: for (auto& v : x) v = static_cast<float>(uni(rng)); break;
-      case 1: x = Sine(37.3 + frame, 0.7, frame); break;
-      case 2: for (int n = 0; n < kFFTPoints; ++n) x[n] = (n / 64) % 2 ? 0.5 : -0.5; break;
-      case 3: for (auto& v : x) v = static_cast<float>(uni(rng) * 3.0 / 32768); break;  // near silence
+      case 0:
+        for (auto& v : x) v = static_cast<float>(uni(rng));
+        break;
+      case 1:
+        x = Sine(37.3 + frame, 0.7, frame);
+        break;
+      case 2:
+        for (int n = 0; n < kFFTPoints; ++n) x[n] = (n / 64) % 2 ? 0.5 : -0.5;
+        break;
+      case 3:
+        for (auto& v : x) v = static_cast<float>(uni(rng) * 3.0 / 32768);
+        break;  // near silence
     }
     for (auto& v : x) v = static_cast<float>(v);  // what the block handler stores
     const auto p = run(x);

@@ -143,7 +143,8 @@ TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
   int frame = 0;
   for (std::size_t i = 5; i < calls.size(); ++i) {
     const bool show = calls[i].entry == "ShowNext";
-    if (show && calls[i].handle() == signal && tail.empty() && frame == 0) values.push_back(calls[i].point()[0]);
+    if (show && calls[i].handle() == signal && tail.empty() && frame == 0)
+      values.push_back(calls[i].point()[0]);
     else if (show && calls[i].handle() == spectrum && tail.empty()) {
       // The block's spectrum frame follows its samples.
       if (frame == 0) {
@@ -161,9 +162,9 @@ TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
   EXPECT_EQ(values[1], 32767.0 / 32768.0);
   EXPECT_EQ(values[100], static_cast<double>(static_cast<float>((100 * 16 - 16384) / 32768.0f)));
   const std::vector<std::string> expected = {
-      "ShowNext:" + std::to_string(signal), "QuickUpDate:" + std::to_string(signal), "ShowNext:" + std::to_string(spectrum),
-      "QuickUpDate:" + std::to_string(spectrum), "ScopeDestroy:" + std::to_string(spectrum),
-      "ScopeDestroy:" + std::to_string(signal)};
+      "ShowNext:" + std::to_string(signal),       "QuickUpDate:" + std::to_string(signal),
+      "ShowNext:" + std::to_string(spectrum),     "QuickUpDate:" + std::to_string(spectrum),
+      "ScopeDestroy:" + std::to_string(spectrum), "ScopeDestroy:" + std::to_string(signal)};
   EXPECT_EQ(tail, expected);
 }
 
@@ -333,7 +334,7 @@ TEST_F(MainForm, ComponentGoneAtSessionEndIsNotCalled) {
 // Run once per missing entry point, and once without any library.
 TEST_F(MainForm, LoadingFailureLeavesCaptureWorkingAndSendsNothing) {
   static const std::map<std::string, int> kNumber = {
-      {"library", 1}, {"AtOpenLib", 2}, {"ShowNext", 3}, {"ScopeCreate", 4}, {"ScopeDestroy", 5},
+      {"library", 1},   {"AtOpenLib", 2}, {"ShowNext", 3},          {"ScopeCreate", 4}, {"ScopeDestroy", 5},
       {"ScopeShow", 6}, {"ScopeHide", 7}, {"ScopeCleanBuffers", 8}, {"QuickUpDate", 9}, {"ExternalNext", 10}};
   const std::string missing = Missing();
   if (missing.empty()) GTEST_SKIP();

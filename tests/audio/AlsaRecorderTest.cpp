@@ -31,9 +31,7 @@ class AlsaRecorder : public testing::Test {
               0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
-  void TearDown() override {
-    std::system("pkill -f quorvel-alsa-capture-test >/dev/null 2>&1");
-  }
+  void TearDown() override { std::system("pkill -f quorvel-alsa-capture-test >/dev/null 2>&1"); }
 };
 
 // Zero crossings of a block, as a rough frequency reading.

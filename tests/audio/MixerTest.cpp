@@ -17,9 +17,9 @@
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
+using audio_test::PumpUntil;
 using platform::sim::SimAudioSystem;
 using platform::sim::SimMixerScript;
-using audio_test::PumpUntil;
 
 namespace {
 
@@ -54,8 +54,8 @@ SimMixerScript Desk(std::string name = "Desk mixer") {
   lineOut.line = Line("Line out", 1, {Volume(50)}, MIXERLINE_COMPONENTTYPE_DST_LINE);
   lineOut.sources = {Line("Meter only", 2, {Meter(60)})};
   m.description.destinations = {speakers, capture, lineOut};
-  m.values = {{10, {0x12345, 0x0800}}, {11, {1}}, {12, {100, 200}}, {20, {7000}}, {21, {0}},
-              {30, {0}},              {31, {9000}}, {40, {300, 400}}, {50, {500}}, {60, {1, 2}}};
+  m.values = {{10, {0x12345, 0x0800}}, {11, {1}},   {12, {100, 200}}, {20, {7000}}, {21, {0}}, {30, {0}}, {31, {9000}},
+              {40, {300, 400}},        {50, {500}}, {60, {1, 2}}};
   return m;
 }
 
@@ -97,9 +97,13 @@ TEST_F(Mixer, TheListHoldsTheDeviceThenEachDestinationWithItsSources) {
   ASSERT_TRUE(mixer().MixerReady);
   const auto r = Records(mixer());
   ASSERT_EQ(r.size(), 7u);
-  const std::vector<std::tuple<int, int, std::string, bool>> expected = {
-      {65535, 65535, "Desk mixer", false}, {0, 0, "Master", true}, {0, 1, "Wave", true},   {0, 2, "Mic", true},
-      {1, 0, "Capture", false},             {2, 0, "Line out", false}, {2, 1, "Meter only", false}};
+  const std::vector<std::tuple<int, int, std::string, bool>> expected = {{65535, 65535, "Desk mixer", false},
+                                                                         {0, 0, "Master", true},
+                                                                         {0, 1, "Wave", true},
+                                                                         {0, 2, "Mic", true},
+                                                                         {1, 0, "Capture", false},
+                                                                         {2, 0, "Line out", false},
+                                                                         {2, 1, "Meter only", false}};
   for (std::size_t i = 0; i < r.size(); ++i) {
     EXPECT_EQ(r[i]->Destination, std::get<0>(expected[i])) << i;
     EXPECT_EQ(r[i]->Source, std::get<1>(expected[i])) << i;

@@ -26,9 +26,9 @@
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
+using audio_test::PumpUntil;
 using platform::sim::Pacing;
 using platform::sim::SimAudioSystem;
-using audio_test::PumpUntil;
 
 namespace {
 
@@ -303,8 +303,9 @@ TEST_F(Player, RefusesToStartWithoutWhatItNeeds) {
 
   faults.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(player().Play(StreamOf(Pattern(10))));
-  EXPECT_EQ(audio->ErrorMessage, "Could not open the output device for playing:  "
-                                 "The device is already in use by another program.");
+  EXPECT_EQ(audio->ErrorMessage,
+            "Could not open the output device for playing:  "
+            "The device is already in use by another program.");
   EXPECT_FALSE(player().DeviceOpen);
 
   // The device refuses the first buffer: nothing would ever close it.
@@ -399,8 +400,8 @@ TEST_F(Player, AFailedUnprepareOrCloseLeavesTheDeviceOpenAndStopStillEnds) {
     sim.releasePlayback(50);
     ASSERT_TRUE(PumpUntil([&] { return player().ClosePosted && faults.calls(call) > 0; }));
     ASSERT_TRUE(PumpUntil([&] { return !audio->ErrorMessage.empty(); }));
-    const std::string lead = call == Call::waveOutClose ? "Error closing output device: "
-                                                        : "Error unpreparing header for playing: ";
+    const std::string lead =
+        call == Call::waveOutClose ? "Error closing output device: " : "Error unpreparing header for playing: ";
     EXPECT_EQ(audio->ErrorMessage, lead + " " + kNoMem);
     EXPECT_TRUE(player().DeviceOpen);
     EXPECT_TRUE(player().ClosePosted);
@@ -516,7 +517,8 @@ TEST_F(Player, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
   ASSERT_TRUE(PumpUntilPlayed());
   EXPECT_EQ(played(), pcm);
   EXPECT_FALSE(player().RestoreFormat);
-  for (TAudioSettings* half : {static_cast<TAudioSettings*>(&player()), static_cast<TAudioSettings*>(audio->Recorder)}) {
+  for (TAudioSettings* half :
+       {static_cast<TAudioSettings*>(&player()), static_cast<TAudioSettings*>(audio->Recorder)}) {
     EXPECT_EQ(half->SampleRate, 44100);
     EXPECT_EQ(half->Channels, TChannels::Mono);
     EXPECT_EQ(half->BitsPerSample, TBPS::_16);

@@ -22,10 +22,10 @@
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
+using audio_test::PumpUntil;
 using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
-using audio_test::PumpUntil;
 
 namespace {
 

@@ -38,7 +38,8 @@ TEST(Settings, ConstructionAndMainWindowFormat) {
   EXPECT_EQ(f.cbSize, 0);
   EXPECT_EQ(a.Recorder->BufferBytes, 4096);
   EXPECT_EQ(a.Player->BufferBytes, 4096);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(a.Recorder->Headers[i]->lpData, reinterpret_cast<char*>(a.Recorder->Buffers[i]));
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(a.Recorder->Headers[i]->lpData, reinterpret_cast<char*>(a.Recorder->Buffers[i]));
 }
 
 TEST(Settings, NoStorageWithoutInputDevice) {

@@ -19,7 +19,6 @@
 #include <string>
 #include <thread>
 
-
 using namespace quorvel::display;
 using namespace quorvel::display::test;
 
@@ -27,8 +26,7 @@ namespace {
 
 QWidget* windowTitled(const QString& title) {
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->windowTitle() == title)
-      return w;
+    if (w->windowTitle() == title) return w;
   return nullptr;
 }
 

@@ -26,8 +26,7 @@ inline std::optional<Extent> extentOf(const QImage& img, const QRect& area, cons
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x)
       if (is(img.pixel(x, y))) {
-        if (!e)
-          e = Extent{y, y, x, x};
+        if (!e) e = Extent{y, y, x, x};
         e->top = std::min(e->top, y), e->bottom = std::max(e->bottom, y);
         e->left = std::min(e->left, x), e->right = std::max(e->right, x);
       }
@@ -38,8 +37,7 @@ inline std::optional<Extent> extentOf(const QImage& img, const QRect& area, cons
 inline std::optional<int> columnOfTopmost(const QImage& img, const QRect& area, const ColourTest& is) {
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x)
-      if (is(img.pixel(x, y)))
-        return x;
+      if (is(img.pixel(x, y))) return x;
   return std::nullopt;
 }
 

@@ -9,10 +9,9 @@
 namespace quorvel::display::test {
 
 class PrivateConfig {
-public:
+ public:
   PrivateConfig() {
-    if (dir_.isValid())
-      qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
+    if (dir_.isValid()) qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
   }
   ~PrivateConfig() {
     if (wasSet_)
@@ -26,7 +25,7 @@ public:
   bool isValid() const { return dir_.isValid(); }
   QString path() const { return dir_.path(); }
 
-private:
+ private:
   const bool wasSet_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
   const QByteArray saved_ = qgetenv("XDG_CONFIG_HOME");
   QTemporaryDir dir_;

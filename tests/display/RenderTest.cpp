@@ -23,16 +23,16 @@ QRect inner(const QRectF& plot) { return plot.toAlignedRect().adjusted(1, 1, -1,
 
 // To a view or a model: anything that consumes points.
 template <class Sink>
-void send(Sink& m, double v0) { m.consume({{v0, 0, 0}}, false); }
+void send(Sink& m, double v0) {
+  m.consume({{v0, 0, 0}}, false);
+}
 
 // A whole frame: marker, header, then `bins` levels from levelOf.
 template <class Sink, class F>
 void sendFrame(Sink& m, int bins, F levelOf, double headerValue = 0.0) {
   send(m, ScopeFrameMarker);
-  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-    send(m, headerValue);
-  for (int k = 0; k < bins; ++k)
-    send(m, levelOf(k));
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) send(m, headerValue);
+  for (int k = 0; k < bins; ++k) send(m, levelOf(k));
 }
 
 QImage draw(PlotView& v) { return v.render(kSize); }
@@ -43,8 +43,7 @@ TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
   const QRectF plot = TraceView::plotArea(kSize);
   for (double amplitude : {1.0, 0.5}) {
     TraceView m(ScopeConfig{});
-    for (int i = 0; i < 2048; ++i)
-      send(m, amplitude * std::sin(2 * std::numbers::pi * i / 256.0));
+    for (int i = 0; i < 2048; ++i) send(m, amplitude * std::sin(2 * std::numbers::pi * i / 256.0));
     const auto e = extentOf(draw(m), plot.toAlignedRect(), isTrace);
     ASSERT_TRUE(e) << "no trace drawn at amplitude " << amplitude;
     EXPECT_NEAR(e->top, amplitudeToY(amplitude, plot), 2.0) << amplitude;
@@ -56,8 +55,7 @@ TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
 
 TEST(TracePicture, ValuesBeyondFullScaleStayInsideThePlot) {
   TraceView m(ScopeConfig{});
-  for (int i = 0; i < 2048; ++i)
-    send(m, i % 2 ? 1e300 : -INFINITY);
+  for (int i = 0; i < 2048; ++i) send(m, i % 2 ? 1e300 : -INFINITY);
   const QImage img = draw(m);
   const QRectF plot = TraceView::plotArea(kSize);
   EXPECT_FALSE(extentOf(img, QRect(0, 0, kSize.width(), int(plot.top()) - 1), isTrace));
@@ -82,7 +80,8 @@ TEST(SpectrumPicture, PeakLandsAtItsBinFrequencyOnBothAxes) {
 TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
   // Header points at 0 dB would tower over bins at -90 dB if they were drawn.
   SpectrumView m(ScopeConfig{});
-  sendFrame(m, 1024, [](int) { return -90.0; }, 0.0);
+  sendFrame(
+      m, 1024, [](int) { return -90.0; }, 0.0);
   ASSERT_EQ(m.model().levels().size(), 1024u);
   EXPECT_EQ(m.model().levels().front(), -90.0);
   const QRectF plot = plotRect(kSize);
@@ -98,10 +97,8 @@ TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
   EXPECT_FALSE(a.add(bin(-1), false)) << "points before the first marker are no bins";
   EXPECT_FALSE(a.seenMarker());
   a.add(marker, false);
-  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-    EXPECT_FALSE(a.add(header, false));
-  for (int k = 0; k < 7; ++k)
-    EXPECT_FALSE(a.add(bin(-k), false));
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) EXPECT_FALSE(a.add(header, false));
+  for (int k = 0; k < 7; ++k) EXPECT_FALSE(a.add(bin(-k), false));
   EXPECT_TRUE(a.add(bin(-7), false)) << "published with its last bin";
   EXPECT_EQ(a.levels().size(), 8u);
   EXPECT_EQ(a.levels()[7], -7);
@@ -110,19 +107,16 @@ TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
 
   // Cut short by the sender: shown with the bins it has.
   a.add(marker, false);
-  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-    a.add(header, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) a.add(header, false);
   a.add(bin(-50), false);
   a.add(bin(-51), false);
   EXPECT_TRUE(a.add(marker, false));
   EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
 
   // Points lost inside this frame: it is dropped and the last one stays.
-  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-    a.add(header, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) a.add(header, false);
   a.add(bin(-60), false);
-  for (int k = 0; k < 7; ++k)
-    EXPECT_FALSE(a.add(bin(-61), k == 0));
+  for (int k = 0; k < 7; ++k) EXPECT_FALSE(a.add(bin(-61), k == 0));
   EXPECT_EQ(a.framesDiscarded(), 1u);
   EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
 }
@@ -146,8 +140,7 @@ TEST(Axes, PositionsAndReadoutsAreInverse) {
   for (bool log : {false, true}) {
     const FrequencyAxis axis{22050, log};
     EXPECT_NEAR(axis.toX(22050, plot), plot.right(), 1e-9);
-    for (double hz : {25.0, 1000.0, 15000.0})
-      EXPECT_NEAR(axis.fromX(axis.toX(hz, plot), plot), hz, 1e-6);
+    for (double hz : {25.0, 1000.0, 15000.0}) EXPECT_NEAR(axis.fromX(axis.toX(hz, plot), plot), hz, 1e-6);
   }
   EXPECT_NEAR((FrequencyAxis{22050, false}.toX(0, plot)), plot.left(), 1e-9);
   const LevelAxis level{10, -130};

@@ -22,7 +22,6 @@
 #include <random>
 #include <vector>
 
-
 using namespace quorvel::display;
 using namespace quorvel::display::test;
 
@@ -60,8 +59,7 @@ std::vector<ScopePoint> bins(const std::vector<double>& x) {
 
 QWidget* windowTitled(const QString& title) {
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->windowTitle() == title)
-      return w;
+    if (w->windowTitle() == title) return w;
   return nullptr;
 }
 
@@ -69,8 +67,7 @@ QWidget* windowTitled(const QString& title) {
 
 TEST(Screenshots, BothScopesOnAnXDisplay) {
   const char* display = std::getenv("QUORVEL_XVFB_DISPLAY");
-  if (!display || !*display)
-    GTEST_SKIP() << "QUORVEL_XVFB_DISPLAY is not set";
+  if (!display || !*display) GTEST_SKIP() << "QUORVEL_XVFB_DISPLAY is not set";
   ::setenv("DISPLAY", display, 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   int argc = 1;
@@ -98,10 +95,8 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
     ScopePoint p{{ScopeFrameMarker, 0, 0}};
     ShowNext(fft, &p);
     p.Value[0] = 0;
-    for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-      ShowNext(fft, &p);
-    for (const ScopePoint& bin : bins(x))
-      ShowNext(fft, &bin);
+    for (int i = 0; i < ScopeFrameHeaderPoints; ++i) ShowNext(fft, &p);
+    for (const ScopePoint& bin : bins(x)) ShowNext(fft, &bin);
   }
   QuickUpDate(signal);
   QuickUpDate(fft);
@@ -119,8 +114,7 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
     ASSERT_TRUE(picture);
     const QRect plot = plotRect(picture->size()).toAlignedRect().translated(picture->mapTo(w, QPoint(0, 0)));
     EXPECT_TRUE(extentOf(shot, plot, is)) << "nothing drawn in " << file;
-    if (w == fw)
-      linearShot = shot;
+    if (w == fw) linearShot = shot;
   }
   // The logarithmic frequency axis, switched with its key.
   QTest::keyClick(fw, Qt::Key_L);

@@ -25,7 +25,7 @@ using namespace quorvel::display;
 namespace {
 
 class Remembering : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ASSERT_TRUE(config_.isValid());
     ASSERT_TRUE(ScopeSettingsStore::filePath().startsWith(config_.path()));
@@ -100,16 +100,14 @@ TEST_F(Remembering, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   EXPECT_TRUE(again->traceView().settings() == t);
   EXPECT_TRUE(again->spectrumView().settings() == f);
   EXPECT_EQ(open("Bench 1")->traceView().settings().zoom, 2);
-  for (const char* title : {"Bench 1%2F2", "Signal"})
-    expectDefaults(title);
+  for (const char* title : {"Bench 1%2F2", "Signal"}) expectDefaults(title);
 }
 
 TEST_F(Remembering, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOnSave) {
   // Bytes that are no settings at all.
   QByteArray noise(4096, '\0');
   QRandomGenerator rng(7);
-  for (char& c : noise)
-    c = char(rng.bounded(256));
+  for (char& c : noise) c = char(rng.bounded(256));
   writeFile(noise);
   expectDefaults("Signal");
   {
@@ -124,9 +122,10 @@ TEST_F(Remembering, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOnSave) {
   // holding values of other kinds.
   writeFile("[Signal]\ntrace\\zoom=4\n[FF");
   expectDefaults("Signal");
-  writeFile("[General]\ncolour=red\n[Signal]\nwindow\\x=left\nwindow\\y=@Rect(1 2 3 4)\nwindow\\width=400\n"
-            "window\\height=300\ntrace\\mode=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x4junk)\ntrace\\zoom=a, b\n"
-            "spectrum\\logFrequency=yes\nspectrum\\layout=2\n");
+  writeFile(
+      "[General]\ncolour=red\n[Signal]\nwindow\\x=left\nwindow\\y=@Rect(1 2 3 4)\nwindow\\width=400\n"
+      "window\\height=300\ntrace\\mode=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x4junk)\ntrace\\zoom=a, b\n"
+      "spectrum\\logFrequency=yes\nspectrum\\layout=2\n");
   expectDefaults("Signal");
 
   // A directory where the file belongs: nothing read, nothing written.

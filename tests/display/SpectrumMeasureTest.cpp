@@ -37,16 +37,14 @@ std::vector<double> analysed(const std::vector<double>& x) {
   static std::vector<ScopePoint> sent;
   sent.clear();
   EXPECT_TRUE(analysis::FFT_Init());
-  for (int n = 0; n < analysis::kFFTPoints; ++n)
-    analysis::StoreSample(n, float(x[size_t(n)]));
+  for (int n = 0; n < analysis::kFFTPoints; ++n) analysis::StoreSample(n, float(x[size_t(n)]));
   analysis::FFT_Spectrum();
   ScopePoint point{};
-  analysis::SpectrumFrame(analysis::PowerBuffer, 2048, [](int32_t, const ScopePoint* p) { sent.push_back(*p); }, 1,
-                          point);
+  analysis::SpectrumFrame(
+      analysis::PowerBuffer, 2048, [](int32_t, const ScopePoint* p) { sent.push_back(*p); }, 1, point);
   analysis::FFT_Free();
   std::vector<double> amplitudes;
-  for (size_t i = 1 + ScopeFrameHeaderPoints; i < sent.size(); ++i)
-    amplitudes.push_back(sent[i].Value[1]);
+  for (size_t i = 1 + ScopeFrameHeaderPoints; i < sent.size(); ++i) amplitudes.push_back(sent[i].Value[1]);
   return amplitudes;
 }
 
@@ -57,8 +55,7 @@ std::vector<double> magnitudesOf(const std::vector<Partial>& partials, double no
   for (int n = 0; n < 2048; ++n) {
     for (const Partial& p : partials)
       x[size_t(n)] += p.amplitude * std::sin(2 * std::numbers::pi * p.hz * n / kRate + p.phase);
-    if (noise > 0)
-      x[size_t(n)] += white(rng);
+    if (noise > 0) x[size_t(n)] += white(rng);
   }
   std::vector<double> mag;
   transformMagnitudes(analysed(x), 2048, mag);
@@ -75,14 +72,11 @@ TEST(PeakEstimate, ToneFrequencyAndLevelBetweenBins) {
   std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi);
   std::vector<double> frequencies{100.0, 1000.0, 20000.0};
   for (double bin : {4.0, 11.0, 46.0, 300.0, 700.0, 928.0})
-    for (double offset : {0.0, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9})
-      frequencies.push_back((bin + offset) * kBinHz);
+    for (double offset : {0.0, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9}) frequencies.push_back((bin + offset) * kBinHz);
   for (double level : {-6.0, -40.0})
     for (double hz : frequencies) {
-      if (hz < 100 || hz > 20000)
-        continue;
-      const std::optional<Tone> t =
-          strongestTone(magnitudesOf({{hz, std::pow(10, level / 20), phase(rng)}}), shape);
+      if (hz < 100 || hz > 20000) continue;
+      const std::optional<Tone> t = strongestTone(magnitudesOf({{hz, std::pow(10, level / 20), phase(rng)}}), shape);
       ASSERT_TRUE(t) << hz;
       EXPECT_NEAR(t->hz(kBinHz), hz, 0.1) << level << " dBFS";
       EXPECT_NEAR(t->dbfs(), level, 0.05) << hz << " Hz";
@@ -150,17 +144,13 @@ TEST(FrameCopy, TextParsesBackToWhatWasReceived) {
   const double hz = 1000.0, amp = 0.5;  // a tone on top, as the analyser would send it
   const std::vector<double> tone = analysed([&] {
     std::vector<double> x(2048);
-    for (int n = 0; n < 2048; ++n)
-      x[size_t(n)] = amp * std::sin(2 * std::numbers::pi * hz * n / kRate);
+    for (int n = 0; n < 2048; ++n) x[size_t(n)] = amp * std::sin(2 * std::numbers::pi * hz * n / kRate);
     return x;
   }());
-  for (int k = 40; k < 53; ++k)
-    amplitudes[size_t(k)] = tone[size_t(k)];
+  for (int k = 40; k < 53; ++k) amplitudes[size_t(k)] = tone[size_t(k)];
   view.consume({{ScopeFrameMarker, 0, 0}}, false);
-  for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-    view.consume({{0, 0, 0}}, false);
-  for (int k = 0; k < 1024; ++k)
-    view.consume({{levels[size_t(k)], amplitudes[size_t(k)], 0}}, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
+  for (int k = 0; k < 1024; ++k) view.consume({{levels[size_t(k)], amplitudes[size_t(k)], 0}}, false);
 
   const QStringList lines = view.clipboardText().split('\n', Qt::SkipEmptyParts);
   QLocale::setDefault(QLocale::c());
@@ -191,13 +181,11 @@ TEST(SpectrogramPicture, NewestFrameIsTheTopRowAndMovesDownWithTheNext) {
   const int loudBin = 200;
   auto send = [&](bool loud) {
     view.consume({{ScopeFrameMarker, 0, 0}}, false);
-    for (int i = 0; i < ScopeFrameHeaderPoints; ++i)
-      view.consume({{0, 0, 0}}, false);
+    for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
     for (int k = 0; k < 1024; ++k)  // the tone at -6 dB, the rest at -150 dB
       view.consume({{-150, k == loudBin && loud ? -50.0 : -100 + 100 * std::pow(10, -150 / 20.0), 0}}, false);
   };
-  for (int f = 0; f < 30; ++f)
-    send(false);
+  for (int f = 0; f < 30; ++f) send(false);
   send(true);
   const QSize size(1200, 400);
   const QRectF pane = view.panes(size).spectrogram;
@@ -223,8 +211,7 @@ TEST(FrameScope, ProgramsSpectrumScopeWaitsForFramesAndReturnsToThat) {
   EXPECT_TRUE(fft.showsFrames()) << "the frame view, waiting, before any point";
   const QImage waiting = fft.view().render(QSize(600, 300), false);
   EXPECT_FALSE(extentOf(waiting, waiting.rect(), isSpectrumLine)) << "no spectrum drawn yet";
-  for (int i = 0; i < 2000; ++i)
-    ring.push({{0.5, 0, 0}});
+  for (int i = 0; i < 2000; ++i) ring.push({{0.5, 0, 0}});
   fft.drain();
   EXPECT_TRUE(fft.showsFrames()) << "points before a marker do not make it a trace";
   fft.cleanBuffers();

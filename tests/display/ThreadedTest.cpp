@@ -23,8 +23,7 @@ ScopePoint pointOf(int i) { return {{double(i), 0, 0}}; }
 TEST(PointRing, HoldsItsCapacityAndCountsWhatDoesNotFit) {
   PointRing ring(1000);
   ASSERT_EQ(ring.capacity(), 1024u);
-  for (int i = 0; i < 1024; ++i)
-    ASSERT_TRUE(ring.push(pointOf(i)));
+  for (int i = 0; i < 1024; ++i) ASSERT_TRUE(ring.push(pointOf(i)));
   EXPECT_FALSE(ring.push(pointOf(-1)));
   EXPECT_FALSE(ring.push(pointOf(-2)));
   EXPECT_EQ(ring.dropped(), 2u);
@@ -32,7 +31,8 @@ TEST(PointRing, HoldsItsCapacityAndCountsWhatDoesNotFit) {
   EXPECT_EQ(ring.drain([&](const QueuedPoint& q) {
     EXPECT_EQ(q.point.Value[0], next++);
     EXPECT_EQ(q.droppedBefore, 0u);
-  }), 1024u);
+  }),
+            1024u);
   ASSERT_TRUE(ring.push(pointOf(7)));
   ring.drain([](const QueuedPoint& q) { EXPECT_EQ(q.droppedBefore, 2u) << "the gap is marked"; });
   ring.push(pointOf(8));
@@ -44,8 +44,7 @@ TEST(PointRing, AMillionPointsAcrossThreadsArriveInOrderOrAreCounted) {
   PointRing ring(4096);
   std::atomic<bool> done{false};
   std::thread producer([&] {
-    for (int i = 0; i < kMillion; ++i)
-      ring.push(pointOf(i));
+    for (int i = 0; i < kMillion; ++i) ring.push(pointOf(i));
     done.store(true, std::memory_order_release);
   });
   uint64_t received = 0;
@@ -61,8 +60,7 @@ TEST(PointRing, AMillionPointsAcrossThreadsArriveInOrderOrAreCounted) {
     lastDropped = q.droppedBefore;
     ++received;
   };
-  while (!done.load(std::memory_order_acquire))
-    ring.drain(take);
+  while (!done.load(std::memory_order_acquire)) ring.drain(take);
   producer.join();
   ring.drain(take);
   EXPECT_TRUE(ordered);
@@ -86,10 +84,8 @@ TEST(ScopeWindowThreads, NothingIsLostBelowCapacityAndDropsAreCountedAbove) {
   std::thread audio([&] {
     const int burst = int(capacity / 4);
     for (int sent = 0; sent < kMillion;) {
-      while (sent - taken.load(std::memory_order_acquire) > capacity - burst)
-        std::this_thread::yield();
-      for (int i = 0; i < burst && sent < kMillion; ++i, ++sent)
-        channel->ring.push(pointOf(sent));
+      while (sent - taken.load(std::memory_order_acquire) > capacity - burst) std::this_thread::yield();
+      for (int i = 0; i < burst && sent < kMillion; ++i, ++sent) channel->ring.push(pointOf(sent));
     }
     done.store(true, std::memory_order_release);
   });
@@ -109,8 +105,7 @@ TEST(ScopeWindowThreads, NothingIsLostBelowCapacityAndDropsAreCountedAbove) {
 
   // Now the GUI thread looks away: all beyond the capacity is dropped and counted.
   std::thread([&] {
-    for (size_t i = 0; i < capacity + 1234; ++i)
-      channel->ring.push(pointOf(int(i)));
+    for (size_t i = 0; i < capacity + 1234; ++i) channel->ring.push(pointOf(int(i)));
   }).join();
   window->updateNow();
   EXPECT_EQ(window->received(), uint64_t(kMillion) + capacity);

@@ -22,7 +22,6 @@
 #include <numbers>
 #include <vector>
 
-
 using namespace quorvel::display;
 using namespace quorvel::display::test;
 
@@ -49,8 +48,7 @@ struct Tone {
 
 TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
   const char* display = std::getenv("QUORVEL_XVFB_DISPLAY");
-  if (!display || !*display)
-    GTEST_SKIP() << "QUORVEL_XVFB_DISPLAY is not set";
+  if (!display || !*display) GTEST_SKIP() << "QUORVEL_XVFB_DISPLAY is not set";
   ::setenv("DISPLAY", display, 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   int argc = 1;
@@ -62,8 +60,7 @@ TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
   ScopeShow(tone.scope);
   QWidget* w = nullptr;
   for (QWidget* t : QApplication::topLevelWidgets())
-    if (t->windowTitle() == "Signal")
-      w = t;
+    if (t->windowTitle() == "Signal") w = t;
   ASSERT_TRUE(w);
   w->resize(900, 420);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
@@ -94,8 +91,7 @@ TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
           sum += y * qGreen(p);
           weight += qGreen(p);
         }
-      if (weight > 0)
-        c[size_t(x)] = sum / weight;
+      if (weight > 0) c[size_t(x)] = sum / weight;
     }
     return c;
   };
@@ -116,8 +112,7 @@ TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
   tone.send(1);
   EXPECT_TRUE(stoodStill(shoot("trace-46ms-next.png"), first)) << "the trace moved between two blocks";
 
-  for (int i = 0; i < 5; ++i)
-    QTest::keyClick(w, Qt::Key_Left);
+  for (int i = 0; i < 5; ++i) QTest::keyClick(w, Qt::Key_Left);
   ASSERT_EQ(view->settings().spanMs, 1.0);
   tone.send(2);
   const QImage oneMs = shoot("trace-1ms.png");
@@ -129,8 +124,7 @@ TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
   view->setTimeCursor(1, 0.5);
   shoot("trace-1ms-cursors.png");
 
-  for (int i = 0; i < 10; ++i)
-    QTest::keyClick(w, Qt::Key_Right);
+  for (int i = 0; i < 10; ++i) QTest::keyClick(w, Qt::Key_Right);
   ASSERT_EQ(view->settings().spanMs, 2000.0);
   tone.send(70);
   shoot("trace-2s.png");

@@ -79,7 +79,8 @@ TEST(TraceTrigger, SweepsStartAtTheInterpolatedCrossingOnANoisySineAndASquare) {
       const auto instants =
           sweepsWhileFeeding(m, kRate, [&](long i) { return peak * std::sin(w * double(i) + phase) + noise(rng); });
       ASSERT_GE(instants.size(), 30u);
-      const double crossing = slope == Slope::Rising ? std::asin(level / peak) : std::numbers::pi - std::asin(level / peak);
+      const double crossing =
+          slope == Slope::Rising ? std::asin(level / peak) : std::numbers::pi - std::asin(level / peak);
       for (double t : instants) {
         const double off = w * t + phase - crossing;
         EXPECT_NEAR(off - kTwoPi * std::round(off / kTwoPi), 0, 0.1 * w)
@@ -94,8 +95,7 @@ TEST(TraceTrigger, SweepsStartAtTheInterpolatedCrossingOnANoisySineAndASquare) {
     const auto instants = sweepsWhileFeeding(m, 20000, [](long i) { return (i / 32) % 2 ? -0.5 : 0.5; });
     ASSERT_GE(instants.size(), 5u);
     const double edge = slope == Slope::Rising ? -1 + 0.6 : 31 + 0.4;
-    for (double t : instants)
-      EXPECT_NEAR(std::remainder(t - edge, 64), 0, 1e-9) << "at " << t;
+    for (double t : instants) EXPECT_NEAR(std::remainder(t - edge, 64), 0, 1e-9) << "at " << t;
   }
 }
 
@@ -105,14 +105,12 @@ TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
   m.setSettings(with(m, TriggerMode::Single));
   EXPECT_EQ(m.state(), TraceModel::State::Armed);
   long i = 0;
-  while (m.state() != TraceModel::State::Held && i < 10000)
-    m.add(sine(i++), false);
+  while (m.state() != TraceModel::State::Held && i < 10000) m.add(sine(i++), false);
   ASSERT_EQ(m.state(), TraceModel::State::Held);
   const Sweep held = *m.sweep();
   const int64_t end = m.history().end();
   const TraceMeasurements before = measure(m.history(), held.firstPoint(), held.endPoint());
-  for (int k = 0; k < 10000; ++k)
-    m.add(-0.9, false);
+  for (int k = 0; k < 10000; ++k) m.add(-0.9, false);
   EXPECT_EQ(m.state(), TraceModel::State::Held);
   EXPECT_EQ(m.history().end(), end) << "a held sweep takes no more points";
   EXPECT_EQ(*m.sweep()->trigger, *held.trigger);
@@ -120,15 +118,13 @@ TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
 
   m.rearm();
   EXPECT_EQ(m.state(), TraceModel::State::Armed);
-  for (int k = 0; k < 5000 && m.state() != TraceModel::State::Held; ++k)
-    m.add(sine(i++), false);
+  for (int k = 0; k < 5000 && m.state() != TraceModel::State::Held; ++k) m.add(sine(i++), false);
   EXPECT_EQ(m.state(), TraceModel::State::Held);
   EXPECT_GT(*m.sweep()->trigger, *held.trigger);
 
   // A level the signal never crosses: Auto rolls the latest points, Normal waits.
   TraceModel flat(kRate, 2048);
-  for (int k = 0; k < 20000; ++k)
-    flat.add(0.2, false);
+  for (int k = 0; k < 20000; ++k) flat.add(0.2, false);
   EXPECT_EQ(flat.state(), TraceModel::State::FreeRunning);
   ASSERT_TRUE(flat.sweep());
   EXPECT_FALSE(flat.sweep()->trigger);
@@ -147,8 +143,7 @@ TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
   TraceHistory h(4096);
   auto of = [&](auto f) {
     h.clear();
-    for (long i = 0; i < 2048; ++i)
-      h.add(float(f(i)));
+    for (long i = 0; i < 2048; ++i) h.add(float(f(i)));
     return measure(h, 0, 2048);
   };
   const TraceMeasurements sine = of([](long i) { return sample16(0.5, 1000, i); });
@@ -168,7 +163,8 @@ TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
   EXPECT_NEAR(square.crestFactor(), 1, 1e-3);
   EXPECT_NEAR(square.dc, 0, 1e-4) << "over whole cycles, not the screen's part-cycle";
 
-  const TraceMeasurements offset = of([](long i) { return 0.3 + 0.4 * std::sin(kTwoPi * 440 * double(i) / kRate + 1); });
+  const TraceMeasurements offset =
+      of([](long i) { return 0.3 + 0.4 * std::sin(kTwoPi * 440 * double(i) / kRate + 1); });
   ASSERT_TRUE(offset.frequencyHz(kRate));
   EXPECT_NEAR(*offset.frequencyHz(kRate), 440, 0.044);
   EXPECT_NEAR(offset.dc, 0.3, 1e-3);
@@ -177,8 +173,7 @@ TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
 
   // A sine driven 3.5 dB beyond full scale: flat tops at the 16-bit limits.
   TraceModel m(kRate, 2048);
-  for (long i = 0; i < kRate / 2; ++i)
-    m.add(sample16(1.5, 1000, i), false);
+  for (long i = 0; i < kRate / 2; ++i) m.add(sample16(1.5, 1000, i), false);
   const Sweep s = *m.sweep();
   const TraceMeasurements clipped = measure(m.history(), s.firstPoint(), s.endPoint());
   EXPECT_NEAR(dbfs(clipped.peak), 0, 0.01);
@@ -187,8 +182,7 @@ TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
   EXPECT_NEAR(*clipped.frequencyHz(kRate), 1000, 0.1);
   EXPECT_TRUE(m.clipped());
   // The indicator looks at the last second only, and at either limit.
-  for (long i = 0; i <= kRate; ++i)
-    m.add(sample16(0.5, 1000, i), false);
+  for (long i = 0; i <= kRate; ++i) m.add(sample16(0.5, 1000, i), false);
   EXPECT_FALSE(m.clipped());
   m.add(-32767.0 / 32768, false);
   EXPECT_TRUE(m.clipped());
@@ -196,8 +190,7 @@ TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
 
 TEST(TraceExport, CopiedTextParsesAndMatchesTheScreen) {
   TraceModel m(kRate, 2048);
-  for (long i = 0; i < kRate; ++i)
-    m.add(sample16(0.5, 1000, i), false);
+  for (long i = 0; i < kRate; ++i) m.add(sample16(0.5, 1000, i), false);
   // A locale with a decimal comma and grouping must not leak into the text.
   const QLocale userLocale;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -246,10 +239,8 @@ TEST(TraceExport, SavedSoundReadsBackSampleExact) {
   std::vector<short> sent;
   std::mt19937 rng(3);
   std::uniform_int_distribution<int> any(-32768, 32767);
-  for (int i = 0; i < 5000; ++i)
-    sent.push_back(short(i == 4998 ? -32768 : i == 4999 ? 32767 : any(rng)));
-  for (short n : sent)
-    h.add(float(n / 32768.0));
+  for (int i = 0; i < 5000; ++i) sent.push_back(short(i == 4998 ? -32768 : i == 4999 ? 32767 : any(rng)));
+  for (short n : sent) h.add(float(n / 32768.0));
 
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -278,8 +269,7 @@ TEST(TracePicture, ATwoSecondScreenOfAToneIsASolidBand) {
   TraceSettings s = v.settings();
   s.spanMs = 2000;
   v.setSettings(s);
-  for (long i = 0; i < 3 * kRate; ++i)
-    v.consume({{sample16(0.5, 1000, i), 0, 0}}, false);
+  for (long i = 0; i < 3 * kRate; ++i) v.consume({{sample16(0.5, 1000, i), 0, 0}}, false);
   ASSERT_TRUE(v.model().sweep() && v.model().sweep()->trigger);
   const QSize size(1200, 400);
   const QImage img = v.render(size);
@@ -335,8 +325,7 @@ TEST(TraceControls, KeysMouseAndTheStalledInputNotice) {
     return bool(extentOf(v.render(v.size()), centre,
                          [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 140 && qBlue(c) < 140; }));
   };
-  for (int i = 0; i < 4096; ++i)
-    ring.push({{0.5 * std::sin(i / 7.0), 0, 0}});
+  for (int i = 0; i < 4096; ++i) ring.push({{0.5 * std::sin(i / 7.0), 0, 0}});
   w.drain();
   EXPECT_FALSE(warned());
   QTest::qWait(1100);

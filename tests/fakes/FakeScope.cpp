@@ -17,11 +17,21 @@ namespace {
 
 using quorvel::fakes::formatDouble;
 
-enum class Kind : uint8_t { AtOpenLib, ScopeCreate, ScopeDestroy, ScopeShow, ScopeHide, ShowNext, ShowNextNull,
-                            ExternalNext, ScopeCleanBuffers, QuickUpDate };
+enum class Kind : uint8_t {
+  AtOpenLib,
+  ScopeCreate,
+  ScopeDestroy,
+  ScopeShow,
+  ScopeHide,
+  ShowNext,
+  ShowNextNull,
+  ExternalNext,
+  ScopeCleanBuffers,
+  QuickUpDate
+};
 
-const char* const kNames[] = {"AtOpenLib", "ScopeCreate", "ScopeDestroy", "ScopeShow", "ScopeHide", "ShowNext",
-                              "ShowNext", "ExternalNext", "ScopeCleanBuffers", "QuickUpDate"};
+const char* const kNames[] = {"AtOpenLib", "ScopeCreate", "ScopeDestroy", "ScopeShow",         "ScopeHide",
+                              "ShowNext",  "ShowNext",    "ExternalNext", "ScopeCleanBuffers", "QuickUpDate"};
 
 // Plain data in zeroed memory; `ready` is read and written through atomic_ref
 // so a record is published only once it is complete.
@@ -33,11 +43,10 @@ struct Record {
 };
 
 class Recorder {
-public:
+ public:
   Recorder() {
     const char* path = std::getenv(quorvel::fakes::kFakeScopeLogEnv);
-    if (!path || !*path)
-      return;
+    if (!path || !*path) return;
     const char* cap = std::getenv(quorvel::fakes::kFakeScopeCapacityEnv);
     capacity_ = cap && std::atoll(cap) > 0 ? size_t(std::atoll(cap)) : size_t(1) << 21;
     // calloc: the pages are zero and only become real as records land on them.
@@ -46,15 +55,13 @@ public:
   }
   ~Recorder() {
     flush();
-    if (file_)
-      std::fclose(file_);
+    if (file_) std::fclose(file_);
     std::free(records_);
   }
 
   // Lock-free and allocation-free: safe on an audio thread.
   void record(Kind kind, int32_t a, int32_t b = 0, int32_t c = 0, int32_t d = 0, const double* v = nullptr) {
-    if (!file_)
-      return;
+    if (!file_) return;
     const size_t i = next_.fetch_add(1, std::memory_order_relaxed);
     if (i >= capacity_) {
       lost_.fetch_add(1, std::memory_order_relaxed);
@@ -63,8 +70,7 @@ public:
     Record& r = records_[i];
     r.kind = kind;
     r.a = a, r.b = b, r.c = c, r.d = d;
-    if (v)
-      r.v[0] = v[0], r.v[1] = v[1], r.v[2] = v[2];
+    if (v) r.v[0] = v[0], r.v[1] = v[1], r.v[2] = v[2];
     std::atomic_ref<uint8_t>(r.ready).store(1, std::memory_order_release);
   }
 
@@ -77,8 +83,7 @@ public:
 
   // Writes every complete record not yet written. Not for the audio thread.
   void flush() {
-    if (!file_)
-      return;
+    if (!file_) return;
     std::lock_guard lock(flushMutex_);
     const size_t end = std::min(next_.load(std::memory_order_acquire), capacity_);
     for (; flushed_ < end; ++flushed_) {
@@ -94,27 +99,27 @@ public:
 
   int32_t nextHandle() { return ++handles_; }
 
-private:
+ private:
   void write(const Record& r) {
     const char* name = kNames[size_t(r.kind)];
     switch (r.kind) {
-    case Kind::ScopeCreate: {
-      std::lock_guard lock(namesMutex_);
-      std::fprintf(file_, "%s %d %d %s %d\n", name, r.a, r.b, names_[size_t(r.c)].c_str(), r.d);
-      break;
-    }
-    case Kind::ShowNext:
-      std::fprintf(file_, "%s %d %s %s %s\n", name, r.a, formatDouble(r.v[0]).c_str(), formatDouble(r.v[1]).c_str(),
-                   formatDouble(r.v[2]).c_str());
-      break;
-    case Kind::ShowNextNull:
-      std::fprintf(file_, "%s %d null\n", name, r.a);
-      break;
-    case Kind::ExternalNext:
-      std::fprintf(file_, "%s %d %d\n", name, r.a, r.b);
-      break;
-    default:
-      std::fprintf(file_, "%s %d\n", name, r.a);
+      case Kind::ScopeCreate: {
+        std::lock_guard lock(namesMutex_);
+        std::fprintf(file_, "%s %d %d %s %d\n", name, r.a, r.b, names_[size_t(r.c)].c_str(), r.d);
+        break;
+      }
+      case Kind::ShowNext:
+        std::fprintf(file_, "%s %d %s %s %s\n", name, r.a, formatDouble(r.v[0]).c_str(), formatDouble(r.v[1]).c_str(),
+                     formatDouble(r.v[2]).c_str());
+        break;
+      case Kind::ShowNextNull:
+        std::fprintf(file_, "%s %d null\n", name, r.a);
+        break;
+      case Kind::ExternalNext:
+        std::fprintf(file_, "%s %d %d\n", name, r.a, r.b);
+        break;
+      default:
+        std::fprintf(file_, "%s %d\n", name, r.a);
     }
   }
 
@@ -141,8 +146,7 @@ std::atomic<quorvel::fakes::FakeScopeCallHook> callHook{nullptr};
 
 void flushAndHook(Kind kind, int32_t handle) {
   recorder.flush();
-  if (const quorvel::fakes::FakeScopeCallHook hook = callHook.load())
-    hook(kNames[size_t(kind)], handle);
+  if (const quorvel::fakes::FakeScopeCallHook hook = callHook.load()) hook(kNames[size_t(kind)], handle);
 }
 
 void recordAndFlush(Kind kind, int32_t handle) {
@@ -151,11 +155,9 @@ void recordAndFlush(Kind kind, int32_t handle) {
 }
 
 [[maybe_unused]] void holdHere() {
-  if (holdIn.load(std::memory_order_relaxed) == 0 || holdIn.fetch_sub(1) != 1)
-    return;
+  if (holdIn.load(std::memory_order_relaxed) == 0 || holdIn.fetch_sub(1) != 1) return;
   holding.store(true);
-  while (!released.load())
-    std::this_thread::yield();
+  while (!released.load()) std::this_thread::yield();
   holding.store(false);
 }
 

@@ -26,11 +26,9 @@ std::string unquote(const std::string& s, size_t& i, size_t line) {
       out += c;
       continue;
     }
-    if (++i == s.size())
-      break;
+    if (++i == s.size()) break;
     if (s[i] == 'x') {
-      if (i + 2 >= s.size())
-        break;
+      if (i + 2 >= s.size()) break;
       out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
       i += 2;
     } else {
@@ -52,8 +50,7 @@ std::vector<FakeScopeCall> parseFakeScopeLog(const std::string& text) {
   std::istringstream in(text);
   std::string s;
   for (size_t line = 1; std::getline(in, s); ++line) {
-    if (s.empty())
-      continue;
+    if (s.empty()) continue;
     FakeScopeCall call;
     size_t i = 0;
     while (i < s.size()) {
@@ -65,14 +62,11 @@ std::vector<FakeScopeCall> parseFakeScopeLog(const std::string& text) {
         i = std::min(s.find(' ', i), s.size());
         (call.entry.empty() ? call.entry : call.args.emplace_back()) = s.substr(start, i - start);
       }
-      if (i < s.size() && s[i] != ' ')
-        bad(line, "expected a space");
+      if (i < s.size() && s[i] != ' ') bad(line, "expected a space");
       ++i;
     }
-    if (call.entry.empty())
-      bad(line, "no entry point");
-    if (call.entry == "ScopeCreate" && call.args.size() != 4)
-      bad(line, "ScopeCreate needs four fields");
+    if (call.entry.empty()) bad(line, "no entry point");
+    if (call.entry == "ScopeCreate" && call.args.size() != 4) bad(line, "ScopeCreate needs four fields");
     calls.push_back(std::move(call));
   }
   return calls;
@@ -80,16 +74,14 @@ std::vector<FakeScopeCall> parseFakeScopeLog(const std::string& text) {
 
 std::vector<FakeScopeCall> readFakeScopeLog(const std::string& path) {
   std::ifstream f(path);
-  if (!f)
-    throw std::runtime_error("cannot read fake scope log " + path);
+  if (!f) throw std::runtime_error("cannot read fake scope log " + path);
   std::ostringstream text;
   text << f.rdbuf();
   return parseFakeScopeLog(text.str());
 }
 
 std::string quoteScopeName(const char* name) {
-  if (!name)
-    return "null";
+  if (!name) return "null";
   std::string out = "\"";
   for (const char* p = name; *p; ++p) {
     const auto c = static_cast<unsigned char>(*p);

@@ -57,8 +57,8 @@ using FakeScopeSetCallHookFn = void (*)(FakeScopeCallHook hook);
 inline constexpr const char* kFakeScopeCapacityEnv = "QUORVEL_FAKE_SCOPE_CAPACITY";
 
 struct FakeScopeCall {
-  std::string entry;              // "ShowNext", "ScopeCreate", ...
-  std::vector<std::string> args;  // the fields after the entry point's name, as written
+  std::string entry;                     // "ShowNext", "ScopeCreate", ...
+  std::vector<std::string> args;         // the fields after the entry point's name, as written
   std::optional<std::string> scopeName;  // ScopeCreate: the name, unescaped; empty optional for null
 
   int32_t intArg(size_t i) const;

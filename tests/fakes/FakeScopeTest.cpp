@@ -16,7 +16,7 @@ using namespace quorvel::fakes;
 
 namespace {
 
-const char* const kEntryPoints[] = {"AtOpenLib", "ShowNext", "ScopeCreate", "ScopeDestroy", "ScopeShow",
+const char* const kEntryPoints[] = {"AtOpenLib", "ShowNext",          "ScopeCreate", "ScopeDestroy", "ScopeShow",
                                     "ScopeHide", "ScopeCleanBuffers", "QuickUpDate", "ExternalNext"};
 
 std::string logPath(const std::string& test) {
@@ -25,7 +25,7 @@ std::string logPath(const std::string& test) {
 
 // Loads a variant with the log going to path; unloading writes the rest.
 class Loaded {
-public:
+ public:
   Loaded(const std::string& variant, const std::string& log) {
     ::setenv(kFakeScopeLogEnv, log.c_str(), 1);
     handle_ = ::dlopen((fakeScopeDir(variant) + "/libQuorvel_DLL.so").c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -33,8 +33,7 @@ public:
   }
   ~Loaded() { unload(); }
   void unload() {
-    if (handle_)
-      ::dlclose(handle_);
+    if (handle_) ::dlclose(handle_);
     handle_ = nullptr;
   }
   bool loaded() const { return handle_ != nullptr; }
@@ -43,7 +42,7 @@ public:
     return reinterpret_cast<Fn>(::dlsym(handle_, name));
   }
 
-private:
+ private:
   void* handle_ = nullptr;
 };
 
@@ -75,11 +74,10 @@ TEST(FakeScope, LogsEveryCallInOrderWithExactValues) {
   }
   const auto calls = readFakeScopeLog(log);
   ASSERT_EQ(calls.size(), 14u);
-  const char* const expected[] = {"AtOpenLib", "ScopeCreate", "ScopeCreate", "ScopeCreate", "ScopeShow",
-                                  "ShowNext", "ShowNext", "ShowNext", "ExternalNext", "ScopeHide",
+  const char* const expected[] = {"AtOpenLib",         "ScopeCreate", "ScopeCreate",  "ScopeCreate",  "ScopeShow",
+                                  "ShowNext",          "ShowNext",    "ShowNext",     "ExternalNext", "ScopeHide",
                                   "ScopeCleanBuffers", "QuickUpDate", "ScopeDestroy", "ScopeDestroy"};
-  for (size_t i = 0; i < calls.size(); ++i)
-    EXPECT_EQ(calls[i].entry, expected[i]) << "call " << i;
+  for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i].entry, expected[i]) << "call " << i;
   EXPECT_EQ(calls[0].intArg(0), 0);
   EXPECT_FALSE(calls[1].scopeName.has_value());
   EXPECT_EQ(calls[1].handle(), 1);
@@ -106,11 +104,11 @@ TEST(FakeScope, EachVariantLacksExactlyItsEntryPoint) {
     Loaded lib(std::string("no_") + missing, logPath("variants"));
     ASSERT_TRUE(lib.loaded()) << ::dlerror();
     for (const char* name : kEntryPoints)
-      EXPECT_EQ(lib.get<void*>(name) == nullptr, std::string(name) == missing) << "variant no_" << missing << ", " << name;
+      EXPECT_EQ(lib.get<void*>(name) == nullptr, std::string(name) == missing)
+          << "variant no_" << missing << ", " << name;
   }
   Loaded complete("complete", logPath("variants"));
-  for (const char* name : kEntryPoints)
-    EXPECT_NE(complete.get<void*>(name), nullptr) << name;
+  for (const char* name : kEntryPoints) EXPECT_NE(complete.get<void*>(name), nullptr) << name;
   std::remove(logPath("variants").c_str());
 }
 
@@ -133,8 +131,7 @@ TEST(FakeScope, ShowNextFromAnotherThreadIsRecordedInFull) {
   }
   const auto calls = readFakeScopeLog(log);
   ASSERT_EQ(calls.size(), size_t(kPoints) + 2);
-  for (int i = 0; i < kPoints; ++i)
-    ASSERT_EQ(calls[size_t(i) + 1].point()[0], double(i));
+  for (int i = 0; i < kPoints; ++i) ASSERT_EQ(calls[size_t(i) + 1].point()[0], double(i));
   EXPECT_EQ(calls.back().entry, "ScopeDestroy");
   std::remove(log.c_str());
 }
@@ -147,8 +144,7 @@ TEST(FakeScope, CallsBeyondItsMemoryAreCountedAsLost) {
     ::unsetenv(kFakeScopeCapacityEnv);
     ASSERT_TRUE(lib.loaded()) << ::dlerror();
     const ScopePoint p{{0.5, 0, 0}};
-    for (int i = 0; i < 15; ++i)
-      lib.get<ShowNextFn>("ShowNext")(1, &p);
+    for (int i = 0; i < 15; ++i) lib.get<ShowNextFn>("ShowNext")(1, &p);
   }
   const auto calls = readFakeScopeLog(log);
   ASSERT_EQ(calls.size(), 11u);

@@ -64,7 +64,8 @@ struct SimDevice {
       : format(fmt), data(buffers, std::vector<char>(bytesPerBuffer)), headers(buffers) {
     sim.setPacing(pacing);
     sim.setSignal(std::move(signal));
-    for (std::size_t i = 0; i < buffers; ++i) headers[i] = WAVEHDR{data[i].data(), bytesPerBuffer, 0, i, 0, 0, nullptr, 0};
+    for (std::size_t i = 0; i < buffers; ++i)
+      headers[i] = WAVEHDR{data[i].data(), bytesPerBuffer, 0, i, 0, 0, nullptr, 0};
   }
   ~SimDevice() {
     if (handle == nullptr) return;
@@ -75,7 +76,7 @@ struct SimDevice {
 
   MMRESULT open(UINT deviceId = WAVE_MAPPER) {
     return faults.waveInOpen(&handle, deviceId, &format, reinterpret_cast<DWORD_PTR>(&NotificationLog::Proc),
-                          reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
+                             reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION | WAVE_ALLOWSYNC);
   }
   // Opens, prepares every header, queues the first `queued` and starts.
   void openAndStart(std::size_t queued) {

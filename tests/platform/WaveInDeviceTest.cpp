@@ -181,7 +181,7 @@ TEST(WaveInDevice, ClockPacedDeviceFillsBuffersInOrder) {
   for (std::size_t i = 0; i < 12; ++i) {
     ASSERT_TRUE(d.sim.waitDelivered(i + 1));
     ASSERT_EQ(d.log[i + 1].header, &d.headers[i % 4]);
-    ASSERT_EQ(d.log[i + 1].first, static_cast<std::uint16_t>(441 * i));  // left channel
+    ASSERT_EQ(d.log[i + 1].first, static_cast<std::uint16_t>(441 * i));          // left channel
     ASSERT_EQ(d.log[i + 1].last, static_cast<std::uint16_t>(~(441 * i + 440)));  // right channel
     ASSERT_EQ(d.add(i % 4), MMSYSERR_NOERROR);
   }

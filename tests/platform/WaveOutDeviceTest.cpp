@@ -33,8 +33,7 @@ struct SimOutput {
   }
 
   void openAndPrepare() {
-    ASSERT_EQ(sim.waveOutOpen(&handle, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&window), 0,
-                              CALLBACK_WINDOW),
+    ASSERT_EQ(sim.waveOutOpen(&handle, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&window), 0, CALLBACK_WINDOW),
               MMSYSERR_NOERROR);
     for (WAVEHDR& h : headers) ASSERT_EQ(sim.waveOutPrepareHeader(handle, &h, sizeof h), MMSYSERR_NOERROR);
   }
@@ -45,7 +44,9 @@ struct SimOutput {
     return rc;
   }
   // Handles posted messages until `n` have arrived (the open one included).
-  bool waitMessages(std::size_t n) { return sim.pumpUntil([&] { return got.size() >= n; }); }
+  bool waitMessages(std::size_t n) {
+    return sim.pumpUntil([&] { return got.size() >= n; });
+  }
 
   const WAVEFORMATEX format = Pcm(2, 16);  // 4-byte frames
   sim::SimAudioSystem sim;

@@ -201,8 +201,7 @@ TEST_F(AlsaMixerTest, TheSoundServerIsMixerZeroAndTheCardsFollow) {
     ASSERT_EQ(system_.mixerGetDevCapsA(i + 1, &caps, sizeof caps), MMSYSERR_NOERROR);
     EXPECT_EQ(caps.szPname, cards[i]);
   }
-  EXPECT_EQ(system_.mixerGetDevCapsA(static_cast<UINT>(1 + cards.size()), &caps, sizeof caps),
-            MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(system_.mixerGetDevCapsA(static_cast<UINT>(1 + cards.size()), &caps, sizeof caps), MMSYSERR_BADDEVICEID);
 }
 
 TEST_F(AlsaMixerTest, DestinationsReadWhatTheServerReports) {

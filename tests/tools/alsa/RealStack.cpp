@@ -29,8 +29,8 @@ WAVEFORMATEX PcmFormat(unsigned channels, unsigned bits, unsigned rate) {
   return {WAVE_FORMAT_PCM, static_cast<WORD>(channels), rate, rate * align, align, static_cast<WORD>(bits), 0};
 }
 
-Capture::Capture(AudioSystem& system, UINT device, const WAVEFORMATEX& format, std::size_t frames,
-                 std::size_t buffers, std::size_t maxBlocks)
+Capture::Capture(AudioSystem& system, UINT device, const WAVEFORMATEX& format, std::size_t frames, std::size_t buffers,
+                 std::size_t maxBlocks)
     : system_(system),
       device_(device),
       format_(format),
@@ -137,9 +137,7 @@ unsigned long Capture::periodFrames() const {
   return dynamic_cast<alsa::AlsaCaptureSource&>(handle_->source()).periodFrames();
 }
 
-std::span<const std::uint8_t> Capture::bytes(std::size_t i) const {
-  return {&store_[i * bufferBytes_], sizes_[i]};
-}
+std::span<const std::uint8_t> Capture::bytes(std::size_t i) const { return {&store_[i * bufferBytes_], sizes_[i]}; }
 
 std::vector<std::int16_t> Capture::samples16() const {
   std::vector<std::int16_t> all;
@@ -165,8 +163,9 @@ Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned
   const std::string channelsArg = "--channels=" + std::to_string(channels);
   // A short server-side buffer: a playing stream with a long one loses its
   // start, as the null sink renders ahead.
-  const char* argv[] = {"pacat",         "--playback", "--raw", "--format=s16le", rateArg.c_str(),
-                        channelsArg.c_str(), "--latency-msec=50", file_.c_str(), nullptr};
+  const char* argv[] = {
+      "pacat",       "--playback", "--raw", "--format=s16le", rateArg.c_str(), channelsArg.c_str(), "--latency-msec=50",
+      file_.c_str(), nullptr};
   if (posix_spawnp(&pid_, "pacat", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
 }
 

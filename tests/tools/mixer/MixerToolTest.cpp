@@ -37,14 +37,16 @@ TEST_F(MixerTool, ListsTheMixerAndWatchSeesAVolumeChangeRawThenAsItsLine) {
   // no table.
   const Outcome list = Mixer({QStringLiteral("--list")});
   ASSERT_EQ(list.code, 0) << list.err.toStdString();
-  EXPECT_GE(list.out.indexOf(QRegularExpression(QStringLiteral("^ +0  Sound server \\(.+\\) \\(2 destinations\\)$"))), 0)
+  EXPECT_GE(list.out.indexOf(QRegularExpression(QStringLiteral("^ +0  Sound server \\(.+\\) \\(2 destinations\\)$"))),
+            0)
       << list.out.join('\n').toStdString();
   EXPECT_FALSE(list.out.join('\n').contains(QStringLiteral("speaker"))) << list.out.join('\n').toStdString();
 
   const Outcome table = Mixer({});
   ASSERT_EQ(table.code, 0) << table.err.toStdString();
   // The speakers' destination line: "dest src name volL volR muted meter flags yes ...".
-  const QRegularExpression speakers(QStringLiteral("^\\s*(\\d+)\\s+0  (.+?)\\s+\\d+\\s+\\d+\\s+\\S+\\s+\\d+\\s+\\d+\\s+yes  "));
+  const QRegularExpression speakers(
+      QStringLiteral("^\\s*(\\d+)\\s+0  (.+?)\\s+\\d+\\s+\\d+\\s+\\S+\\s+\\d+\\s+\\d+\\s+yes  "));
   QString dest, name;
   for (const QString& line : table.out) {
     const QRegularExpressionMatch m = speakers.match(line);

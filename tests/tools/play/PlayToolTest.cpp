@@ -94,7 +94,8 @@ TEST_F(PlayTool, FilesItCannotPlayAreRefusedWithExitTwo) {
   Outcome r = Play({six});
   EXPECT_EQ(r.code, 2);
   EXPECT_TRUE(r.out.isEmpty()) << r.out.join('\n').toStdString();
-  EXPECT_EQ(r.err, QStringLiteral("quorvel-play: \"%1\" has 6 channels; only mono and stereo can be played\n").arg(six));
+  EXPECT_EQ(r.err,
+            QStringLiteral("quorvel-play: \"%1\" has 6 channels; only mono and stereo can be played\n").arg(six));
 
   const QString noise = dir_.filePath(QStringLiteral("noise.wav"));
   QFile f(noise);
@@ -132,7 +133,8 @@ TEST_F(PlayTool, BadCommandLinesSayWhatIsWrongAndExitWith64AndBadDevicesWithOne)
   }
   const Outcome r = Play({path, QStringLiteral("--device"), QStringLiteral("999")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: Could not open the output device"))) << r.err.toStdString();
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: Could not open the output device")))
+      << r.err.toStdString();
 }
 
 // --list names the output devices with the numbers --device takes.
@@ -141,7 +143,8 @@ TEST_F(PlayTool, ListedDeviceNumbersAreTheOnesDeviceTakes) {
   ASSERT_EQ(list.code, 0) << list.err.toStdString();
   ASSERT_GE(list.out.size(), 2) << list.out.join('\n').toStdString();
   const QRegularExpressionMatch head =
-      QRegularExpression(QStringLiteral("^Output devices: (\\d+), and -1 for the system's default$")).match(list.out[0]);
+      QRegularExpression(QStringLiteral("^Output devices: (\\d+), and -1 for the system's default$"))
+          .match(list.out[0]);
   ASSERT_TRUE(head.hasMatch()) << list.out[0].toStdString();
   const int count = head.captured(1).toInt();
   ASSERT_EQ(list.out.size(), count + 2) << list.out.join('\n').toStdString();
