@@ -15,7 +15,6 @@ class WaveOutDevice final : public WaveDevice {
  public:
   WaveOutDevice(std::unique_ptr<PlaybackSink> sink, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
                 DWORD flags);
-  ~WaveOutDevice() override;
 
   MMRESULT write(WAVEHDR* header, UINT size) noexcept { return enqueue(header, size); }
   MMRESULT reset() noexcept;
@@ -23,7 +22,7 @@ class WaveOutDevice final : public WaveDevice {
   PlaybackSink& sink() noexcept { return *sink_; }
 
  private:
-  void run() override;
+  bool run() override;
   void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept override;
   WPARAM handle() const noexcept override { return reinterpret_cast<WPARAM>(this); }
 

@@ -42,42 +42,39 @@ bool AlsaAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, Wav
   return true;
 }
 
-MMRESULT AlsaAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
-                                            std::unique_ptr<CaptureSource>& source) {
-  PcmDevice device;
-  // The device was listed a moment ago; a card unplugged since is gone.
-  if (!Find(deviceId, SND_PCM_STREAM_CAPTURE, device))
-    return reason(MMSYSERR_BADDEVICEID, "the device is no longer there");
-  std::unique_ptr<AlsaCaptureSource> capture;
-  std::string why;
-  if (const MMRESULT rc = AlsaCaptureSource::Open(device.pcm, device.card, format, capture, why);
-      rc != MMSYSERR_NOERROR)
-    return reason(rc, std::move(why));
-  source = std::move(capture);
-  return MMSYSERR_NOERROR;
+DeviceAudioSystem::Opener<CaptureSource> AlsaAudioSystem::captureOpener(UINT deviceId, const WAVEFORMATEX& format) {
+  return [deviceId, format](std::unique_ptr<CaptureSource>& source, std::string& why) -> MMRESULT {
+    PcmDevice device;
+    // The device was listed a moment ago; a card unplugged since is gone.
+    if (!Find(deviceId, SND_PCM_STREAM_CAPTURE, device)) {
+      why = "the device is no longer there";
+      return MMSYSERR_BADDEVICEID;
+    }
+    std::unique_ptr<AlsaCaptureSource> capture;
+    const MMRESULT rc = AlsaCaptureSource::Open(device.pcm, device.card, format, capture, why);
+    source = std::move(capture);
+    return rc;
+  };
 }
 
-MMRESULT AlsaAudioSystem::openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
-                                           std::unique_ptr<PlaybackSink>& sink) {
-  PcmDevice device;
-  if (!Find(deviceId, SND_PCM_STREAM_PLAYBACK, device))
-    return reason(MMSYSERR_BADDEVICEID, "the device is no longer there");
-  std::unique_ptr<AlsaPlaybackSink> playback;
-  std::string why;
-  if (const MMRESULT rc = AlsaPlaybackSink::Open(device.pcm, device.card, format, playback, why);
-      rc != MMSYSERR_NOERROR)
-    return reason(rc, std::move(why));
-  sink = std::move(playback);
-  return MMSYSERR_NOERROR;
+DeviceAudioSystem::Opener<PlaybackSink> AlsaAudioSystem::playbackOpener(UINT deviceId, const WAVEFORMATEX& format) {
+  return [deviceId, format](std::unique_ptr<PlaybackSink>& sink, std::string& why) -> MMRESULT {
+    PcmDevice device;
+    if (!Find(deviceId, SND_PCM_STREAM_PLAYBACK, device)) {
+      why = "the device is no longer there";
+      return MMSYSERR_BADDEVICEID;
+    }
+    std::unique_ptr<AlsaPlaybackSink> playback;
+    const MMRESULT rc = AlsaPlaybackSink::Open(device.pcm, device.card, format, playback, why);
+    sink = std::move(playback);
+    return rc;
+  };
 }
 
 UINT AlsaAudioSystem::mixerGetNumDevs() { return AlsaMixer::Count(); }
 
-MMRESULT AlsaAudioSystem::openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) {
-  std::string why;
-  if (const MMRESULT rc = AlsaMixer::Open(deviceId, mixer, why); rc != MMSYSERR_NOERROR)
-    return reason(rc, std::move(why));
-  return MMSYSERR_NOERROR;
+DeviceAudioSystem::Opener<MixerDevice> AlsaAudioSystem::mixerOpener(UINT deviceId) {
+  return [deviceId](std::unique_ptr<MixerDevice>& mixer, std::string& why) { return AlsaMixer::Open(deviceId, mixer, why); };
 }
 
 }  // namespace platform::alsa

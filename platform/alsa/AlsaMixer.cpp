@@ -347,9 +347,6 @@ void AlsaMixer::join() {
   thread_.join();
 }
 
-void AlsaMixer::stop() {
-  MixerDevice::stop();
-  join();
-}
+void AlsaMixer::stop() { join(); }
 
 }  // namespace platform::alsa
