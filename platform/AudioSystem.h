@@ -232,6 +232,12 @@ class AudioSystem {
   virtual MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) = 0;
   // Closes the mixer; no notification is posted once it has returned.
   virtual MMRESULT mixerClose(HMIXER handle) = 0;
+
+  // --- Devices that do not answer -------------------------------------------
+
+  // How many opens, devices and mixers this system has given up waiting for
+  // (see above), so that a program can tell its user why something ended.
+  virtual unsigned devicesAbandoned() const = 0;
 };
 
 }  // namespace platform

@@ -5,14 +5,28 @@
 // it by value or through a shared_ptr), since its caller no longer waits.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace platform {
 
 // Runs `call` and waits for it at most `limit`; true when it finished.
 bool RunWithin(std::chrono::milliseconds limit, std::function<void()> call);
+
+// A yes-or-no question to a device that may not answer (is the sound
+// server there?), asked within a bound. No answer in time counts as no, and
+// so does every asking while that one has not come back, so that a device
+// that hangs costs its callers the bound once.
+class BoundedProbe {
+ public:
+  bool ask(std::chrono::milliseconds limit, std::function<bool()> probe);
+
+ private:
+  std::shared_ptr<std::atomic<bool>> waiting_ = std::make_shared<std::atomic<bool>>(false);
+};
 
 // The reason a device call that was given up on reports.
 std::string NoAnswerReason();

@@ -15,23 +15,28 @@ DeviceAudioSystem::~DeviceAudioSystem() {
   // Devices left open by a careless owner: stop their threads.
   for (HWAVEIN h : open_) {
     h->forceClose();
-    WaveDevice::Release(h);
+    release(h);
   }
   for (HWAVEOUT h : openOut_) {
     h->forceClose();
-    WaveDevice::Release(h);
+    release(h);
   }
-  for (HMIXER m : openMixers_) CloseMixer(m);
+  for (HMIXER m : openMixers_) closeMixer(m);
 }
 
 // Silenced at once; its event thread ends and it is deleted within the
 // bound, or later, by itself, when the back-end lets go.
-void DeviceAudioSystem::CloseMixer(HMIXER m) {
+void DeviceAudioSystem::closeMixer(HMIXER m) {
   m->silence();
-  RunWithin(kDeviceAnswerLimit, [m] {
-    m->stop();
-    delete m;
-  });
+  if (!RunWithin(kDeviceAnswerLimit, [m] {
+        m->stop();
+        delete m;
+      }))
+    ++abandoned_;
+}
+
+void DeviceAudioSystem::release(WaveDevice* device) {
+  if (!WaveDevice::Release(device)) ++abandoned_;
 }
 
 template <typename T>
@@ -45,8 +50,10 @@ MMRESULT DeviceAudioSystem::openWithin(Opener<T> opener, std::unique_ptr<T>& ope
   };
   auto outcome = std::make_shared<Outcome>();
   if (!RunWithin(kDeviceAnswerLimit,
-                 [outcome, opener = std::move(opener)] { outcome->code = opener(outcome->opened, outcome->why); }))
+                 [outcome, opener = std::move(opener)] { outcome->code = opener(outcome->opened, outcome->why); })) {
+    ++abandoned_;
     return reason(MMSYSERR_NODRIVER, NoAnswerReason());
+  }
   if (outcome->code != MMSYSERR_NOERROR) return reason(outcome->code, std::move(outcome->why));
   opened = std::move(outcome->opened);
   return MMSYSERR_NOERROR;
@@ -176,14 +183,14 @@ MMRESULT DeviceAudioSystem::waveOutClose(HWAVEOUT h) {
   const MMRESULT rc = h->close();
   if (rc != MMSYSERR_NOERROR) return result(rc, h);
   openOut_.erase(h);
-  WaveDevice::Release(h);
+  release(h);
   return MMSYSERR_NOERROR;
 }
 
 void DeviceAudioSystem::waveOutForceClose(HWAVEOUT h) {
   if (openOut_.erase(h) == 0) return;
   h->forceClose();
-  WaveDevice::Release(h);
+  release(h);
 }
 
 MMRESULT DeviceAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {
@@ -225,14 +232,14 @@ MMRESULT DeviceAudioSystem::waveInClose(HWAVEIN h) {
   const MMRESULT rc = h->close();
   if (rc != MMSYSERR_NOERROR) return result(rc, h);
   open_.erase(h);
-  WaveDevice::Release(h);
+  release(h);
   return MMSYSERR_NOERROR;
 }
 
 void DeviceAudioSystem::waveInForceClose(HWAVEIN h) {
   if (open_.erase(h) == 0) return;
   h->forceClose();
-  WaveDevice::Release(h);
+  release(h);
 }
 
 // --- Mixers ---------------------------------------------------------------
@@ -421,7 +428,7 @@ MMRESULT DeviceAudioSystem::mixerGetControlDetailsA(HMIXER h, MIXERCONTROLDETAIL
 MMRESULT DeviceAudioSystem::mixerClose(HMIXER h) {
   QUORVEL_CHECK_HANDLE(h);
   openMixers_.erase(h);
-  CloseMixer(h);
+  closeMixer(h);
   return MMSYSERR_NOERROR;
 }
 

@@ -23,6 +23,8 @@
 
 namespace platform {
 
+class WaveDevice;
+
 class DeviceAudioSystem : public AudioSystem {
  public:
   ~DeviceAudioSystem() override;
@@ -57,6 +59,7 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
   MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
+  unsigned devicesAbandoned() const override { return abandoned_; }
 
   // Is this the handle of a device open here?
   bool isOpen(HWAVEIN handle) const { return open_.count(handle) != 0; }
@@ -114,12 +117,15 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT mixerResult(MMRESULT code, HMIXER mixer);
   template <typename T>
   MMRESULT openWithin(Opener<T> opener, std::unique_ptr<T>& opened);
-  static void CloseMixer(HMIXER mixer);
+  void closeMixer(HMIXER mixer);
+  // Deletes a closed device, counting it when its thread still holds it.
+  void release(WaveDevice* device);
 
   std::set<HWAVEIN> open_;
   std::set<HWAVEOUT> openOut_;
   std::set<HMIXER> openMixers_;
   std::map<MMRESULT, std::string> reasons_;
+  unsigned abandoned_ = 0;
 };
 
 }  // namespace platform

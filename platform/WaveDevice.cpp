@@ -81,12 +81,13 @@ void WaveDevice::end() noexcept {
   if (!closeSent_) notify(messages_.close, 0);
 }
 
-void WaveDevice::Release(WaveDevice* device) noexcept {
+bool WaveDevice::Release(WaveDevice* device) noexcept {
   if (device->thread_.joinable()) {
     device->thread_.detach();
-    if (!device->fence_.handOver()) return;  // the thread deletes it when it ends
+    if (!device->fence_.handOver()) return false;  // the thread deletes it when it ends
   }
   delete device;
+  return true;
 }
 
 void WaveDevice::abandon() noexcept {

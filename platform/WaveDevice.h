@@ -47,8 +47,8 @@ class WaveDevice {
   // The same whatever is queued: the headers are let go, not returned.
   void forceClose() noexcept;
   // After close() or forceClose(): deletes the device, or leaves that to its
-  // thread while the thread is still stuck in its source or sink.
-  static void Release(WaveDevice* device) noexcept;
+  // thread while the thread is still stuck in its source or sink (false).
+  static bool Release(WaveDevice* device) noexcept;
 
   // The code the device reports since its source or sink failed or it was
   // abandoned, or 0.
@@ -85,8 +85,9 @@ class WaveDevice {
   virtual ~WaveDevice() = default;
 
   // Device thread: the direction's loop, from after the open notification
-  // until closing(). False when the owner abandoned the device meanwhile:
-  // the thread then touches nothing of the owner's any more.
+  // until closing(), which then closes the source or sink. False when the
+  // owner abandoned the device meanwhile: the thread then touches nothing of
+  // the owner's any more.
   virtual bool run() = 0;
   // Calls the owner's callback function (CALLBACK_FUNCTION) with the
   // device's own handle.

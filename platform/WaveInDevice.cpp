@@ -122,7 +122,11 @@ bool WaveInDevice::run() {
     }
     if (h->dwBufferLength - h->dwBytesRecorded < frameBytes) returnFront();
   }
-  return outside(halt);
+  // Closing the source may wait for a sound server too.
+  return outside([&] {
+    halt();
+    source_.reset();
+  });
 }
 
 }  // namespace platform

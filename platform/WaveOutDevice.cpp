@@ -58,8 +58,12 @@ bool WaveOutDevice::run() {
     if (put.kind == PlaybackSink::WriteResult::Kind::Woken) continue;
     moved_ += static_cast<DWORD>(put.frames * frameBytes);
   }
-  // What the sink holds plays out before the device reports itself closed.
-  return failure() != MMSYSERR_NOERROR || outside([this] { sink_->drain(); });
+  // What the sink holds plays out before the device reports itself closed;
+  // closing the sink may wait for a sound server too.
+  return outside([this] {
+    if (failure() == MMSYSERR_NOERROR) sink_->drain();
+    sink_.reset();
+  });
 }
 
 }  // namespace platform
