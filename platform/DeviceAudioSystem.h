@@ -27,6 +27,15 @@ class WaveDevice;
 
 class DeviceAudioSystem : public AudioSystem {
  public:
+  // A back-end's open of one device, run on a thread of its own so that a
+  // device (or sound server) that does not answer holds its caller up for
+  // kDeviceAnswerLimit at most; what opens later is closed when that thread
+  // ends. It owns what it needs (captured by value) and touches nothing of
+  // the system's. A non-zero result is what the open call returns, with the
+  // back-end's reason in `why`.
+  template <typename T>
+  using Opener = std::function<MMRESULT(std::unique_ptr<T>& opened, std::string& why)>;
+
   ~DeviceAudioSystem() override;
 
   MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
@@ -84,14 +93,6 @@ class DeviceAudioSystem : public AudioSystem {
   // Describes wave device `deviceId` of a direction (WAVE_MAPPER: the
   // default one); false when there is no such device.
   virtual bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) = 0;
-  // A back-end's open of one device, run on a thread of its own so that a
-  // device (or sound server) that does not answer holds its caller up for
-  // kDeviceAnswerLimit at most; what opens later is closed when that thread
-  // ends. It owns what it needs (captured by value) and touches nothing of
-  // the system's. A non-zero result is what the open call returns, with the
-  // back-end's reason in `why`.
-  template <typename T>
-  using Opener = std::function<MMRESULT(std::unique_ptr<T>& opened, std::string& why)>;
   // Opens the frame source of a device (WAVE_MAPPER: the default) for the
   // format, which is valid.
   virtual Opener<CaptureSource> captureOpener(UINT deviceId, const WAVEFORMATEX& format) = 0;

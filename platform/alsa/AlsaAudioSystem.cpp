@@ -26,6 +26,24 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
   return true;
 }
 
+// Opens device `deviceId`'s PCM in one direction with Pcm::Open
+// (AlsaCaptureSource or AlsaPlaybackSink).
+template <typename Pcm, typename Base>
+DeviceAudioSystem::Opener<Base> PcmOpener(UINT deviceId, snd_pcm_stream_t stream, const WAVEFORMATEX& format) {
+  return [deviceId, stream, format](std::unique_ptr<Base>& opened, std::string& why) -> MMRESULT {
+    PcmDevice device;
+    // The device was listed a moment ago; a card unplugged since is gone.
+    if (!Find(deviceId, stream, device)) {
+      why = "the device is no longer there";
+      return MMSYSERR_BADDEVICEID;
+    }
+    std::unique_ptr<Pcm> pcm;
+    const MMRESULT rc = Pcm::Open(device.pcm, device.card, format, pcm, why);
+    opened = std::move(pcm);
+    return rc;
+  };
+}
+
 }  // namespace
 
 AlsaAudioSystem::AlsaAudioSystem() { SilenceAlsaMessages(); }
@@ -43,32 +61,11 @@ bool AlsaAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, Wav
 }
 
 DeviceAudioSystem::Opener<CaptureSource> AlsaAudioSystem::captureOpener(UINT deviceId, const WAVEFORMATEX& format) {
-  return [deviceId, format](std::unique_ptr<CaptureSource>& source, std::string& why) -> MMRESULT {
-    PcmDevice device;
-    // The device was listed a moment ago; a card unplugged since is gone.
-    if (!Find(deviceId, SND_PCM_STREAM_CAPTURE, device)) {
-      why = "the device is no longer there";
-      return MMSYSERR_BADDEVICEID;
-    }
-    std::unique_ptr<AlsaCaptureSource> capture;
-    const MMRESULT rc = AlsaCaptureSource::Open(device.pcm, device.card, format, capture, why);
-    source = std::move(capture);
-    return rc;
-  };
+  return PcmOpener<AlsaCaptureSource, CaptureSource>(deviceId, SND_PCM_STREAM_CAPTURE, format);
 }
 
 DeviceAudioSystem::Opener<PlaybackSink> AlsaAudioSystem::playbackOpener(UINT deviceId, const WAVEFORMATEX& format) {
-  return [deviceId, format](std::unique_ptr<PlaybackSink>& sink, std::string& why) -> MMRESULT {
-    PcmDevice device;
-    if (!Find(deviceId, SND_PCM_STREAM_PLAYBACK, device)) {
-      why = "the device is no longer there";
-      return MMSYSERR_BADDEVICEID;
-    }
-    std::unique_ptr<AlsaPlaybackSink> playback;
-    const MMRESULT rc = AlsaPlaybackSink::Open(device.pcm, device.card, format, playback, why);
-    sink = std::move(playback);
-    return rc;
-  };
+  return PcmOpener<AlsaPlaybackSink, PlaybackSink>(deviceId, SND_PCM_STREAM_PLAYBACK, format);
 }
 
 UINT AlsaAudioSystem::mixerGetNumDevs() { return AlsaMixer::Count(); }
