@@ -94,7 +94,16 @@ namespace platform {
 inline constexpr UINT MAXPNAMELEN = 128;
 
 // How long a device call waits for a device that does not answer (above).
+// Sanitizer builds run several times slower, a device's first open most of
+// all (plugins loaded, a server's stream set up): their bound is longer, so
+// that a slow answer is not taken for none.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{2000};
+#elif defined(__SANITIZE_ADDRESS__)
+inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{800};
+#else
 inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{400};
+#endif
 
 // What a wave-input device is; the name is longer than the 32 characters of
 // the older platform so that sound-card names are not cut.
