@@ -74,8 +74,9 @@
 //   go, and a process that ends meanwhile is not held up by it;
 // - mixerClose succeeds; no notification follows it, and the mixer is
 //   finished in the background.
-// A waveOutClose whose device needs longer than the bound to play out what
-// it holds returns before that has played; the rest plays on.
+// A waveOutClose whose device still has written frames to play out waits
+// for them kPlayOutLimit more; what does not play out by then plays on in
+// the background.
 //
 // Mixers. Line IDs: destination d has ID d; source s of destination d has
 // ID ((s + 1) << 16) | d. Control IDs are the back-end's, unique within the
@@ -104,6 +105,8 @@ inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{800};
 #else
 inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{400};
 #endif
+// How much longer waveOutClose waits while the device plays out (above).
+inline constexpr std::chrono::milliseconds kPlayOutLimit{1500};
 
 // What a wave-input device is; the name is longer than the 32 characters of
 // the older platform so that sound-card names are not cut.

@@ -70,7 +70,8 @@ void WaveDevice::end() noexcept {
   if (!fence_.isShut()) {
     closing_.store(true, std::memory_order_release);
     waker_.wake();
-    if (ended_.try_acquire_for(kDeviceAnswerLimit)) {
+    const auto limit = playsOut() ? kDeviceAnswerLimit + kPlayOutLimit : kDeviceAnswerLimit;
+    if (ended_.try_acquire_for(limit)) {
       thread_.join();
       return;
     }

@@ -94,6 +94,9 @@ class WaveDevice {
   virtual void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept = 0;
   // The device's handle, as a window notification's wParam.
   virtual WPARAM handle() const noexcept = 0;
+  // Owner's side: the device has frames to play out when it closes, which
+  // the close waits for too (kPlayOutLimit).
+  virtual bool playsOut() const noexcept { return false; }
 
   // Owner's side: queues the header and wakes a device thread that sleeps
   // for want of one.

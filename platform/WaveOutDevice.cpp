@@ -27,6 +27,7 @@ bool WaveOutDevice::run() {
   while (!closing()) {
     if (reset_.pending()) {
       if (failure() == MMSYSERR_NOERROR && !outside([this] { sink_->discard(); })) return false;
+      written_.store(false, std::memory_order_release);
       returnAll();
       reset_.answer();
       continue;
@@ -57,6 +58,7 @@ bool WaveOutDevice::run() {
     }
     if (put.kind == PlaybackSink::WriteResult::Kind::Woken) continue;
     moved_ += static_cast<DWORD>(put.frames * frameBytes);
+    if (put.frames > 0) written_.store(true, std::memory_order_release);
   }
   // What the sink holds plays out before the device reports itself closed;
   // closing the sink may wait for a sound server too.

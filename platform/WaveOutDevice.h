@@ -4,6 +4,7 @@
 // frames are played and a trailing partial frame is not.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "platform/PlaybackSink.h"
@@ -25,8 +26,10 @@ class WaveOutDevice final : public WaveDevice {
   bool run() override;
   void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept override;
   WPARAM handle() const noexcept override { return reinterpret_cast<WPARAM>(this); }
+  bool playsOut() const noexcept override { return written_.load(std::memory_order_acquire); }
 
   std::unique_ptr<PlaybackSink> sink_;
+  std::atomic<bool> written_{false};  // frames went to the sink since it was opened or discarded
 };
 
 }  // namespace platform
