@@ -1,5 +1,8 @@
 #include "platform/alsa/AlsaAudioSystem.h"
 
+#include <memory>
+#include <string>
+
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaCaptureSource.h"
 #include "platform/alsa/AlsaCheck.h"
@@ -26,6 +29,24 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
   return true;
 }
 
+// Opens the listed device `deviceId` of `stream` as a `Pcm` (the capture
+// source or the playback sink) in the format. Non-zero: the code the open
+// reports, with the reason in `why`.
+template <typename Pcm, typename Base>
+MMRESULT OpenListed(UINT deviceId, snd_pcm_stream_t stream, const WAVEFORMATEX& format, std::unique_ptr<Base>& out,
+                    std::string& why) {
+  PcmDevice device;
+  // The device was listed a moment ago; a card unplugged since is gone.
+  if (!Find(deviceId, stream, device)) {
+    why = "the device is no longer there";
+    return MMSYSERR_BADDEVICEID;
+  }
+  auto opened = std::make_unique<Pcm>();
+  const MMRESULT rc = opened->open(device.pcm, device.card, format, why);
+  if (rc == MMSYSERR_NOERROR) out = std::move(opened);
+  return rc;
+}
+
 }  // namespace
 
 AlsaAudioSystem::AlsaAudioSystem() { SilenceAlsaMessages(); }
@@ -44,31 +65,16 @@ bool AlsaAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, Wav
 
 MMRESULT AlsaAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
                                             std::unique_ptr<CaptureSource>& source) {
-  PcmDevice device;
-  // The device was listed a moment ago; a card unplugged since is gone.
-  if (!Find(deviceId, SND_PCM_STREAM_CAPTURE, device))
-    return reason(MMSYSERR_BADDEVICEID, "the device is no longer there");
-  std::unique_ptr<AlsaCaptureSource> capture;
   std::string why;
-  if (const MMRESULT rc = AlsaCaptureSource::Open(device.pcm, device.card, format, capture, why);
-      rc != MMSYSERR_NOERROR)
-    return reason(rc, std::move(why));
-  source = std::move(capture);
-  return MMSYSERR_NOERROR;
+  const MMRESULT rc = OpenListed<AlsaCaptureSource>(deviceId, SND_PCM_STREAM_CAPTURE, format, source, why);
+  return rc == MMSYSERR_NOERROR ? rc : reason(rc, std::move(why));
 }
 
 MMRESULT AlsaAudioSystem::openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
                                            std::unique_ptr<PlaybackSink>& sink) {
-  PcmDevice device;
-  if (!Find(deviceId, SND_PCM_STREAM_PLAYBACK, device))
-    return reason(MMSYSERR_BADDEVICEID, "the device is no longer there");
-  std::unique_ptr<AlsaPlaybackSink> playback;
   std::string why;
-  if (const MMRESULT rc = AlsaPlaybackSink::Open(device.pcm, device.card, format, playback, why);
-      rc != MMSYSERR_NOERROR)
-    return reason(rc, std::move(why));
-  sink = std::move(playback);
-  return MMSYSERR_NOERROR;
+  const MMRESULT rc = OpenListed<AlsaPlaybackSink>(deviceId, SND_PCM_STREAM_PLAYBACK, format, sink, why);
+  return rc == MMSYSERR_NOERROR ? rc : reason(rc, std::move(why));
 }
 
 UINT AlsaAudioSystem::mixerGetNumDevs() { return AlsaMixer::Count(); }
