@@ -1,5 +1,8 @@
 #include "platform/alsa/AlsaAudioSystem.h"
 
+#include <memory>
+#include <string>
+
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaCaptureSource.h"
 #include "platform/alsa/AlsaCheck.h"
@@ -26,8 +29,8 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
   return true;
 }
 
-// Opens device `deviceId`'s PCM in one direction with Pcm::Open
-// (AlsaCaptureSource or AlsaPlaybackSink).
+// Opens device `deviceId`'s PCM in one direction as a `Pcm` (the capture
+// source or the playback sink).
 template <typename Pcm, typename Base>
 DeviceAudioSystem::Opener<Base> PcmOpener(UINT deviceId, snd_pcm_stream_t stream, const WAVEFORMATEX& format) {
   return [deviceId, stream, format](std::unique_ptr<Base>& opened, std::string& why) -> MMRESULT {
@@ -37,9 +40,9 @@ DeviceAudioSystem::Opener<Base> PcmOpener(UINT deviceId, snd_pcm_stream_t stream
       why = "the device is no longer there";
       return MMSYSERR_BADDEVICEID;
     }
-    std::unique_ptr<Pcm> pcm;
-    const MMRESULT rc = Pcm::Open(device.pcm, device.card, format, pcm, why);
-    opened = std::move(pcm);
+    auto pcm = std::make_unique<Pcm>();
+    const MMRESULT rc = pcm->open(device.pcm, device.card, format, why);
+    if (rc == MMSYSERR_NOERROR) opened = std::move(pcm);
     return rc;
   };
 }

@@ -83,18 +83,4 @@ MMRESULT OpenFailureCode(int error, bool numbered) {
   }
 }
 
-MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle, std::string& why) {
-  SilenceAlsaMessages();
-  AlsaCheck check;
-  handle = nullptr;
-  if (check(snd_pcm_open(&handle, pcm.c_str(), stream, SND_PCM_NONBLOCK), "snd_pcm_open(" + pcm + ")"))
-    return MMSYSERR_NOERROR;
-  why = check.detail();
-  return OpenFailureCode(check.error(), numbered);
-}
-
-MMRESULT ConfigureFailureCode(int error, bool numbered) {
-  return error == -EINVAL ? WAVERR_BADFORMAT : OpenFailureCode(error, numbered);
-}
-
 }  // namespace platform::alsa

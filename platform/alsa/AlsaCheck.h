@@ -23,12 +23,6 @@ void SilenceAlsaMessages();
 // that is gone means a wrong number rather than no driver.
 MMRESULT OpenFailureCode(int error, bool numbered);
 
-// Opens `pcm` in non-blocking mode. Non-zero: the code the open reports,
-// with ALSA's reason in `why`.
-MMRESULT OpenPcm(const std::string& pcm, snd_pcm_stream_t stream, bool numbered, snd_pcm_t*& handle, std::string& why);
-// The code for a PCM that opened but refused the format's parameters.
-MMRESULT ConfigureFailureCode(int error, bool numbered);
-
 class AlsaCheck {
  public:
   // True when the call succeeded (rc >= 0). Otherwise records `what` (the

@@ -1,8 +1,8 @@
 // Frames to an ALSA playback PCM, for one open wave-output device.
 //
-// The PCM runs in non-blocking mode; write() sleeps in poll() on the PCM's
-// descriptors and the device's waker, so that a reset or close wakes it at
-// once, and it never blocks in snd_pcm_writei. The ring is small, four
+// The PCM runs in non-blocking mode (AlsaPcm.h); write() sleeps in poll()
+// on the PCM's descriptors and the device's waker, so that a reset or close
+// wakes it at once, and it never blocks in snd_pcm_writei. The ring is small, four
 // periods of about 20 ms: through a sound server it is also the latency the
 // stream asks for, and a long one starts the sound late and, on a null
 // sink's monitor, loses about as much of its start. The stream starts once
@@ -26,35 +26,26 @@
 #pragma once
 
 #include <alsa/asoundlib.h>
-#include <poll.h>
 
 #include <atomic>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/PlaybackSink.h"
-#include "platform/alsa/AlsaCheck.h"
+#include "platform/alsa/AlsaPcm.h"
 
 namespace platform::alsa {
 
 class AlsaPlaybackSink final : public PlaybackSink {
  public:
   // Opens `pcm` for playback in the format (valid PCM, checked by the
-  // caller). Non-zero: the code waveOutOpen reports, with ALSA's reason in
-  // `why`. `numbered`: the PCM is one of the listed devices, so that a PCM
-  // that is gone means a wrong device number rather than no driver.
-  static MMRESULT Open(const std::string& pcm, bool numbered, const WAVEFORMATEX& format,
-                       std::unique_ptr<AlsaPlaybackSink>& sink, std::string& why);
-
-  ~AlsaPlaybackSink() override;
-  AlsaPlaybackSink(const AlsaPlaybackSink&) = delete;
-  AlsaPlaybackSink& operator=(const AlsaPlaybackSink&) = delete;
+  // caller). Non-zero: the code waveOutOpen reports (AlsaPcm::open), with
+  // ALSA's reason in `why`.
+  MMRESULT open(const std::string& pcm, bool numbered, const WAVEFORMATEX& format, std::string& why);
 
   WriteResult write(const BYTE* src, std::size_t frames, Waker& waker) override;
   void drain() override;
   void discard() override;
-  std::string failureDetail() const override { return check_.detail(); }
+  std::string failureDetail() const override { return pcm_.check().detail(); }
   std::size_t underruns() const noexcept override { return underruns_.load(std::memory_order_relaxed); }
 
   // The ring the PCM runs with, in frames.
@@ -62,28 +53,19 @@ class AlsaPlaybackSink final : public PlaybackSink {
   snd_pcm_uframes_t bufferFrames() const noexcept { return buffer_; }
 
  private:
-  AlsaPlaybackSink(snd_pcm_t* pcm, const WAVEFORMATEX& format);
-
-  // Sets the hardware and software parameters; leaves the PCM prepared. A
-  // failed check says why.
+  // Sets the parameters (the ring above); leaves the PCM prepared. A failed
+  // check says why.
   bool configure();
 
-  // How a wait or a recovery ended: go on writing, the waker fired, or the
-  // PCM failed (check_ says why).
-  enum class Step { Again, Woken, Failed };
-  // Brings the PCM back after an underrun (-EPIPE) or a suspend (-ESTRPIPE).
-  Step recover(long error, Waker& waker);
+  using Step = AlsaPcm::Step;
   // Sleeps until the PCM may have room or the waker fires.
   Step sleep(Waker& waker);
 
-  snd_pcm_t* pcm_;
-  const WAVEFORMATEX format_;
+  AlsaPcm pcm_;
+  WAVEFORMATEX format_{};
   snd_pcm_uframes_t period_ = 0;
   snd_pcm_uframes_t buffer_ = 0;
-  std::vector<pollfd> fds_;  // the PCM's descriptors, then the waker's
-  int pcmFds_ = 0;
   std::atomic<std::size_t> underruns_{0};
-  AlsaCheck check_;
 };
 
 }  // namespace platform::alsa

@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "FakeScopeLog.h"
 #include "app/Main_unt.h"
 #include "platform/NotifyWindow.h"
+#include "tests/platform/alsa/RealStack.h"
 
 using namespace app;
 
@@ -25,15 +27,14 @@ void PumpFor(int ms) {
 }
 
 TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
-  if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
+  if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
   const std::string logPath = std::getenv(quorvel::fakes::kFakeScopeLogEnv);
   std::remove(logPath.c_str());
   std::vector<std::string> messages;
   TMain_Form::MessageSink = [&](const QString& m) { messages.push_back(m.toStdString()); };
-  ASSERT_EQ(std::system("(sox -q -n -t raw -r 44100 -e signed -b 16 -c 1 - synth 20 sine 1000 vol 0.5 | "
-                        "pacat --raw --rate=44100 --channels=1 --format=s16le --latency-msec=50 "
-                        "--client-name=quorvel-program-test) >/dev/null 2>&1 &"),
-            0);
+  std::optional<quorvel_test::Player> tone;
+  tone.emplace(quorvel_test::SineSignal(20 * 44100, 44100, 1000, 0.5), 44100, 1);
+  ASSERT_TRUE(tone->running());
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   std::int32_t signal = 0, spectrum = 0;
   {
@@ -47,7 +48,7 @@ TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
     PumpFor(300);
     form.close();
   }
-  std::system("pkill -f quorvel-program-test >/dev/null 2>&1");
+  tone.reset();
   TMain_Form::MessageSink = nullptr;
   EXPECT_TRUE(messages.empty());
 

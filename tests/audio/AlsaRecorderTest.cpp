@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "audio/Recorder.h"
 #include "platform/alsa/DefaultAudioSystem.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/platform/alsa/RealStack.h"
 
 using namespace audio;
 using audio_test::PumpUntil;
@@ -23,15 +25,13 @@ namespace {
 class AlsaRecorder : public testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
     // A 1 kHz tone at half scale into the null sink, longer than the test.
-    ASSERT_EQ(std::system("(sox -q -n -t raw -r 44100 -e signed -b 16 -c 1 - synth 30 sine 1000 vol 0.5 | "
-                          "pacat --raw --rate=44100 --channels=1 --format=s16le --latency-msec=50 "
-                          "--client-name=quorvel-alsa-capture-test) >/dev/null 2>&1 &"),
-              0);
+    tone_.emplace(quorvel_test::SineSignal(30 * 44100, 44100, 1000, 0.5), 44100, 1);
+    ASSERT_TRUE(tone_->running());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
-  void TearDown() override { std::system("pkill -f quorvel-alsa-capture-test >/dev/null 2>&1"); }
+  std::optional<quorvel_test::Player> tone_;  // stopped with the test
 };
 
 // Zero crossings of a block, as a rough frequency reading.

@@ -39,7 +39,7 @@ QImage draw(PlotView& v) { return v.render(kSize); }
 
 }  // namespace
 
-TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
+TEST(TraceScaling, SineSpansTheHeightItsAmplitudeGives) {
   const QRectF plot = TraceView::plotArea(kSize);
   for (double amplitude : {1.0, 0.5}) {
     TraceView m(ScopeConfig{});
@@ -53,7 +53,7 @@ TEST(TracePicture, SineSpansTheHeightItsAmplitudeGives) {
   }
 }
 
-TEST(TracePicture, ValuesBeyondFullScaleStayInsideThePlot) {
+TEST(TraceScaling, ValuesBeyondFullScaleStayInsideThePlot) {
   TraceView m(ScopeConfig{});
   for (int i = 0; i < 2048; ++i) send(m, i % 2 ? 1e300 : -INFINITY);
   const QImage img = draw(m);

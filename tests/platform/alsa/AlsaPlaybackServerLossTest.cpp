@@ -12,10 +12,9 @@
 
 #include <alsa/asoundlib.h>
 
-#include "Playback.h"
+#include "RealStack.h"
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaAudioSystem.h"
-#include "tests/tools/alsa/RealStack.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 
 #include "RealStack.h"
 #include "platform/ResultCodes.h"
-#include "platform/alsa/AlsaAudioSystem.h"
 
 namespace {
 
@@ -17,16 +16,7 @@ using namespace platform;
 using namespace quorvel_test;
 using namespace std::chrono_literals;
 
-constexpr std::size_t kFrames = 2048;
-constexpr unsigned kRate = 44100;
-
-class AlsaCapture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
-  }
-  alsa::AlsaAudioSystem system;
-};
+using AlsaCapture = AlsaOnSoundServer;
 
 // The longest stretch over which each sample is the one before plus one.
 std::size_t LongestCount(const std::vector<std::int16_t>& s) {

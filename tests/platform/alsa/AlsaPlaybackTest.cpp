@@ -10,10 +10,8 @@
 #include <optional>
 #include <thread>
 
-#include "Playback.h"
+#include "RealStack.h"
 #include "platform/ResultCodes.h"
-#include "platform/alsa/AlsaAudioSystem.h"
-#include "tests/tools/alsa/RealStack.h"
 
 namespace {
 
@@ -21,15 +19,8 @@ using namespace platform;
 using namespace quorvel_test;
 using namespace std::chrono_literals;
 
-constexpr std::size_t kFrames = 2048;
-constexpr unsigned kRate = 44100;
-
-class AlsaPlayback : public ::testing::Test {
+class AlsaPlayback : public AlsaOnSoundServer {
  protected:
-  void SetUp() override {
-    if (!SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
-  }
-
   // Captures the monitor with enough buffers queued to ride out a close
   // that plays out; waits until the idle sink delivers.
   static void StartCapture(Capture& capture) {
@@ -50,8 +41,6 @@ class AlsaPlayback : public ::testing::Test {
     ASSERT_TRUE(play.allWritten());
     ASSERT_EQ(play.returned(), play.written());
   }
-
-  alsa::AlsaAudioSystem system;
 };
 
 std::vector<std::int16_t> Samples16(const std::vector<std::uint8_t>& bytes) {

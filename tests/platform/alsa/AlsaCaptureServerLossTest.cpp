@@ -1,5 +1,5 @@
-// The ALSA back-end when the sound server goes away: during capture, and
-// before a device is opened. The test runs its own private server (never the
+// The ALSA back-end's wave input when the sound server goes away: during
+// capture, and before a device is opened. The test runs its own private server (never the
 // suite's), started before alsa-lib first reads its configuration so that
 // ALSA's default device reaches it.
 #include <gtest/gtest.h>
@@ -26,18 +26,18 @@ const std::string kServerDir = "/tmp/quorvel-alsa-loss-" + std::to_string(getpid
 
 bool SoundServer(const char* command) { return RunPrivateSoundServer(kServerDir, command); }
 
-class AlsaServerLoss : public ::testing::Test {
+class AlsaCaptureServerLoss : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { started_ = SoundServer("start"); }
   static void TearDownTestSuite() { SoundServer("stop"); }
   void SetUp() override { ASSERT_TRUE(started_) << "the private sound server did not start"; }
   static bool started_;
 };
-bool AlsaServerLoss::started_ = false;
+bool AlsaCaptureServerLoss::started_ = false;
 
 // The server dies while capturing: every buffer comes back instead of the
 // device hanging, and the device reports why.
-TEST_F(AlsaServerLoss, ServerGoneEndsTheBuffersAndSaysWhy) {
+TEST_F(AlsaCaptureServerLoss, ServerGoneEndsTheBuffersAndSaysWhy) {
   alsa::AlsaAudioSystem system;
   Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, 44100), 2048);
   ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
@@ -63,7 +63,7 @@ TEST_F(AlsaServerLoss, ServerGoneEndsTheBuffersAndSaysWhy) {
 
 // No server to reach: opening fails with ALSA's reason in the text, and
 // alsa-lib's diagnostics stay off the terminal.
-TEST_F(AlsaServerLoss, OpeningWithoutServerPrintsNothing) {
+TEST_F(AlsaCaptureServerLoss, OpeningWithoutServerPrintsNothing) {
   SoundServer("stop");
   StderrCatcher caught;
   alsa::AlsaAudioSystem system;
