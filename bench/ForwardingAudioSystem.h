@@ -83,6 +83,7 @@ class ForwardingAudioSystem : public platform::AudioSystem {
     return inner_.mixerGetControlDetailsA(h, details, flags);
   }
   MMRESULT mixerClose(HMIXER h) override { return inner_.mixerClose(h); }
+  unsigned devicesAbandoned() const override { return inner_.devicesAbandoned(); }
 
  private:
   platform::AudioSystem& inner_;

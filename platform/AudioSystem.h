@@ -58,6 +58,26 @@
 // one, delivered (input) or posted (output) before the call returns. It
 // cannot fail; a handle that is not open is left alone.
 //
+// Devices that do not answer. A device call never blocks its caller for
+// long because a device, or the sound server behind it, does not answer: a
+// call that waits for the device (an open, waveInStop, a reset, a close,
+// mixerClose) waits kDeviceAnswerLimit at most. Past it:
+// - an open fails with MMSYSERR_NODRIVER, its text saying that the device
+//   did not answer; what opens later is closed again in the background;
+// - a wave device is abandoned: it is lost (see above) with that reason,
+//   every queued header is back with its done notification, sent (or, with
+//   CALLBACK_FUNCTION, called) from the caller's thread, and from then on the
+//   device touches no header or buffer and sends nothing. A reset still
+//   succeeds, waveInStop reports the loss; its close succeeds at once, the
+//   close notification coming from the closing thread, and the handle is
+//   free: the back-end finishes the device in the background when it lets
+//   go, and a process that ends meanwhile is not held up by it;
+// - mixerClose succeeds; no notification follows it, and the mixer is
+//   finished in the background.
+// A waveOutClose whose device still has written frames to play out waits
+// for them kPlayOutLimit more; what does not play out by then plays on in
+// the background.
+//
 // Mixers. Line IDs: destination d has ID d; source s of destination d has
 // ID ((s + 1) << 16) | d. Control IDs are the back-end's, unique within the
 // device and stable while it stays as it is; none is 65535 (the component's
@@ -65,12 +85,28 @@
 // peak meters 0 ... 32767.
 #pragma once
 
+#include <chrono>
+
 #include "platform/MixerTypes.h"
 #include "platform/Types.h"
 
 namespace platform {
 
 inline constexpr UINT MAXPNAMELEN = 128;
+
+// How long a device call waits for a device that does not answer (above).
+// Sanitizer builds run several times slower, a device's first open most of
+// all (plugins loaded, a server's stream set up): their bound is longer, so
+// that a slow answer is not taken for none.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{2000};
+#elif defined(__SANITIZE_ADDRESS__)
+inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{800};
+#else
+inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{400};
+#endif
+// How much longer waveOutClose waits while the device plays out (above).
+inline constexpr std::chrono::milliseconds kPlayOutLimit{1500};
 
 // What a wave-input device is; the name is longer than the 32 characters of
 // the older platform so that sound-card names are not cut.
@@ -208,6 +244,12 @@ class AudioSystem {
   virtual MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) = 0;
   // Closes the mixer; no notification is posted once it has returned.
   virtual MMRESULT mixerClose(HMIXER handle) = 0;
+
+  // --- Devices that do not answer -------------------------------------------
+
+  // How many opens, devices and mixers this system has given up waiting for
+  // (see above), so that a program can tell its user why something ended.
+  virtual unsigned devicesAbandoned() const = 0;
 };
 
 }  // namespace platform

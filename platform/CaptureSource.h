@@ -2,9 +2,10 @@
 // or the simulated device's signal. WaveInDevice owns the thread, the queue
 // and the notifications; a source only moves frames.
 //
-// Threads: open() runs on the owner's thread before the device thread
-// starts; every other call runs on the device thread, which has the source
-// to itself from then on.
+// Threads: the back-end opens it on a thread of its own (DeviceAudioSystem's
+// Opener) before the device thread starts; every other call, and its
+// destruction, runs on the device thread, which has the source to itself
+// from then on.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/BoundedCall.h"
 #include "platform/ResultCodes.h"
 #include "platform/WaveInDevice.h"
 #include "platform/WaveOutDevice.h"
@@ -12,12 +13,50 @@ namespace platform {
 
 DeviceAudioSystem::~DeviceAudioSystem() {
   // Devices left open by a careless owner: stop their threads.
-  for (HWAVEIN h : open_) delete h;
-  for (HWAVEOUT h : openOut_) delete h;
-  for (HMIXER m : openMixers_) {
-    m->stop();
-    delete m;
+  for (HWAVEIN h : open_) {
+    h->forceClose();
+    release(h);
   }
+  for (HWAVEOUT h : openOut_) {
+    h->forceClose();
+    release(h);
+  }
+  for (HMIXER m : openMixers_) closeMixer(m);
+}
+
+// Silenced at once; its event thread ends and it is deleted within the
+// bound, or later, by itself, when the back-end lets go.
+void DeviceAudioSystem::closeMixer(HMIXER m) {
+  m->silence();
+  if (!RunWithin(kDeviceAnswerLimit, [m] {
+        m->stop();
+        delete m;
+      }))
+    ++abandoned_;
+}
+
+void DeviceAudioSystem::release(WaveDevice* device) {
+  if (!WaveDevice::Release(device)) ++abandoned_;
+}
+
+template <typename T>
+MMRESULT DeviceAudioSystem::openWithin(Opener<T> opener, std::unique_ptr<T>& opened) {
+  // Shared with the opening thread, which may outlive this call: what it
+  // opens too late is closed when the thread ends.
+  struct Outcome {
+    std::unique_ptr<T> opened;
+    MMRESULT code = MMSYSERR_NOERROR;
+    std::string why;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  if (!RunWithin(kDeviceAnswerLimit,
+                 [outcome, opener = std::move(opener)] { outcome->code = opener(outcome->opened, outcome->why); })) {
+    ++abandoned_;
+    return reason(MMSYSERR_NODRIVER, NoAnswerReason());
+  }
+  if (outcome->code != MMSYSERR_NOERROR) return reason(outcome->code, std::move(outcome->why));
+  opened = std::move(outcome->opened);
+  return MMSYSERR_NOERROR;
 }
 
 bool DeviceAudioSystem::ValidPcmFormat(const WAVEFORMATEX& f) {
@@ -93,7 +132,7 @@ MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAV
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
 
   std::unique_ptr<CaptureSource> source;
-  if (const MMRESULT rc = openCaptureSource(deviceId, *format, source); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(captureOpener(deviceId, *format), source); rc != MMSYSERR_NOERROR) return rc;
   auto device = std::make_unique<WaveInDevice>(std::move(source), *format, callback, instance, flags);
   if (const MMRESULT rc = device->open(); rc != MMSYSERR_NOERROR) return reason(rc, {});
   *handle = device.release();
@@ -111,7 +150,7 @@ MMRESULT DeviceAudioSystem::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const W
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
 
   std::unique_ptr<PlaybackSink> sink;
-  if (const MMRESULT rc = openPlaybackSink(deviceId, *format, sink); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(playbackOpener(deviceId, *format), sink); rc != MMSYSERR_NOERROR) return rc;
   auto device = std::make_unique<WaveOutDevice>(std::move(sink), *format, callback, instance, flags);
   if (const MMRESULT rc = device->open(); rc != MMSYSERR_NOERROR) return reason(rc, {});
   *handle = device.release();
@@ -144,14 +183,14 @@ MMRESULT DeviceAudioSystem::waveOutClose(HWAVEOUT h) {
   const MMRESULT rc = h->close();
   if (rc != MMSYSERR_NOERROR) return result(rc, h);
   openOut_.erase(h);
-  delete h;
+  release(h);
   return MMSYSERR_NOERROR;
 }
 
-// Deleting a device stops its thread without draining or returning its
-// buffers; the close notification is its last.
 void DeviceAudioSystem::waveOutForceClose(HWAVEOUT h) {
-  if (openOut_.erase(h) != 0) delete h;
+  if (openOut_.erase(h) == 0) return;
+  h->forceClose();
+  release(h);
 }
 
 MMRESULT DeviceAudioSystem::waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) {
@@ -193,12 +232,14 @@ MMRESULT DeviceAudioSystem::waveInClose(HWAVEIN h) {
   const MMRESULT rc = h->close();
   if (rc != MMSYSERR_NOERROR) return result(rc, h);
   open_.erase(h);
-  delete h;
+  release(h);
   return MMSYSERR_NOERROR;
 }
 
 void DeviceAudioSystem::waveInForceClose(HWAVEIN h) {
-  if (open_.erase(h) != 0) delete h;
+  if (open_.erase(h) == 0) return;
+  h->forceClose();
+  release(h);
 }
 
 // --- Mixers ---------------------------------------------------------------
@@ -261,7 +302,7 @@ MMRESULT DeviceAudioSystem::mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UI
   if (caps == nullptr || size != sizeof(MIXERCAPSA)) return reason(MMSYSERR_INVALPARAM, {});
   if (deviceId >= mixerGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
   std::unique_ptr<MixerDevice> mixer;
-  if (const MMRESULT rc = openMixerDevice(deviceId, mixer); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(mixerOpener(deviceId), mixer); rc != MMSYSERR_NOERROR) return rc;
   *caps = MIXERCAPSA{};
   CopyName(mixer->description().name, caps->szPname, sizeof caps->szPname);
   caps->cDestinations = static_cast<DWORD>(mixer->description().destinations.size());
@@ -275,7 +316,7 @@ MMRESULT DeviceAudioSystem::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR c
   if (type == CALLBACK_WINDOW && callback == 0) return reason(MMSYSERR_INVALPARAM, {});
   if (deviceId >= mixerGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
   std::unique_ptr<MixerDevice> mixer;
-  if (const MMRESULT rc = openMixerDevice(deviceId, mixer); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(mixerOpener(deviceId), mixer); rc != MMSYSERR_NOERROR) return rc;
   HMIXER h = mixer.release();
   h->start(type == CALLBACK_WINDOW ? reinterpret_cast<HWND>(callback) : nullptr, h);
   openMixers_.insert(h);
@@ -386,9 +427,8 @@ MMRESULT DeviceAudioSystem::mixerGetControlDetailsA(HMIXER h, MIXERCONTROLDETAIL
 
 MMRESULT DeviceAudioSystem::mixerClose(HMIXER h) {
   QUORVEL_CHECK_HANDLE(h);
-  h->stop();
   openMixers_.erase(h);
-  delete h;
+  closeMixer(h);
   return MMSYSERR_NOERROR;
 }
 

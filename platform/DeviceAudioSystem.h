@@ -10,6 +10,7 @@
 // touch them.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -22,8 +23,19 @@
 
 namespace platform {
 
+class WaveDevice;
+
 class DeviceAudioSystem : public AudioSystem {
  public:
+  // A back-end's open of one device, run on a thread of its own so that a
+  // device (or sound server) that does not answer holds its caller up for
+  // kDeviceAnswerLimit at most; what opens later is closed when that thread
+  // ends. It owns what it needs (captured by value) and touches nothing of
+  // the system's. A non-zero result is what the open call returns, with the
+  // back-end's reason in `why`.
+  template <typename T>
+  using Opener = std::function<MMRESULT(std::unique_ptr<T>& opened, std::string& why)>;
+
   ~DeviceAudioSystem() override;
 
   MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT size) override;
@@ -56,6 +68,7 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
   MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
+  unsigned devicesAbandoned() const override { return abandoned_; }
 
   // Is this the handle of a device open here?
   bool isOpen(HWAVEIN handle) const { return open_.count(handle) != 0; }
@@ -81,15 +94,13 @@ class DeviceAudioSystem : public AudioSystem {
   // default one); false when there is no such device.
   virtual bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) = 0;
   // Opens the frame source of a device (WAVE_MAPPER: the default) for the
-  // format, which is valid. A non-zero result is what waveInOpen returns;
-  // the back-end may name its reason with reason().
-  virtual MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
-                                     std::unique_ptr<CaptureSource>& source) = 0;
+  // format, which is valid.
+  virtual Opener<CaptureSource> captureOpener(UINT deviceId, const WAVEFORMATEX& format) = 0;
   // The same for a wave-output device's frame sink.
-  virtual MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format, std::unique_ptr<PlaybackSink>& sink) = 0;
+  virtual Opener<PlaybackSink> playbackOpener(UINT deviceId, const WAVEFORMATEX& format) = 0;
   // Opens mixer `deviceId` (below mixerGetNumDevs()) and describes it. Its
   // notifications start only when mixerOpen hands it out.
-  virtual MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) = 0;
+  virtual Opener<MixerDevice> mixerOpener(UINT deviceId) = 0;
 
   // Records the back-end's reason for the failure it is about to return; the
   // text of that code then carries it until the code fails again.
@@ -105,11 +116,17 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT checkOpen(bool haveHandle, UINT deviceId, UINT devices, const WAVEFORMATEX* format, DWORD_PTR callback,
                      DWORD flags);
   MMRESULT mixerResult(MMRESULT code, HMIXER mixer);
+  template <typename T>
+  MMRESULT openWithin(Opener<T> opener, std::unique_ptr<T>& opened);
+  void closeMixer(HMIXER mixer);
+  // Deletes a closed device, counting it when its thread still holds it.
+  void release(WaveDevice* device);
 
   std::set<HWAVEIN> open_;
   std::set<HWAVEOUT> openOut_;
   std::set<HMIXER> openMixers_;
   std::map<MMRESULT, std::string> reasons_;
+  unsigned abandoned_ = 0;
 };
 
 }  // namespace platform

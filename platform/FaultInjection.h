@@ -105,6 +105,7 @@ class FaultInjection final : public AudioSystem {
   MMRESULT mixerGetLineControlsA(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) override;
   MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
+  unsigned devicesAbandoned() const override { return system_.devicesAbandoned(); }
 
  private:
   struct Fault {

@@ -7,15 +7,14 @@ namespace platform {
 
 void MixerDevice::start(HWND window, HMIXER handle) {
   handle_ = handle;
-  window_.store(window, std::memory_order_release);
+  window_ = window;
   startWatching();
 }
 
-void MixerDevice::stop() { window_.store(nullptr, std::memory_order_release); }
-
 void MixerDevice::controlChanged(DWORD controlId) noexcept {
-  if (HWND w = window_.load(std::memory_order_acquire))
-    PostMessage(w, MM_MIXM_CONTROL_CHANGE, reinterpret_cast<WPARAM>(handle_), static_cast<LPARAM>(controlId));
+  if (window_ == nullptr || !fence_.enter()) return;
+  PostMessage(window_, MM_MIXM_CONTROL_CHANGE, reinterpret_cast<WPARAM>(handle_), static_cast<LPARAM>(controlId));
+  fence_.leave();
 }
 
 }  // namespace platform

@@ -7,15 +7,17 @@
 //
 // Notifications: a back-end that learns that a control changed calls
 // controlChanged(), which posts MM_MIXM_CONTROL_CHANGE (wParam: the handle,
-// lParam: the control ID) to the window given at open. stop() ends that
-// before the device is closed: no post follows it.
+// lParam: the control ID) to the window given at open. silence() ends that
+// before the device is closed: no post follows it. stop() then ends the
+// back-end's watching, which may block while a sound server does not answer,
+// so mixerClose runs it and the deletion within its bound (AudioSystem.h).
 #pragma once
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 #include "platform/MixerTypes.h"
+#include "platform/OwnerFence.h"
 #include "platform/Types.h"
 
 namespace platform {
@@ -67,9 +69,10 @@ class MixerDevice {
   // Begins posting notifications to `window` (null: none) for `handle`.
   // Called once, by mixerOpen, before the handle is handed out.
   void start(HWND window, HMIXER handle);
-  // Ends notifications: when it returns, no post is made any more. The
-  // back-end stops its event thread here.
-  virtual void stop();
+  // Ends notifications at once: when it returns, no post is made any more.
+  void silence() noexcept { fence_.shut(); }
+  // After silence(): the back-end stops watching (its event thread) here.
+  virtual void stop() {}
 
   // The back-end's reason for its latest failure, for the error text.
   virtual std::string failureDetail() const { return {}; }
@@ -86,8 +89,9 @@ class MixerDevice {
 
  private:
   const MixerDescription description_;
-  std::atomic<HWND> window_{nullptr};
+  HWND window_ = nullptr;  // set before watching starts
   HMIXER handle_ = nullptr;
+  OwnerFence fence_;
 };
 
 }  // namespace platform

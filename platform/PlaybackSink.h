@@ -2,9 +2,10 @@
 // simulated device's record of what it played. WaveOutDevice owns the
 // thread, the queue and the notifications; a sink only moves frames.
 //
-// Threads: open (the back-end's factory) runs on the owner's thread before
-// the device thread starts; every call below runs on the device thread,
-// which has the sink to itself from then on.
+// Threads: the back-end opens it on a thread of its own (DeviceAudioSystem's
+// Opener) before the device thread starts; every call below, and its
+// destruction, runs on the device thread, which has the sink to itself from
+// then on.
 #pragma once
 
 #include <cstddef>

@@ -1,21 +1,23 @@
 #include "platform/WaveDevice.h"
 
+#include "platform/AudioSystem.h"
+#include "platform/BoundedCall.h"
 #include "platform/ResultCodes.h"
 
 namespace platform {
+namespace {
+// The bounce buffer's size: a block of the component's largest buffers.
+constexpr std::size_t kBounceBytes = 65536;
+}  // namespace
 
 WaveDevice::WaveDevice(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags,
                        Messages messages)
-    : format_(format), callback_(callback), instance_(instance), flags_(flags), messages_(messages) {}
-
-WaveDevice::~WaveDevice() { stopThread(); }
-
-void WaveDevice::stopThread() noexcept {
-  if (!thread_.joinable()) return;
-  closing_.store(true, std::memory_order_release);
-  waker_.wake();
-  thread_.join();
-}
+    : format_(format),
+      bounce_(kBounceBytes),
+      callback_(callback),
+      instance_(instance),
+      flags_(flags),
+      messages_(messages) {}
 
 MMRESULT WaveDevice::open() {
   if (!waker_.valid()) return MMSYSERR_NOMEM;
@@ -25,10 +27,17 @@ MMRESULT WaveDevice::open() {
 }
 
 void WaveDevice::threadMain() {
+  // Nobody can shut the fence yet: the owner waits for the open notification.
+  fence_.enter();
   notify(messages_.open, 0);
   opened_.release();
-  run();
-  notify(messages_.close, 0);
+  if (run()) {
+    notify(messages_.close, 0);
+    closeSent_ = true;
+    fence_.leave();
+  }
+  ended_.release();
+  if (fence_.end()) delete this;
 }
 
 MMRESULT WaveDevice::prepare(WAVEHDR* header, UINT size) noexcept {
@@ -51,24 +60,65 @@ MMRESULT WaveDevice::enqueue(WAVEHDR* header, UINT size) noexcept {
 
 MMRESULT WaveDevice::close() noexcept {
   if (queue_.queued() != 0) return WAVERR_STILLPLAYING;
-  stopThread();
+  end();
   return MMSYSERR_NOERROR;
 }
 
-void WaveDevice::Request::ask(Waker& waker) noexcept {
-  const unsigned target = ++asks_;
-  asked_.store(target, std::memory_order_release);
+void WaveDevice::forceClose() noexcept { end(); }
+
+void WaveDevice::end() noexcept {
+  if (!fence_.isShut()) {
+    closing_.store(true, std::memory_order_release);
+    waker_.wake();
+    const auto limit = playsOut() ? kDeviceAnswerLimit + kPlayOutLimit : kDeviceAnswerLimit;
+    if (ended_.try_acquire_for(limit)) {
+      thread_.join();
+      return;
+    }
+    abandon();
+  }
+  // The thread is stuck: the close notification comes from here, unless the
+  // thread sent it just before the fence shut.
+  if (!closeSent_) notify(messages_.close, 0);
+}
+
+bool WaveDevice::Release(WaveDevice* device) noexcept {
+  if (device->thread_.joinable()) {
+    device->thread_.detach();
+    if (!device->fence_.handOver()) return false;  // the thread deletes it when it ends
+  }
+  delete device;
+  return true;
+}
+
+void WaveDevice::abandon() noexcept {
+  fence_.shut();
+  if (failure() != MMSYSERR_NOERROR) return;
+  failureDetail_ = NoAnswerReason();
+  failure_.store(MMSYSERR_NODRIVER, std::memory_order_release);
+}
+
+bool WaveDevice::ask(Request& request) noexcept {
+  if (fence_.isShut()) {
+    returnAll();
+    return false;
+  }
+  if (request.ask(waker_)) return true;
+  abandon();
+  returnAll();
+  return false;
+}
+
+bool WaveDevice::Request::ask(Waker& waker) noexcept {
+  asked_.store(++asks_, std::memory_order_release);
   waker.wake();
-  for (unsigned d = answered_.load(std::memory_order_acquire); d != target;
-       d = answered_.load(std::memory_order_acquire))
-    answered_.wait(d, std::memory_order_acquire);
+  return answered_.try_acquire_for(kDeviceAnswerLimit);
 }
 
 void WaveDevice::Request::answer() noexcept {
   // The owner waits for this answer, so nothing is asked meanwhile.
   seen_ = asked_.load(std::memory_order_acquire);
-  answered_.store(seen_, std::memory_order_release);
-  answered_.notify_all();
+  answered_.release();
 }
 
 void WaveDevice::notify(UINT msg, DWORD_PTR param) noexcept {
@@ -97,10 +147,11 @@ void WaveDevice::returnAll() noexcept {
 // Every access to the flag is a read-modify-write, so they are ordered one
 // after the other: either enqueue() comes later and sees the flag (and wakes
 // the device), or it came first and the header it queued is seen here.
-void WaveDevice::waitForHeader() noexcept {
+bool WaveDevice::waitForHeader() noexcept {
   waitingForHeader_.exchange(true);
-  if (queue_.front() == nullptr) waker_.wait(-1);
+  if (queue_.front() == nullptr && !outside([this] { waker_.wait(-1); })) return false;
   waitingForHeader_.exchange(false);
+  return true;
 }
 
 void WaveDevice::fail(MMRESULT code, std::string detail) noexcept {

@@ -6,18 +6,26 @@
 //
 // Threads: every public call comes from the owner's thread; run(), the
 // source or sink and the notifications run on the device thread. The device
-// thread never waits for its owner, so a request (reset, stop) that the
-// owner waits for is answered within one read or write of the source or
-// sink.
+// thread never waits for its owner, so a request (reset, stop, close) is
+// answered within one read or write of the source or sink, unless that
+// blocks (a sound server that does not answer). The owner waits
+// kDeviceAnswerLimit at most, then abandons the device: the OwnerFence keeps
+// the thread away from the owner's headers, buffers and callbacks from then
+// on, the owner hands the headers back and sends the close notification
+// itself, and the thread deletes the device when its source or sink lets it
+// go. The source or sink therefore never sees the owner's buffers: frames
+// pass through the device's own bounce buffer.
 #pragma once
 
 #include <atomic>
 #include <semaphore>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/HeaderQueue.h"
 #include "platform/NotifyWindow.h"
+#include "platform/OwnerFence.h"
 #include "platform/Types.h"
 #include "platform/Waker.h"
 
@@ -32,10 +40,18 @@ class WaveDevice {
   MMRESULT open();
   MMRESULT prepare(WAVEHDR* header, UINT size) noexcept;
   MMRESULT unprepare(WAVEHDR* header, UINT size) noexcept;
-  // Refused with WAVERR_STILLPLAYING while headers are queued.
+  // Ends the device thread (or abandons it); the close notification has
+  // been sent when it returns. Refused with WAVERR_STILLPLAYING while
+  // headers are queued.
   MMRESULT close() noexcept;
+  // The same whatever is queued: the headers are let go, not returned.
+  void forceClose() noexcept;
+  // After close() or forceClose(): deletes the device, or leaves that to its
+  // thread while the thread is still stuck in its source or sink (false).
+  static bool Release(WaveDevice* device) noexcept;
 
-  // The code the device reports since its source or sink failed, or 0.
+  // The code the device reports since its source or sink failed or it was
+  // abandoned, or 0.
   MMRESULT failure() const noexcept { return failure_.load(std::memory_order_acquire); }
   // The reason for that failure (valid once failure() is non-zero).
   const std::string& failureDetail() const noexcept { return failureDetail_; }
@@ -52,46 +68,60 @@ class WaveDevice {
   // waits: ask() returns once the device thread has called answer().
   class Request {
    public:
-    // Owner's side.
-    void ask(Waker& waker) noexcept;
+    // Owner's side; false when no answer came within kDeviceAnswerLimit.
+    bool ask(Waker& waker) noexcept;
     // Device thread's side.
     bool pending() const noexcept { return asked_.load(std::memory_order_acquire) != seen_; }
     void answer() noexcept;
 
    private:
     std::atomic<unsigned> asked_{0};
-    std::atomic<unsigned> answered_{0};
+    std::binary_semaphore answered_{0};
     unsigned asks_ = 0;  // owner's side
     unsigned seen_ = 0;  // device thread's side
   };
 
   WaveDevice(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags, Messages messages);
-  // The derived destructor calls stopThread() first: the device thread must
-  // not run on while the derived part is taken down.
-  virtual ~WaveDevice();
-  void stopThread() noexcept;
+  virtual ~WaveDevice() = default;
 
   // Device thread: the direction's loop, from after the open notification
-  // until closing(); the close notification follows it.
-  virtual void run() = 0;
+  // until closing(), which then closes the source or sink. False when the
+  // owner abandoned the device meanwhile: the thread then touches nothing of
+  // the owner's any more.
+  virtual bool run() = 0;
   // Calls the owner's callback function (CALLBACK_FUNCTION) with the
   // device's own handle.
   virtual void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept = 0;
   // The device's handle, as a window notification's wParam.
   virtual WPARAM handle() const noexcept = 0;
+  // Owner's side: the device has frames to play out when it closes, which
+  // the close waits for too (kPlayOutLimit).
+  virtual bool playsOut() const noexcept { return false; }
 
   // Owner's side: queues the header and wakes a device thread that sleeps
   // for want of one.
   MMRESULT enqueue(WAVEHDR* header, UINT size) noexcept;
+  // Owner's side: asks and waits; on no answer the device is abandoned and
+  // every queued header is back. False then.
+  bool ask(Request& request) noexcept;
 
-  // Device thread's side.
+  // Device thread's side. The thread is inside the owner's fence except in
+  // outside(), which runs a call that may block (the source's or sink's, or
+  // a sleep); false when the device was abandoned meanwhile.
+  template <typename Call>
+  bool outside(Call&& call) {
+    fence_.leave();
+    call();
+    return fence_.enter();
+  }
   bool closing() const noexcept { return closing_.load(std::memory_order_acquire); }
   void notify(UINT msg, DWORD_PTR param) noexcept;
   // Hands the oldest queued header (or every one) back to the owner.
   void returnFront() noexcept;
   void returnAll() noexcept;
-  // Sleeps until a header is queued or the owner asks for something.
-  void waitForHeader() noexcept;
+  // Sleeps until a header is queued or the owner asks for something; false
+  // when the device was abandoned meanwhile.
+  bool waitForHeader() noexcept;
   // Publishes the failure of the source or sink and hands every header back.
   void fail(MMRESULT code, std::string detail) noexcept;
 
@@ -102,9 +132,15 @@ class WaveDevice {
   // Device thread: bytes of the front header already with the sink (output;
   // input counts them in the header's dwBytesRecorded).
   DWORD moved_ = 0;
+  // Device thread: what the source or sink reads or writes, in whole frames.
+  std::vector<BYTE> bounce_;
 
  private:
   void threadMain();
+  // Owner's side: ends the thread within kDeviceAnswerLimit or abandons it.
+  void end() noexcept;
+  // Owner's side: shuts the fence; the device reports itself lost.
+  void abandon() noexcept;
 
   const DWORD_PTR callback_;
   const DWORD_PTR instance_;
@@ -112,12 +148,15 @@ class WaveDevice {
   const Messages messages_;
 
   std::thread thread_;
+  OwnerFence fence_;
   std::binary_semaphore opened_{0};
+  std::binary_semaphore ended_{0};
+  bool closeSent_ = false;  // written inside the fence
   std::atomic<bool> closing_{false};
   std::atomic<bool> waitingForHeader_{false};  // the device thread sleeps for want of a header
 
   std::atomic<MMRESULT> failure_{0};
-  std::string failureDetail_;  // written by the device thread before failure_ is published
+  std::string failureDetail_;  // written by the device thread (or the abandoning owner) before failure_ is published
 };
 
 }  // namespace platform

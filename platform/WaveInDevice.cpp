@@ -1,5 +1,8 @@
 #include "platform/WaveInDevice.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
 
@@ -9,8 +12,6 @@ WaveInDevice::WaveInDevice(std::unique_ptr<CaptureSource> source, const WAVEFORM
                            DWORD_PTR instance, DWORD flags)
     : WaveDevice(format, callback, instance, flags, {MM_WIM_OPEN, MM_WIM_DATA, MM_WIM_CLOSE}),
       source_(std::move(source)) {}
-
-WaveInDevice::~WaveInDevice() { stopThread(); }
 
 MMRESULT WaveInDevice::start() noexcept {
   if (MMRESULT f = failure()) return f;
@@ -22,13 +23,12 @@ MMRESULT WaveInDevice::start() noexcept {
 MMRESULT WaveInDevice::stop() noexcept {
   if (MMRESULT f = failure()) return f;
   running_.store(false, std::memory_order_release);
-  stop_.ask(waker_);
-  return MMSYSERR_NOERROR;
+  return ask(stop_) ? MMSYSERR_NOERROR : failure();
 }
 
 MMRESULT WaveInDevice::reset() noexcept {
   running_.store(false, std::memory_order_release);
-  reset_.ask(waker_);
+  ask(reset_);  // an abandoned device has handed every header back too
   return MMSYSERR_NOERROR;
 }
 
@@ -36,13 +36,18 @@ void WaveInDevice::callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance
   reinterpret_cast<WaveInProc>(function)(this, msg, instance, param, 0);
 }
 
-void WaveInDevice::fail(MMRESULT code) noexcept {
-  std::string detail = source_->failureDetail();
-  source_->stop();
+bool WaveInDevice::fail(MMRESULT code) noexcept {
+  std::string detail;
+  if (!outside([&] {
+        detail = source_->failureDetail();
+        source_->stop();
+      }))
+    return false;
   WaveDevice::fail(code, std::move(detail));
+  return true;
 }
 
-void WaveInDevice::run() {
+bool WaveInDevice::run() {
   const std::size_t frameBytes = format_.nBlockAlign;
   bool capturing = false;
   auto halt = [&] {
@@ -52,7 +57,7 @@ void WaveInDevice::run() {
 
   while (!closing()) {
     if (reset_.pending()) {
-      halt();
+      if (!outside(halt)) return false;
       returnAll();
       reset_.answer();
       continue;
@@ -60,7 +65,7 @@ void WaveInDevice::run() {
     if (stop_.pending()) {
       // Stopping returns the buffer being filled with what it holds; empty
       // buffers stay queued for the next start.
-      halt();
+      if (!outside(halt)) return false;
       if (WAVEHDR* h = queue_.front(); h != nullptr && h->dwBytesRecorded > 0) returnFront();
       stop_.answer();
       continue;
@@ -70,38 +75,46 @@ void WaveInDevice::run() {
       // while it was failing, so that its owner can close it.
       if (queue_.front() != nullptr)
         returnAll();
-      else
-        waitForHeader();
+      else if (!waitForHeader())
+        return false;
       continue;
     }
     if (!running_.load(std::memory_order_acquire)) {
-      halt();
-      waker_.wait(-1);
+      if (!outside([&] {
+            halt();
+            waker_.wait(-1);
+          }))
+        return false;
       continue;
     }
     if (!capturing) {
-      if (const MMRESULT rc = source_->start(); rc != MMSYSERR_NOERROR) {
-        fail(rc);
+      MMRESULT rc = MMSYSERR_NOERROR;
+      if (!outside([&] { rc = source_->start(); })) return false;
+      if (rc != MMSYSERR_NOERROR) {
+        if (!fail(rc)) return false;
         continue;
       }
       capturing = true;
     }
     WAVEHDR* h = queue_.front();
     if (h == nullptr) {
-      waitForHeader();
+      if (!waitForHeader()) return false;
       continue;
     }
-    const std::size_t room = (h->dwBufferLength - h->dwBytesRecorded) / frameBytes;
+    const std::size_t room =
+        std::min<std::size_t>((h->dwBufferLength - h->dwBytesRecorded) / frameBytes, bounce_.size() / frameBytes);
     if (room > 0) {
-      const CaptureSource::ReadResult got =
-          source_->read(reinterpret_cast<BYTE*>(h->lpData) + h->dwBytesRecorded, room, waker_);
+      CaptureSource::ReadResult got;
+      if (!outside([&] { got = source_->read(bounce_.data(), room, waker_); })) return false;
       if (got.kind == CaptureSource::ReadResult::Kind::Failed) {
         capturing = false;
-        fail(got.code);
+        if (!fail(got.code)) return false;
         continue;
       }
       if (got.kind == CaptureSource::ReadResult::Kind::Woken) continue;
-      h->dwBytesRecorded += static_cast<DWORD>(got.frames * frameBytes);
+      const std::size_t bytes = got.frames * frameBytes;
+      std::memcpy(h->lpData + h->dwBytesRecorded, bounce_.data(), bytes);
+      h->dwBytesRecorded += static_cast<DWORD>(bytes);
       if (got.endBuffer) {
         returnFront();
         continue;
@@ -109,7 +122,11 @@ void WaveInDevice::run() {
     }
     if (h->dwBufferLength - h->dwBytesRecorded < frameBytes) returnFront();
   }
-  halt();
+  // Closing the source may wait for a sound server too.
+  return outside([&] {
+    halt();
+    source_.reset();
+  });
 }
 
 }  // namespace platform

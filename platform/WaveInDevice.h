@@ -17,7 +17,6 @@ class WaveInDevice final : public WaveDevice {
  public:
   WaveInDevice(std::unique_ptr<CaptureSource> source, const WAVEFORMATEX& format, DWORD_PTR callback,
                DWORD_PTR instance, DWORD flags);
-  ~WaveInDevice() override;
 
   MMRESULT add(WAVEHDR* header, UINT size) noexcept { return enqueue(header, size); }
   MMRESULT start() noexcept;
@@ -27,10 +26,11 @@ class WaveInDevice final : public WaveDevice {
   CaptureSource& source() noexcept { return *source_; }
 
  private:
-  void run() override;
+  bool run() override;
   void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept override;
   WPARAM handle() const noexcept override { return reinterpret_cast<WPARAM>(this); }
-  void fail(MMRESULT code) noexcept;
+  // Stops the source and fails the device; false when it was abandoned.
+  bool fail(MMRESULT code) noexcept;
 
   std::unique_ptr<CaptureSource> source_;
   std::atomic<bool> running_{false};  // the owner's start/stop, seen by the device thread

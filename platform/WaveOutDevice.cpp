@@ -1,5 +1,8 @@
 #include "platform/WaveOutDevice.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
 
@@ -9,11 +12,9 @@ WaveOutDevice::WaveOutDevice(std::unique_ptr<PlaybackSink> sink, const WAVEFORMA
                              DWORD_PTR instance, DWORD flags)
     : WaveDevice(format, callback, instance, flags, {MM_WOM_OPEN, MM_WOM_DONE, MM_WOM_CLOSE}), sink_(std::move(sink)) {}
 
-WaveOutDevice::~WaveOutDevice() { stopThread(); }
-
 // Throws away what the device holds and waits until every header is back.
 MMRESULT WaveOutDevice::reset() noexcept {
-  reset_.ask(waker_);
+  ask(reset_);  // an abandoned device has handed every header back too
   return MMSYSERR_NOERROR;
 }
 
@@ -21,18 +22,19 @@ void WaveOutDevice::callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instanc
   reinterpret_cast<WaveOutProc>(function)(this, msg, instance, param, 0);
 }
 
-void WaveOutDevice::run() {
+bool WaveOutDevice::run() {
   const std::size_t frameBytes = format_.nBlockAlign;
   while (!closing()) {
     if (reset_.pending()) {
-      if (failure() == MMSYSERR_NOERROR) sink_->discard();
+      if (failure() == MMSYSERR_NOERROR && !outside([this] { sink_->discard(); })) return false;
+      written_.store(false, std::memory_order_release);
       returnAll();
       reset_.answer();
       continue;
     }
     WAVEHDR* h = queue_.front();
     if (h == nullptr) {
-      waitForHeader();
+      if (!waitForHeader()) return false;
       continue;
     }
     if (failure() != MMSYSERR_NOERROR) {
@@ -41,22 +43,29 @@ void WaveOutDevice::run() {
       returnAll();
       continue;
     }
-    const std::size_t frames = (h->dwBufferLength - moved_) / frameBytes;
+    const std::size_t frames =
+        std::min<std::size_t>((h->dwBufferLength - moved_) / frameBytes, bounce_.size() / frameBytes);
     if (frames == 0) {
       returnFront();
       continue;
     }
-    const PlaybackSink::WriteResult put =
-        sink_->write(reinterpret_cast<const BYTE*>(h->lpData) + moved_, frames, waker_);
+    std::memcpy(bounce_.data(), h->lpData + moved_, frames * frameBytes);
+    PlaybackSink::WriteResult put;
+    if (!outside([&] { put = sink_->write(bounce_.data(), frames, waker_); })) return false;
     if (put.kind == PlaybackSink::WriteResult::Kind::Failed) {
       fail(put.code, sink_->failureDetail());
       continue;
     }
     if (put.kind == PlaybackSink::WriteResult::Kind::Woken) continue;
     moved_ += static_cast<DWORD>(put.frames * frameBytes);
+    if (put.frames > 0) written_.store(true, std::memory_order_release);
   }
-  // What the sink holds plays out before the device reports itself closed.
-  if (failure() == MMSYSERR_NOERROR) sink_->drain();
+  // What the sink holds plays out before the device reports itself closed;
+  // closing the sink may wait for a sound server too.
+  return outside([this] {
+    if (failure() == MMSYSERR_NOERROR) sink_->drain();
+    sink_.reset();
+  });
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // frames are played and a trailing partial frame is not.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "platform/PlaybackSink.h"
@@ -15,7 +16,6 @@ class WaveOutDevice final : public WaveDevice {
  public:
   WaveOutDevice(std::unique_ptr<PlaybackSink> sink, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
                 DWORD flags);
-  ~WaveOutDevice() override;
 
   MMRESULT write(WAVEHDR* header, UINT size) noexcept { return enqueue(header, size); }
   MMRESULT reset() noexcept;
@@ -23,11 +23,13 @@ class WaveOutDevice final : public WaveDevice {
   PlaybackSink& sink() noexcept { return *sink_; }
 
  private:
-  void run() override;
+  bool run() override;
   void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept override;
   WPARAM handle() const noexcept override { return reinterpret_cast<WPARAM>(this); }
+  bool playsOut() const noexcept override { return written_.load(std::memory_order_acquire); }
 
   std::unique_ptr<PlaybackSink> sink_;
+  std::atomic<bool> written_{false};  // frames went to the sink since it was opened or discarded
 };
 
 }  // namespace platform

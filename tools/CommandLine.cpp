@@ -21,6 +21,12 @@ bool Complain(const char* tool, const std::string& why) {
   return false;
 }
 
+void SayIfAbandoned(const char* tool, const platform::AudioSystem& system) {
+  if (system.devicesAbandoned() == 0) return;
+  std::fprintf(stderr, "%s: the sound server did not answer within %lld ms; its device was let go\n", tool,
+               static_cast<long long>(platform::kDeviceAnswerLimit.count()));
+}
+
 bool ParseInt(const char* text, long lo, long hi, long& out) {
   char* end = nullptr;
   out = std::strtol(text, &end, 10);

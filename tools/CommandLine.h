@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/AudioSystem.h"
+
 namespace tools {
 
 inline constexpr int kExitFailure = 1;
@@ -30,6 +32,10 @@ bool IsHelp(const std::string& arg);
 int UsageError(UsageText usage);
 // "tool: why" on stderr; false, for a parser to return.
 bool Complain(const char* tool, const std::string& why);
+
+// When the system gave up waiting for a device (a sound server that does
+// not answer): says so on stderr, so that a user knows why it ended as it did.
+void SayIfAbandoned(const char* tool, const platform::AudioSystem& system);
 
 // A whole decimal number from lo to hi, and nothing else.
 bool ParseInt(const char* text, long lo, long hi, long& out);

@@ -169,6 +169,7 @@ int main(int argc, char** argv) {
   const std::string failure = audio.ErrorMessage;
   const bool stopped = rec.Stop();
   print();
+  tools::SayIfAbandoned("quorvel-devices", system);
   if (failed) {
     std::fprintf(stderr, "quorvel-devices: capture ended: %s\n", failure.c_str());
     return tools::kExitFailure;

@@ -180,5 +180,7 @@ int main(int argc, char** argv) {
   audio.OnMixerChange = [&](audio::TObject*, platform::WORD first, platform::WORD second) { print(first, second); };
   platform::TerminationSignals terminate([&app] { app.quit(); });
   const int code = app.exec();
+  mixer.ReleaseLines();  // closes the mixer now, to tell whether it let go
+  tools::SayIfAbandoned("quorvel-mixer", system);
   return terminate.signal() != 0 ? tools::ExitForSignal(terminate.signal()) : code;
 }

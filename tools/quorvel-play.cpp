@@ -169,6 +169,7 @@ int main(int argc, char** argv) {
   bufferBytes = player.BufferBytes;
   audio.ErrorMessage.clear();
   const int code = app.exec();
+  tools::SayIfAbandoned("quorvel-play", audio.System());
   // A device that failed while playing, or a stream that could not be read
   // on, ends the playing early and leaves the reason.
   if (code != 0 || !audio.ErrorMessage.empty()) {

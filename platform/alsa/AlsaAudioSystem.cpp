@@ -29,22 +29,22 @@ bool Find(UINT deviceId, snd_pcm_stream_t stream, PcmDevice& device) {
   return true;
 }
 
-// Opens the listed device `deviceId` of `stream` as a `Pcm` (the capture
-// source or the playback sink) in the format. Non-zero: the code the open
-// reports, with the reason in `why`.
+// Opens device `deviceId`'s PCM in one direction as a `Pcm` (the capture
+// source or the playback sink).
 template <typename Pcm, typename Base>
-MMRESULT OpenListed(UINT deviceId, snd_pcm_stream_t stream, const WAVEFORMATEX& format, std::unique_ptr<Base>& out,
-                    std::string& why) {
-  PcmDevice device;
-  // The device was listed a moment ago; a card unplugged since is gone.
-  if (!Find(deviceId, stream, device)) {
-    why = "the device is no longer there";
-    return MMSYSERR_BADDEVICEID;
-  }
-  auto opened = std::make_unique<Pcm>();
-  const MMRESULT rc = opened->open(device.pcm, device.card, format, why);
-  if (rc == MMSYSERR_NOERROR) out = std::move(opened);
-  return rc;
+DeviceAudioSystem::Opener<Base> PcmOpener(UINT deviceId, snd_pcm_stream_t stream, const WAVEFORMATEX& format) {
+  return [deviceId, stream, format](std::unique_ptr<Base>& opened, std::string& why) -> MMRESULT {
+    PcmDevice device;
+    // The device was listed a moment ago; a card unplugged since is gone.
+    if (!Find(deviceId, stream, device)) {
+      why = "the device is no longer there";
+      return MMSYSERR_BADDEVICEID;
+    }
+    auto pcm = std::make_unique<Pcm>();
+    const MMRESULT rc = pcm->open(device.pcm, device.card, format, why);
+    if (rc == MMSYSERR_NOERROR) opened = std::move(pcm);
+    return rc;
+  };
 }
 
 }  // namespace
@@ -63,27 +63,18 @@ bool AlsaAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, Wav
   return true;
 }
 
-MMRESULT AlsaAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
-                                            std::unique_ptr<CaptureSource>& source) {
-  std::string why;
-  const MMRESULT rc = OpenListed<AlsaCaptureSource>(deviceId, SND_PCM_STREAM_CAPTURE, format, source, why);
-  return rc == MMSYSERR_NOERROR ? rc : reason(rc, std::move(why));
+DeviceAudioSystem::Opener<CaptureSource> AlsaAudioSystem::captureOpener(UINT deviceId, const WAVEFORMATEX& format) {
+  return PcmOpener<AlsaCaptureSource, CaptureSource>(deviceId, SND_PCM_STREAM_CAPTURE, format);
 }
 
-MMRESULT AlsaAudioSystem::openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
-                                           std::unique_ptr<PlaybackSink>& sink) {
-  std::string why;
-  const MMRESULT rc = OpenListed<AlsaPlaybackSink>(deviceId, SND_PCM_STREAM_PLAYBACK, format, sink, why);
-  return rc == MMSYSERR_NOERROR ? rc : reason(rc, std::move(why));
+DeviceAudioSystem::Opener<PlaybackSink> AlsaAudioSystem::playbackOpener(UINT deviceId, const WAVEFORMATEX& format) {
+  return PcmOpener<AlsaPlaybackSink, PlaybackSink>(deviceId, SND_PCM_STREAM_PLAYBACK, format);
 }
 
 UINT AlsaAudioSystem::mixerGetNumDevs() { return AlsaMixer::Count(); }
 
-MMRESULT AlsaAudioSystem::openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) {
-  std::string why;
-  if (const MMRESULT rc = AlsaMixer::Open(deviceId, mixer, why); rc != MMSYSERR_NOERROR)
-    return reason(rc, std::move(why));
-  return MMSYSERR_NOERROR;
+DeviceAudioSystem::Opener<MixerDevice> AlsaAudioSystem::mixerOpener(UINT deviceId) {
+  return [deviceId](std::unique_ptr<MixerDevice>& mixer, std::string& why) { return AlsaMixer::Open(deviceId, mixer, why); };
 }
 
 }  // namespace platform::alsa

@@ -28,10 +28,9 @@ class AlsaAudioSystem final : public DeviceAudioSystem {
   // Also for WAVE_MAPPER. Every listed device takes 1 or 2 channels and
   // every standard format, ALSA converting where the hardware cannot.
   bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) override;
-  MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
-                             std::unique_ptr<CaptureSource>& source) override;
-  MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format, std::unique_ptr<PlaybackSink>& sink) override;
-  MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) override;
+  Opener<CaptureSource> captureOpener(UINT deviceId, const WAVEFORMATEX& format) override;
+  Opener<PlaybackSink> playbackOpener(UINT deviceId, const WAVEFORMATEX& format) override;
+  Opener<MixerDevice> mixerOpener(UINT deviceId) override;
 };
 
 }  // namespace platform::alsa

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/AudioSystem.h"
+#include "platform/BoundedCall.h"
 #include "platform/alsa/AlsaCheck.h"
 
 namespace platform::alsa {
@@ -62,11 +64,15 @@ std::string Description(std::string_view pcm) {
   return description;
 }
 
+// A sound server that does not answer is taken as not there.
 bool Usable(const char* pcm, snd_pcm_stream_t stream) {
-  snd_pcm_t* handle = nullptr;
-  if (AlsaCheck check; !check(snd_pcm_open(&handle, pcm, stream, SND_PCM_NONBLOCK), "snd_pcm_open")) return false;
-  snd_pcm_close(handle);
-  return true;
+  static BoundedProbe probe;
+  return probe.ask(kDeviceAnswerLimit, [pcm, stream] {
+    snd_pcm_t* handle = nullptr;
+    if (AlsaCheck check; !check(snd_pcm_open(&handle, pcm, stream, SND_PCM_NONBLOCK), "snd_pcm_open")) return false;
+    snd_pcm_close(handle);
+    return true;
+  });
 }
 
 PcmDevice Named(std::string pcm, std::string_view fallback) {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/AudioSystem.h"
+#include "platform/BoundedCall.h"
 #include "platform/ResultCodes.h"
 
 namespace platform::alsa {
@@ -23,13 +25,18 @@ struct MixerControl {
 
 // Whether ALSA's "default" control is a sound server's: a plugin (the pulse
 // or pipewire one) that opens, rather than a card's own interface. A server
-// that is not running does not open.
+// that is not running does not open; one that does not answer is taken as
+// not running.
 bool ServerReachable() {
-  snd_ctl_t* ctl = nullptr;
-  if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)")) return false;
-  const bool server = snd_ctl_type(ctl) != SND_CTL_TYPE_HW;
-  snd_ctl_close(ctl);
-  return server;
+  static BoundedProbe probe;
+  return probe.ask(kDeviceAnswerLimit, [] {
+    snd_ctl_t* ctl = nullptr;
+    if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)"))
+      return false;
+    const bool server = snd_ctl_type(ctl) != SND_CTL_TYPE_HW;
+    snd_ctl_close(ctl);
+    return server;
+  });
 }
 
 // The mixer devices in device order: the sound server's first where one is
@@ -347,9 +354,6 @@ void AlsaMixer::join() {
   thread_.join();
 }
 
-void AlsaMixer::stop() {
-  MixerDevice::stop();
-  join();
-}
+void AlsaMixer::stop() { join(); }
 
 }  // namespace platform::alsa

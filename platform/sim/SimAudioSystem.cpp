@@ -109,14 +109,16 @@ bool SimAudioSystem::describeWaveDevice(Direction direction, UINT deviceId, Wave
   return true;
 }
 
-MMRESULT SimAudioSystem::openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
-                                           std::unique_ptr<CaptureSource>& source) {
+DeviceAudioSystem::Opener<CaptureSource> SimAudioSystem::captureOpener(UINT deviceId, const WAVEFORMATEX& format) {
   // Without devices there is no default one either.
-  if (inputs_ == 0) return reason(MMSYSERR_BADDEVICEID, {});
-  source = std::make_unique<SimCaptureSource>(state_, signal_, pacing_, format);
+  if (inputs_ == 0) return Refusal<CaptureSource>();
   lastDeviceId_ = deviceId;
   lastFormat_ = format;
-  return MMSYSERR_NOERROR;
+  return [state = state_, signal = signal_, pacing = pacing_, format](std::unique_ptr<CaptureSource>& source,
+                                                                       std::string&) {
+    source = std::make_unique<SimCaptureSource>(state, signal, pacing, format);
+    return MMSYSERR_NOERROR;
+  };
 }
 
 void SimAudioSystem::ForwardCallback(HWAVEIN hwi, UINT msg, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2) {
@@ -183,17 +185,18 @@ std::vector<BYTE> SimAudioSystem::playedBytes() const {
   return {state_->played.begin(), state_->played.begin() + static_cast<std::ptrdiff_t>(n)};
 }
 
-MMRESULT SimAudioSystem::openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format,
-                                          std::unique_ptr<PlaybackSink>& sink) {
-  if (outputs_ == 0) return reason(MMSYSERR_BADDEVICEID, {});
+DeviceAudioSystem::Opener<PlaybackSink> SimAudioSystem::playbackOpener(UINT deviceId, const WAVEFORMATEX& format) {
+  if (outputs_ == 0) return Refusal<PlaybackSink>();
   // No device thread runs now (the previous output device has closed), so
   // the record can be made anew here.
   state_->played.assign(recordBytes_, 0);
   state_->playedBytes.store(0, std::memory_order_release);
-  sink = std::make_unique<SimPlaybackSink>(state_, pacing_, format);
   lastOutputDeviceId_ = deviceId;
   lastOutputFormat_ = format;
-  return MMSYSERR_NOERROR;
+  return [state = state_, pacing = pacing_, format](std::unique_ptr<PlaybackSink>& sink, std::string&) {
+    sink = std::make_unique<SimPlaybackSink>(state, pacing, format);
+    return MMSYSERR_NOERROR;
+  };
 }
 
 // --- Mixers ---------------------------------------------------------------
@@ -213,10 +216,12 @@ void SimAudioSystem::fireControlChange(DWORD controlId) {
   for (HMIXER h : openMixers()) static_cast<SimMixer*>(h)->fire(controlId);
 }
 
-MMRESULT SimAudioSystem::openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) {
-  if (deviceId >= mixers_.size()) return reason(MMSYSERR_BADDEVICEID, {});
-  mixer = std::make_unique<SimMixer>(mixers_[deviceId], deviceId);
-  return MMSYSERR_NOERROR;
+DeviceAudioSystem::Opener<MixerDevice> SimAudioSystem::mixerOpener(UINT deviceId) {
+  if (deviceId >= mixers_.size()) return Refusal<MixerDevice>();
+  return [script = mixers_[deviceId], deviceId](std::unique_ptr<MixerDevice>& mixer, std::string&) {
+    mixer = std::make_unique<SimMixer>(script, deviceId);
+    return MMSYSERR_NOERROR;
+  };
 }
 
 }  // namespace platform::sim

@@ -129,12 +129,16 @@ class SimAudioSystem : public DeviceAudioSystem {
 
  protected:
   bool describeWaveDevice(Direction direction, UINT deviceId, WaveDeviceInfo& info) override;
-  MMRESULT openCaptureSource(UINT deviceId, const WAVEFORMATEX& format,
-                             std::unique_ptr<CaptureSource>& source) override;
-  MMRESULT openPlaybackSink(UINT deviceId, const WAVEFORMATEX& format, std::unique_ptr<PlaybackSink>& sink) override;
-  MMRESULT openMixerDevice(UINT deviceId, std::unique_ptr<MixerDevice>& mixer) override;
+  Opener<CaptureSource> captureOpener(UINT deviceId, const WAVEFORMATEX& format) override;
+  Opener<PlaybackSink> playbackOpener(UINT deviceId, const WAVEFORMATEX& format) override;
+  Opener<MixerDevice> mixerOpener(UINT deviceId) override;
 
  private:
+  // The open of a device that is not there.
+  template <typename T>
+  static Opener<T> Refusal() {
+    return [](std::unique_ptr<T>&, std::string&) { return MMSYSERR_BADDEVICEID; };
+  }
   // The owner's callback, called from the system's own.
   struct Forward {
     WaveInProc proc;

@@ -1,0 +1,5 @@
+# One moment of a frozen sound server, timed (see FreezeMoments.cpp and
+# bench/freeze-times).
+add_executable(bench_freeze_moments ${CMAKE_CURRENT_LIST_DIR}/FreezeMoments.cpp)
+target_link_libraries(bench_freeze_moments PRIVATE quorvel_app quorvel_platform_alsa Qt6::Widgets)
+quorvel_warnings(bench_freeze_moments)
