@@ -73,7 +73,9 @@ int Input(alsa::AlsaAudioSystem& system, const std::string& moment) {
   HWAVEIN in = nullptr;
   if (moment == "in-open") {
     Freeze();
-    Time([&] { system.waveInOpen(&in, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(&Callback), 0, CALLBACK_FUNCTION); });
+    Time([&] {
+      system.waveInOpen(&in, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(&Callback), 0, CALLBACK_FUNCTION);
+    });
   }
   if (system.waveInOpen(&in, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(&Callback), 0, CALLBACK_FUNCTION))
     return 1;
@@ -98,7 +100,9 @@ int Output(alsa::AlsaAudioSystem& system, const std::string& moment, HWND window
   HWAVEOUT out = nullptr;
   if (moment == "out-open") {
     Freeze();
-    Time([&] { system.waveOutOpen(&out, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW); });
+    Time([&] {
+      system.waveOutOpen(&out, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW);
+    });
   }
   if (system.waveOutOpen(&out, WAVE_MAPPER, &kFormat, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW))
     return 1;

@@ -33,8 +33,7 @@ bool BoundedProbe::ask(std::chrono::milliseconds limit, std::function<bool()> pr
 }
 
 std::string NoAnswerReason() {
-  return "the device or its sound server did not answer within " + std::to_string(kDeviceAnswerLimit.count()) +
-         " ms";
+  return "the device or its sound server did not answer within " + std::to_string(kDeviceAnswerLimit.count()) + " ms";
 }
 
 }  // namespace platform

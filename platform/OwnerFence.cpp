@@ -20,8 +20,6 @@ void OwnerFence::shut() noexcept {
     state_.wait(s, std::memory_order_acquire);
 }
 
-bool OwnerFence::handOver() noexcept {
-  return (state_.fetch_or(kHandedOver, std::memory_order_acq_rel) & kEnded) != 0;
-}
+bool OwnerFence::handOver() noexcept { return (state_.fetch_or(kHandedOver, std::memory_order_acq_rel) & kEnded) != 0; }
 
 }  // namespace platform

@@ -74,7 +74,9 @@ DeviceAudioSystem::Opener<PlaybackSink> AlsaAudioSystem::playbackOpener(UINT dev
 UINT AlsaAudioSystem::mixerGetNumDevs() { return AlsaMixer::Count(); }
 
 DeviceAudioSystem::Opener<MixerDevice> AlsaAudioSystem::mixerOpener(UINT deviceId) {
-  return [deviceId](std::unique_ptr<MixerDevice>& mixer, std::string& why) { return AlsaMixer::Open(deviceId, mixer, why); };
+  return [deviceId](std::unique_ptr<MixerDevice>& mixer, std::string& why) {
+    return AlsaMixer::Open(deviceId, mixer, why);
+  };
 }
 
 }  // namespace platform::alsa

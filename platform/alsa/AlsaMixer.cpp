@@ -31,8 +31,7 @@ bool ServerReachable() {
   static BoundedProbe probe;
   return probe.ask(kDeviceAnswerLimit, [] {
     snd_ctl_t* ctl = nullptr;
-    if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)"))
-      return false;
+    if (AlsaCheck check; !check(snd_ctl_open(&ctl, "default", SND_CTL_NONBLOCK), "snd_ctl_open(default)")) return false;
     const bool server = snd_ctl_type(ctl) != SND_CTL_TYPE_HW;
     snd_ctl_close(ctl);
     return server;

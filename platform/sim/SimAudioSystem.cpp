@@ -115,7 +115,7 @@ DeviceAudioSystem::Opener<CaptureSource> SimAudioSystem::captureOpener(UINT devi
   lastDeviceId_ = deviceId;
   lastFormat_ = format;
   return [state = state_, signal = signal_, pacing = pacing_, format](std::unique_ptr<CaptureSource>& source,
-                                                                       std::string&) {
+                                                                      std::string&) {
     source = std::make_unique<SimCaptureSource>(state, signal, pacing, format);
     return MMSYSERR_NOERROR;
   };

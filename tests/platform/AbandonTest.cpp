@@ -211,9 +211,9 @@ TEST(DeviceNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFreedWindows) 
   auto window = std::make_unique<NotifyWindow>([&](Message& m) { posted.push_back(m.Msg); });
   HWAVEOUT out = nullptr;
   HMIXER mixer = nullptr;
-  ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(window.get()), 0,
-                               CALLBACK_WINDOW),
-            MMSYSERR_NOERROR);
+  ASSERT_EQ(
+      system.waveOutOpen(&out, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(window.get()), 0, CALLBACK_WINDOW),
+      MMSYSERR_NOERROR);
   ASSERT_EQ(system.mixerOpen(&mixer, 0, reinterpret_cast<DWORD_PTR>(window.get()), 0, CALLBACK_WINDOW),
             MMSYSERR_NOERROR);
   StuckMixer* stuckMixer = system.lastMixer;
