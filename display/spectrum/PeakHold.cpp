@@ -24,10 +24,13 @@ void PeakHold::reset() { std::fill(peaks_.begin(), peaks_.end(), kNone); }
 
 int strongestBin(const std::vector<double>& levels) {
   int best = -1;
-  for (size_t k = 0; k < levels.size(); ++k)
-    if (std::isfinite(levels[k]) && (best < 0 || levels[k] > levels[static_cast<size_t>(best)]))
-      best = static_cast<int>(k);
-  return best;
+  bool flat = true;
+  for (size_t k = 0; k < levels.size(); ++k) {
+    if (!std::isfinite(levels[k])) continue;
+    if (best >= 0 && levels[k] != levels[static_cast<size_t>(best)]) flat = false;
+    if (best < 0 || levels[k] > levels[static_cast<size_t>(best)]) best = static_cast<int>(k);
+  }
+  return flat ? -1 : best;
 }
 
 }  // namespace quorvel::display

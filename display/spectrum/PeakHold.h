@@ -21,7 +21,9 @@ class PeakHold {
   std::vector<double> peaks_;
 };
 
-// Index of the loudest finite level, or -1 when there is none.
+// Index of the loudest finite level, or -1 when there is none or no level
+// stands above another (digital silence, all at the analyser's floor, has
+// no strongest bin: reading one out would name 0 Hz).
 int strongestBin(const std::vector<double>& levels);
 
 }  // namespace quorvel::display

@@ -7,6 +7,7 @@
 #include "analysis/FFT_Unit.h"
 #include "display/PointRing.h"
 #include "display/spectrum/Harmonics.h"
+#include "display/spectrum/PeakHold.h"
 #include "display/spectrum/ToneFit.h"
 #include "display/ui/ScopeWindow.h"
 #include "display/ui/SpectrumView.h"
@@ -83,12 +84,18 @@ TEST(PeakEstimate, ToneFrequencyAndLevelBetweenBins) {
     }
 }
 
-TEST(PeakEstimate, NoToneInSilenceOrInAFrameWithoutAmplitudes) {
+TEST(PeakEstimate, NoToneNorStrongestBinInSilenceOrInAFrameWithoutAmplitudes) {
   const WindowShape shape(2048);
   EXPECT_FALSE(strongestTone(magnitudesOf({}), shape));
   std::vector<double> flat;
   transformMagnitudes(std::vector<double>(1024, 0.0), 2048, flat);  // value 1 = 0 everywhere
   EXPECT_FALSE(strongestTone(flat, shape));
+  // Nor a strongest bin: silence reaches the scope as every level at the
+  // analyser's floor, which used to read as a peak at 0 Hz.
+  EXPECT_EQ(strongestBin(std::vector<double>(1025, -200.0)), -1);
+  std::vector<double> levels(1025, -200.0);
+  levels[93] = -20;
+  EXPECT_EQ(strongestBin(levels), 93);
 }
 
 TEST(Harmonics, ThdOfSyntheticHarmonicsFortyToEightyDbDown) {
