@@ -67,9 +67,11 @@ std::string Description(std::string_view pcm) {
 // A sound server that does not answer is taken as not there.
 bool Usable(const char* pcm, snd_pcm_stream_t stream) {
   static BoundedProbe probe;
-  return probe.ask(kDeviceAnswerLimit, [pcm, stream] {
+  // The probe may outlive this call: it keeps its own copy of the name.
+  return probe.ask(kDeviceAnswerLimit, [name = std::string(pcm), stream] {
     snd_pcm_t* handle = nullptr;
-    if (AlsaCheck check; !check(snd_pcm_open(&handle, pcm, stream, SND_PCM_NONBLOCK), "snd_pcm_open")) return false;
+    if (AlsaCheck check; !check(snd_pcm_open(&handle, name.c_str(), stream, SND_PCM_NONBLOCK), "snd_pcm_open"))
+      return false;
     snd_pcm_close(handle);
     return true;
   });
