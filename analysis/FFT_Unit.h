@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The spectrum analyser: a Hamming-windowed 2048-point real FFT of the
 // latest block, its power spectrum, and the conversion of bins 0..1023 to
 // smoothed levels in dB relative to a full-scale sine, sent to a scope as

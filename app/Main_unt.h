@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TMain_Form: the program's only window, a narrow strip with a Start/Stop
 // button and an "FFT" box. It owns the audio component AudioM, loads the
 // display library and its two scopes, and hands every captured sample to the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvel-audio: a live signal scope and spectrum of the sound input.
 #include <QApplication>
 #include <QIcon>

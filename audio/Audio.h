@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TAudio: the non-visual audio component. It owns a recorder (wave input),
 // a player (wave output) and mixer access, and the hidden windows through
 // which device notifications reach the GUI thread. Operations return a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TAudioSettings: the wave format of one half of the audio component (the
 // recorder or the player) and the storage of its four-buffer ring: the wave
 // format record, four headers, four sample buffers and four second-channel

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Event types of the audio component. An event is a bound callable; it
 // counts as assigned when it holds a target. Calling an assigned event does
 // not allocate, so OnRecord may be fired on the audio thread.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TMixerSettings: the mixer half of the audio component. It opens the mixer
 // device the component names, keeps what it read of the device's lines as a
 // list of TMixDetails records, and reports control changes through the

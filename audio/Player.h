@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TPlayer: the wave-output half of the audio component. It owns its storage
 // (through TAudioSettings), the stream it plays and two hidden windows, to
 // which refill and close requests are posted so that they run one message

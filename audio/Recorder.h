@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TRecorder: the wave-input half of the audio component. Captures blocks of
 // NoSamples frames, keeps four buffers circulating between the device and
 // itself, applies a one-shot level trigger and hands each block that passes

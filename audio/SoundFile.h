@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // TSoundFile: a sound file (WAV, FLAC, Ogg, AIFF, ... whatever libsndfile
 // reads) served as the raw PCM the player plays: interleaved signed 16-bit
 // little-endian samples, one frame = channels() * 2 bytes. Read-only and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The audio component's words, in one place: every text it leaves in
 // ErrorMessage, the numbers of the requests it posts to its own windows,
 // and the one way a device's result code becomes text. The fixed texts are

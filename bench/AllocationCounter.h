@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Replaces the global operator new/delete with counting ones, so that a
 // benchmark can show that a path allocates nothing. Include in one file of
 // a benchmark program only.

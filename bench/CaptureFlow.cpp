@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Capture on the real sound stack: Start/Stop cycles of the component's
 // recorder with the main window's settings (16-bit mono 44100 Hz, blocks of
 // 2048 frames, four buffers, trigger level 0) on the sound server that ALSA's

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // An audio system that passes every call on to another one, for benchmarks
 // that look at a few calls on the way (when a write returned, what a device
 // counted before it closed) and leave the rest alone.

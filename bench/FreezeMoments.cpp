@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One moment of a sound server that stops answering, timed: the program
 // sets a device (or the main window) going on the private sound server,
 // freezes the server (SIGSTOP to QUORVEL_FREEZE_PID) and prints how many

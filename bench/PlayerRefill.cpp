@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The player's refill latency on the real sound stack: 60 s of a tone played
 // by the component (16-bit mono 44100 Hz, 2048-frame buffers) through ALSA's
 // default device into the private sound server's null sink, with Qt's event

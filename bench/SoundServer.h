@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The sound server a benchmark on the real sound stack runs against: the one
 // scripts/sound-server's environment points at, or else a private one that
 // the benchmark starts with that script and stops when it is done.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the display costs: ShowNext per call while another thread drains,
 // one picture of a trace and of a spectrum at 1200 x 400, and the CPU time
 // of one second of display at the program's rate.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # One moment of a frozen sound server, timed (see FreezeMoments.cpp and
 # bench/freeze-times).
 add_executable(bench_freeze_moments ${CMAKE_CURRENT_LIST_DIR}/FreezeMoments.cpp)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recorder's block path: from the device thread handing a filled buffer
 // to the callback until OnRecord (empty) has returned and the re-queue
 // request is posted. Counts heap allocations on that path.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 add_executable(bench_spectrum ${CMAKE_CURRENT_LIST_DIR}/bench_spectrum.cpp)
 target_link_libraries(bench_spectrum PRIVATE quorvel_analysis benchmark::benchmark)
 quorvel_warnings(bench_spectrum)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One spectrum frame: FFT_Spectrum alone, the whole frame with a recording
 // sink standing in for the display library, and FFTW's bare transform on the
 // same buffers. Counts heap allocations per frame.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Build options and helpers shared by every folder.
 
 set(QUORVEL_SANITIZE "" CACHE STRING "Sanitizers: empty, 'address' (ASan+UBSan) or 'thread' (TSan)")

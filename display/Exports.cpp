@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The library's nine C entry points; every other symbol stays hidden.
 #include "scope/ScopeApi.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Lock-free single-producer/single-consumer queue of scope points.
 //
 // The producer (whoever calls ShowNext, usually the audio callback thread)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The scopes behind the handles: a fixed table of slots holding atomic
 // pointers, so that ShowNext finds its scope without a lock or an allocation.
 //

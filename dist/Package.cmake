@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The Debian package, made by CPack from the install rules (scripts/package).
 # Its dependencies are computed by dpkg-shlibdeps from the shared libraries
 # the installed binaries link, not written here.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The sound devices as the audio component sees them: the calls of the
 // multimedia API it was written against, with their names, arguments and
 // result codes. This header is the contract between the component and every

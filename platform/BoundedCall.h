@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A call that may block in a sound server that does not answer (opening a
 // device, closing a mixer), made on a thread of its own so that its caller
 // waits a bounded time. A call that does not finish in time goes on by

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where a wave-input device's frames come from: a sound card through ALSA,
 // or the simulated device's signal. WaveInDevice owns the thread, the queue
 // and the notifications; a source only moves frames.

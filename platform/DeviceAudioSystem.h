@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The device calls implemented once, so that every back-end keeps the rules
 // of AudioSystem.h: wave input over WaveInDevice, wave output over
 // WaveOutDevice, mixers over MixerDevice, with handle checks, format and

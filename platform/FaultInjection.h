@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fault injection over any AudioSystem: every call goes through to the
 // system it wraps and is counted, unless a fault chosen by a test makes it
 // fail with a chosen code, once or from the n-th call on. It wraps the

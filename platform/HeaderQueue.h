@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The header-queue rules of AudioSystem.h, kept in one place for every
 // wave device of both directions, so the simulated device behaves as the
 // real one.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A bounded lock-free queue of window messages: any number of posting
 // threads, one reading thread (the GUI thread). Posting never allocates,
 // locks or waits, so a device callback may post. After D. Vyukov's bounded

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One open mixer device as every back-end describes it: its lines and
 // controls, read when it opens, and the controls' current values, read from
 // the hardware on each call. The mixer calls are implemented once over this

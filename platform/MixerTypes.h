@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mixer records and constants, with the fields and meanings of the
 // multimedia API the audio component was written against. Callers pass
 // sizeof of each record in its cbStruct; the platform layer refuses any

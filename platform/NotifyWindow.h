@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Hidden notification windows: an object on the GUI thread bound to a
 // handler, to which any thread may post messages. Posting is lock-free and
 // allocation-free (a bounded queue plus an eventfd wake-up), so device

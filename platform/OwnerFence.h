@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What keeps a device's own thread away from its owner's things once the
 // owner has given up waiting for it: a thread stuck in a sound server that
 // does not answer may come back long after its owner freed its buffers,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where a wave-output device's frames go: a sound card through ALSA, or the
 // simulated device's record of what it played. WaveOutDevice owns the
 // thread, the queue and the notifications; a sink only moves frames.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A bounded lock-free ring for one producer thread and one consumer thread.
 // Neither side allocates, locks or waits: push fails when full, pop when
 // empty. Capacity must be a power of two.

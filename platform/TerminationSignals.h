@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Ctrl+C and SIGTERM as an event of the GUI thread: the handler runs from
 // the event loop (a self-pipe wakes it), never inside the signal, so it may
 // stop devices and close windows as the user would.

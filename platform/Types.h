@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The platform's scalar types and the two wave records, with the fields and
 // meanings of the multimedia API the audio component was written against.
 #pragma once

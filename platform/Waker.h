@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Wakes a device thread that sleeps in poll(): an eventfd that any thread may
 // signal without locking. The sleeping side polls fd() together with its own
 // descriptors and calls drain() when it wakes.

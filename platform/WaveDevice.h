@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What an open wave device of either direction is made of: the device
 // thread, the header queue, the owner's requests and the notifications.
 // WaveInDevice and WaveOutDevice add only their run loops, which move frames

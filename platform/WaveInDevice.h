@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One open wave-input device: the frames come from a CaptureSource; the
 // thread, the queue and the notifications are WaveDevice's. What its owner
 // can rely on is stated in AudioSystem.h (wave input, device loss); beyond

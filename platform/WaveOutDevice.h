@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One open wave-output device: the frames go to a PlaybackSink; the thread,
 // the queue and the notifications are WaveDevice's. What its owner can rely
 // on is stated in AudioSystem.h (wave output, device loss); beyond it, whole

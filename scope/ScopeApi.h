@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The display library's interface: the record handed over per point and the
 // nine C entry points, shared by the program (which loads the library by name
 // and resolves each entry point) and by every library that serves it.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Peak and RMS level of a block of samples, in dBFS (0 dB: full scale).
 #pragma once
 

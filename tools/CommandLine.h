@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the command-line tools do the same way: reading numbers, saying what
 // is wrong with a command line, and how they end. Exit statuses: 0 done,
 // 1 a failure the tool reports, 64 a bad command line (EX_USAGE of

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvel-devices: lists the capture devices, then records from one through
 // the audio component and prints a line per delivered block.
 //

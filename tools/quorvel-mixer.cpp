@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvel-mixer: opens a mixer device through the audio component, prints
 // what it read as a table, and with --watch a line for every control change
 // until Ctrl+C.

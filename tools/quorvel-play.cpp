@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvel-play: plays a sound file through the audio component's player.
 //
 // The file is checked before any device is touched, so a file that cannot

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Puts spectrum frames together from the stream of points.
 //
 // A frame is a marker point (value 0 == ScopeFrameMarker), a header of

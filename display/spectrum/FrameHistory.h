@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The bins' power (a^2, from each frame's value 1, unsmoothed) over the last
 // few seconds of frames: what the spectrogram shows and the power average
 // is taken from. A ring of fixed size, allocated once.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The frame on screen as text, what Copy puts on the clipboard and "save as
 // CSV" writes: a few "# key: value" lines, then one line per bin with value 0
 // and value 1 as received and the peak hold. Numbers always carry a dot,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The harmonics 2f ... 10f of a fundamental, their levels between bins, THD
 // and THD+N.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Small dense linear least squares: the x that minimises |A x - y|, by
 // Householder QR with column pivoting. A column that adds nothing new (the
 // sine of its angle to the columns already taken is below the tolerance) is

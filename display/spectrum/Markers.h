@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Up to four markers placed by the user, each on one bin: the trace's level
 // is read there frame after frame.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Per-bin maximum level since the last reset, held for ever or falling at a
 // steady rate, and the strongest bin of a frame.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a frame scope knows: the latest whole frame (both values), put
 // together from the stream of points, the peak hold over the frames since
 // its reset, and the last seconds of frames for the spectrogram and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How a frame scope is looked at: every choice the user makes in its view,
 // in one plain value, so that it can be kept and restored as a whole.
 #pragma once

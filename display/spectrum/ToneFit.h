@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The strongest tone of a frame, estimated between bins from the exact shape
 // the window gives a tone (see WindowShape), not from a parabola.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The shape a steady tone takes in the frames' transform: the transform of
 // the analyser's window (a symmetric Hamming window of the transform's
 // length, w[n] = 0.54 - 0.46 cos(2 pi n / (N - 1))), as a function of the

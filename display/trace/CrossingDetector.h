@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where a stream of points crosses a level in one direction: the trigger of
 // a trace scope, and the cycles its frequency is measured from.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Two time cursors on a trace scope's screen and what is read at them: the
 // trace's own value at each, the time between them, and the RMS and
 // peak-to-peak value of the points between them.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What leaves a trace scope: the measurements and the points on screen as
 // text for the clipboard, and the whole history as a sound file.
 #pragma once

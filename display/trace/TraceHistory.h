@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The latest points of value 0 a trace scope received, in fixed memory.
 //
 // Points are numbered from the first one added since the scope was made (or

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What is measured on the points of a trace: levels, DC, and the period.
 //
 // Levels are in full scale (a sample n of 16 bits is n / 32768), and in dBFS

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a trace scope knows: the history of its points, the trigger that
 // picks the sweep to show from it, and whether the input reached full scale.
 //

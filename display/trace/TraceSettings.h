@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a user sets on a trace scope, in one plain value, so that it can be
 // kept and given back as a whole: the timebase, the vertical zoom and the
 // trigger. Also the steps the keys and the mouse wheel move through.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Small drawing helpers every scope picture uses: its text font, read-outs
 // set from right to left, and the line style of the data.
 #pragma once

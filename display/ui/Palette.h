@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The scope's colours: a dark, low-glare face for long viewing, with the
 // data in the brightest colours and the grid kept in the background.
 #pragma once

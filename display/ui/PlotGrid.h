@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The still part of a scope picture: background, plot frame, grid, axis
 // labels, the title and the key hints. It changes only with the size and the
 // axes, so it is drawn once into an image and blitted under every frame.

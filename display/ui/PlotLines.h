@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Turns trace points and spectrum bins into the polylines that are drawn.
 // Where more values fall on one pixel column than can be told apart, the
 // column keeps its extremes (trace: minimum and maximum; spectrum: the loudest

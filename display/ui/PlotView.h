@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The picture of one kind of scope inside a scope window.
 //
 // The window takes the points that ShowNext queued and hands them to its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a scope window remembers between runs, per scope title: its place and
 // size, and the settings of its trace and frame views (timebase, zoom,
 // trigger; frequency axis, level range, hold, average, spectrogram layout,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A scope's top-level window: a toolbar over the scope's picture.
 //
 // A timer at the screen's refresh rate (at most 60 Hz) takes the points

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The spectrogram's picture: one row of pixels per frame in a ring image,
 // the newest frame at the top, older ones below it, coloured by level in a
 // perceptual colour map (dark and blue-violet for quiet, through red and

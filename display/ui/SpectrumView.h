@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The frame scope's picture: the latest spectrum frame's levels against
 // frequency on a dBFS axis, with its peak hold, a power average, the
 // strongest tone read out between bins, up to four markers, the harmonics

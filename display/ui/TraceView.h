@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The trace scope's picture: a sweep of the points of value 0 against time,
 // triggered so that a periodic wave stands still, with the measurements of
 // what is on screen in a line under the plot, two time cursors, and the

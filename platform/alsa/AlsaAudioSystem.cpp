@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/alsa/AlsaAudioSystem.h"
 
 #include <memory>

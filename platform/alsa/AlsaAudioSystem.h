@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wave devices of this machine through ALSA. Device numbers and names:
 // AlsaDevices.h (WAVE_MAPPER: ALSA's "default", on a desktop the sound
 // server; 0, 1, ...: the cards' devices, or the sound server where there is

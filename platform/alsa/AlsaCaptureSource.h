@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Frames from an ALSA capture PCM, for one open wave-input device.
 //
 // The PCM runs in non-blocking mode (AlsaPcm.h); read() sleeps in poll() on

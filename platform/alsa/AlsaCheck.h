@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One way to call alsa-lib: every call's result goes through an AlsaCheck,
 // which keeps what failed, where and ALSA's reason together for the error
 // text a user reads. alsa-lib's own diagnostics never reach the terminal;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wave devices a user would recognise, as ALSA PCMs.
 //
 // Devices 0, 1, ... of a direction are, in this order:

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mixers of this machine through ALSA's simple-mixer interface.
 //
 // Mixer device 0 is the sound server's mixer (ALSA's "default" control,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One ALSA PCM as a wave device's thread drives it, in either direction:
 // opened in non-blocking mode, its parameters set for the device's format,
 // the thread's sleep in poll() on the PCM's descriptors and the device's

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Frames to an ALSA playback PCM, for one open wave-output device.
 //
 // The PCM runs in non-blocking mode (AlsaPcm.h); write() sleeps in poll()

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the simulated device captures: silence, a sine, a counter ramp or
 // the test's own samples, rendered into any of the PCM formats.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The simulated back-end: a real device (its own thread, the queue rules
 // every back-end shares) whose frames come from a signal the test chooses,
 // paced by a clock or released by the test. Calls are made to fail by

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Frames of the simulated device: the chosen signal, paced by a clock at the
 // format's rate, released by the test, or as fast as buffers come.
 //

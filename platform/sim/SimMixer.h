@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The simulated mixer: a device described by the test (lines, controls and
 // their values), whose values the test may change at any time, firing the
 // control-change notification as a real mixer does when a user moves a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where the simulated output device's frames go: a record of every byte it
 // played, kept for the test, taken at a clock's pace (the format's rate),
 // as the test releases frames, or at once.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How a simulated device thread waits for frames to become due: until the
 // owner wakes the device, the test pokes (released frames, a failure), or
 // the time comes.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the simulated system shares with its devices' threads: the test's
 // requests going in (released frames, short buffers, a failure) and the
 // counts coming out. Requests are meant for one capturing device at a time,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The analyser against an independent reference: a direct DFT in double
 // precision of the windowed samples, and the level formulas applied by hand.
 #include <gtest/gtest.h>

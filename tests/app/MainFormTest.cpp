@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window with the simulated device and the recording display
 // library. Which library the window finds is chosen per test process through
 // LD_LIBRARY_PATH (see CMakeLists.txt); QUORVEL_MISSING names the entry point

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The program on ALSA's default device through the private sound server,
 // with the recording display library: a tone played into the null sink
 // reaches the signal scope block by block and peaks in the spectrum at its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The strip window on a real X display: its controls at their places, and a
 // PNG of it in the build tree for a person to look at.
 #include <gtest/gtest.h>

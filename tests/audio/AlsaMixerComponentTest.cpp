@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The component's mixer on ALSA through the private sound server: the list
 // holds the server's speakers with the values pactl reports, and a change
 // made from outside reaches OnMixerChange as that line.

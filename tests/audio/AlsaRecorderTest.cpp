@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The component on ALSA's default device, through the private sound server:
 // a tone played into the null sink comes back through its monitor.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The mixer settings on the scripted mixer: the list and its numbering, the
 // line flags, both reports of a control change, re-enumeration, and every
 // failure of its table.

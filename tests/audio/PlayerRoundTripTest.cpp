@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The player on ALSA's default device, through the private sound server:
 // what it plays into the null sink comes back through the sink's monitor,
 // which the recorder captures. Also a sound file played to its end, and a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The player on the simulated device: what reaches the device, the events
 // and their senders, loops, every failure of its table, and the mended
 // faults (closing at the end of the data, a Stop that always ends, storage

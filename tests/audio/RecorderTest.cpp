@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recorder on the simulated device: delivery, ring order, trigger,
 // split, every failure of its table, and the mended faults.
 #include <gtest/gtest.h>

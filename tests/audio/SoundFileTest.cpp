@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Sound files as the player's 16-bit PCM: the formats libsndfile writes read
 // back sample for sample, whole frames and frame seeks, every kind of file
 // the player cannot play refused with its reason, and damaged files that

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The library through its nine entry points, as the program uses it.
 #include "EntryPoints.h"
 #include "Pixels.h"

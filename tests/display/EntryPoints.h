@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The display library's nine entry points, for the tests that link the
 // library and call it as the program does.
 #pragma once

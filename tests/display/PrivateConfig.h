@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A configuration directory of the test's own while it lives, so that what
 // the scopes remember never reaches the user's.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a scope draws: trace scaling, where a spectrum's peak lands on both
 // frequency axes, frames put together from points, and the header skipped.
 #include "Pixels.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Both scopes on a real X display, saved as PNG into the build tree for a
 // person to look at: the signal scope with a sine, the spectrum scope with
 // the frame the program would send for that sine.

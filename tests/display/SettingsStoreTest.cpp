@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What a scope window remembers between runs, in a configuration directory
 // of the test's own: kept per title, and nothing but defaults from a file
 // that is damaged, foreign or out of range.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The frame scope as a measurement: tones and harmonics sent through the
 // program's own analyser (window, single-precision transform, its level
 // formulas), read back by the estimators; the text a frame is copied as; the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // ShowNext on one thread while the GUI thread drains and paints.
 #include "display/PointRing.h"
 #include "display/ScopeRegistry.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The signal scope on a real X display with the tone a user tries first, a
 // 1 kHz sine at -6 dBFS sent block by block as the program sends it, at
 // three timebases, with cursors, saved as PNG for a person to look at. The

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The trace scope as an instrument: where the trigger puts a sweep, what the
 // trigger modes hold, what is measured on known signals, what is copied and
 // saved, and how a long screen and the controls look and behave.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A display library that draws nothing and records every call (see
 // FakeScopeLog.h for the log). Built once per variant: QUORVEL_FAKE_OMIT_<Name>
 // leaves that entry point out.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The log of the recording display library (libQuorvel_DLL.so built from
 // FakeScope.cpp), and a reader for it.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recording display library: what it logs, that it reads back exactly,
 // and that every variant lacks exactly its one entry point.
 #include "FakeScopeLog.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A sound server that stops answering (SIGSTOP) at each moment: while
 // capturing, playing and watching the mixer; at Stop; at close; at open;
 // and a tool's Ctrl+C. Nothing may hang: the limits are generous, the exact

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Devices that stop answering (a frozen sound server): every call that
 // waits for one returns within the bound, the device it gives up on never
 // touches its owner's headers, buffers, callback or window again, and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Result-code texts: every code has one, unknown codes have none, and the
 // copy into a caller's buffer is cut to fit and always terminated.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Faults injected into a system's calls, here the simulated one: which call
 // fails, with which code and reason, and what is counted.
 #include <gtest/gtest.h>

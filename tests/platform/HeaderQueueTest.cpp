@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The header-queue rules, on one thread: prepare before queue, done before
 // unprepare, one return per queued header in queue order.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Notification windows: posting from many threads without locks, handling
 // on the window's thread, and what happens when the queue is full.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // GoogleTest main inside a Qt application, so that notification windows and
 // one-pass message processing work in tests.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The simulated system's own controls: its devices, their names and counts,
 // and a device that disappears.
 #include <gtest/gtest.h>

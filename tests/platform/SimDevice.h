@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A simulated wave-input device opened with a callback function that logs
 // every notification into preallocated storage, with its buffers. The
 // helpers call through a FaultInjection, so that a test can make them fail.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wave-input device rules that every back-end shares, exercised on the
 // simulated device's own thread.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The wave-output device rules that every back-end shares, exercised on the
 // simulated device's own thread. The device posts to a window, as the
 // player opens it; the simulated device keeps a record of what it played.

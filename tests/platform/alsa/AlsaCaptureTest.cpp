@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The ALSA back-end on the real sound stack: the private sound server's null
 // sink is played into and its monitor captured through ALSA's default device.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The ALSA mixer on the private sound server. Mixer 0 is the server's
 // "default" control, the cards follow: its values are checked against what
 // pactl reports, its notifications against changes pactl makes.

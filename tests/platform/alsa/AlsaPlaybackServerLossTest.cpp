@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The ALSA back-end's wave output when the sound server goes away: while
 // playing, while idle, and before a device is opened. The test runs its own
 // private server (never the suite's), started before alsa-lib first reads

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The ALSA back-end's wave output on the real sound stack: what is played
 // into the private sound server's null sink comes back through its monitor,
 // which ALSA's default capture device records.

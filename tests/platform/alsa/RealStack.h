@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the tests on the real sound stack share: wave devices driven through
 // a back-end as an owner drives them (a capture that keeps every block, a
 // playback fed from a block of data), signals played into the private sound

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvel-mixer through the private sound server: the server's mixer as a
 // table, a volume changed with pactl seen by --watch raw and then as its
 // line, and the reasons it gives for a bad command line and a mixer that

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // quorvel-play through the private sound server: a short file plays to its
 // end, files it cannot play are refused before any device, Ctrl+C stops it,
 // a lost device is not taken for the end, the devices are listed with their
