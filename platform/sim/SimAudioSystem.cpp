@@ -117,9 +117,9 @@ DeviceAudioSystem::Opener<CaptureSource> SimAudioSystem::captureOpener(UINT devi
   if (inputs_ == 0) return Refusal<CaptureSource>();
   lastDeviceId_ = deviceId;
   lastFormat_ = format;
-  return [state = state_, signal = signal_, pacing = pacing_, format](std::unique_ptr<CaptureSource>& source,
-                                                                      std::string&) {
-    source = std::make_unique<SimCaptureSource>(state, signal, pacing, format);
+  return [state = state_, signal = signal_, pacing = pacing_, format, path = loopback_](
+             std::unique_ptr<CaptureSource>& source, std::string&) {
+    source = std::make_unique<SimCaptureSource>(state, signal, pacing, format, path);
     return MMSYSERR_NOERROR;
   };
 }
