@@ -84,6 +84,7 @@ void Usage(FILE* to) {
                "  --verbose       print a line per played buffer: its number and the seconds played\n"
                "  --list          list the output devices with their numbers, and exit\n"
                "  --help          this text\n"
+               "  --version       the release number\n"
                "\n"
                "Ctrl+C stops playing. Exits with 0 when done, 2 for a file that cannot be played,\n"
                "1 when the device fails, 64 for a bad command line, 128 + the signal's number\n"
@@ -109,6 +110,8 @@ bool Parse(int argc, char** argv, Options& o) {
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
+    } else if (tools::IsVersion(a)) {
+      tools::ShowVersion("quorvel-play");
     } else if (a == "--loops" || a == "--device") {
       const char* v = value();
       if (v == nullptr) return bad(a + " needs a number");
