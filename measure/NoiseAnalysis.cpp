@@ -45,7 +45,8 @@ Spectrum Transform(RealFft& fft, const float* from) {
 }
 }  // namespace
 
-bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std::string& why) {
+// The analysis with the periods taken where the origin puts them.
+bool AnalyseNoiseAt(const Plan& plan, const Capture& capture, Result& result, std::string& why) {
   const double rate = plan.settings().rate, o = capture.origin;
   const std::size_t n = plan.period(), bins = n / 2 + 1;
   const int periods = plan.repetitions() - 1;  // analysed: 1 ... repetitions - 1
@@ -63,6 +64,11 @@ bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std:
     return s;
   };
 
+  // Every period analysed must lie inside the capture.
+  if (start(1) < 0 || start(periods) + static_cast<long long>(n) > static_cast<long long>(capture.count)) {
+    why = "the capture does not hold every period of the noise";
+    return false;
+  }
   const DelayBand band{14, rate / 2 * 0.95, std::max(plan.settings().fromHz, 20.0),
                        std::min(plan.settings().toHz, rate / 2 * 0.9)};
   // The drift: the delay from each period to the next, as a response of
@@ -119,11 +125,13 @@ bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std:
   fft.inverse();
   const std::vector<float> ir(fft.time(), fft.time() + n);
 
-  // The delay: the response's peak within half a period, refined.
-  std::size_t peak = 0;
-  for (std::size_t i = 1; i < n / 2; ++i)
-    if (std::abs(ir[i]) > std::abs(ir[peak])) peak = i;
-  const std::vector<float> linear = Cut(ir, static_cast<long long>(peak), pre, post);
+  // The delay: the response's peak, refined; the period is circular, and a
+  // peak in its second half is one before the origin (a late origin).
+  long long peak = 0;
+  for (std::size_t i = 1; i < n; ++i)
+    if (std::abs(ir[i]) > std::abs(ir[static_cast<std::size_t>(peak)])) peak = static_cast<long long>(i);
+  if (peak > static_cast<long long>(n / 2)) peak -= static_cast<long long>(n);
+  const std::vector<float> linear = Cut(ir, peak, pre, post);
   const DelayEstimate e = FitDelay(linear, rate, band, {.around = static_cast<double>(pre), .edge = &low});
   if (!e.valid) {
     why = "no response came back in the band";
@@ -133,11 +141,13 @@ bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std:
   const double delay = static_cast<double>(peak) - static_cast<double>(pre) + e.samples - frac;
 
   const double floorPower = 1.0 / (12.0 * 32768.0 * 32768.0);
-  const long long first = start(0);
+  // The noise in the silence before the noise came back, wherever the
+  // origin put it.
+  const long long arrived = start(0) + static_cast<long long>(std::floor(delay));
+  const auto gap = static_cast<long long>(0.05 * rate);
   const double noise =
-      std::max(floorPower,
-               MeanSquare(capture.samples, capture.count,
-                          first - static_cast<long long>(plan.preRoll()) + static_cast<long long>(0.05 * rate), first));
+      std::max(floorPower, MeanSquare(capture.samples, capture.count,
+                                      arrived - static_cast<long long>(plan.preRoll()) + gap, arrived - gap));
   const double signal =
       MeanSquare(capture.samples, capture.count, start(1), start(1) + static_cast<long long>(n) * periods) - noise;
   if (signal <= noise) {
@@ -152,7 +162,7 @@ bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std:
   // Each bin's response with the low edge divided out and the delay taken
   // off, averaged over the bins within a 96th of an octave of each
   // reported frequency (between the two nearest where none lie so close).
-  const double lag = static_cast<double>(peak) - static_cast<double>(pre) + e.samples;
+  const double lag = static_cast<double>(peak) - static_cast<double>(pre) + e.samples;  // may be negative
   auto device = [&](std::size_t k) {
     const double hz = static_cast<double>(k) * binHz;
     return h[k] / low.at(hz) *
@@ -192,6 +202,27 @@ bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std:
   const auto from = static_cast<std::size_t>(std::lround(frac));
   const std::size_t length = std::min(n - from, static_cast<std::size_t>(std::max(0.0, std::ceil(delay))) + post);
   for (std::size_t i = 0; i < length; ++i) result.impulse.push_back(ir[(i + from) % n]);
+  return true;
+}
+
+// The periods must be taken where they arrived, or the last would run into
+// the silence after the noise: when the delay found is more than a few
+// milliseconds, the analysis is made again with the periods moved by it
+// (whole samples), and the delay counted from the origin as before.
+bool AnalyseNoise(const Plan& plan, const Capture& capture, Result& result, std::string& why) {
+  if (!AnalyseNoiseAt(plan, capture, result, why)) return false;
+  const double shift = std::round(result.delaySamples);
+  if (std::abs(shift) < 0.005 * plan.settings().rate) return true;
+  const Result first = result;
+  Capture moved = capture;
+  moved.origin += shift;
+  if (moved.origin < 0 || !AnalyseNoiseAt(plan, moved, result, why)) {
+    result = first;
+    return true;
+  }
+  result.delaySamples += shift;
+  result.delayMs = result.delaySamples / plan.settings().rate * 1000;
+  if (shift > 0) result.impulse.insert(result.impulse.begin(), static_cast<std::size_t>(shift), 0.0f);
   return true;
 }
 

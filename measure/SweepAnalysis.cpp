@@ -141,13 +141,15 @@ bool AnalyseSweep(const Plan& plan, const Capture& capture, Result& result, std:
            (o + static_cast<double>(plan.start(r)));
   };
 
-  // The noise, before anything played has come back; the signal, while
-  // the first sweep comes back (found again below once the delay is known).
   const double floorPower = 1.0 / (12.0 * 32768.0 * 32768.0);  // a 16-bit step's rounding
   const auto first = static_cast<long long>(std::floor(o + static_cast<double>(plan.start(0))));
-  const double noise = std::max(
-      floorPower, MeanSquare(capture.samples, capture.count,
-                             first - static_cast<long long>(plan.preRoll()) + static_cast<long long>(margin), first));
+
+  // Every sweep's stretch must lie inside the capture.
+  if (segmentStart(0) < 0 ||
+      segmentStart(sweeps - 1) + static_cast<long long>(segment) > static_cast<long long>(capture.count)) {
+    why = "the capture does not hold every sweep";
+    return false;
+  }
 
   // The drift, found on the capture as it stands.
   auto findDrift = [&](const std::vector<float>& y, double& drift) {
@@ -209,10 +211,15 @@ bool AnalyseSweep(const Plan& plan, const Capture& capture, Result& result, std:
   const double lag = static_cast<double>(peak) - static_cast<double>(pre) + e.samples;  // in ir
   const double delay = static_cast<double>(segmentStart(0)) + lag - (o + static_cast<double>(plan.start(0)));
 
+  // The noise, in the silence before the first sweep came back (wherever
+  // the origin put it); the signal, while it came back.
+  const long long arrived = first + static_cast<long long>(std::floor(delay));
+  const auto guard = static_cast<long long>(margin);
+  const double noise =
+      std::max(floorPower, MeanSquare(capture.samples, capture.count,
+                                      arrived - static_cast<long long>(plan.preRoll()) + guard, arrived - guard));
   const double signal =
-      MeanSquare(capture.samples, capture.count, first + static_cast<long long>(std::floor(delay)),
-                 first + static_cast<long long>(std::floor(delay)) + static_cast<long long>(x.size())) -
-      noise;
+      MeanSquare(capture.samples, capture.count, arrived, arrived + static_cast<long long>(x.size())) - noise;
   if (signal <= noise) {
     why = "what came back is not above the input's own noise (signal-to-noise ratio under 0 dB)";
     return false;

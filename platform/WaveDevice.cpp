@@ -163,4 +163,27 @@ void WaveDevice::fail(MMRESULT code, std::string detail) noexcept {
   returnAll();
 }
 
+void WaveDevice::publishStamp(const WAVESTAMP& stamp) noexcept {
+  const unsigned sequence = stampSequence_.load(std::memory_order_relaxed);
+  stampSequence_.store(sequence + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  stampFrames_.store(stamp.frames, std::memory_order_relaxed);
+  stampNanoseconds_.store(stamp.nanoseconds, std::memory_order_relaxed);
+  stampSequence_.store(sequence + 2, std::memory_order_release);
+}
+
+bool WaveDevice::readStamp(WAVESTAMP& stamp) const noexcept {
+  // A few tries: the device thread writes a stamp in a few instructions.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned before = stampSequence_.load(std::memory_order_acquire);
+    if (before == 0) return false;
+    if (before % 2 != 0) continue;
+    stamp.frames = stampFrames_.load(std::memory_order_relaxed);
+    stamp.nanoseconds = stampNanoseconds_.load(std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (stampSequence_.load(std::memory_order_relaxed) == before) return true;
+  }
+  return false;
+}
+
 }  // namespace platform

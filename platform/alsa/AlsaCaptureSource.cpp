@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 #include "platform/ResultCodes.h"
 #include "platform/Waker.h"
@@ -74,7 +75,10 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
   bool restarted = false;  // after an overrun, with nothing read since
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_readi(pcm_.handle(), dst, frames);
-    if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    if (n > 0) {
+      framesRead_ += static_cast<std::uint64_t>(n);
+      return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    }
     Step step;
     if (n == 0 || n == -EAGAIN) {
       step = sleep(waker, stalledMs);
@@ -133,6 +137,19 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
   if (waker.wait(pause)) return Step::Woken;
   stalledMs += pause;
   return Step::Again;
+}
+
+// The clock is read right after the device's delay (the frames captured
+// and not yet read, a sound server's own buffering included), which the
+// device answers for the moment of asking.
+bool AlsaCaptureSource::stamp(WAVESTAMP& stamp) {
+  snd_pcm_sframes_t waiting = 0;
+  timespec now{};
+  if (snd_pcm_delay(pcm_.handle(), &waiting) < 0 || waiting < 0 || clock_gettime(CLOCK_MONOTONIC, &now) != 0)
+    return false;
+  stamp.frames = framesRead_ + static_cast<std::uint64_t>(waiting);
+  stamp.nanoseconds = static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+  return true;
 }
 
 }  // namespace platform::alsa

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <chrono>
 
 #include "platform/ResultCodes.h"
@@ -52,7 +53,10 @@ PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t f
   const Clock::time_point since = Clock::now();
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_writei(pcm_.handle(), src, frames);
-    if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    if (n > 0) {
+      framesWritten_ += static_cast<std::uint64_t>(n);
+      return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    }
     Step step;
     if (n == 0 || n == -EAGAIN) {
       if (Clock::now() - since >= kStall) {
@@ -117,6 +121,18 @@ void AlsaPlaybackSink::drain() {
 void AlsaPlaybackSink::discard() {
   snd_pcm_drop(pcm_.handle());
   pcm_.check()(snd_pcm_prepare(pcm_.handle()), "snd_pcm_prepare");
+}
+
+// As the capture's: the clock right after the device's delay.
+bool AlsaPlaybackSink::stamp(WAVESTAMP& stamp) {
+  snd_pcm_sframes_t delay = 0;
+  timespec now{};
+  if (snd_pcm_delay(pcm_.handle(), &delay) < 0 || clock_gettime(CLOCK_MONOTONIC, &now) != 0) return false;
+  const auto pending = static_cast<std::uint64_t>(std::max<snd_pcm_sframes_t>(delay, 0));
+  if (pending > framesWritten_) return false;
+  stamp.frames = framesWritten_ - pending;
+  stamp.nanoseconds = static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+  return true;
 }
 
 }  // namespace platform::alsa

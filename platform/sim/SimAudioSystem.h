@@ -144,6 +144,11 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                       DWORD_PTR instance, DWORD flags) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
+  // Looped back, the devices' stamps are exact on the input's clock (its
+  // frames at the format's rate): the input's at its latest frame, the
+  // output's at the origin of the latest playing. Otherwise not supported.
+  MMRESULT waveInGetStamp(HWAVEIN handle, WAVESTAMP* stamp) override;
+  MMRESULT waveOutGetStamp(HWAVEOUT handle, WAVESTAMP* stamp) override;
   void waveInForceClose(HWAVEIN handle) override;
 
  protected:

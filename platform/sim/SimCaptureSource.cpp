@@ -17,6 +17,7 @@ SimCaptureSource::SimCaptureSource(std::shared_ptr<SimState> state, Signal signa
     : state_(std::move(state)), signal_(std::move(signal)), pacing_(pacing), format_(format), path_(std::move(path)) {
   if (path_)
     for (unsigned c = 0; c < format_.nChannels; ++c) channels_.emplace_back(*path_, path_->seed + c);
+  state_->deviceFrames.store(0, std::memory_order_release);
 }
 
 MMRESULT SimCaptureSource::start() {
@@ -68,6 +69,7 @@ CaptureSource::ReadResult SimCaptureSource::read(BYTE* dst, std::size_t frames, 
       }
       commitBuffer();
       frame_ += n;
+      state_->deviceFrames.store(frame_, std::memory_order_release);
       framesInBuffer_ += n;
       state_->produced.fetch_add(n, std::memory_order_acq_rel);
       state_->observed.wake();

@@ -86,6 +86,8 @@ struct SimState {
   SpscRing<WireFrame, 1u << 16> wire;
   std::atomic<bool> wireOpen{false};
   std::atomic<std::int64_t> loopOrigin{-1};
+  // Frames the latest input device captured since it opened.
+  std::atomic<std::uint64_t> deviceFrames{0};
 
   void count(std::atomic<std::uint64_t>& counter, std::uint64_t n = 1) noexcept {
     counter.fetch_add(n, std::memory_order_acq_rel);
