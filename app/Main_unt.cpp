@@ -15,6 +15,8 @@
 
 #include "analysis/FFT_Unit.h"
 #include "app/About.h"
+#include "app/GeneratorWindow.h"
+#include "app/MeasureWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
@@ -75,6 +77,9 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   CheckFFT->setFont(controlFont);
   CheckFFT->setChecked(true);
   Menu = new QMenu(this);
+  Menu->addAction(QStringLiteral("Generator…"), this, [this, system] { ShowWindow(Generator, system); });
+  Menu->addAction(QStringLiteral("Measure…"), this, [this, system] { ShowWindow(Measure, system); });
+  Menu->addSeparator();
   Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
   BtnMenu = new QToolButton(this);
   BtnMenu->setText(QStringLiteral("Menu"));
@@ -124,7 +129,10 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
 
 TMain_Form::~TMain_Form() { FormDestroy(); }
 
+// The program's other windows close with the strip: what they play stops.
 void TMain_Form::closeEvent(QCloseEvent* event) {
+  if (Generator) Generator->close();
+  if (Measure) Measure->close();
   FormDestroy();
   event->accept();
 }

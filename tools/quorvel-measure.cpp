@@ -136,7 +136,7 @@ void Summary(const measure::Result& r) {
   const measure::ResponsePoint& last = r.response.back();
   std::printf("Delay %s samples (%s ms), SNR %s dB, drift %s ppm; response %s to %s dB from %s Hz to %s Hz\n",
               measure::Figure(r.delaySamples, 2).c_str(), measure::Figure(r.delayMs, 3).c_str(),
-              measure::Figure(r.snrDb, 1).c_str(), measure::Figure(r.driftPpm, 2).c_str(),
+              measure::Figure(r.snrDb, 1).c_str(), measure::Figure(r.driftPpm, 1).c_str(),
               measure::Figure(lo, 2).c_str(), measure::Figure(hi, 2).c_str(), measure::Figure(first.hz, 0).c_str(),
               measure::Figure(last.hz, 0).c_str());
 }
