@@ -9,7 +9,7 @@
 #pragma once
 
 #include "display/spectrum/FrameAssembler.h"
-#include "display/spectrum/ToneFit.h"
+#include "dsp/ToneFit.h"
 
 #include <QString>
 
@@ -22,7 +22,7 @@ struct FrameText {
   const FrameBins& frame;
   const std::vector<double>& peakHold;
   double binHz;
-  std::optional<Tone> peak;
+  std::optional<dsp::Tone> peak;
   std::optional<double> thdPercent;  // none unless harmonics are measured
 
   QString csv() const;

@@ -62,7 +62,7 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     : PlotView(config, parent),
       model_(config.bins(), historyFrames(config)),
       shape_(config.points),
-      frozen_{{}, {}, FrameHistory(0, 1)},
+      frozen_{{}, {}, dsp::FrameHistory(0, 1)},
       logAction_(QStringLiteral("Log frequency")),
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
       harmonicsAction_(QStringLiteral("Harmonics")),
@@ -208,8 +208,8 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
-  transformMagnitudes(s.frame.amplitudes, config().points, analysis_.magnitudes);
-  analysis_.peak = s.frames > 0 ? strongestTone(analysis_.magnitudes, shape_) : std::nullopt;
+  dsp::transformMagnitudes(s.frame.amplitudes, config().points, analysis_.magnitudes);
+  analysis_.peak = s.frames > 0 ? dsp::strongestTone(analysis_.magnitudes, shape_) : std::nullopt;
   analysis_.harmonics.reset();
   if (settings_.harmonics && analysis_.peak)
     analysis_.harmonics = harmonicAnalyser_.analyse(analysis_.magnitudes, *analysis_.peak, shape_, config().binHz());
@@ -490,7 +490,7 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
     pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
   if (a.harmonics)
-    for (const Harmonic& h : a.harmonics->harmonics) {
+    for (const dsp::Harmonic& h : a.harmonics->harmonics) {
       if (h.amplitude <= 0) continue;  // nothing found there
       const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
       p.setPen(palette::harmonic);
@@ -530,7 +530,7 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
                  .arg(frequencyText(hz),
                       withMinusSign(QString::number(-age * double(config().points) / config().rate, 'f', 1)));
       if (age < s.history.size() && bin >= 0 && bin < s.history.bins())
-        text += QStringLiteral("  ") + dbfsText(powerDb(s.history.row(age)[bin]), 1);
+        text += QStringLiteral("  ") + dbfsText(dsp::powerDb(s.history.row(age)[bin]), 1);
     }
     if (!text.isEmpty()) right = drawRightToLeft(p, right, baseline, text, palette::text);
   }
