@@ -3,7 +3,7 @@
 
 #include "display/trace/TraceExport.h"
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <QFile>
 
@@ -32,16 +32,16 @@ QString fixedOrNone(std::optional<double> v, int decimals) {
 QString traceText(const TraceModel& model) {
   const std::optional<Sweep> s = model.sweep();
   if (!s) return {};
-  const TraceHistory& h = model.history();
-  const TraceMeasurements m = measure(h, s->firstPoint(), s->endPoint());
+  const dsp::TraceHistory& h = model.history();
+  const dsp::TraceMeasurements m = dsp::measure(h, s->firstPoint(), s->endPoint());
   if (!m.count) return {};
   const int rate = model.rate();
   QString text;
   text.reserve(int(m.count) * 20 + 200);
   text += QStringLiteral("# frequency_hz: %1\n").arg(fixedOrNone(m.frequencyHz(rate), 2));
   text += QStringLiteral("# period_ms: %1\n").arg(fixedOrNone(m.periodMs(rate), 5));
-  text += QStringLiteral("# peak_dbfs: %1\n").arg(fixedText(dbfs(m.peak), 2));
-  text += QStringLiteral("# rms_dbfs: %1\n").arg(fixedText(dbfs(m.rms), 2));
+  text += QStringLiteral("# peak_dbfs: %1\n").arg(fixedText(dsp::dbfs(m.peak), 2));
+  text += QStringLiteral("# rms_dbfs: %1\n").arg(fixedText(dsp::dbfs(m.rms), 2));
   text += QStringLiteral("# peak_to_peak: %1\n").arg(fixedText(m.peakToPeak(), 5));
   text += QStringLiteral("# dc: %1\n").arg(fixedText(m.dc, 5));
   text += QStringLiteral("# clipped: %1\n").arg(model.clipped() ? QStringLiteral("yes") : QStringLiteral("no"));
@@ -57,7 +57,7 @@ QString traceText(const TraceModel& model) {
   return text;
 }
 
-bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& error) {
+bool writeWav(const QString& path, const dsp::TraceHistory& h, int rate, QString& error) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;

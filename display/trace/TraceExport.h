@@ -5,7 +5,7 @@
 // text for the clipboard, and the whole history as a sound file.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
+#include "dsp/TraceHistory.h"
 #include "display/trace/TraceModel.h"
 
 #include <QString>
@@ -27,6 +27,6 @@ QString traceText(const TraceModel& model);
 // 16-bit samples at the given rate (a point v becomes the sample
 // round(v * 32768), limited to the 16-bit range, so the program's samples
 // come back exactly). On failure error says why, in words.
-bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& error);
+bool writeWav(const QString& path, const dsp::TraceHistory& h, int rate, QString& error);
 
 }  // namespace quorvel::display
