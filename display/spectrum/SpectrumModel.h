@@ -32,7 +32,7 @@ class SpectrumModel {
   void setHoldFall(double dbPerFrame) { holdFallDb_ = dbPerFrame; }
 
   // The latest frame; empty before the first.
-  const FrameBins& frame() const { return assembler_.frame(); }
+  const dsp::FrameBins& frame() const { return assembler_.frame(); }
   const std::vector<double>& levels() const { return assembler_.levels(); }
   // Peak hold per bin, -infinity where none.
   const std::vector<double>& peaks() const { return peaks_.levels(); }

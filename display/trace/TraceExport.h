@@ -12,15 +12,8 @@
 
 namespace quorvel::display {
 
-// v with a fixed number of decimals and a dot, without a sign when it
-// rounds to zero.
-QString fixedText(double v, int decimals);
-
-// The shown sweep's measurements as "# name: value" lines, then the points
-// on screen as "time_ms,value" rows, time from the screen's left edge.
-// Numbers are written with a dot and no grouping, whatever the user's
-// locale, so that spreadsheets and scripts read them. Empty when no point
-// is on screen.
+// The shown sweep as text (dsp/TraceText), time from the screen's left
+// edge. Empty when no point is on screen.
 QString traceText(const TraceModel& model);
 
 // Writes every point the history holds, oldest first, as a mono WAV file of

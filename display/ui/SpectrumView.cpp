@@ -3,10 +3,10 @@
 
 #include "display/ui/SpectrumView.h"
 
-#include "display/spectrum/FrameText.h"
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
+#include "dsp/FrameText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -235,7 +235,7 @@ QString SpectrumView::clipboardText() const {
   const Analysis& a = analysis();
   std::optional<double> thdPercent;
   if (a.harmonics) thdPercent = a.harmonics->thd * 100;
-  return FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv();
+  return QString::fromStdString(dsp::FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv());
 }
 
 bool SpectrumView::saveCsv(const QString& path, QString* error) const {

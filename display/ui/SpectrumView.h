@@ -74,14 +74,14 @@ class SpectrumView : public PlotView {
  private:
   // What is drawn: the model's state, or the copy taken when frozen.
   struct Shown {
-    const FrameBins& frame;
+    const dsp::FrameBins& frame;
     const std::vector<double>& peaks;
     const dsp::FrameHistory& history;
     int strongest;
     uint64_t frames;
   };
   struct FrozenCopy {
-    FrameBins frame;
+    dsp::FrameBins frame;
     std::vector<double> peaks;
     dsp::FrameHistory history;
     int strongest = -1;

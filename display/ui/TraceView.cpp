@@ -9,6 +9,7 @@
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
+#include "dsp/NumberText.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -59,7 +60,9 @@ QString dbText(double db) {
   return std::isfinite(db) ? withMinusSign(QString::number(db, 'f', 2)) : QStringLiteral("\u2212\u221e");
 }
 
-QString fullScaleText(double v, int decimals = 5) { return withMinusSign(fixedText(v, decimals)); }
+QString fullScaleText(double v, int decimals = 5) {
+  return withMinusSign(QString::fromStdString(dsp::fixedText(v, decimals)));
+}
 
 // Milliseconds to the precision one pixel of the plot stands for.
 QString msText(double ms, double spanMs, double plotWidth) {
