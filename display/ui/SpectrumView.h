@@ -9,15 +9,13 @@
 // waiting for one.
 #pragma once
 
-#include "dsp/Harmonics.h"
 #include "display/spectrum/Markers.h"
 #include "display/spectrum/SpectrumModel.h"
 #include "display/spectrum/SpectrumSettings.h"
-#include "dsp/ToneFit.h"
-#include "dsp/WindowShape.h"
 #include "display/ui/PlotGrid.h"
 #include "display/ui/PlotView.h"
 #include "display/ui/SpectrogramImage.h"
+#include "dsp/FrameEstimator.h"
 
 #include <QAction>
 #include <QImage>
@@ -53,8 +51,8 @@ class SpectrumView : public PlotView {
   const SpectrumModel& model() const { return model_; }
   // The strongest tone of the frame on screen, and, with harmonics on, its
   // harmonics and THD.
-  const std::optional<dsp::Tone>& peak() const { return analysis().peak; }
-  const std::optional<dsp::HarmonicAnalysis>& harmonics() const { return analysis().harmonics; }
+  const std::optional<dsp::Tone>& peak() const { return analysis().estimates.peak; }
+  const std::optional<dsp::HarmonicAnalysis>& harmonics() const { return analysis().estimates.harmonics; }
 
   // Where the spectrum and the spectrogram are in a picture of this size
   // (an empty rectangle for the one not shown).
@@ -91,9 +89,7 @@ class SpectrumView : public PlotView {
   struct Analysis {
     uint64_t frames = 0;
     bool withHarmonics = false;
-    std::vector<double> magnitudes;
-    std::optional<dsp::Tone> peak;
-    std::optional<dsp::HarmonicAnalysis> harmonics;
+    dsp::FrameEstimates estimates;
   };
 
   Shown shown() const;
@@ -117,11 +113,10 @@ class SpectrumView : public PlotView {
 
   SpectrumSettings settings_;
   SpectrumModel model_;
-  dsp::WindowShape shape_;
   Markers markers_;
   FrozenCopy frozen_;
   mutable Analysis analysis_;
-  mutable dsp::HarmonicAnalyser harmonicAnalyser_;
+  mutable dsp::FrameEstimator estimator_;
   std::vector<double> average_;  // dB per bin, for averageKey_
   struct {
     uint64_t serial = 0, clears = 0;
