@@ -25,6 +25,13 @@ std::string fixed(double v, int decimals) {
 std::string halfwayRoundedUp(double v, int decimals) {
   const double a = std::fabs(v);
   if (a < 0.5 * std::pow(10.0, -decimals)) return {};
+  // Most values are told at once: a 10^decimals (10^22 at most is exact) is
+  // within a unit in its last place of what it stands for, so a value
+  // halfway has it that close to a half.
+  if (decimals <= 22) {
+    const double scaled = a * std::pow(10.0, decimals);
+    if (std::fabs(scaled - std::floor(scaled) - 0.5) > std::nextafter(scaled, HUGE_VAL) - scaled) return {};
+  }
   // a = m 2^(e - 53) with m a whole number below 2^53: its exact expansion
   // has at most 53 - e decimals.
   int e;
