@@ -49,6 +49,7 @@ void Usage(FILE* to) {
                "  --stereo         record two channels\n"
                "  --split          with --stereo: deliver the channels separately\n"
                "  --help           this text\n"
+               "  --version        the release number\n"
                "\n"
                "Ctrl+C ends the recording early. Exits with 1 and the component's error\n"
                "message when capture cannot start or fails, 64 for a bad command line,\n"
@@ -62,6 +63,8 @@ bool Parse(int argc, char** argv, Options& o) {
     long v = 0;
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
+    } else if (tools::IsVersion(a)) {
+      tools::ShowVersion("quorvel-devices");
     } else if (a == "--device" && hasValue && tools::ParseInt(argv[++i], -1, 9, v)) {
       o.device = static_cast<int>(v);
     } else if (a == "--seconds" && hasValue) {
