@@ -6,8 +6,8 @@
 // peak-to-peak value of the points between them.
 #pragma once
 
-#include "dsp/TraceHistory.h"
 #include "display/trace/TraceModel.h"
+#include "dsp/TraceHistory.h"
 
 #include <optional>
 

@@ -5,8 +5,8 @@
 // text for the clipboard, and the whole history as a sound file.
 #pragma once
 
-#include "dsp/TraceHistory.h"
 #include "display/trace/TraceModel.h"
+#include "dsp/TraceHistory.h"
 
 #include <QString>
 

@@ -20,9 +20,9 @@
 // measures, copies and saves stays as it was, at any timebase.
 #pragma once
 
+#include "display/trace/TraceSettings.h"
 #include "dsp/CrossingDetector.h"
 #include "dsp/TraceHistory.h"
-#include "display/trace/TraceSettings.h"
 
 #include <cstdint>
 #include <optional>

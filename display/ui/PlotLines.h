@@ -8,8 +8,8 @@
 // a few vertices per column however many points there are.
 #pragma once
 
-#include "dsp/TraceHistory.h"
 #include "display/ui/PlotAxes.h"
+#include "dsp/TraceHistory.h"
 
 #include <QPolygonF>
 #include <QRectF>

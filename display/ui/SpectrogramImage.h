@@ -10,9 +10,9 @@
 // frequency axis, the level range or the width changes.
 #pragma once
 
-#include "dsp/FrameHistory.h"
 #include "display/spectrum/SpectrumSettings.h"
 #include "display/ui/PlotAxes.h"
+#include "dsp/FrameHistory.h"
 
 #include <QImage>
 #include <QPainter>

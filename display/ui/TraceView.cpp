@@ -5,11 +5,11 @@
 
 #include "display/trace/TraceCursors.h"
 #include "display/trace/TraceExport.h"
-#include "dsp/TraceMeasurements.h"
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
 #include "dsp/NumberText.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -7,10 +7,10 @@
 #include "Pixels.h"
 #include "display/PointRing.h"
 #include "display/trace/TraceExport.h"
-#include "dsp/TraceMeasurements.h"
 #include "display/trace/TraceModel.h"
 #include "display/ui/ScopeWindow.h"
 #include "display/ui/TraceView.h"
+#include "dsp/TraceMeasurements.h"
 #include "tests/dsp/Sample16.h"
 
 #include <QLocale>
