@@ -9,14 +9,14 @@
 #include <numbers>
 
 #include "measure/ImpulseResponse.h"
-#include "measure/RealFft.h"
+#include "measure/TransformPair.h"
 
 namespace measure {
 
 DelayEstimate FitDelay(const std::vector<float>& ir, double rate, const DelayBand& band, DelayFitOptions options) {
   std::size_t n = 1;
   while (n < 4 * ir.size() || n < 8192) n *= 2;
-  RealFft fft(n);
+  TransformPair fft(n);
   std::fill(fft.time(), fft.time() + n, 0.0f);
   std::copy(ir.begin(), ir.end(), fft.time());
   fft.forward();

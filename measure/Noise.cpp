@@ -10,7 +10,7 @@
 
 #include "dsp/Random.h"
 #include "measure/Level.h"
-#include "measure/RealFft.h"
+#include "measure/TransformPair.h"
 
 namespace measure {
 
@@ -23,7 +23,7 @@ Noise::Noise(Colour colour, double dbfs, unsigned rate, double seconds, std::siz
       dbfs_(dbfs),
       frames_(seconds > 0 ? static_cast<std::uint64_t>(std::llround(seconds * rate)) : 0),
       period_(period) {
-  RealFft fft(period);
+  TransformPair fft(period);
   dsp::Random random(seed);
   std::complex<float>* bins = fft.spectrum();
   const std::size_t half = period / 2;

@@ -28,7 +28,7 @@
 #include "measure/Analysis.h"
 #include "measure/DelayFit.h"
 #include "measure/ImpulseResponse.h"
-#include "measure/RealFft.h"
+#include "measure/TransformPair.h"
 
 namespace measure {
 
@@ -38,7 +38,7 @@ constexpr double kPostSeconds = 0.5;
 
 using Spectrum = std::vector<std::complex<double>>;
 
-Spectrum Transform(RealFft& fft, const float* from) {
+Spectrum Transform(TransformPair& fft, const float* from) {
   std::copy(from, from + fft.size(), fft.time());
   fft.forward();
   return {fft.spectrum(), fft.spectrum() + fft.size() / 2 + 1};
@@ -53,7 +53,7 @@ bool AnalyseNoiseAt(const Plan& plan, const Capture& capture, Result& result, st
   const auto pre = static_cast<std::size_t>(kPreSeconds * rate);
   const std::size_t post = std::min(static_cast<std::size_t>(kPostSeconds * rate), n / 2 - pre);
   const double binHz = rate / static_cast<double>(n);
-  RealFft fft(n);
+  TransformPair fft(n);
   const std::vector<float> body = plan.body();
   const Spectrum x = Transform(fft, body.data());
 

@@ -33,7 +33,7 @@
 #include "measure/Analysis.h"
 #include "measure/DelayFit.h"
 #include "measure/ImpulseResponse.h"
-#include "measure/RealFft.h"
+#include "measure/TransformPair.h"
 
 namespace measure {
 
@@ -59,7 +59,7 @@ class Deconvolver {
  public:
   Deconvolver(const std::vector<float>& sweep, double rate, double f1, double f2, const LowEdge& low,
               std::size_t segment)
-      : fft_(RealFft::GoodSize(segment + sweep.size())), segment_(segment) {
+      : fft_(TransformPair::GoodSize(segment + sweep.size())), segment_(segment) {
     const std::size_t n = fft_.size(), bins = n / 2 + 1;
     std::fill(fft_.time(), fft_.time() + n, 0.0f);
     std::copy(sweep.begin(), sweep.end(), fft_.time());
@@ -96,7 +96,7 @@ class Deconvolver {
   }
 
  private:
-  RealFft fft_;
+  TransformPair fft_;
   std::size_t segment_;
   std::vector<std::complex<double>> inverse_;
 };

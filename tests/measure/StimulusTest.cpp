@@ -16,7 +16,7 @@
 #include "measure/Level.h"
 #include "measure/Noise.h"
 #include "measure/Quantizer.h"
-#include "measure/RealFft.h"
+#include "measure/TransformPair.h"
 #include "measure/Sweep.h"
 #include "measure/Tone.h"
 
@@ -121,7 +121,7 @@ TEST(Stimulus, NoiseSpectraFollowTheirSlopes) {
   for (Noise::Colour colour : {Noise::Colour::Pink, Noise::Colour::White}) {
     const std::size_t n = 1 << 18;
     Noise noise(colour, -20, kRate, 0, n);
-    RealFft fft(n);
+    TransformPair fft(n);
     noise.render(fft.time(), n);
     fft.forward();
     const double binHz = static_cast<double>(kRate) / n;
