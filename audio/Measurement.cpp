@@ -21,7 +21,9 @@ namespace {
 constexpr int kCheckMs = 20;
 // A capture that stops moving for this long has failed.
 constexpr int kStallChecks = 5000 / kCheckMs;
-constexpr WORD kBlockFrames = 4096;
+// Long blocks: the GUI thread refills the player and re-queues the
+// recorder's buffers, and a busy moment of it must not make a gap.
+constexpr WORD kBlockFrames = 8192;
 }  // namespace
 
 TMeasurement::TMeasurement(TAudio& audio) : audio_(audio) {

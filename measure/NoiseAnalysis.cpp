@@ -27,6 +27,7 @@
 
 #include "measure/Analysis.h"
 #include "measure/DelayFit.h"
+#include "measure/Drift.h"
 #include "measure/ImpulseResponse.h"
 #include "measure/TransformPair.h"
 
@@ -73,7 +74,8 @@ bool AnalyseNoiseAt(const Plan& plan, const Capture& capture, Result& result, st
                        std::min(plan.settings().toHz, rate / 2 * 0.9)};
   // The drift: the delay from each period to the next, as a response of
   // its own (flat, a pure delay).
-  auto findDrift = [&](const std::vector<Spectrum>& ys, double& drift) {
+  auto findDrift = [&](const std::vector<float>& y, double& drift) {
+    const std::vector<Spectrum> ys = periodSpectra(y);
     Spectrum cross(bins, 0.0);
     for (std::size_t m = 1; m < ys.size(); ++m)
       for (std::size_t k = 0; k < bins; ++k) cross[k] += ys[m][k] * std::conj(ys[m - 1][k]);
@@ -87,23 +89,16 @@ bool AnalyseNoiseAt(const Plan& plan, const Capture& capture, Result& result, st
     drift = (shift.samples - static_cast<double>(n / 2)) / static_cast<double>(n);
     return shift.valid;
   };
-  // Corrected, and found again on the corrected capture (a period that is
-  // not whole in the capture leaks, which the first estimate feels) until
-  // what is left moves nothing by a hundredth of a sample.
+  // Found again on the corrected capture: a period that is not whole in
+  // the capture leaks, which the first estimate feels.
   const std::vector<float> captured(capture.samples, capture.samples + capture.count);
-  std::vector<Spectrum> ys = periodSpectra(captured);
-  const double span = static_cast<double>(plan.start(plan.repetitions()));
+  std::vector<float> y;
   double drift = 0;
-  for (int pass = 0; pass < 3; ++pass) {
-    double more = 0;
-    if (!findDrift(ys, more)) {
-      why = "no response came back in the band";
-      return false;
-    }
-    if (std::abs(more) * span <= 0.01) break;
-    drift = (1 + drift) * (1 + more) - 1;
-    ys = periodSpectra(Resample(captured, o, 1 + drift));
+  if (!CorrectDrift(captured, o, static_cast<double>(plan.start(plan.repetitions())), findDrift, drift, y)) {
+    why = "no response came back in the band";
+    return false;
   }
+  const std::vector<Spectrum> ys = periodSpectra(y);
 
   // The noise starts at 10 Hz: the response is brought to zero below with
   // a LowEdge, divided out again where it is read.

@@ -32,6 +32,7 @@
 
 #include "measure/Analysis.h"
 #include "measure/DelayFit.h"
+#include "measure/Drift.h"
 #include "measure/ImpulseResponse.h"
 #include "measure/TransformPair.h"
 
@@ -174,21 +175,12 @@ bool AnalyseSweep(const Plan& plan, const Capture& capture, Result& result, std:
     drift = num / den;
     return true;
   };
-  // Corrected, and found again on the corrected capture until what is left
-  // moves nothing by a hundredth of a sample (twice at most).
   const std::vector<float> captured(capture.samples, capture.samples + capture.count);
-  std::vector<float> y = captured;
-  const double span = static_cast<double>(plan.start(sweeps - 1) + x.size());
+  std::vector<float> y;
   double drift = 0;
-  for (int pass = 0; pass < 3; ++pass) {
-    double more = 0;
-    if (!findDrift(y, more)) {
-      why = "no response came back in the band";
-      return false;
-    }
-    if (std::abs(more) * span <= 0.01) break;
-    drift = (1 + drift) * (1 + more) - 1;
-    y = Resample(captured, o, 1 + drift);
+  if (!CorrectDrift(captured, o, static_cast<double>(plan.start(sweeps - 1) + x.size()), findDrift, drift, y)) {
+    why = "no response came back in the band";
+    return false;
   }
 
   // Second pass: the sweeps averaged, the delay, the responses.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 
 #include "platform/ResultCodes.h"
 #include "platform/Waker.h"
@@ -139,16 +138,12 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
   return Step::Again;
 }
 
-// The clock is read right after the device's delay (the frames captured
-// and not yet read, a sound server's own buffering included), which the
-// device answers for the moment of asking.
+// From the device's delay: the frames captured and not yet read, a sound
+// server's own buffering included.
 bool AlsaCaptureSource::stamp(WAVESTAMP& stamp) {
   snd_pcm_sframes_t waiting = 0;
-  timespec now{};
-  if (snd_pcm_delay(pcm_.handle(), &waiting) < 0 || waiting < 0 || clock_gettime(CLOCK_MONOTONIC, &now) != 0)
-    return false;
+  if (!pcm_.delayAt(waiting, stamp.nanoseconds) || waiting < 0) return false;
   stamp.frames = framesRead_ + static_cast<std::uint64_t>(waiting);
-  stamp.nanoseconds = static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
   return true;
 }
 

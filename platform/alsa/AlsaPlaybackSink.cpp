@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <chrono>
 
 #include "platform/ResultCodes.h"
@@ -123,15 +122,13 @@ void AlsaPlaybackSink::discard() {
   pcm_.check()(snd_pcm_prepare(pcm_.handle()), "snd_pcm_prepare");
 }
 
-// As the capture's: the clock right after the device's delay.
+// From the device's delay: the frames written and not yet heard.
 bool AlsaPlaybackSink::stamp(WAVESTAMP& stamp) {
   snd_pcm_sframes_t delay = 0;
-  timespec now{};
-  if (snd_pcm_delay(pcm_.handle(), &delay) < 0 || clock_gettime(CLOCK_MONOTONIC, &now) != 0) return false;
+  if (!pcm_.delayAt(delay, stamp.nanoseconds)) return false;
   const auto pending = static_cast<std::uint64_t>(std::max<snd_pcm_sframes_t>(delay, 0));
   if (pending > framesWritten_) return false;
   stamp.frames = framesWritten_ - pending;
-  stamp.nanoseconds = static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
   return true;
 }
 

@@ -106,9 +106,12 @@ TEST(GeneratedPlay, ALoopedBackRecorderCapturesThePathOfWhatWasPlayed) {
   ASSERT_TRUE(a.Recorder->Start()) << a.ErrorMessage;
   ASSERT_TRUE(a.Player->Play(std::make_unique<TGeneratedStream>(sweep(), 1, false)));
   const std::size_t frames = sweep()->frames();
+  // The recorder's buffers are read on this thread only once it has
+  // stopped: the wait watches the device's own count, a ring of buffers
+  // (4 x 2048 frames) ahead of what has been delivered.
   ASSERT_TRUE(audio_test::PumpUntil([&] {
     return played && sim.loopbackOrigin() >= 0 &&
-           captured.size() > static_cast<std::size_t>(sim.loopbackOrigin()) + frames + 200;
+           sim.framesProduced() > static_cast<std::uint64_t>(sim.loopbackOrigin()) + frames + 200 + 4 * 2048;
   }));
   ASSERT_TRUE(a.Recorder->Stop());
   const auto origin = static_cast<std::size_t>(sim.loopbackOrigin());
