@@ -51,8 +51,12 @@ void DeviceAudioSystem::closeMixer(HMIXER m) {
 }
 
 void DeviceAudioSystem::release(WaveDevice* device) {
-  if (device->abandoned()) ++abandoned_;
+  countAbandoned(device);
   WaveDevice::Release(device);
+}
+
+void DeviceAudioSystem::countAbandoned(WaveDevice* device) {
+  if (device->newlyAbandoned()) ++abandoned_;
 }
 
 MMRESULT DeviceAudioSystem::bounded(BoundedLane& lane, std::function<MMRESULT(std::string& why)> call,
@@ -63,8 +67,8 @@ MMRESULT DeviceAudioSystem::bounded(BoundedLane& lane, std::function<MMRESULT(st
     std::string why;
   };
   auto result = std::make_shared<Result>();
-  switch (lane.run(kDeviceAnswerLimit, [result, call = std::move(call)] { result->code = call(result->why); },
-                   std::move(late))) {
+  switch (lane.run(
+      kDeviceAnswerLimit, [result, call = std::move(call)] { result->code = call(result->why); }, std::move(late))) {
     case BoundedLane::Outcome::Done:
       return result->code == MMSYSERR_NOERROR ? MMSYSERR_NOERROR : reason(result->code, std::move(result->why));
     case BoundedLane::Outcome::GaveUp:
@@ -103,9 +107,11 @@ MMRESULT DeviceAudioSystem::reason(MMRESULT code, std::string why) {
 }
 
 // A failure the device itself reports (its source or sink failed) carries
-// the device's reason; any other has none.
+// the device's reason; any other has none. A call may have given up on the
+// device: it counts from then on.
 template <typename Device>
 MMRESULT DeviceAudioSystem::result(MMRESULT code, Device* device) {
+  countAbandoned(device);
   if (code == MMSYSERR_NOERROR) return code;
   return reason(code, code == device->failure() ? device->failureDetail() : std::string());
 }

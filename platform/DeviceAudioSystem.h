@@ -135,6 +135,8 @@ class DeviceAudioSystem : public AudioSystem {
   // Deletes a closed device (or leaves that to its thread), counting it when
   // its owner gave up on it.
   void release(WaveDevice* device);
+  // Counts a device once, when a call has given up on it.
+  void countAbandoned(WaveDevice* device);
 
   std::set<HWAVEIN> open_;
   std::set<HWAVEOUT> openOut_;

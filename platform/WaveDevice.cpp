@@ -87,7 +87,9 @@ void WaveDevice::end(bool forced) noexcept {
   closing_.store(true, std::memory_order_release);
   waker_.wake();
   if (!fence_.isShut()) {
-    const auto limit = playsOut() && !forced ? kDeviceAnswerLimit + kPlayOutLimit : kDeviceAnswerLimit;
+    // A failed device plays nothing out (its thread does not wait for it).
+    const bool playOut = !forced && failure() == MMSYSERR_NOERROR && playsOut();
+    const auto limit = playOut ? kDeviceAnswerLimit + kPlayOutLimit : kDeviceAnswerLimit;
     if (ended_.try_acquire_for(limit)) {
       thread_.join();
       return;

@@ -28,6 +28,7 @@
 #include <semaphore>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/HeaderQueue.h"
@@ -68,6 +69,9 @@ class WaveDevice {
   const WAVEFORMATEX& format() const noexcept { return format_; }
   // Its owner gave up waiting for it (any thread may ask).
   bool abandoned() const noexcept { return fence_.isShut(); }
+  // Owner's side: true once, the first time it is asked after the owner gave
+  // up on the device.
+  bool newlyAbandoned() noexcept { return abandoned() && !std::exchange(abandonCounted_, true); }
 
  protected:
   // The notifications of a direction: open, a header back, close.
@@ -168,9 +172,10 @@ class WaveDevice {
   OwnerFence fence_;
   std::binary_semaphore opened_{0};
   std::binary_semaphore ended_{0};
-  bool closeSent_ = false;  // written inside the fence
+  bool closeSent_ = false;       // written inside the fence
+  bool abandonCounted_ = false;  // owner's side
   std::atomic<bool> closing_{false};
-  std::atomic<bool> forced_{false};  // the close is a forced one: nothing plays out
+  std::atomic<bool> forced_{false};            // the close is a forced one: nothing plays out
   std::atomic<bool> waitingForHeader_{false};  // the device thread sleeps for want of a header
 
   std::atomic<MMRESULT> failure_{0};

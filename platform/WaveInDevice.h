@@ -39,7 +39,7 @@ class WaveInDevice final : public WaveDevice {
   void halt() noexcept;
 
   std::unique_ptr<CaptureSource> source_;
-  bool capturing_ = false;  // device thread: the source was started and not stopped since
+  bool capturing_ = false;            // device thread: the source was started and not stopped since
   std::atomic<bool> running_{false};  // the owner's start/stop, seen by the device thread
   Request stop_;
 };

@@ -178,14 +178,21 @@ TEST_F(FrozenServer, MixersKeepTheirNumbersAndNoMixerCallWaits) {
     EXPECT_LT(Timed([&] { EXPECT_EQ(system.mixerGetNumDevs(), mixers); }), kNoHang);
     MIXERCAPSA caps{};
     HMIXER another = nullptr;
-    const std::pair<const char*, std::function<MMRESULT()>> calls[] = {
-        {"read", [&] { return system.mixerGetControlDetailsA(mixer, &details, MIXER_GETCONTROLDETAILSF_VALUE); }},
-        {"caps", [&] { return system.mixerGetDevCapsA(0, &caps, sizeof caps); }},
-        {"open", [&] { return system.mixerOpen(&another, 0, 0, 0, CALLBACK_NULL); }},
+    // A read may be answered from what the plugin holds (PipeWire's is);
+    // what waits for the server fails saying why.
+    const struct {
+      const char* name;
+      bool mayAnswer;
+      std::function<MMRESULT()> call;
+    } calls[] = {
+        {"read", true, [&] { return system.mixerGetControlDetailsA(mixer, &details, MIXER_GETCONTROLDETAILSF_VALUE); }},
+        {"caps", false, [&] { return system.mixerGetDevCapsA(0, &caps, sizeof caps); }},
+        {"open", false, [&] { return system.mixerOpen(&another, 0, 0, 0, CALLBACK_NULL); }},
     };
-    for (const auto& [name, call] : calls) {
+    for (const auto& [name, mayAnswer, call] : calls) {
       MMRESULT rc = MMSYSERR_NOERROR;
       EXPECT_LT(Timed([&] { rc = call(); }), kNoHang) << name;
+      if (mayAnswer && rc == MMSYSERR_NOERROR) continue;
       EXPECT_EQ(rc, MMSYSERR_NODRIVER) << name;
       char text[256];
       system.waveInGetErrorTextA(rc, text, sizeof text);
