@@ -145,8 +145,7 @@ TEST_F(FrozenServer, CaptureThatStallsIsReportedLost) {
   ASSERT_TRUE(startCapture()) << audio_->ErrorMessage;
   {
     Frozen frozen;
-    const auto stall = std::chrono::milliseconds(platform::alsa::AlsaPcm::kStallMs);
-    EXPECT_TRUE(PumpUntil([&] { return !audio_->Recorder->DeviceOpen; }, stall + kNoHang));
+    EXPECT_TRUE(PumpUntil([&] { return !audio_->Recorder->DeviceOpen; }, platform::alsa::AlsaPcm::kStall + kNoHang));
     EXPECT_EQ(audio_->ErrorMessage.rfind("Error adding input buffer ", 0), 0u) << audio_->ErrorMessage;
   }
   EXPECT_TRUE(startCapture()) << audio_->ErrorMessage;
