@@ -17,10 +17,10 @@
 
 #include "audio/Audio.h"
 #include "audio/Recorder.h"
+#include "dsp/BlockLevels.h"
 #include "platform/AudioSystem.h"
 #include "platform/SpscRing.h"
 #include "platform/TerminationSignals.h"
-#include "tools/BlockLevels.h"
 #include "tools/CommandLine.h"
 
 namespace {
@@ -49,6 +49,7 @@ void Usage(FILE* to) {
                "  --stereo         record two channels\n"
                "  --split          with --stereo: deliver the channels separately\n"
                "  --help           this text\n"
+               "  --version        the release number\n"
                "\n"
                "Ctrl+C ends the recording early. Exits with 1 and the component's error\n"
                "message when capture cannot start or fails, 64 for a bad command line,\n"
@@ -62,6 +63,8 @@ bool Parse(int argc, char** argv, Options& o) {
     long v = 0;
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
+    } else if (tools::IsVersion(a)) {
+      tools::ShowVersion("quorvel-devices");
     } else if (a == "--device" && hasValue && tools::ParseInt(argv[++i], -1, 9, v)) {
       o.device = static_cast<int>(v);
     } else if (a == "--seconds" && hasValue) {
@@ -89,7 +92,7 @@ bool Parse(int argc, char** argv, Options& o) {
 struct BlockReport {
   unsigned long number;
   unsigned bytes;
-  tools::BlockLevels left, right;
+  dsp::BlockLevels left, right;
   bool split;
   bool triggered;
 };
@@ -132,8 +135,8 @@ int main(int argc, char** argv) {
   platform::SpscRing<BlockReport, 256> reports;
   unsigned long blocks = 0, lost = 0;
   audio.OnRecord = [&](audio::TObject*, void* LP, void* RP, platform::WORD bytes) {
-    BlockReport r{++blocks, bytes, tools::MeasureBlock(LP, bytes, true), {}, RP != nullptr, rec.Triggered.load()};
-    if (RP) r.right = tools::MeasureBlock(RP, bytes, true);
+    BlockReport r{++blocks, bytes, dsp::MeasureBlock(LP, bytes, true), {}, RP != nullptr, rec.Triggered.load()};
+    if (RP) r.right = dsp::MeasureBlock(RP, bytes, true);
     if (!reports.push(r)) ++lost;
   };
 

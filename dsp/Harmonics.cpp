@@ -1,0 +1,111 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "dsp/Harmonics.h"
+
+#include "dsp/LeastSquares.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace dsp {
+
+namespace {
+
+// Bins this close to the fundamental hold its main lobe: there the
+// subtraction of its model would leave more rounding than signal.
+constexpr double kMainLobe = 2.5;
+// A harmonic beyond the band is fitted on the bins this close to it.
+constexpr int kRowsEachSide = 3;
+
+}  // namespace
+
+HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const Tone& fundamental,
+                                           const WindowShape& shape, double binHz) {
+  HarmonicAnalysis out;
+  const int bins = int(mag.size());
+  if (fundamental.amplitude <= 0 || bins < 8) return out;
+  const double f = fundamental.bin, c2 = fundamental.amplitude * fundamental.amplitude / 4;  // |c|^2
+  std::vector<int> orders;
+  for (int n = 2; n <= kHighestHarmonic && int(std::lround(n * f)) + kRowsEachSide <= bins - 1; ++n)
+    orders.push_back(n);
+
+  // Every kernel along bins 0 ... bins - 1: the fundamental and its image,
+  // each harmonic and its image.
+  const size_t count = size_t(bins);
+  kernels_.resize((2 + 2 * orders.size()) * count);
+  auto kernel = [&](size_t which) { return &kernels_[which * count]; };
+  shape.run(f, 0, bins, kernel(0));
+  shape.run(-f, 0, bins, kernel(1));
+  for (size_t h = 0; h < orders.size(); ++h) {
+    shape.run(orders[h] * f, 0, bins, kernel(2 + 2 * h));
+    shape.run(-orders[h] * f, 0, bins, kernel(3 + 2 * h));
+  }
+  const double* fm = kernel(0);
+  const double* fp = kernel(1);
+  // Rows: every bin of the band (20 Hz to 20 kHz) and the bins around each
+  // harmonic, but the fundamental's main lobe. (The leakage alternates in
+  // sign from bin to bin: a sample of the bins would see it lopsided.)
+  const int first = std::max(1, int(std::ceil(20.0 / binHz)));
+  const int last = std::min(bins - 1, int(std::floor(20000.0 / binHz)));
+  std::vector<int>& rows = rows_;
+  rows.clear();
+  int bandRows = 0;
+  for (int k = 1; k < bins; ++k) {
+    if (std::abs(k - f) <= kMainLobe) continue;
+    const bool inBand = k >= first && k <= last;
+    bool nearHarmonic = false;
+    for (int n : orders) nearHarmonic = nearHarmonic || std::abs(k - int(std::lround(n * f))) <= kRowsEachSide;
+    if (inBand || nearHarmonic) rows.push_back(k);
+    bandRows += inBand;
+  }
+  // Columns: how the fundamental meets its image (Re c^2), a noise floor
+  // per bin, then |c_n|^2, Re c_n and Im c_n of each harmonic (the last two
+  // scaled by the fundamental's unknown phase, which they absorb). Target:
+  // what is left of each bin once the fundamental's own leakage is taken away.
+  const size_t columns = 2 + 3 * orders.size();
+  if (rows.size() < 2 * columns) return out;
+  LeastSquares& ls = fit_;
+  ls.reset(rows.size(), columns);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const size_t k = size_t(rows[r]);
+    ls.at(r, 0) = 2 * fm[k] * fp[k];
+    ls.at(r, 1) = 1;
+    for (size_t h = 0; h < orders.size(); ++h) {
+      const double hm = kernel(2 + 2 * h)[k], hp = kernel(3 + 2 * h)[k];
+      ls.at(r, 2 + 3 * h) = hm * hm + hp * hp;
+      ls.at(r, 3 + 3 * h) = 2 * (hm + hp) * (fm[k] + fp[k]);
+      ls.at(r, 4 + 3 * h) = 2 * (hm - hp) * (fm[k] - fp[k]);
+    }
+    ls.target(r) = mag[k] * mag[k] - c2 * (fm[k] * fm[k] + fp[k] * fp[k]);
+  }
+  const double residual = ls.solve(1e-9);
+  const std::vector<double>& x = ls.solution();
+  double sum = 0;
+  for (size_t h = 0; h < orders.size(); ++h) {
+    const double amplitude = 2 * std::sqrt(std::max(x[2 + 3 * h], 0.0));
+    out.harmonics.push_back({orders[h], orders[h] * f, amplitude});
+    sum += amplitude * amplitude;
+  }
+  out.thd = std::sqrt(sum) / fundamental.amplitude;
+
+  // THD+N: the harmonics and the noise floor the fit found in every bin of
+  // the band. White noise of power s^2 puts s^2 sum(w^2) into each bin, and
+  // N / 2 bins span the whole band, so P per bin over the band is noise of
+  // the power 2 P bins / (N sum(w^2)) against the fundamental's A^2 / 2.
+  //
+  // Noise adds its power to a bin, and 2 Re(conj(F_k) N_k), its product
+  // with the fundamental's leakage, whose phase the frame does not carry.
+  // That product averages out, but with this window's leakage (some 34 dB
+  // below the tone in all) it wanders by more than the noise itself once
+  // that is about 60 dB below the tone. Where the floor found is not at
+  // least twice its own standard error, only an upper bound is given.
+  const double spread = std::sqrt(residual / double(rows.size() - columns) / double(rows.size()));
+  out.thdPlusNoiseIsBound = !(x[1] > 2 * spread);
+  const double floor = out.thdPlusNoiseIsBound ? std::max(x[1], 0.0) + 2 * spread : x[1];
+  const double noise = 4 * floor * bandRows / (shape.points() * shape.powerGain()) / (4 * c2);
+  out.thdPlusNoise = std::sqrt(out.thd * out.thd + noise);
+  return out;
+}
+
+}  // namespace dsp
