@@ -172,13 +172,13 @@ TEST_F(FrozenServer, MixersKeepTheirNumbersAndNoMixerCallWaits) {
   DWORD values[2] = {};
   MIXERCONTROLDETAILS details{sizeof details, control.dwControlID, 1, 0, sizeof(MIXERCONTROLDETAILS_UNSIGNED), values};
   {
-    // The mixer's first read handles the events of its load: the plugin asks the server.
     Frozen frozen;
     EXPECT_LT(Timed([&] { EXPECT_EQ(system.mixerGetNumDevs(), mixers); }), kNoHang);
     MIXERCAPSA caps{};
     HMIXER another = nullptr;
-    // A read may be answered from what the plugin holds (PipeWire's is);
-    // what waits for the server fails saying why.
+    // The mixer's first read handles the events of its load: PulseAudio's
+    // plugin asks the server, PipeWire's answers from what it holds. What
+    // waits for the server fails saying why.
     const struct {
       const char* name;
       bool mayAnswer;
