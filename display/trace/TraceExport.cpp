@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace quorvel::display {
@@ -32,7 +34,7 @@ QString fixedOrNone(std::optional<double> v, int decimals) {
 QString traceText(const TraceModel& model) {
   const std::optional<Sweep> s = model.sweep();
   if (!s) return {};
-  const TraceHistory& h = model.history();
+  const TraceHistory& h = model.shownPoints();
   const TraceMeasurements m = measure(h, s->firstPoint(), s->endPoint());
   if (!m.count) return {};
   const int rate = model.rate();
@@ -57,7 +59,8 @@ QString traceText(const TraceModel& model) {
   return text;
 }
 
-bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& error) {
+bool writeWav(const QString& path, const TraceHistory& h, const std::vector<int64_t>& breaks, int rate,
+              QString& error) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;
@@ -67,6 +70,17 @@ bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& err
     error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(sf_strerror(nullptr)));
     return false;
   }
+  SF_CUES cues{};
+  for (int64_t at : breaks) {
+    if (at <= h.begin() || at >= h.end() || cues.cue_count == std::size(cues.cue_points)) continue;
+    SF_CUE_POINT& c = cues.cue_points[cues.cue_count];
+    c.indx = int32_t(cues.cue_count + 1);
+    c.position = c.sample_offset = uint32_t(at - h.begin());
+    c.fcc_chunk = 0x61746164;  // "data"
+    std::strcpy(c.name, "break");
+    ++cues.cue_count;
+  }
+  if (cues.cue_count > 0) sf_command(file, SFC_SET_CUE, &cues, sizeof cues);
   // Converted here rather than by the library, which scales floats by 32767.
   std::vector<short> block;
   block.reserve(65536);

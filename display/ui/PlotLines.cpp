@@ -18,17 +18,18 @@ double clampY(double y, const QRectF& plot) { return std::clamp(y, plot.top() - 
 
 }  // namespace
 
-void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
-               QPolygonF& out) {
+void traceLine(const TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot, QPolygonF& out) {
   out.clear();
+  const double start = s.start, length = s.length;
+  const int64_t held = std::max(h.begin(), s.from), end = std::min(h.end(), s.to);
   if (!(length > 0)) return;
   auto yOf = [&](double v) { return clampY(axis.toY(v, plot), plot); };
   const double pixelsPerPoint = plot.width() / length;
   if (pixelsPerPoint * kTraceColumnPoints >= 1.0) {
     // From the point before the left edge to the one after the right edge;
     // the clip cuts the line at the edges.
-    const int64_t first = std::max(int64_t(std::floor(start)), h.begin());
-    const int64_t last = std::min(int64_t(std::ceil(start + length)), h.end() - 1);
+    const int64_t first = std::max(int64_t(std::floor(start)), held);
+    const int64_t last = std::min(int64_t(std::ceil(start + length)), end - 1);
     for (int64_t i = first; i <= last; ++i)
       out.append(QPointF(plot.left() + (double(i) - start) * pixelsPerPoint, yOf(h.at(i))));
     return;
@@ -41,8 +42,8 @@ void traceLine(const TraceHistory& h, double start, double length, const Amplitu
   const double pointsPerColumn = length / columns;
   const double columnWidth = plot.width() / columns;
   for (int c = 0; c < columns; ++c) {
-    const int64_t from = int64_t(std::ceil(start + c * pointsPerColumn));
-    const int64_t to = int64_t(std::ceil(start + (c + 1) * pointsPerColumn));
+    const int64_t from = std::max(int64_t(std::ceil(start + c * pointsPerColumn)), held);
+    const int64_t to = std::min(int64_t(std::ceil(start + (c + 1) * pointsPerColumn)), end);
     float lo = std::numeric_limits<float>::infinity(), hi = -lo;
     h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) {
       for (size_t k = 0; k < n; ++k) {

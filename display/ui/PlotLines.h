@@ -9,6 +9,7 @@
 #pragma once
 
 #include "display/trace/TraceHistory.h"
+#include "display/trace/TraceModel.h"
 #include "display/ui/PlotAxes.h"
 
 #include <QPolygonF>
@@ -18,16 +19,15 @@
 
 namespace quorvel::display {
 
-// The points of a history from point position start (fractional: a
-// triggered sweep is placed to a fraction of a point) across length points,
-// over the plot's width. Points the history does not hold are left out.
+// The points of a sweep (placed to a fraction of a point: a triggered sweep
+// starts at its interpolated instant) over the plot's width. Points the
+// history does not hold, and points outside the sweep's stretch, are left out.
 // Up to kTraceColumnPoints points per pixel column, the line goes through
 // every point where it lies, so a sweep placed a fraction of a point later
 // is drawn that much later; beyond, each column is one stroke from its
 // minimum to its maximum.
 inline constexpr double kTraceColumnPoints = 4;
-void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
-               QPolygonF& out);
+void traceLine(const TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot, QPolygonF& out);
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
 // finite) sit on the bottom edge; bins beyond the axis are left out.

@@ -50,6 +50,35 @@ void PlotView::showNotice(const QString& text) {
   update();
 }
 
+bool PlotView::watchInput(bool came) {
+  const Input was = input_;
+  if (came) {
+    sinceInput_.start();
+    lastInput_ = QTime::currentTime();
+    input_ = Input::Coming;
+  } else if (input_ == Input::Coming && sinceInput_.elapsed() > kStallMs) {
+    input_ = Input::Stalled;
+  }
+  return input_ != was;
+}
+
+void PlotView::quickUpdated() {
+  if (input_ != Input::None) input_ = Input::Stopped;
+}
+
+QString PlotView::inputText(const QString& what) const {
+  switch (input_) {
+    case Input::Stalled:
+      return QStringLiteral("no %1 since %2").arg(what, lastInput_.toString(QStringLiteral("hh:mm:ss")));
+    case Input::Stopped:
+      return QStringLiteral("stopped");
+    case Input::None:
+    case Input::Coming:
+      break;
+  }
+  return {};
+}
+
 void PlotView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   paintPicture(p, size());
@@ -80,7 +109,7 @@ void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
     right = drawRightToLeft(p, right, baseline,
                             QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
                             palette::warning);
-  if (frozen_) {
+  if (overlays && frozen_) {
     p.setFont(uiFont(true));
     const QString s = QStringLiteral("FROZEN");
     const double w = QFontMetricsF(p.font()).horizontalAdvance(s);

@@ -14,9 +14,11 @@
 #include "display/ScopeConfig.h"
 #include "scope/ScopeApi.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointF>
 #include <QString>
+#include <QTime>
 #include <QTimer>
 #include <QWidget>
 
@@ -36,8 +38,8 @@ class PlotView : public QWidget {
   virtual void clear() = 0;
 
   // The whole picture at the given size. Without overlays it leaves out
-  // what belongs to the moment (the mouse cursor, notices), as a saved
-  // picture does.
+  // what belongs to the moment or to the screen (the mouse cursor, notices,
+  // the FROZEN badge), as a saved picture does.
   void paintPicture(QPainter& p, QSize size, bool overlays = true);
   QImage render(QSize size, bool overlays = true);
 
@@ -52,10 +54,19 @@ class PlotView : public QWidget {
   // After each time the window took queued points (taken may be 0, at the
   // refresh rate): true when the view needs repainting for a reason of its
   // own, such as input that stopped coming.
-  virtual bool drained(size_t /*taken*/) { return false; }
+  virtual bool drained(size_t taken) = 0;
   // After QuickUpDate had the window take the points and repaint: the
   // sender says the stream has ended for now.
-  virtual void quickUpdated() {}
+  virtual void quickUpdated();
+
+  // Whether what the view shows keeps coming: nothing yet, coming, stalled
+  // (it came, then nothing for kStallMs without the sender saying it had
+  // finished), or stopped (the sender said so with QuickUpDate).
+  enum class Input { None, Coming, Stalled, Stopped };
+  static constexpr int kStallMs = 1000;
+  Input input() const { return input_; }
+  // When the last of it came.
+  QTime lastInput() const { return lastInput_; }
 
   // What Ctrl+C puts on the clipboard: the view's measurements and data as
   // text; empty when there is nothing to copy.
@@ -73,6 +84,13 @@ class PlotView : public QWidget {
   // The mouse position over the picture, if it is over it.
   const std::optional<QPointF>& cursor() const { return cursor_; }
   bool cursorOver(const QRectF& plot) const { return cursor_ && plot.contains(*cursor_); }
+  // Called from drained(): came says whether new input reached the view.
+  // True when input() changed.
+  bool watchInput(bool came);
+  void forgetInput() { input_ = Input::None; }
+  // "stopped", "no <what> since hh:mm:ss", or empty while input comes.
+  QString inputText(const QString& what) const;
+
   // Dashed lines through the mouse position across the plot.
   void paintCrosshair(QPainter& p, const QRectF& plot) const;
 
@@ -87,6 +105,9 @@ class PlotView : public QWidget {
   bool frozen_ = false;
   uint64_t dropped_ = 0;
   std::optional<QPointF> cursor_;
+  Input input_ = Input::None;
+  QElapsedTimer sinceInput_;
+  QTime lastInput_;
   QString notice_;
   QTimer noticeTimer_;
 };

@@ -214,15 +214,13 @@ void ScopeWindow::saveInteractively() {
       QDir(dir.isEmpty() ? QDir::homePath() : dir)
           .filePath(
               QStringLiteral("%1-%2.png").arg(windowTitle(), QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
-  // Freeze while the dialog is open, so what is saved is what was on screen.
-  const bool wasFrozen = frozen();
-  setFrozen(true);
+  // The picture as it was when asked for; the scope goes on while the dialog is open.
+  const QImage picture = view().render(view().size(), false);
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save scope as PNG"), suggested,
                                                     QStringLiteral("PNG images (*.png)"));
   if (!path.isEmpty())
-    view().showNotice(saveImage(path) ? QStringLiteral("saved %1").arg(path)
-                                      : QStringLiteral("could not save %1").arg(path));
-  setFrozen(wasFrozen);
+    view().showNotice(picture.save(path, "PNG") ? QStringLiteral("saved %1").arg(path)
+                                                : QStringLiteral("could not save %1").arg(path));
 }
 
 void ScopeWindow::keyPressEvent(QKeyEvent* e) {

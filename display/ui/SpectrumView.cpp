@@ -135,8 +135,16 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
 
 void SpectrumView::consume(const ScopePoint& p, bool afterGap) { model_.consume(p, afterGap); }
 
+bool SpectrumView::drained(size_t) {
+  const bool came = model_.frames() != framesSeen_;
+  framesSeen_ = model_.frames();
+  return watchInput(came);
+}
+
 void SpectrumView::clear() {
   model_.clear();
+  framesSeen_ = 0;
+  forgetInput();
   analysis_ = Analysis{};
   setFrozen(false);
   update();
@@ -238,8 +246,9 @@ QString SpectrumView::clipboardText() const {
   return FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv();
 }
 
-bool SpectrumView::saveCsv(const QString& path, QString* error) const {
-  const QString text = clipboardText();
+namespace {
+
+bool writeText(const QString& path, const QString& text, QString* error) {
   QSaveFile file(path);
   if (text.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text.toUtf8()) < 0 ||
       !file.commit()) {
@@ -249,14 +258,19 @@ bool SpectrumView::saveCsv(const QString& path, QString* error) const {
   return true;
 }
 
+}  // namespace
+
+bool SpectrumView::saveCsv(const QString& path, QString* error) const {
+  return writeText(path, clipboardText(), error);
+}
+
 void SpectrumView::saveCsvInteractively() {
-  if (clipboardText().isEmpty()) {
+  // What was on screen when asked is what is saved; the view goes on meanwhile.
+  const QString text = clipboardText();
+  if (text.isEmpty()) {
     showNotice(QStringLiteral("nothing to save yet"));
     return;
   }
-  // What was on screen when asked is what is saved: freeze while the dialog is open.
-  const bool wasFrozen = frozen();
-  setFrozen(true);
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   const QString suggested =
       QDir(dir.isEmpty() ? QDir::homePath() : dir)
@@ -266,10 +280,9 @@ void SpectrumView::saveCsvInteractively() {
                                                     QStringLiteral("CSV files (*.csv)"));
   if (!path.isEmpty()) {
     QString error;
-    showNotice(saveCsv(path, &error) ? QStringLiteral("saved %1").arg(path)
-                                     : QStringLiteral("could not save %1: %2").arg(path, error));
+    showNotice(writeText(path, text, &error) ? QStringLiteral("saved %1").arg(path)
+                                             : QStringLiteral("could not save %1: %2").arg(path, error));
   }
-  setFrozen(wasFrozen);
 }
 
 void SpectrumView::placeMarker(double hz) {
@@ -514,6 +527,8 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   const double baseline = plot.top() - 10;
   p.setFont(uiFont());
   double right = size.width() - 18;
+  if (const QString input = inputText(QStringLiteral("frames")); !input.isEmpty())
+    right = drawRightToLeft(p, right, baseline, input, palette::trigger);
   if (overlays && cursor()) {
     const QPointF c = *cursor();
     QString text;

@@ -34,6 +34,7 @@ class SpectrumView : public PlotView {
   explicit SpectrumView(const ScopeConfig& config, QWidget* parent = nullptr);
 
   void consume(const ScopePoint& p, bool afterGap) override;
+  bool drained(size_t taken) override;
   // Drops every frame, the peak hold and the history; settings and markers stay.
   void clear() override;
   // The frame on screen as CSV text (see FrameText).
@@ -138,6 +139,7 @@ class SpectrumView : public PlotView {
   SpectrogramImage spectrogram_;
   QPolygonF line_;    // reused between pictures
   QImage fillStrip_;  // the gradient under the spectrum, one pixel wide
+  uint64_t framesSeen_ = 0;
 };
 
 }  // namespace quorvel::display

@@ -100,7 +100,7 @@ void TraceView::consume(const ScopePoint& p, bool afterGap) { model_.add(p.Value
 
 void TraceView::clear() {
   model_.clear();
-  inputSeen_ = finished_ = stalled_ = false;
+  forgetInput();
   setFrozen(false);
   update();
 }
@@ -108,26 +108,18 @@ void TraceView::clear() {
 QString TraceView::clipboardText() const { return traceText(model_); }
 
 bool TraceView::drained(size_t taken) {
-  if (taken > 0) {
-    sinceInput_.start();
-    lastInput_ = QTime::currentTime();
-    inputSeen_ = true;
-    finished_ = false;
-  }
-  const bool stalled = inputSeen_ && !finished_ && sinceInput_.elapsed() > 1000;
-  const bool changed = stalled != stalled_;
-  stalled_ = stalled;
+  const bool changed = watchInput(taken > 0);
+  // Whatever comes after a pause does not follow what came before it.
+  if (changed && input() == Input::Stalled) model_.markBreak();
   return changed;
 }
 
 void TraceView::quickUpdated() {
-  finished_ = true;
-  stalled_ = false;
+  PlotView::quickUpdated();
+  model_.markBreak();
 }
 
-void TraceView::frozenChanged() { updateStopped(); }
-
-void TraceView::updateStopped() { model_.setStopped(frozen() || saving_); }
+void TraceView::frozenChanged() { model_.setStopped(frozen()); }
 
 void TraceView::setSettings(const TraceSettings& s) {
   const bool levelMoved = s.level != settings().level;
@@ -162,7 +154,7 @@ std::optional<double> TraceView::timeCursor(int which) const {
 }
 
 bool TraceView::saveSound(const QString& path, QString& error) const {
-  return writeWav(path, model_.history(), model_.rate(), error);
+  return writeWav(path, model_.history(), model_.breaks(), model_.rate(), error);
 }
 
 // --- actions ---------------------------------------------------------------
@@ -260,23 +252,29 @@ void TraceView::saveSoundInteractively() {
       QDir(dir.isEmpty() ? QDir::homePath() : dir)
           .filePath(QStringLiteral("%1-%2.wav")
                         .arg(config().title, QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
-  // No points are taken while the dialog is open: what is saved ends where
-  // the dialog was asked for.
-  saving_ = true;
-  updateStopped();
+  // The history goes on taking points while the dialog is open: what is
+  // saved is a copy that ends where the dialog was asked for.
+  const TraceHistory& h = model_.history();
+  TraceHistory copy(size_t(h.end() - h.begin()));
+  h.forEachRun(h.begin(), h.end(), [&](const float* v, size_t n, int64_t) {
+    for (size_t k = 0; k < n; ++k) copy.add(v[k]);
+  });
+  std::vector<int64_t> breaks;
+  for (int64_t b : model_.breaks())
+    if (b > h.begin()) breaks.push_back(b - h.begin());
   const QString path =
       QFileDialog::getSaveFileName(this, QStringLiteral("Save the last %1 s as sound").arg(TraceModel::kHistorySeconds),
                                    suggested, QStringLiteral("WAV sound (*.wav)"));
-  if (!path.isEmpty()) {
-    QString error;
-    const TraceHistory& h = model_.history();
-    showNotice(
-        saveSound(path, error)
-            ? QStringLiteral("saved %1 s in %2").arg(double(h.end() - h.begin()) / model_.rate(), 0, 'f', 1).arg(path)
-            : error);
+  if (path.isEmpty()) return;
+  QString error;
+  if (!writeWav(path, copy, breaks, model_.rate(), error)) {
+    showNotice(error);
+    return;
   }
-  saving_ = false;
-  updateStopped();
+  QString text = QStringLiteral("saved %1 s in %2").arg(double(copy.end()) / model_.rate(), 0, 'f', 1).arg(path);
+  if (!breaks.empty())
+    text += QStringLiteral(": the input broke off %1 time(s) in it, each marked by a cue point").arg(breaks.size());
+  showNotice(text);
 }
 
 // --- mouse -------------------------------------------------------------------
@@ -390,13 +388,13 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(plot)));
 
   const std::optional<Sweep> sweep = model_.sweep();
-  const TraceHistory& h = model_.history();
+  const TraceHistory& h = model_.shownPoints();
   const TraceMeasurements m = sweep ? measure(h, sweep->firstPoint(), sweep->endPoint()) : TraceMeasurements{};
 
   p.save();
   p.setClipRect(plot);
   if (sweep) {
-    traceLine(h, sweep->start, sweep->length, AmplitudeAxis{double(settings().zoom)}, plot, line_);
+    traceLine(h, *sweep, AmplitudeAxis{double(settings().zoom)}, plot, line_);
     if (sweep->length > kTraceColumnPoints * plot.width()) {
       // Strokes of whole columns: smoothing would not show, and would cost
       // some ten times as much for a band of full-height strokes.
@@ -416,7 +414,6 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   paintState(p, plot, size);
   paintMeasurements(p, plot, m);
   if (sweep && (cursors_[0] || cursors_[1])) paintCursorReadings(p, plot, *sweep);
-  if (overlays && stalled_) paintStall(p, plot);
 }
 
 void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {
@@ -454,7 +451,7 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
     p.setPen(QPen(palette::timeCursor, 1));
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     p.drawText(QPointF(x + 3, plot.bottom() - 4), c == 0 ? QStringLiteral("A") : QStringLiteral("B"));
-    if (const auto v = valueAt(model_.history(), s.start + ms * model_.rate() / 1000.0)) {
+    if (const auto v = valueAt(model_.shownPoints(), s, s.start + ms * model_.rate() / 1000.0)) {
       p.setRenderHint(QPainter::Antialiasing, true);
       p.setBrush(palette::timeCursor);
       p.setPen(Qt::NoPen);
@@ -469,7 +466,7 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
   // The trace's own value at the mouse's time, not the mouse's height (NaN
   // where there is none: the history holds no NaN).
   const double ms = xToTime(cursor()->x(), settings().spanMs, plot);
-  const double v = s ? valueAt(model_.history(), s->start + ms * model_.rate() / 1000.0).value_or(NAN) : NAN;
+  const double v = s ? valueAt(model_.shownPoints(), *s, s->start + ms * model_.rate() / 1000.0).value_or(NAN) : NAN;
   p.save();
   p.setClipRect(plot);
   p.setRenderHint(QPainter::Antialiasing, false);
@@ -488,15 +485,21 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
     text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dbfs(std::fabs(v))) +
             QStringLiteral(" dBFS)");
   // Left of the state, which is drawn at the right end of the same line.
-  const double stateWidth = QFontMetricsF(uiFont()).horizontalAdvance(stateName(model_.state()));
+  const double stateWidth = QFontMetricsF(uiFont()).horizontalAdvance(stateText());
   drawRightToLeft(p, size.width() - 18 - stateWidth - 18, plot.top() - 10, text, palette::text);
+}
+
+QString TraceView::stateText() const {
+  const QString input = inputText(QStringLiteral("input"));
+  return input.isEmpty() ? stateName(model_.state()) : input;
 }
 
 void TraceView::paintState(QPainter& p, const QRectF& plot, QSize size) const {
   p.setFont(uiFont());
   const TraceModel::State s = model_.state();
-  const bool quiet = s == TraceModel::State::Triggered || s == TraceModel::State::Rolling;
-  drawRightToLeft(p, size.width() - 18, plot.top() - 10, stateName(s), quiet ? palette::label : palette::trigger);
+  const bool quiet = inputText(QStringLiteral("input")).isEmpty() &&
+                     (s == TraceModel::State::Triggered || s == TraceModel::State::Rolling);
+  drawRightToLeft(p, size.width() - 18, plot.top() - 10, stateText(), quiet ? palette::label : palette::trigger);
 }
 
 void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const TraceMeasurements& m) {
@@ -538,7 +541,7 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const TraceMe
 }
 
 void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const {
-  const CursorReadings r = readCursors(model_.history(), s, model_.rate(), timeCursor(0), timeCursor(1));
+  const CursorReadings r = readCursors(model_.shownPoints(), s, model_.rate(), timeCursor(0), timeCursor(1));
   const double span = settings().spanMs;
   auto at = [&](int c, const std::optional<double>& v) {
     const QString name = c == 0 ? QStringLiteral("A") : QStringLiteral("B");
@@ -565,18 +568,6 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
   p.fillRect(box, shade);
   p.setPen(palette::timeCursor);
   for (int i = 0; i < lines.size(); ++i) p.drawText(QPointF(box.left() + 6, box.top() + 14 + 16 * i), lines[i]);
-}
-
-void TraceView::paintStall(QPainter& p, const QRectF& plot) const {
-  p.setFont(uiFont(true));
-  const QString text = QStringLiteral("no input since %1").arg(lastInput_.toString(QStringLiteral("hh:mm:ss")));
-  const double w = QFontMetricsF(p.font()).horizontalAdvance(text) + 20;
-  const QRectF box(plot.center().x() - w / 2, plot.center().y() - 12, w, 24);
-  QColor shade = palette::window;
-  shade.setAlpha(220);
-  p.fillRect(box, shade);
-  p.setPen(palette::warning);
-  p.drawText(box, Qt::AlignCenter, text);
 }
 
 }  // namespace quorvel::display

@@ -54,7 +54,8 @@ class TraceView : public PlotView {
   void setTimeCursor(int which, std::optional<double> ms);
   std::optional<double> timeCursor(int which) const;
 
-  // Writes every point held (up to the last minute) as a WAV file.
+  // Writes every point held (up to the last minute) as a WAV file, with a
+  // cue point where the input broke off.
   bool saveSound(const QString& path, QString& error) const;
 
   // The plot inside a picture of this size.
@@ -79,7 +80,6 @@ class TraceView : public PlotView {
   void setLevelFromY(double y);
   void placeCursor(double x, bool pressed);
   void saveSoundInteractively();
-  void updateStopped();
   GridLayout gridLayout(const QRectF& plot) const;
 
   void paintMarks(QPainter& p, const QRectF& plot) const;
@@ -87,8 +87,9 @@ class TraceView : public PlotView {
   void paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size);
   void paintMeasurements(QPainter& p, const QRectF& plot, const TraceMeasurements& m);
   void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const;
+  // The trigger's state, or that input stopped coming.
+  QString stateText() const;
   void paintState(QPainter& p, const QRectF& plot, QSize size) const;
-  void paintStall(QPainter& p, const QRectF& plot) const;
 
   TraceModel model_;
   PlotGrid grid_;
@@ -98,15 +99,6 @@ class TraceView : public PlotView {
   Drag drag_ = Drag::None;
   int wheelAngle_ = 0;        // the wheel's turn not yet spent on a step
   QElapsedTimer levelMoved_;  // the level line shows for a moment after a change
-  bool saving_ = false;       // the sound file dialog is open
-
-  // Input that stopped: points came, then none for a second, and the sender
-  // did not say it had finished (QuickUpDate).
-  QElapsedTimer sinceInput_;
-  QTime lastInput_;
-  bool inputSeen_ = false;
-  bool finished_ = false;
-  bool stalled_ = false;
 
   QList<QAction*> modeActions_;
   QAction* slopeAction_ = nullptr;
