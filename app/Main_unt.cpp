@@ -19,6 +19,7 @@
 #include "app/LevelMeter.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 
@@ -41,7 +42,7 @@ int Scaled(double v, double scale) { return static_cast<int>(std::lround(v * sca
 
 // The window's message, and under it the component's reason, when it gave one.
 QString WithReason(const QString& message, const std::string& reason) {
-  return reason.empty() ? message : message + QLatin1Char('\n') + QString::fromStdString(reason);
+  return reason.empty() ? message : message + QLatin1Char('\n') + QString::fromStdString(audio::ForUser(reason));
 }
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include "app/LevelMeter.h"
 #include "app/Main_unt.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 #include "platform/FaultInjection.h"
@@ -279,14 +280,15 @@ TEST_F(MainForm, FailedStartAndStopShowTheirMessagesWithTheReason) {
   EXPECT_EQ(form.BtnStart->text(), "Start");
   ASSERT_EQ(messages.size(), 1u);
   ASSERT_FALSE(form.AudioM->ErrorMessage.empty());
-  EXPECT_EQ(messages[0], "Error: recordind does not start.\n" + form.AudioM->ErrorMessage);
+  EXPECT_EQ(messages[0], "Error: recordind does not start.\n" + audio::ForUser(form.AudioM->ErrorMessage));
+  EXPECT_EQ(messages[0].find("  "), std::string::npos) << messages[0];
 
   form.BtnStart->click();
   ASSERT_EQ(form.BtnStart->text(), "Stop");
   faults.failCall(Call::waveInReset, platform::MMSYSERR_NOMEM);
   form.BtnStart->click();
   EXPECT_EQ(form.BtnStart->text(), "Start");
-  EXPECT_EQ(messages.back(), "Error: recordind does not stop.\n" + form.AudioM->ErrorMessage);
+  EXPECT_EQ(messages.back(), "Error: recordind does not stop.\n" + audio::ForUser(form.AudioM->ErrorMessage));
   faults.clearFaults();
   form.AudioM->Recorder->Stop();
 }
