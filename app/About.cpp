@@ -37,13 +37,10 @@ QString AboutText() {
                      "version (GPL-3.0-or-later). There is no warranty.</p>"
                      "<p>Runs on:</p><ul>")
                      .arg(QString::fromLatin1(quorvel::kVersion));
-  for (const Library& l : libraries)
-    text += QStringLiteral("<li>%1 %2 (%3)</li>").arg(l.name, l.version, l.licence);
+  for (const Library& l : libraries) text += QStringLiteral("<li>%1 %2 (%3)</li>").arg(l.name, l.version, l.licence);
   return text + QStringLiteral("</ul>");
 }
 
-void ShowAbout(QWidget* parent) {
-  QMessageBox::about(parent, QStringLiteral("About Quorvel audio"), AboutText());
-}
+void ShowAbout(QWidget* parent) { QMessageBox::about(parent, QStringLiteral("About Quorvel audio"), AboutText()); }
 
 }  // namespace app
