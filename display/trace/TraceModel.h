@@ -76,8 +76,7 @@ class TraceModel {
 
   // One point; afterGap: points were lost just before it.
   void add(double v, bool afterGap);
-  // The next point does not follow the last one: the sender paused (a
-  // capture run ended, the input stalled).
+  // The next point does not follow the last one: the sender paused.
   void markBreak() { breakPending_ = true; }
   // Forgets every point and sweep; the settings stay.
   void clear();

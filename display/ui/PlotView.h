@@ -32,6 +32,8 @@ class PlotView : public QWidget {
  public:
   explicit PlotView(const ScopeConfig& config, QWidget* parent = nullptr);
 
+  // Before the window hands over the `count` points queued now (some).
+  virtual void arriving(size_t /*count*/) {}
   // One point from the ring. afterGap: points were lost just before it.
   virtual void consume(const ScopePoint& p, bool afterGap) = 0;
   // Back to nothing received, unfrozen.
@@ -67,6 +69,9 @@ class PlotView : public QWidget {
   Input input() const { return input_; }
   // When the last of it came.
   QTime lastInput() const { return lastInput_; }
+
+  // The view's ways of saving what it shows (beside the window's PNG).
+  virtual QList<QAction*> exportActions() { return {}; }
 
   // What Ctrl+C puts on the clipboard: the view's measurements and data as
   // text; empty when there is nothing to copy.

@@ -113,6 +113,7 @@ SpectrumSettings spectrumSettings(const QSettings& s, SpectrumSettings f) {
   f.level.topDb = std::clamp(f.level.topDb, LevelRange::kLowestBottomDb + f.level.spanDb, LevelRange::kHighestTopDb);
   take(f.level.topDb, clamped(s, QStringLiteral("spectrum/topDb"), LevelRange::kLowestBottomDb + f.level.spanDb,
                               LevelRange::kHighestTopDb));
+  take(f.peakHold, flag(s, QStringLiteral("spectrum/peakHold")));
   take(f.holdFallDbPerSecond, choice(s, QStringLiteral("spectrum/holdFallDbPerSecond"), kHoldFalls));
   take(f.averageFrames, choice(s, QStringLiteral("spectrum/averageFrames"), kAverages));
   if (const auto l = word(s, QStringLiteral("spectrum/layout"), kLayoutWords)) f.layout = SpectrumLayout(*l);
@@ -198,6 +199,7 @@ void ScopeSettingsStore::save(const ScopeWindow& window) {
   s.setValue(QStringLiteral("spectrum/logFrequency"), f.logFrequency);
   s.setValue(QStringLiteral("spectrum/topDb"), f.level.topDb);
   s.setValue(QStringLiteral("spectrum/spanDb"), f.level.spanDb);
+  s.setValue(QStringLiteral("spectrum/peakHold"), f.peakHold);
   s.setValue(QStringLiteral("spectrum/holdFallDbPerSecond"), f.holdFallDbPerSecond);
   s.setValue(QStringLiteral("spectrum/averageFrames"), f.averageFrames);
   s.setValue(QStringLiteral("spectrum/layout"), QString::fromLatin1(kLayoutWords[size_t(f.layout)]));

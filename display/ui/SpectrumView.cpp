@@ -67,8 +67,9 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
       harmonicsAction_(QStringLiteral("Harmonics")),
       clearMarkersAction_(QStringLiteral("Clear markers")),
-      csvAction_(QStringLiteral("Save CSV")),
+      csvAction_(QStringLiteral("Save CSV\u2026")),
       levelAction_(QStringLiteral("Level")),
+      viewAction_(QStringLiteral("View")),
       zoomInAction_(QStringLiteral("Zoom in")),
       zoomOutAction_(QStringLiteral("Zoom out")),
       upAction_(QStringLiteral("Shift up")),
@@ -84,8 +85,16 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     settings_.layout = SpectrumLayout((int(settings_.layout) + 1) % 3);
     settingsChanged();
   });
+  // P steps through the ways of holding, then off, then round again.
   on(holdAction_, {Qt::Key_P}, [this] {
-    settings_.holdFallDbPerSecond = following(kHoldFalls, settings_.holdFallDbPerSecond);
+    if (!settings_.peakHold) {
+      settings_.peakHold = true;
+      settings_.holdFallDbPerSecond = kHoldFalls.front();
+    } else if (settings_.holdFallDbPerSecond == kHoldFalls.back()) {
+      settings_.peakHold = false;
+    } else {
+      settings_.holdFallDbPerSecond = following(kHoldFalls, settings_.holdFallDbPerSecond);
+    }
     settingsChanged();
   });
   on(resetPeaksAction_, {Qt::Key_R}, [this] { resetPeaks(); });
@@ -113,13 +122,21 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   });
   levelMenu_.addActions({&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fullRangeAction_});
   levelAction_.setMenu(&levelMenu_);
-  // The hold's menu: each way of holding, and the reset.
+  // The hold's menu: off, each way of holding, and the reset.
+  QAction* holdOff = holdMenu_.addAction(QStringLiteral("Off"));
+  holdOff->setCheckable(true);
+  holdOff->setData(-1.0);
+  QObject::connect(holdOff, &QAction::triggered, this, [this] {
+    settings_.peakHold = false;
+    settingsChanged();
+  });
   for (double fall : kHoldFalls) {
     QAction* a =
         holdMenu_.addAction(fall > 0 ? QStringLiteral("Falling %1 dB/s").arg(fall) : QStringLiteral("For ever"));
     a->setCheckable(true);
     a->setData(fall);
     QObject::connect(a, &QAction::triggered, this, [this, fall] {
+      settings_.peakHold = true;
       settings_.holdFallDbPerSecond = fall;
       settingsChanged();
     });
@@ -127,9 +144,23 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   holdMenu_.addSeparator();
   holdMenu_.addAction(&resetPeaksAction_);
   holdAction_.setMenu(&holdMenu_);
-  // Most used first: a narrow window's toolbar cuts off the end.
-  addActions({&logAction_, &layoutAction_, &harmonicsAction_, &averageAction_, &holdAction_, &levelAction_,
-              &clearMarkersAction_, &csvAction_});
+  // The average's menu: off, and each length.
+  for (int frames : kAverages) {
+    QAction* a =
+        averageMenu_.addAction(frames > 0 ? QStringLiteral("Over %1 frames").arg(frames) : QStringLiteral("Off"));
+    a->setCheckable(true);
+    a->setData(frames);
+    QObject::connect(a, &QAction::triggered, this, [this, frames] {
+      settings_.averageFrames = frames;
+      settingsChanged();
+    });
+  }
+  averageAction_.setMenu(&averageMenu_);
+  viewMenu_.addActions({&logAction_, &layoutAction_, &harmonicsAction_});
+  viewMenu_.addSeparator();
+  viewMenu_.addAction(&clearMarkersAction_);
+  viewAction_.setMenu(&viewMenu_);
+  addActions({&viewAction_, &holdAction_, &averageAction_, &levelAction_});
   updateActionTexts();
 }
 
@@ -171,11 +202,14 @@ void SpectrumView::updateActionTexts() {
   harmonicsAction_.setChecked(settings_.harmonics);
   static const QString layouts[] = {QStringLiteral("off"), QStringLiteral("below"), QStringLiteral("only")};
   layoutAction_.setText(QStringLiteral("Spectrogram: %1").arg(layouts[int(settings_.layout)]));
+  const double hold = settings_.peakHold ? settings_.holdFallDbPerSecond : -1.0;
   for (QAction* a : holdMenu_.actions())
-    if (a->isCheckable()) a->setChecked(a->data().toDouble() == settings_.holdFallDbPerSecond);
-  holdAction_.setText(settings_.holdFallDbPerSecond > 0
-                          ? QStringLiteral("Hold: falls %1 dB/s").arg(settings_.holdFallDbPerSecond)
-                          : QStringLiteral("Hold: for ever"));
+    if (a->isCheckable()) a->setChecked(a->data().toDouble() == hold);
+  resetPeaksAction_.setEnabled(settings_.peakHold);
+  holdAction_.setText(!settings_.peakHold ? QStringLiteral("Hold: off")
+                      : hold > 0          ? QStringLiteral("Hold: falls %1 dB/s").arg(hold)
+                                          : QStringLiteral("Hold: for ever"));
+  for (QAction* a : averageMenu_.actions()) a->setChecked(a->data().toInt() == settings_.averageFrames);
   averageAction_.setText(settings_.averageFrames > 0 ? QStringLiteral("Average: %1").arg(settings_.averageFrames)
                                                      : QStringLiteral("Average: off"));
 }
@@ -243,7 +277,8 @@ QString SpectrumView::clipboardText() const {
   const Analysis& a = analysis();
   std::optional<double> thdPercent;
   if (a.harmonics) thdPercent = a.harmonics->thd * 100;
-  return FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv();
+  static const std::vector<double> kNoPeaks;
+  return FrameText{s.frame, settings_.peakHold ? s.peaks : kNoPeaks, config().binHz(), a.peak, thdPercent}.csv();
 }
 
 namespace {
@@ -429,7 +464,7 @@ void SpectrumView::paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s
   p.save();
   p.setClipRect(pane);
   p.setRenderHint(QPainter::Antialiasing, true);
-  if (!s.peaks.empty()) {
+  if (settings_.peakHold && !s.peaks.empty()) {
     spectrumLine(s.peaks, binHz, axis, level, pane, line_);
     QPen pen(palette::peakHold, 1);
     pen.setCosmetic(true);

@@ -39,6 +39,7 @@ class SpectrumView : public PlotView {
   void clear() override;
   // The frame on screen as CSV text (see FrameText).
   QString clipboardText() const override;
+  QList<QAction*> exportActions() override { return {&csvAction_}; }
   // Writes clipboardText() to path; false with the reason in *error.
   bool saveCsv(const QString& path, QString* error) const;
 
@@ -131,8 +132,8 @@ class SpectrumView : public PlotView {
   } averageKey_;
 
   QAction logAction_, resetPeaksAction_, holdAction_, averageAction_, harmonicsAction_, clearMarkersAction_,
-      layoutAction_, csvAction_, levelAction_;
-  QMenu levelMenu_, holdMenu_;
+      layoutAction_, csvAction_, levelAction_, viewAction_;
+  QMenu levelMenu_, holdMenu_, averageMenu_, viewMenu_;
   QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fullRangeAction_;
 
   PlotGrid grid_;

@@ -96,10 +96,24 @@ QRectF TraceView::plotArea(QSize size) { return plotRect(size, kFooter); }
 
 // --- points and state ------------------------------------------------------
 
+// Points that arrive after a pause longer than they last do not follow the
+// ones before: the sender paused (a capture run ended and another began, or
+// the input stalled). A GUI thread that was busy finds as many points
+// waiting as the time it was away, and marks nothing; a late block marks a
+// break where there is none at worst, which only keeps a sweep from
+// reaching across it.
+void TraceView::arriving(size_t count) {
+  constexpr double kPauseMs = 250;
+  if (sinceArrival_.isValid() && double(sinceArrival_.elapsed()) - double(count) * 1000.0 / model_.rate() > kPauseMs)
+    model_.markBreak();
+  sinceArrival_.start();
+}
+
 void TraceView::consume(const ScopePoint& p, bool afterGap) { model_.add(p.Value[0], afterGap); }
 
 void TraceView::clear() {
   model_.clear();
+  sinceArrival_.invalidate();
   forgetInput();
   setFrozen(false);
   update();
@@ -107,17 +121,7 @@ void TraceView::clear() {
 
 QString TraceView::clipboardText() const { return traceText(model_); }
 
-bool TraceView::drained(size_t taken) {
-  const bool changed = watchInput(taken > 0);
-  // Whatever comes after a pause does not follow what came before it.
-  if (changed && input() == Input::Stalled) model_.markBreak();
-  return changed;
-}
-
-void TraceView::quickUpdated() {
-  PlotView::quickUpdated();
-  model_.markBreak();
-}
+bool TraceView::drained(size_t taken) { return watchInput(taken > 0); }
 
 void TraceView::frozenChanged() { model_.setStopped(frozen()); }
 
@@ -222,12 +226,16 @@ void TraceView::buildActions() {
                [this] { change([](TraceSettings& s) { s.zoom = steppedZoom(s.zoom, -1); }); });
   addAction(zoom->menuAction());
 
-  addKeyAction(nullptr, QStringLiteral("Clear cursors"), {Qt::Key_C}, [this] {
+  auto* cursors = new QMenu(QStringLiteral("Cursors"), this);
+  addKeyAction(cursors, QStringLiteral("Clear cursors"), {Qt::Key_C}, [this] {
     setTimeCursor(0, std::nullopt);
     setTimeCursor(1, std::nullopt);
   });
-  addKeyAction(nullptr, QStringLiteral("Save sound\u2026"), {Qt::CTRL | Qt::SHIFT | Qt::Key_S},
-               [this] { saveSoundInteractively(); });
+  addAction(cursors->menuAction());
+
+  saveSoundAction_ = addKeyAction(nullptr, QStringLiteral("Save sound\u2026"), {Qt::CTRL | Qt::SHIFT | Qt::Key_S},
+                                  [this] { saveSoundInteractively(); });
+  removeAction(saveSoundAction_);  // offered in the window's Save menu
   syncActions();
 }
 

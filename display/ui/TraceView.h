@@ -37,11 +37,12 @@ class TraceView : public PlotView {
  public:
   explicit TraceView(const ScopeConfig& config, QWidget* parent = nullptr);
 
+  void arriving(size_t count) override;
   void consume(const ScopePoint& p, bool afterGap) override;
   void clear() override;
   QString clipboardText() const override;
+  QList<QAction*> exportActions() override { return {saveSoundAction_}; }
   bool drained(size_t taken) override;
-  void quickUpdated() override;
 
   const TraceModel& model() const { return model_; }
   const TraceSettings& settings() const { return model_.settings(); }
@@ -97,11 +98,13 @@ class TraceView : public PlotView {
   QStaticText measureText_;
   std::array<std::optional<double>, 2> cursors_;  // share of the screen's width from its left edge
   Drag drag_ = Drag::None;
-  int wheelAngle_ = 0;        // the wheel's turn not yet spent on a step
-  QElapsedTimer levelMoved_;  // the level line shows for a moment after a change
+  int wheelAngle_ = 0;          // the wheel's turn not yet spent on a step
+  QElapsedTimer levelMoved_;    // the level line shows for a moment after a change
+  QElapsedTimer sinceArrival_;  // since points last arrived
 
   QList<QAction*> modeActions_;
   QAction* slopeAction_ = nullptr;
+  QAction* saveSoundAction_ = nullptr;
 };
 
 }  // namespace quorvel::display

@@ -418,4 +418,9 @@ TEST(TraceControls, KeysMouseAndTheStoppedInput) {
   EXPECT_EQ(v.input(), PlotView::Input::Stalled);
   w.updateNow();
   EXPECT_EQ(v.input(), PlotView::Input::Stopped) << "QuickUpDate said the stream ended";
+  EXPECT_TRUE(v.model().breaks().empty());
+  // Points after the pause do not follow the ones before it.
+  for (int i = 0; i < 4096; ++i) ring.push({{0.5 * std::sin(i / 5.0), 0, 0}});
+  w.drain();
+  EXPECT_EQ(v.model().breaks(), std::vector<int64_t>{4096});
 }
