@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -176,9 +177,13 @@ void ScopeWindow::fitToolbar() {
     }
   }
   // A button with a menu opens it on a click.
+  // (Polished again, so that the style sheet makes room for its arrow.)
   for (QAction* a : toolbar_->actions())
-    if (auto* button = a->menu() ? qobject_cast<QToolButton*>(toolbar_->widgetForAction(a)) : nullptr)
+    if (auto* button = a->menu() ? qobject_cast<QToolButton*>(toolbar_->widgetForAction(a)) : nullptr) {
       button->setPopupMode(QToolButton::InstantPopup);
+      button->style()->unpolish(button);
+      button->style()->polish(button);
+    }
 }
 
 void ScopeWindow::resizeEvent(QResizeEvent* e) {
