@@ -23,7 +23,34 @@ int64_t Sweep::endPoint() const { return std::min(int64_t(std::ceil(start + leng
 
 TraceModel::TraceModel(int rate, int spanPoints) : rate_(rate), history_(size_t(std::ceil(kHistorySeconds * rate))) {
   settings_.spanMs = std::clamp(spanPoints * 1000.0 / rate, kMinSpanMs, kMaxSpanMs);
+  hysteresis_ = wantedHysteresis();
   configureDetector();
+}
+
+double TraceModel::wantedHysteresis() const {
+  const double ofScreen = kHysteresisOfScreen * 2.0 / settings_.zoom;
+  if (!swingKnown_) return ofScreen;
+  const double swing = double(std::max(swingHi_, lastHi_)) - double(std::min(swingLo_, lastLo_));
+  return std::clamp(kHysteresisOfSwing * swing, 1.0 / 32768, ofScreen);
+}
+
+void TraceModel::followSwing(float x) {
+  if (swingPoints_ == 0) swingLo_ = swingHi_ = x;
+  swingLo_ = std::min(swingLo_, x);
+  swingHi_ = std::max(swingHi_, x);
+  if (++swingPoints_ < int(kSwingMs / 2 * rate_ / 1000)) return;
+  if (!swingKnown_) lastLo_ = swingLo_, lastHi_ = swingHi_;
+  swingKnown_ = true;
+  // A hysteresis far from the one wanted is replaced; the search starts
+  // again, which costs a crossing at most.
+  const double wanted = wantedHysteresis();
+  if (wanted > hysteresis_ * 1.5 || wanted < hysteresis_ / 1.5) {
+    hysteresis_ = wanted;
+    configureDetector();
+  }
+  lastLo_ = swingLo_;
+  lastHi_ = swingHi_;
+  swingPoints_ = 0;
 }
 
 void TraceModel::add(double v, bool afterGap) {
@@ -32,6 +59,7 @@ void TraceModel::add(double v, bool afterGap) {
   const int64_t i = history_.end();
   history_.add(x);
   if (atFullScale(x)) lastFullScale_ = i;
+  followSwing(x);
   if (settings_.mode == TriggerMode::Off || held_) return;
 
   if (pending_ && double(i) >= *pending_ + postPoints()) {
@@ -77,6 +105,10 @@ void TraceModel::clear() {
   stretchBegin_ = 0;
   breaks_.clear();
   lastFullScale_ = -1;
+  swingPoints_ = 0;
+  swingKnown_ = false;
+  hysteresis_ = wantedHysteresis();
+  configureDetector();
   heldStill_.sweep.reset();
   frozenStill_.sweep.reset();
   restartSearch();
@@ -90,7 +122,10 @@ void TraceModel::setSettings(const TraceSettings& s) {
   settings_.level = std::clamp(s.level, -1.0, 1.0);
   settings_.position = std::clamp(s.position, 0.0, 1.0);
   settings_.holdOffMs = std::max(0.0, s.holdOffMs);
-  if (settings_.slope != old.slope || settings_.level != old.level || settings_.zoom != old.zoom) configureDetector();
+  if (settings_.slope != old.slope || settings_.level != old.level || settings_.zoom != old.zoom) {
+    hysteresis_ = wantedHysteresis();
+    configureDetector();
+  }
   if (settings_.mode != old.mode) rearm();
 }
 
@@ -206,6 +241,32 @@ std::optional<Sweep> TraceModel::relaid(const Still& still) const {
   s.from = std::max<int64_t>(0, s.from - still.offset);
   s.to -= still.offset;
   return s;
+}
+
+namespace {
+
+// The smallest and largest of the newest points of the stretch.
+std::optional<std::pair<double, double>> recentRange(const TraceHistory& h, int64_t stretchBegin, double points) {
+  const int64_t from = std::max({h.begin(), stretchBegin, h.end() - int64_t(std::ceil(points))});
+  const PointStats s = pointStats(h, from, h.end());
+  if (!s.count) return std::nullopt;
+  return std::pair{s.min, s.max};
+}
+
+}  // namespace
+
+std::optional<bool> TraceModel::levelInReach() const {
+  const auto r = recentRange(history_, stretchBegin_, std::max(spanPoints(), kRecentMs * rate_ / 1000.0));
+  if (!r) return std::nullopt;
+  const auto [lo, hi] = *r;
+  const double level = settings_.level, h = hysteresis();
+  return settings_.slope == Slope::Rising ? lo < level - h && hi >= level : hi > level + h && lo <= level;
+}
+
+std::optional<double> TraceModel::autoLevel() const {
+  const auto r = recentRange(history_, stretchBegin_, std::max(spanPoints(), kRecentMs * rate_ / 1000.0));
+  if (!r) return std::nullopt;
+  return (r->first + r->second) / 2;
 }
 
 Sweep TraceModel::triggeredSweep(double at) const { return {at - prePoints(), spanPoints(), at}; }

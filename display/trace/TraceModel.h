@@ -58,8 +58,13 @@ class TraceModel {
  public:
   static constexpr double kHistorySeconds = 60;
   static constexpr double kAutoTimeoutMs = 200;
-  // Hysteresis of the trigger, as a share of the screen's height.
+  // Hysteresis of the trigger: a share of the screen's height, or of the
+  // swing of the last kSwingMs of input when that is smaller, so that a
+  // signal too small to see well at the zoom still triggers; never below
+  // one step of 16 bits.
   static constexpr double kHysteresisOfScreen = 0.02;
+  static constexpr double kHysteresisOfSwing = 0.2;
+  static constexpr double kSwingMs = 100;
 
   enum class State {
     Rolling,      // Off
@@ -103,6 +108,15 @@ class TraceModel {
   // A point of the last second (before the newest point shown) reached full scale.
   bool clipped() const;
 
+  // The newest points of the input, over the screen's span or at least
+  // kRecentMs: whether they cross the trigger's level in its direction,
+  // beyond its hysteresis (none before any point came).
+  static constexpr double kRecentMs = 100;
+  std::optional<bool> levelInReach() const;
+  // Half-way between the smallest and the largest of those points: a level
+  // any signal among them crosses (none before any point came).
+  std::optional<double> autoLevel() const;
+
   // Every point of the last kHistorySeconds, as it came.
   const TraceHistory& history() const { return history_; }
   // Where the input broke off, oldest first: the first point after each
@@ -110,8 +124,8 @@ class TraceModel {
   const std::vector<int64_t>& breaks() const { return breaks_; }
   int rate() const { return rate_; }
   double spanPoints() const { return settings_.spanMs * rate_ / 1000.0; }
-  // The trigger's hysteresis, full scale.
-  double hysteresis() const { return kHysteresisOfScreen * 2.0 / settings_.zoom; }
+  // The trigger's hysteresis now, full scale.
+  double hysteresis() const { return hysteresis_; }
 
  private:
   // A still copy of what the screen showed: the points up to the longest
@@ -127,6 +141,9 @@ class TraceModel {
   void restartSearch();
   void configureDetector();
   void breakHere();
+  // Follows the input's swing, half of kSwingMs at a time.
+  void followSwing(float x);
+  double wantedHysteresis() const;
   double prePoints() const { return settings_.position * spanPoints(); }
   double postPoints() const { return spanPoints() - prePoints(); }
   Sweep triggeredSweep(double at) const;
@@ -156,6 +173,11 @@ class TraceModel {
   bool stopped_ = false;
   Still heldStill_, frozenStill_;
   int64_t lastFullScale_ = -1;
+  double hysteresis_ = 0;
+  // The swing of the current and the previous half of kSwingMs.
+  float swingLo_ = 0, swingHi_ = 0, lastLo_ = 0, lastHi_ = 0;
+  int swingPoints_ = 0;
+  bool swingKnown_ = false;
 };
 
 }  // namespace quorvel::display

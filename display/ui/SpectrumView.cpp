@@ -74,7 +74,9 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
       zoomOutAction_(QStringLiteral("Zoom out")),
       upAction_(QStringLiteral("Shift up")),
       downAction_(QStringLiteral("Shift down")),
-      fullRangeAction_(QStringLiteral("Whole range")) {
+      fineUpAction_(QStringLiteral("Shift up, fine")),
+      fineDownAction_(QStringLiteral("Shift down, fine")),
+      fullRangeAction_(QStringLiteral("Default range")) {
   auto on = [this](QAction& a, const QList<QKeySequence>& keys, auto fn) {
     a.setShortcuts(keys);
     QObject::connect(&a, &QAction::triggered, this, fn);
@@ -116,11 +118,14 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   on(zoomOutAction_, {Qt::Key_Minus}, [this] { zoomLevel(2); });
   on(upAction_, {Qt::Key_Up}, [this] { shiftLevel(10); });
   on(downAction_, {Qt::Key_Down}, [this] { shiftLevel(-10); });
+  on(fineUpAction_, {Qt::SHIFT | Qt::Key_Up}, [this] { shiftLevel(1); });
+  on(fineDownAction_, {Qt::SHIFT | Qt::Key_Down}, [this] { shiftLevel(-1); });
   on(fullRangeAction_, {Qt::Key_Home}, [this] {
     settings_.level = LevelRange{};
     settingsChanged();
   });
-  levelMenu_.addActions({&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fullRangeAction_});
+  levelMenu_.addActions(
+      {&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fineUpAction_, &fineDownAction_, &fullRangeAction_});
   levelAction_.setMenu(&levelMenu_);
   // The hold's menu: off, each way of holding, and the reset.
   QAction* holdOff = holdMenu_.addAction(QStringLiteral("Off"));

@@ -134,7 +134,7 @@ class SpectrumView : public PlotView {
   QAction logAction_, resetPeaksAction_, holdAction_, averageAction_, harmonicsAction_, clearMarkersAction_,
       layoutAction_, csvAction_, levelAction_, viewAction_;
   QMenu levelMenu_, holdMenu_, averageMenu_, viewMenu_;
-  QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fullRangeAction_;
+  QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fineUpAction_, fineDownAction_, fullRangeAction_;
 
   PlotGrid grid_;
   SpectrogramImage spectrogram_;

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetricsF>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -60,12 +61,6 @@ QString dbText(double db) {
 }
 
 QString fullScaleText(double v, int decimals = 5) { return withMinusSign(fixedText(v, decimals)); }
-
-// Milliseconds to the precision one pixel of the plot stands for.
-QString msText(double ms, double spanMs, double plotWidth) {
-  const int decimals = std::clamp(int(std::ceil(-std::log10(spanMs / plotWidth))), 0, 4);
-  return withMinusSign(QString::number(ms, 'f', decimals)) + QStringLiteral(" ms");
-}
 
 QString stateName(TraceModel::State s) {
   switch (s) {
@@ -198,6 +193,11 @@ void TraceView::buildActions() {
   slopeAction_->setCheckable(true);
   addKeyAction(trigger, QStringLiteral("Level up"), {Qt::Key_Up}, [this] { stepLevel(1); });
   addKeyAction(trigger, QStringLiteral("Level down"), {Qt::Key_Down}, [this] { stepLevel(-1); });
+  addKeyAction(trigger, QStringLiteral("Level up, fine"), {Qt::SHIFT | Qt::Key_Up}, [this] { stepLevel(1, true); });
+  addKeyAction(trigger, QStringLiteral("Level down, fine"), {Qt::SHIFT | Qt::Key_Down},
+               [this] { stepLevel(-1, true); });
+  addKeyAction(trigger, QStringLiteral("Automatic level"), {Qt::Key_L}, [this] { setAutoLevel(); });
+  addKeyAction(trigger, QStringLiteral("Level\u2026"), {}, [this] { enterLevel(); });
   // The position moves in tenths of the screen.
   auto movePosition = [this](int direction) {
     change([direction](TraceSettings& s) { s.position = std::round(s.position * 10 + direction) / 10; });
@@ -217,6 +217,9 @@ void TraceView::buildActions() {
                [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, 1); }); });
   addKeyAction(time, QStringLiteral("Shorter span"), {Qt::Key_Left},
                [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, -1); }); });
+  addKeyAction(time, QStringLiteral("Span\u2026"), {}, [this] { enterSpan(); });
+  time->addSeparator();
+  addKeyAction(time, QStringLiteral("Default view"), {Qt::Key_Home}, [this] { defaultView(); });
   addAction(time->menuAction());
 
   auto* zoom = new QMenu(QStringLiteral("Zoom"), this);
@@ -244,10 +247,56 @@ void TraceView::syncActions() {
   slopeAction_->setChecked(settings().slope == Slope::Falling);
 }
 
-void TraceView::stepLevel(int direction) {
-  // A hundredth of the screen's height, on a grid of such steps.
-  const double step = 0.02 / settings().zoom;
+void TraceView::stepLevel(int direction, bool fine) {
+  // A hundredth of the screen's height (fine: a thousandth), on a grid of such steps.
+  const double step = (fine ? 0.002 : 0.02) / settings().zoom;
   change([&](TraceSettings& s) { s.level = (std::round(s.level / step) + direction) * step; });
+}
+
+void TraceView::setAutoLevel() {
+  if (const auto level = model_.autoLevel())
+    change([&](TraceSettings& s) { s.level = *level; });
+  else
+    showNotice(QStringLiteral("no input yet to set the level from"));
+}
+
+void TraceView::enterLevel() {
+  bool ok = false;
+  const double level = QInputDialog::getDouble(this, QStringLiteral("Trigger level"),
+                                               QStringLiteral("Level, full scale (\u22121 to 1):"), settings().level,
+                                               -1, 1, 5, &ok, Qt::WindowFlags(), 0.001);
+  if (ok) change([level](TraceSettings& s) { s.level = level; });
+}
+
+void TraceView::enterSpan() {
+  bool ok = false;
+  const double ms =
+      QInputDialog::getDouble(this, QStringLiteral("Timebase"),
+                              QStringLiteral("Time across the screen, ms (%1 to %2):").arg(kMinSpanMs).arg(kMaxSpanMs),
+                              settings().spanMs, kMinSpanMs, kMaxSpanMs, 2, &ok, Qt::WindowFlags(), 1);
+  if (ok) change([ms](TraceSettings& s) { s.spanMs = ms; });
+}
+
+void TraceView::defaultView() {
+  const double span = config().spanMs();
+  change([span](TraceSettings& s) {
+    const TraceSettings d;
+    s.spanMs = span;
+    s.zoom = d.zoom;
+    s.position = d.position;
+  });
+}
+
+void TraceView::mouseDoubleClickEvent(QMouseEvent* e) {
+  // On the amplitude axis: type the level; under the plot: type the timebase.
+  const QRectF plot = plotArea(size());
+  const QPointF at = e->position();
+  if (at.x() < plot.left() && at.y() >= plot.top() && at.y() <= plot.bottom())
+    enterLevel();
+  else if (at.y() > plot.bottom() && at.y() < plot.bottom() + 20 && at.x() >= plot.left())
+    enterSpan();
+  else
+    PlotView::mouseDoubleClickEvent(e);
 }
 
 void TraceView::saveSoundInteractively() {
@@ -369,7 +418,7 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
   g.y = placed(axis.ticks(), [&](double v) { return axis.toY(v, plot); });
   g.yRight = placed(axis.dbfsTicks(), [&](double v) { return axis.toY(v, plot); });
   g.zeroY = axis.toY(0, plot);
-  g.xUnit = QStringLiteral("ms");
+  g.xUnit = timeUnit(s.spanMs);
   g.yTitle = QStringLiteral("amplitude, full scale");
   g.title = config().title;
   g.about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
@@ -384,8 +433,8 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
     if (s.holdOffMs > 0) g.about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
   }
   g.hints = QStringLiteral(
-      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level \u00b7 "
-      "click: cursors");
+      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level (Shift: fine) \u00b7 "
+      "L auto level \u00b7 Home default view \u00b7 click: cursors");
   g.footer = kFooter;
   return g;
 }
@@ -488,7 +537,7 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
   }
   p.restore();
   p.setFont(uiFont());
-  QString text = QStringLiteral("at ") + msText(ms, settings().spanMs, plot.width());
+  QString text = QStringLiteral("at ") + timeText(ms, settings().spanMs, plot.width());
   if (!std::isnan(v))
     text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dbfs(std::fabs(v))) +
             QStringLiteral(" dBFS)");
@@ -499,7 +548,13 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
 
 QString TraceView::stateText() const {
   const QString input = inputText(QStringLiteral("input"));
-  return input.isEmpty() ? stateName(model_.state()) : input;
+  if (!input.isEmpty()) return input;
+  const TraceModel::State s = model_.state();
+  // A signal that never crosses the level says so, and what L would set.
+  if ((s == TraceModel::State::FreeRunning || s == TraceModel::State::Waiting) && model_.levelInReach() == false)
+    if (const auto level = model_.autoLevel())
+      return QStringLiteral("too small to trigger: L sets level %1").arg(fullScaleText(*level, 4));
+  return stateName(s);
 }
 
 void TraceView::paintState(QPainter& p, const QRectF& plot, QSize size) const {
@@ -556,11 +611,11 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
     const auto ms = timeCursor(c);
     if (!ms) return QString();
     return QStringLiteral("%1 %2  %3")
-        .arg(name, msText(*ms, span, plot.width()), v ? fullScaleText(*v) : QStringLiteral("\u2014"));
+        .arg(name, timeText(*ms, span, plot.width()), v ? fullScaleText(*v) : QStringLiteral("\u2014"));
   };
   QStringList lines{(at(0, r.a) + QStringLiteral("     ") + at(1, r.b)).trimmed()};
   if (r.dtMs) {
-    QString between = QStringLiteral("\u0394t %1").arg(msText(std::fabs(*r.dtMs), span, plot.width()));
+    QString between = QStringLiteral("\u0394t %1").arg(timeText(std::fabs(*r.dtMs), span, plot.width()));
     if (*r.dtMs != 0) between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
     if (r.rms)
       between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dbfs(*r.rms)), fullScaleText(*r.peakToPeak));

@@ -68,6 +68,7 @@ class TraceView : public PlotView {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
 
  private:
@@ -77,7 +78,14 @@ class TraceView : public PlotView {
   void buildActions();
   void syncActions();
   void change(const std::function<void(TraceSettings&)>& edit);
-  void stepLevel(int direction);
+  void stepLevel(int direction, bool fine = false);
+  // Half-way between the recent minimum and maximum.
+  void setAutoLevel();
+  // Typed entry of the level and of the timebase.
+  void enterLevel();
+  void enterSpan();
+  // The span of the scope's points, no zoom, the trigger in the middle.
+  void defaultView();
   void setLevelFromY(double y);
   void placeCursor(double x, bool pressed);
   void saveSoundInteractively();

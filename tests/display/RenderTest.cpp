@@ -155,6 +155,22 @@ TEST(Axes, PositionsAndReadoutsAreInverse) {
       << "every 20 dB from -120 to 0";
 }
 
+TEST(Axes, TimeReadsInSecondsFromOneSecondUp) {
+  struct Case {
+    double spanMs;
+    QString unit, lastLabel, at;
+  };
+  for (const Case& c :
+       {Case{500, "ms", "500", "250.0 ms"}, Case{1000, "s", "1", "0.500 s"}, Case{5000, "s", "5", "2.500 s"}}) {
+    EXPECT_EQ(timeUnit(c.spanMs), c.unit) << c.spanMs;
+    QString last;
+    for (const Tick& t : timeTicks(c.spanMs))
+      if (!t.label.isEmpty()) last = t.label;
+    EXPECT_EQ(last, c.lastLabel) << c.spanMs;
+    EXPECT_EQ(timeText(c.spanMs / 2, c.spanMs, 1000), c.at) << c.spanMs;
+  }
+}
+
 TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {
   const ScopeConfig d = ScopeConfig::fromCreate(0, 0, nullptr);
   EXPECT_EQ(d.points, 2048);

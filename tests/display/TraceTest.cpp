@@ -223,6 +223,29 @@ TEST(TraceTrigger, EverySweepIsOneUnbrokenStretchWhateverInterruptsIt) {
   }
 }
 
+// A tone far smaller than the screen still triggers at a level it crosses;
+// at a level it never reaches, the model says so and offers one half-way.
+TEST(TraceTrigger, ASmallToneTriggersAndAnUnreachableLevelIsToldApart) {
+  const double peak = std::pow(10, -66 / 20.0);  // -66 dBFS
+  auto tone = [&](long i) { return sample16(peak, 997, i); };
+  TraceModel m(kRate, 2048);
+  m.setSettings(with(m, TriggerMode::Normal));
+  EXPECT_GE(sweepsWhileFeeding(m, kRate / 2, tone).size(), 5u) << "level 0 at x1";
+  EXPECT_EQ(m.levelInReach(), true);
+
+  m.setSettings(with(m, TriggerMode::Normal, Slope::Rising, 0.01));
+  const long fed = kRate / 2;
+  // (Normal keeps showing the last sweep taken before.)
+  for (double t : sweepsWhileFeeding(m, kRate / 2, [&](long i) { return tone(fed + i); })) EXPECT_LT(t, fed);
+  EXPECT_EQ(m.levelInReach(), false);
+  ASSERT_TRUE(m.autoLevel());
+  EXPECT_NEAR(*m.autoLevel(), 0, 2.0 / 32768) << "half-way between the smallest and the largest point";
+  m.setSettings(with(m, TriggerMode::Normal, Slope::Rising, *m.autoLevel()));
+  const auto after = sweepsWhileFeeding(m, kRate / 2, [&](long i) { return tone(2 * fed + i); });
+  ASSERT_FALSE(after.empty());
+  EXPECT_GT(after.back(), 2 * fed);
+}
+
 TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
   TraceHistory h(4096);
   auto of = [&](auto f) {
@@ -396,6 +419,16 @@ TEST(TraceControls, KeysMouseAndTheStoppedInput) {
   EXPECT_EQ(s.slope, Slope::Falling);
   EXPECT_NEAR(s.position, 0.6, 1e-12);
   EXPECT_EQ(s.holdOffMs, 1);
+  QTest::keyClick(&w, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_NEAR(v.settings().level, 0.011, 1e-12) << "a thousandth of the screen's height";
+  QTest::keyClick(&w, Qt::Key_Home);
+  EXPECT_NEAR(v.settings().spanMs, 2048 * 1000.0 / 44100, 1e-9) << "the default view again";
+  EXPECT_EQ(v.settings().zoom, 1);
+  EXPECT_EQ(v.settings().position, 0.5);
+  TraceSettings back = v.settings();
+  back.spanMs = 50;
+  back.zoom = 2;
+  v.setSettings(back);
 
   // A press on the amplitude axis sets the level; clicks in the plot place A, then B.
   const QRectF plot = TraceView::plotArea(v.size());
