@@ -3,14 +3,14 @@
 
 #include "display/trace/TraceCursors.h"
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace quorvel::display {
 
-std::optional<double> valueAt(const TraceHistory& h, const Sweep& s, double x) {
+std::optional<double> valueAt(const dsp::TraceHistory& h, const Sweep& s, double x) {
   const int64_t i = int64_t(std::floor(x));
   auto shown = [&](int64_t k) { return h.holds(k) && k >= s.from && k < s.to; };
   if (!shown(i)) return std::nullopt;
@@ -20,7 +20,7 @@ std::optional<double> valueAt(const TraceHistory& h, const Sweep& s, double x) {
   return h.at(i) + (h.at(i + 1) - h.at(i)) * frac;
 }
 
-CursorReadings readCursors(const TraceHistory& h, const Sweep& s, int rate, std::optional<double> aMs,
+CursorReadings readCursors(const dsp::TraceHistory& h, const Sweep& s, int rate, std::optional<double> aMs,
                            std::optional<double> bMs) {
   CursorReadings r;
   auto point = [&](double ms) { return s.start + ms * rate / 1000.0; };
@@ -30,8 +30,8 @@ CursorReadings readCursors(const TraceHistory& h, const Sweep& s, int rate, std:
   r.dtMs = *bMs - *aMs;
   const double xa = point(*aMs), xb = point(*bMs);
   const double lo = std::min(xa, xb), hi = std::max(xa, xb);
-  const PointStats between =
-      pointStats(h, std::max(int64_t(std::ceil(lo)), s.from), std::min(int64_t(std::floor(hi)) + 1, s.to));
+  const dsp::PointStats between =
+      dsp::pointStats(h, std::max(int64_t(std::ceil(lo)), s.from), std::min(int64_t(std::floor(hi)) + 1, s.to));
   if (between.count) {
     r.rms = between.rms();
     r.peakToPeak = between.peakToPeak();

@@ -5,8 +5,8 @@
 // text for the clipboard, and the whole history as a sound file.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
 #include "display/trace/TraceModel.h"
+#include "dsp/TraceHistory.h"
 
 #include <QString>
 
@@ -15,15 +15,8 @@
 
 namespace quorvel::display {
 
-// v with a fixed number of decimals and a dot, without a sign when it
-// rounds to zero.
-QString fixedText(double v, int decimals);
-
-// The shown sweep's measurements as "# name: value" lines, then the points
-// on screen as "time_ms,value" rows, time from the screen's left edge.
-// Numbers are written with a dot and no grouping, whatever the user's
-// locale, so that spreadsheets and scripts read them. Empty when no point
-// is on screen.
+// The shown sweep as text (dsp/TraceText), time from the screen's left
+// edge. Empty when no point is on screen.
 QString traceText(const TraceModel& model);
 
 // Writes every point the history holds, oldest first, as a mono WAV file of
@@ -34,6 +27,7 @@ QString traceText(const TraceModel& model);
 // cue point named "break", so that an editor shows where the sound is not
 // continuous (the first 100 of them, as many as the format's cue list
 // holds). On failure error says why, in words.
-bool writeWav(const QString& path, const TraceHistory& h, const std::vector<int64_t>& breaks, int rate, QString& error);
+bool writeWav(const QString& path, const dsp::TraceHistory& h, const std::vector<int64_t>& breaks, int rate,
+              QString& error);
 
 }  // namespace quorvel::display

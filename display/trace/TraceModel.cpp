@@ -3,7 +3,7 @@
 
 #include "display/trace/TraceModel.h"
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,7 +58,7 @@ void TraceModel::add(double v, bool afterGap) {
   const float x = std::isnan(v) ? 0.0f : float(std::clamp(v, -kBound, kBound));
   const int64_t i = history_.end();
   history_.add(x);
-  if (atFullScale(x)) lastFullScale_ = i;
+  if (dsp::atFullScale(x)) lastFullScale_ = i;
   followSwing(x);
   if (settings_.mode == TriggerMode::Off || held_) return;
 
@@ -146,7 +146,9 @@ void TraceModel::restartSearch() {
   readyAt_ = double(history_.end());
 }
 
-void TraceModel::configureDetector() { detector_ = CrossingDetector(settings_.slope, settings_.level, hysteresis()); }
+void TraceModel::configureDetector() {
+  detector_ = dsp::CrossingDetector(settings_.slope, settings_.level, hysteresis());
+}
 
 TraceModel::State TraceModel::liveState() const {
   switch (settings_.mode) {
@@ -192,7 +194,7 @@ std::optional<Sweep> TraceModel::sweep() const {
   return still ? relaid(*still) : liveSweep();
 }
 
-const TraceHistory& TraceModel::shownPoints() const {
+const dsp::TraceHistory& TraceModel::shownPoints() const {
   const Still* still = shownStill();
   return still && still->points ? *still->points : history_;
 }
@@ -205,12 +207,12 @@ bool TraceModel::clipped() const {
 }
 
 void TraceModel::take(Still& still, const Still* source) const {
-  const TraceHistory& from = source && source->points ? *source->points : history_;
+  const dsp::TraceHistory& from = source && source->points ? *source->points : history_;
   const int64_t offset = source ? source->offset : 0;
   // Enough for the longest span, so that the copy can be looked at with any timebase.
   const size_t capacity = size_t(std::ceil(kMaxSpanMs * rate_ / 1000.0)) + 2;
-  if (!still.points) still.points = std::make_unique<TraceHistory>(capacity);
-  TraceHistory& to = *still.points;
+  if (!still.points) still.points = std::make_unique<dsp::TraceHistory>(capacity);
+  dsp::TraceHistory& to = *still.points;
   to.clear();
   const int64_t first = std::max(from.begin(), from.end() - int64_t(capacity));
   from.forEachRun(first, from.end(), [&](const float* v, size_t n, int64_t) {
@@ -246,9 +248,9 @@ std::optional<Sweep> TraceModel::relaid(const Still& still) const {
 namespace {
 
 // The smallest and largest of the newest points of the stretch.
-std::optional<std::pair<double, double>> recentRange(const TraceHistory& h, int64_t stretchBegin, double points) {
+std::optional<std::pair<double, double>> recentRange(const dsp::TraceHistory& h, int64_t stretchBegin, double points) {
   const int64_t from = std::max({h.begin(), stretchBegin, h.end() - int64_t(std::ceil(points))});
-  const PointStats s = pointStats(h, from, h.end());
+  const dsp::PointStats s = dsp::pointStats(h, from, h.end());
   if (!s.count) return std::nullopt;
   return std::pair{s.min, s.max};
 }

@@ -26,9 +26,9 @@
 // any timebase, however long they are kept.
 #pragma once
 
-#include "display/trace/CrossingDetector.h"
-#include "display/trace/TraceHistory.h"
 #include "display/trace/TraceSettings.h"
+#include "dsp/CrossingDetector.h"
+#include "dsp/TraceHistory.h"
 
 #include <cstdint>
 #include <limits>
@@ -104,7 +104,7 @@ class TraceModel {
   std::optional<Sweep> sweep() const;
   // The points the shown sweep is drawn from: the history, or the still
   // copy of a held sweep or a frozen view (numbered from its own first point).
-  const TraceHistory& shownPoints() const;
+  const dsp::TraceHistory& shownPoints() const;
   // A point of the last second (before the newest point shown) reached full scale.
   bool clipped() const;
 
@@ -118,7 +118,7 @@ class TraceModel {
   std::optional<double> autoLevel() const;
 
   // Every point of the last kHistorySeconds, as it came.
-  const TraceHistory& history() const { return history_; }
+  const dsp::TraceHistory& history() const { return history_; }
   // Where the input broke off, oldest first: the first point after each
   // break that the history still holds.
   const std::vector<int64_t>& breaks() const { return breaks_; }
@@ -131,7 +131,7 @@ class TraceModel {
   // A still copy of what the screen showed: the points up to the longest
   // span before its end, and the sweep as it was placed on them.
   struct Still {
-    std::unique_ptr<TraceHistory> points;
+    std::unique_ptr<dsp::TraceHistory> points;
     int64_t offset = 0;  // the number, in the history, of the copy's point 0
     std::optional<Sweep> sweep;
     State state = State::Rolling;
@@ -160,8 +160,8 @@ class TraceModel {
 
   const int rate_;
   TraceSettings settings_;
-  TraceHistory history_;
-  CrossingDetector detector_;
+  dsp::TraceHistory history_;
+  dsp::CrossingDetector detector_;
   std::optional<double> pending_;    // taken, its sweep not yet complete
   std::optional<double> completed_;  // the latest complete triggered sweep
   int64_t completedFrom_ = 0, completedTo_ = std::numeric_limits<int64_t>::max();  // its stretch

@@ -18,7 +18,8 @@ double clampY(double y, const QRectF& plot) { return std::clamp(y, plot.top() - 
 
 }  // namespace
 
-void traceLine(const TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot, QPolygonF& out) {
+void traceLine(const dsp::TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot,
+               QPolygonF& out) {
   out.clear();
   const double start = s.start, length = s.length;
   const int64_t held = std::max(h.begin(), s.from), end = std::min(h.end(), s.to);

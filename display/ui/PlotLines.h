@@ -8,9 +8,9 @@
 // a few vertices per column however many points there are.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
 #include "display/trace/TraceModel.h"
 #include "display/ui/PlotAxes.h"
+#include "dsp/TraceHistory.h"
 
 #include <QPolygonF>
 #include <QRectF>
@@ -27,7 +27,8 @@ namespace quorvel::display {
 // is drawn that much later; beyond, each column is one stroke from its
 // minimum to its maximum.
 inline constexpr double kTraceColumnPoints = 4;
-void traceLine(const TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot, QPolygonF& out);
+void traceLine(const dsp::TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot,
+               QPolygonF& out);
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
 // finite) sit on the bottom edge; bins beyond the axis are left out.
