@@ -253,10 +253,64 @@ SpectrumView::Shown SpectrumView::shown() const {
 const SpectrumView::Analysis& SpectrumView::analysis() const {
   const Shown s = shown();
   if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
+  const bool newFrame = analysis_.frames != s.frames && analysis_.withHarmonics == settings_.harmonics;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
+  // The harmonics' power, averaged over frames (a new frame weighs a
+  // quarter, about eight frames in all) while the fundamental stays within
+  // half a bin; started afresh otherwise.
+  constexpr double kNewWeight = 0.25;
+  const auto& h = analysis_.estimates.harmonics;
+  const double bin = analysis_.estimates.peak ? analysis_.estimates.peak->bin : -1;
+  const bool same = newFrame && h && std::fabs(bin - analysis_.fundamentalBin) <= 0.5;
+  std::array<double, dsp::kHighestHarmonic + 1> power{};
+  if (h)
+    for (const dsp::Harmonic& one : h->harmonics) power[size_t(one.order)] = one.amplitude * one.amplitude;
+  for (size_t n = 0; n < power.size(); ++n)
+    analysis_.harmonicPower[n] =
+        same ? analysis_.harmonicPower[n] + kNewWeight * (power[n] - analysis_.harmonicPower[n]) : power[n];
+  analysis_.fundamentalBin = bin;
   return analysis_;
+}
+
+std::vector<SpectrumView::HarmonicMark> SpectrumView::harmonicMarks(const QRectF& pane) {
+  std::vector<HarmonicMark> marks;
+  const Analysis& a = analysis();
+  if (!a.estimates.harmonics) return marks;
+  const std::vector<double>& trace = markedTrace(shown());
+  for (const dsp::Harmonic& h : a.estimates.harmonics->harmonics) {
+    const double hz = h.bin * config().binHz();
+    const std::optional<double> curve = curveLevelAt(trace, hz, pane);
+    const double power = a.harmonicPower[size_t(h.order)];
+    // Nothing fitted there (power 0) reads as buried too.
+    const double fitted = power > 0 ? 10 * std::log10(power) : -std::numeric_limits<double>::infinity();
+    const bool buried = curve && fitted < *curve - kBuriedDb;
+    if (!buried && !std::isfinite(fitted)) continue;  // off the trace, and nothing fitted
+    marks.push_back({h.order, hz, buried ? *curve : fitted, buried});
+  }
+  return marks;
+}
+
+std::optional<double> SpectrumView::curveLevelAt(const std::vector<double>& trace, double hz,
+                                                 const QRectF& pane) const {
+  const double binHz = config().binHz();
+  const FrequencyAxis axis = frequencyAxis();
+  const double x = axis.toX(hz, pane);
+  // The bins of the pixel column at x (the line keeps the loudest of them).
+  const int lo = int(std::ceil(axis.fromX(std::floor(x), pane) / binHz));
+  const int hi = int(std::floor(axis.fromX(std::floor(x) + 1, pane) / binHz));
+  if (hi >= lo) {
+    double loudest = -std::numeric_limits<double>::infinity();
+    for (int k = std::max(lo, 0); k <= std::min(hi, int(trace.size()) - 1); ++k)
+      loudest = std::max(loudest, trace[size_t(k)]);
+    return std::isfinite(loudest) ? std::optional(loudest) : std::nullopt;
+  }
+  // Fewer bins than columns: the line between the two either side.
+  const double at = hz / binHz;
+  const int k = int(std::floor(at));
+  if (k < 0 || size_t(k) + 1 >= trace.size()) return std::nullopt;
+  return trace[size_t(k)] + (trace[size_t(k) + 1] - trace[size_t(k)]) * (at - k);
 }
 
 const std::vector<double>& SpectrumView::average(const Shown& s) {
@@ -447,7 +501,22 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   if (overlays && cursorOver(plot) && frequencyAt(*cursor(), ps)) {
     p.save();
     p.setClipRect(plot);
-    paintCrosshair(p, plot);
+    const QPointF c = *cursor();
+    const std::optional<double> db = ps.spectrum.contains(c) && s.frames > 0
+                                         ? curveLevelAt(markedTrace(s), axis.fromX(c.x(), ps.spectrum), ps.spectrum)
+                                         : std::nullopt;
+    if (db) {
+      // Over the spectrum: a line at the pointer's frequency and a dot where the curve is there.
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.setPen(QPen(palette::cursor, 1, Qt::DashLine));
+      p.drawLine(QPointF(c.x(), plot.top()), QPointF(c.x(), plot.bottom()));
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.setPen(QPen(palette::text, 1));
+      p.drawEllipse(QPointF(c.x(), std::clamp(level.toY(*db, ps.spectrum), ps.spectrum.top(), ps.spectrum.bottom())), 3,
+                    3);
+    } else {
+      paintCrosshair(p, plot);
+    }
     p.restore();
   }
   paintReadouts(p, size, ps, s, overlays);
@@ -537,14 +606,16 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
     pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
   else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
     pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
-  if (a.harmonics)
-    for (const dsp::Harmonic& h : a.harmonics->harmonics) {
-      if (h.amplitude <= 0) continue;  // nothing found there
-      const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
-      p.setPen(palette::harmonic);
-      p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(h.order));
-    }
   const std::vector<double>& trace = markedTrace(s);
+  for (const HarmonicMark& m : harmonicMarks(pane)) {
+    const QPointF tip = pointer(m.hz, m.db, m.buried ? palette::window : palette::harmonic);
+    p.setPen(palette::harmonic);
+    if (m.buried) {
+      const QPointF shape[3] = {tip, tip + QPointF(-4, -7), tip + QPointF(4, -7)};
+      p.drawPolygon(shape, 3);
+    }
+    p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(m.order));
+  }
   for (size_t i = 0; i < markers_.bins().size(); ++i) {
     const int bin = markers_.bins()[i];
     if (size_t(bin) >= trace.size()) continue;
@@ -568,9 +639,10 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
     const QPointF c = *cursor();
     QString text;
     if (!ps.spectrum.isEmpty() && ps.spectrum.contains(c)) {
-      text = QStringLiteral("cursor  %1  %2")
-                 .arg(frequencyText(frequencyAxis().fromX(c.x(), ps.spectrum)),
-                      dbfsText(levelAxis().fromY(c.y(), ps.spectrum), 1));
+      // The curve's own level at the pointer's frequency, not the pointer's height.
+      const double hz = frequencyAxis().fromX(c.x(), ps.spectrum);
+      const std::optional<double> db = s.frames > 0 ? curveLevelAt(markedTrace(s), hz, ps.spectrum) : std::nullopt;
+      text = QStringLiteral("cursor  %1  %2").arg(frequencyText(hz), db ? dbfsText(*db, 1) : QStringLiteral("\u2013"));
     } else if (!ps.spectrogram.isEmpty() && ps.spectrogram.contains(c)) {
       // The frame under the cursor, and its level there.
       const double hz = frequencyAxis().fromX(c.x(), ps.spectrogram);

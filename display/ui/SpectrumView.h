@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPolygonF>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,25 @@ class SpectrumView : public PlotView {
     QRectF spectrum, spectrogram;
   };
   Panes panes(QSize size) const;
+
+  // The harmonics' markers in a pane: each at its fitted level, averaged
+  // over the frames of a steady fundamental, which is on the curve where
+  // the curve shows the harmonic. One buried under the fundamental's
+  // leakage or the noise (fitted more than kBuriedDb under the curve)
+  // marks the curve, hollow: it is at most that loud.
+  static constexpr double kBuriedDb = 6;
+  struct HarmonicMark {
+    int order;
+    double hz, db;
+    bool buried;
+  };
+  std::vector<HarmonicMark> harmonicMarks(const QRectF& pane);
+  // The drawn curve's level at frequency hz (what the pointer reads there):
+  // the loudest bin that the pane's pixel column holds there, or between two
+  // bins, the line between them; none outside the trace.
+  std::optional<double> curveLevelAt(const std::vector<double>& trace, double hz, const QRectF& pane) const;
+  // The levels the markers read: the power average while it is on, else the frame's.
+  const std::vector<double>& markedLevels() { return markedTrace(shown()); }
   LevelAxis levelAxis() const { return {settings_.level.topDb, settings_.level.bottomDb()}; }
   FrequencyAxis frequencyAxis() const { return {config().nyquistHz(), settings_.logFrequency}; }
 
@@ -92,6 +112,11 @@ class SpectrumView : public PlotView {
     uint64_t frames = 0;
     bool withHarmonics = false;
     dsp::FrameEstimates estimates;
+    // Each harmonic's fitted power (amplitude squared), averaged over the
+    // last frames of the same fundamental, so that its marker stands still
+    // under a steady tone; by order, 0 where none was fitted.
+    std::array<double, dsp::kHighestHarmonic + 1> harmonicPower{};
+    double fundamentalBin = -1;
   };
 
   Shown shown() const;
