@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 
 namespace quorvel::display {
 
@@ -18,14 +19,46 @@ double clampY(double y, const QRectF& plot) { return std::clamp(y, plot.top() - 
 
 }  // namespace
 
+namespace {
+
+// sin(pi x) / (pi x), windowed by its own stretch over kSincTaps points
+// either side (Lanczos), which keeps the ringing of the cut-off small.
+constexpr int kSincTaps = 16;
+double windowedSinc(double x) {
+  if (x == 0) return 1;
+  if (std::fabs(x) >= kSincTaps) return 0;
+  const double px = std::numbers::pi * x;
+  return std::sin(px) / px * std::sin(px / kSincTaps) / (px / kSincTaps);
+}
+
+}  // namespace
+
 void traceLine(const dsp::TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot,
-               QPolygonF& out) {
+               QPolygonF& out, bool reconstruct) {
   out.clear();
   const double start = s.start, length = s.length;
   const int64_t held = std::max(h.begin(), s.from), end = std::min(h.end(), s.to);
   if (!(length > 0)) return;
   auto yOf = [&](double v) { return clampY(axis.toY(v, plot), plot); };
   const double pixelsPerPoint = plot.width() / length;
+  if (reconstruct && pixelsPerPoint >= 1 && end - held >= 2) {
+    // Two values per pixel, each from the points kSincTaps either side;
+    // where the stretch ends, from those it holds, their weights made whole.
+    const double firstX = std::max(plot.left(), plot.left() + (double(held) - start) * pixelsPerPoint);
+    const double lastX = std::min(plot.right(), plot.left() + (double(end - 1) - start) * pixelsPerPoint);
+    for (double x = firstX; x <= lastX + 1e-9; x += 0.5) {
+      const double t = start + (x - plot.left()) / pixelsPerPoint;
+      const int64_t k0 = int64_t(std::floor(t));
+      double sum = 0, weights = 0;
+      for (int64_t k = std::max(k0 - kSincTaps + 1, held); k <= std::min(k0 + kSincTaps, end - 1); ++k) {
+        const double w = windowedSinc(t - double(k));
+        sum += w * h.at(k);
+        weights += w;
+      }
+      if (weights > 0) out.append(QPointF(x, yOf(sum / weights)));
+    }
+    return;
+  }
   if (pixelsPerPoint * kTraceColumnPoints >= 1.0) {
     // From the point before the left edge to the one after the right edge;
     // the clip cuts the line at the edges.

@@ -27,8 +27,11 @@ namespace quorvel::display {
 // is drawn that much later; beyond, each column is one stroke from its
 // minimum to its maximum.
 inline constexpr double kTraceColumnPoints = 4;
+// reconstruct: from a pixel per point up, the line between the points is
+// the band-limited signal they are samples of (sin(x)/x interpolation, as
+// bench scopes draw a fast timebase), not straight lines between them.
 void traceLine(const dsp::TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot,
-               QPolygonF& out);
+               QPolygonF& out, bool reconstruct = false);
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
 // finite) sit on the bottom edge; bins beyond the axis are left out.

@@ -221,6 +221,11 @@ void TraceView::buildActions() {
   addKeyAction(time, QStringLiteral("Shorter span"), {Qt::Key_Left},
                [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, -1); }); });
   addKeyAction(time, QStringLiteral("Span\u2026"), {}, [this] { enterSpan(); });
+  QAction* samples = addKeyAction(time, QStringLiteral("Samples as dots"), {Qt::Key_D}, [this] {
+    showSamples_ = !showSamples_;
+    update();
+  });
+  samples->setCheckable(true);
   time->addSeparator();
   addKeyAction(time, QStringLiteral("Default view"), {Qt::Key_Home}, [this] { defaultView(); });
   addAction(time->menuAction());
@@ -455,7 +460,11 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   p.save();
   p.setClipRect(plot);
   if (sweep) {
-    traceLine(h, *sweep, AmplitudeAxis{double(settings().zoom)}, plot, line_);
+    // At a fast timebase, a wave of fewer than kReconstructBelow points per
+    // cycle is drawn as the band-limited signal its points are samples of.
+    const double pixelsPerPoint = plot.width() / sweep->length;
+    const bool reconstruct = pixelsPerPoint >= 2 && m.periodPoints && *m.periodPoints < kReconstructBelow;
+    traceLine(h, *sweep, AmplitudeAxis{double(settings().zoom)}, plot, line_, reconstruct);
     if (sweep->length > kTraceColumnPoints * plot.width()) {
       // Strokes of whole columns: smoothing would not show, and would cost
       // some ten times as much for a band of full-height strokes.
@@ -467,6 +476,7 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
     } else {
       strokeLine(p, line_, palette::trace);
     }
+    if (showSamples_ && pixelsPerPoint >= 3) paintSamples(p, plot, h, *sweep);
     paintTimeCursors(p, plot, *sweep);
   }
   p.restore();
@@ -475,6 +485,21 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   paintState(p, plot, size);
   paintMeasurements(p, plot, m);
   if (sweep && (cursors_[0] || cursors_[1])) paintCursorReadings(p, plot, *sweep);
+}
+
+void TraceView::paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const {
+  const AmplitudeAxis axis{double(settings().zoom)};
+  const double pixelsPerPoint = plot.width() / s.length;
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(Qt::NoPen);
+  p.setBrush(palette::text);
+  h.forEachRun(s.firstPoint(), s.endPoint(), [&](const float* v, size_t n, int64_t first) {
+    for (size_t k = 0; k < n; ++k)
+      p.drawEllipse(
+          QPointF(plot.left() + (double(first + int64_t(k)) - s.start) * pixelsPerPoint, axis.toY(v[k], plot)), 2, 2);
+  });
+  p.restore();
 }
 
 void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {

@@ -54,6 +54,8 @@ class TraceView : public PlotView {
 
   // Time cursors A (0) and B (1), in ms from the screen's left edge. They
   // keep their place on the screen when the timebase changes.
+  static constexpr double kReconstructBelow = 10;  // points per cycle
+
   void setTimeCursor(int which, std::optional<double> ms);
   std::optional<double> timeCursor(int which) const;
 
@@ -94,6 +96,8 @@ class TraceView : public PlotView {
   GridLayout gridLayout(const QRectF& plot) const;
 
   void paintMarks(QPainter& p, const QRectF& plot) const;
+  // A dot at each point, where they are at least 3 pixels apart.
+  void paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const;
   void paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) const;
   void paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size);
   void paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m);
@@ -115,6 +119,7 @@ class TraceView : public PlotView {
   QList<QAction*> modeActions_;
   QAction* slopeAction_ = nullptr;
   QAction* saveSoundAction_ = nullptr;
+  bool showSamples_ = false;
 };
 
 }  // namespace quorvel::display
