@@ -10,7 +10,7 @@ namespace quorvel::display {
 
 namespace {
 
-constexpr double kLeft = 58, kRight = 18, kTop = 30, kBottom = 46;
+constexpr double kLeft = 66, kRight = 18, kTop = 30, kBottom = 46;
 
 // A 1-2-5 step that gives about `wanted` intervals over span.
 double niceStep(double span, int wanted) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "display/ScopeConfig.h"
+#include "display/ui/ReadoutLine.h"
 #include "scope/ScopeApi.h"
 
 #include <QElapsedTimer>
@@ -79,7 +80,29 @@ class PlotView : public QWidget {
 
   const ScopeConfig& config() const { return config_; }
 
+  // Where the texts of the last picture went: the axes' labels, each piece
+  // of the read-out lines, the boxes of read-outs and the marks they must
+  // not cover. Laid out so that none covers another at any size from
+  // 400 x 300 up.
+  const std::vector<TextBox>& textBoxes() const { return boxes_; }
+
  protected:
+  // A piece of the line above the plot.
+  struct Readout {
+    QString text;
+    QColor colour;
+    QString what;
+  };
+  // The line above the plot: `right` set from the right end (the first
+  // rightmost, each whole or left out), then the title and `about` from the
+  // left in the room left (cut short with an ellipsis).
+  void paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right);
+  // The key hints of the status line.
+  virtual QString hints() const = 0;
+  void noteText(const QString& what, const QRectF& rect) { boxes_.push_back({what, rect}); }
+  void noteAll(const std::vector<TextBox>& boxes) { boxes_.insert(boxes_.end(), boxes.begin(), boxes.end()); }
+  std::vector<TextBox>& boxes() { return boxes_; }
+
   // The view's own part of the picture: grid, data and read-outs.
   virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
   // Called after the frozen state changed: a view takes or drops the still
@@ -110,6 +133,7 @@ class PlotView : public QWidget {
   bool frozen_ = false;
   uint64_t dropped_ = 0;
   std::optional<QPointF> cursor_;
+  std::vector<TextBox> boxes_;
   Input input_ = Input::None;
   QElapsedTimer sinceInput_;
   QTime lastInput_;

@@ -282,10 +282,14 @@ std::vector<SpectrumView::HarmonicMark> SpectrumView::harmonicMarks(const QRectF
   for (const dsp::Harmonic& h : a.estimates.harmonics->harmonics) {
     const double hz = h.bin * config().binHz();
     const std::optional<double> curve = curveLevelAt(trace, hz, pane);
+    // What the curve shows there: its loudest bin next to the harmonic.
+    double shown = -std::numeric_limits<double>::infinity();
+    for (int k = int(std::floor(h.bin)) - 1; k <= int(std::ceil(h.bin)) + 1; ++k)
+      if (k >= 0 && size_t(k) < trace.size()) shown = std::max(shown, trace[size_t(k)]);
     const double power = a.harmonicPower[size_t(h.order)];
     // Nothing fitted there (power 0) reads as buried too.
     const double fitted = power > 0 ? 10 * std::log10(power) : -std::numeric_limits<double>::infinity();
-    const bool buried = curve && fitted < *curve - kBuriedDb;
+    const bool buried = curve && fitted < shown - kBuriedDb;
     if (!buried && !std::isfinite(fitted)) continue;  // off the trace, and nothing fitted
     marks.push_back({h.order, hz, buried ? *curve : fitted, buried});
   }
@@ -452,16 +456,21 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
     g.yTitle = QStringLiteral("level, dBFS");
   else if (ps.spectrum.isEmpty())
     g.yTitle = QStringLiteral("time");
-  g.title = config().title;
+  return g;
+}
+
+QString SpectrumView::about() const {
   QString about = QStringLiteral("%1 bins of %2 Hz").arg(config().bins()).arg(config().binHz(), 0, 'f', 2);
-  if (settings_.holdFallDbPerSecond > 0)
+  if (settings_.peakHold && settings_.holdFallDbPerSecond > 0)
     about += QStringLiteral(" \u00b7 hold falls %1 dB/s").arg(settings_.holdFallDbPerSecond);
   if (settings_.averageFrames > 0) about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
-  g.about = about;
-  g.hints = QStringLiteral(
-      "click marker \u00b7 wheel/\u2191\u2193/+\u2212 level \u00b7 G spectrogram \u00b7 "
+  return about;
+}
+
+QString SpectrumView::hints() const {
+  return QStringLiteral(
+      "click marker \u00b7 wheel/\u2191\u2193/+\u2212 level (Shift: fine) \u00b7 G spectrogram \u00b7 "
       "H harmonics \u00b7 L log \u00b7 Space freeze");
-  return g;
 }
 
 void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
@@ -470,6 +479,8 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
+  noteAll(grid_.boxes());
+  peakMark_ = QRectF();
   const Shown s = shown();
 
   if (!ps.spectrum.isEmpty() && s.frames > 0) paintSpectrum(p, ps.spectrum, s, axis, level);
@@ -488,13 +499,17 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
                QPointF(ps.spectrum.right() + 0.5, ps.spectrum.bottom() + 0.5));
     p.setFont(uiFont());
     p.setPen(palette::dimText);
+    const QFontMetricsF fm(p.font());
     for (auto [pane, title] :
          {std::pair{ps.spectrum, QStringLiteral("dBFS")}, std::pair{ps.spectrogram, QStringLiteral("time")}}) {
+      const double w = fm.horizontalAdvance(title), column = fm.height() + 2;
+      if (w > pane.height()) continue;
       p.save();
-      p.translate(12, pane.center().y());
+      p.translate(column / 2, pane.center().y());
       p.rotate(-90);
-      p.drawText(QRectF(-60, -7, 120, 14), Qt::AlignCenter, title);
+      p.drawText(QRectF(-w / 2, -fm.height() / 2, w, fm.height()), Qt::AlignCenter, title);
       p.restore();
+      noteText(QStringLiteral("pane title ") + title, QRectF(0, pane.center().y() - w / 2, column, w));
     }
   }
   const QRectF plot = plotRect(size);
@@ -523,7 +538,11 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   if (s.frames == 0) {
     p.setFont(uiFont(true));
     p.setPen(palette::label);
-    p.drawText(plot, Qt::AlignCenter, QStringLiteral("waiting for frames"));
+    const QString waiting = QStringLiteral("waiting for frames");
+    p.drawText(plot, Qt::AlignCenter, waiting);
+    const QFontMetricsF fm(p.font());
+    const QSizeF box(fm.horizontalAdvance(waiting), fm.height());
+    noteText(QStringLiteral("waiting"), QRectF(plot.center() - QPointF(box.width() / 2, box.height() / 2), box));
   }
 }
 
@@ -602,10 +621,13 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   // The strongest tone, at its level between bins; without amplitudes in
   // the frame, at its strongest bin.
   const dsp::FrameEstimates& a = analysis().estimates;
+  std::optional<QPointF> peakTip;
   if (a.peak)
-    pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
+    peakTip = pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
   else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
-    pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
+    peakTip = pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
+  // The read-out box keeps off it.
+  if (peakTip) peakMark_ = QRectF(peakTip->x() - 4, peakTip->y() - 7, 8, 7);
   const std::vector<double>& trace = markedTrace(s);
   for (const HarmonicMark& m : harmonicMarks(pane)) {
     const QPointF tip = pointer(m.hz, m.db, m.buried ? palette::window : palette::harmonic);
@@ -629,12 +651,18 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
 
 void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const Shown& s, bool overlays) {
   const double binHz = config().binHz();
-  const QRectF plot = plotRect(size);
-  const double baseline = plot.top() - 10;
-  p.setFont(uiFont());
-  double right = size.width() - 18;
+  std::vector<Readout> right;
   if (const QString input = inputText(QStringLiteral("frames")); !input.isEmpty())
-    right = drawRightToLeft(p, right, baseline, input, palette::trigger);
+    right.push_back({input, palette::trigger, QStringLiteral("input")});
+  const dsp::FrameEstimates& a = analysis().estimates;
+  if (a.peak)
+    right.push_back(
+        {QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
+         palette::strongest, QStringLiteral("peak")});
+  else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+    right.push_back({QStringLiteral("peak  %1  %2")
+                         .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
+                     palette::strongest, QStringLiteral("peak")});
   if (overlays && cursor()) {
     const QPointF c = *cursor();
     QString text;
@@ -654,22 +682,13 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
       if (age < s.history.size() && bin >= 0 && bin < s.history.bins())
         text += QStringLiteral("  ") + dbfsText(dsp::powerDb(s.history.row(age)[bin]), 1);
     }
-    if (!text.isEmpty()) right = drawRightToLeft(p, right, baseline, text, palette::text);
+    // Shown where there is room left beside the lasting read-outs.
+    right.push_back({text, palette::text, QStringLiteral("pointer")});
   }
-  const dsp::FrameEstimates& a = analysis().estimates;
-  if (a.peak) {
-    drawRightToLeft(
-        p, right, baseline,
-        QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
-        palette::strongest);
-  } else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size()) {
-    drawRightToLeft(p, right, baseline,
-                    QStringLiteral("peak  %1  %2")
-                        .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
-                    palette::strongest);
-  }
+  paintTopLine(p, size, about(), right);
+  if (!peakMark_.isNull()) noteText(QStringLiteral("peak mark"), peakMark_);
 
-  // Markers and THD, in a box at the top left of the first pane.
+  // Markers and THD, in a box in a corner of the first pane.
   QStringList lines;
   QList<QColor> colours;
   const std::vector<double>& trace = markedTrace(s);
@@ -691,29 +710,65 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   }
   if (lines.isEmpty()) return;
   const QRectF pane = ps.spectrum.isEmpty() ? ps.spectrogram : ps.spectrum;
+  p.setFont(uiFont());
   const QFontMetricsF fm(p.font());
   double width = 0;
-  for (const QString& l : lines) width = std::max(width, fm.horizontalAdvance(withMinusSign(l)));
+  for (QString& l : lines) {
+    l = fm.elidedText(withMinusSign(l), Qt::ElideRight, pane.width() - 24);
+    width = std::max(width, fm.horizontalAdvance(l));
+  }
   const double lineHeight = 14;
-  QRectF box(pane.left() + 6, pane.top() + 6, width + 12, lines.size() * lineHeight + 6);
-  // In the top corner where the trace stays lower, so as to hide no peak.
-  auto loudestUnder = [&](const QRectF& r) {
-    double loudest = -std::numeric_limits<double>::infinity();
+  const QSizeF boxSize(width + 12, lines.size() * lineHeight + 6);
+  // In a corner where it hides no part of the curve (nor the peak's mark):
+  // a top corner above the curve, or a bottom one under it; else the top
+  // corner over the lower part of the curve.
+  const LevelAxis level = levelAxis();
+  auto extremes = [&](const QRectF& r) {
+    double loudest = -std::numeric_limits<double>::infinity(), quietest = -loudest;
     for (size_t k = 0; k < trace.size(); ++k) {
       const double x = frequencyAxis().toX(k * binHz, pane);
-      if (x >= r.left() && x <= r.right()) loudest = std::max(loudest, trace[k]);
+      if (x < r.left() || x > r.right()) continue;
+      loudest = std::max(loudest, trace[k]);
+      quietest = std::min(quietest, trace[k]);
     }
-    return loudest;
+    return std::pair{loudest, quietest};
   };
-  const QRectF atRight = box.translated(pane.right() - 6 - box.right(), 0);
-  if (!ps.spectrum.isEmpty() && loudestUnder(atRight) < loudestUnder(box)) box = atRight;
+  const QRectF topLeft(pane.topLeft() + QPointF(6, 6), boxSize);
+  const QRectF topRight = topLeft.translated(pane.width() - 12 - boxSize.width(), 0);
+  const QRectF bottomLeft = topLeft.translated(0, pane.height() - 12 - boxSize.height());
+  const QRectF bottomRight = topRight.translated(0, pane.height() - 12 - boxSize.height());
+  auto clear = [&](const QRectF& r, bool top) {
+    if (ps.spectrum.isEmpty() || s.frames == 0) return true;
+    if (!peakMark_.isNull() && r.intersects(peakMark_)) return false;
+    const auto [loudest, quietest] = extremes(r);
+    if (!std::isfinite(loudest)) return true;
+    return top ? level.toY(loudest, pane) > r.bottom() + 2 : level.toY(quietest, pane) < r.top() - 2;
+  };
+  const std::pair<QRectF, bool> corners[] = {
+      {topLeft, true}, {topRight, true}, {bottomLeft, false}, {bottomRight, false}};
+  auto avoidsPeak = [&](const QRectF& r) { return peakMark_.isNull() || !r.intersects(peakMark_); };
+  // Else the top corner over the lower part of the curve; else any corner
+  // clear of the peak's mark (a small pane).
+  QRectF box = extremes(topRight).first < extremes(topLeft).first ? topRight : topLeft;
+  if (!avoidsPeak(box))
+    for (const auto& corner : corners)
+      if (avoidsPeak(corner.first)) {
+        box = corner.first;
+        break;
+      }
+  for (const auto& [candidate, top] : corners)
+    if (clear(candidate, top)) {
+      box = candidate;
+      break;
+    }
   QColor back = palette::window;
   back.setAlpha(200);
   p.fillRect(box, back);
   for (int i = 0; i < lines.size(); ++i) {
     p.setPen(colours[i]);
-    p.drawText(QPointF(box.left() + 6, box.top() + 3 + (i + 1) * lineHeight - 3), withMinusSign(lines[i]));
+    p.drawText(QPointF(box.left() + 6, box.top() + 3 + (i + 1) * lineHeight - 3), lines[i]);
   }
+  noteText(QStringLiteral("markers and THD"), box);
 }
 
 }  // namespace quorvel::display

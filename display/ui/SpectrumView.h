@@ -136,6 +136,8 @@ class SpectrumView : public PlotView {
   void paintFill(QPainter& p, const QRectF& pane);
   void paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis, const LevelAxis& level);
   void paintReadouts(QPainter& p, QSize size, const Panes& panes, const Shown& s, bool overlays);
+  QString about() const;
+  QString hints() const override;
   std::optional<double> frequencyAt(QPointF at, const Panes& panes) const;
 
   SpectrumSettings settings_;
@@ -161,6 +163,7 @@ class SpectrumView : public PlotView {
   QPolygonF line_;    // reused between pictures
   QImage fillStrip_;  // the gradient under the spectrum, one pixel wide
   uint64_t framesSeen_ = 0;
+  QRectF peakMark_;  // where the strongest tone's mark was drawn
 };
 
 }  // namespace quorvel::display

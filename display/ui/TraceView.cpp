@@ -428,29 +428,33 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
   g.zeroY = axis.toY(0, plot);
   g.xUnit = timeUnit(s.spanMs);
   g.yTitle = QStringLiteral("amplitude, full scale");
-  g.title = config().title;
-  g.about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
-  if (s.mode == TriggerMode::Off) {
-    g.about += QStringLiteral("trigger off");
-  } else {
-    g.about +=
-        QStringLiteral("%1 %2 %3 at %4 %")
-            .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
-                 fullScaleText(s.level, 4))
-            .arg(std::lround(s.position * 100));
-    if (s.holdOffMs > 0) g.about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
-  }
-  g.hints = QStringLiteral(
-      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level (Shift: fine) \u00b7 "
-      "L auto level \u00b7 Home default view \u00b7 click: cursors");
   g.footer = kFooter;
   return g;
+}
+
+QString TraceView::about() const {
+  const TraceSettings& s = settings();
+  QString about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
+  if (s.mode == TriggerMode::Off) return about + QStringLiteral("trigger off");
+  about += QStringLiteral("%1 %2 %3 at %4 %")
+               .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
+                    fullScaleText(s.level, 4))
+               .arg(std::lround(s.position * 100));
+  if (s.holdOffMs > 0) about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
+  return about;
+}
+
+QString TraceView::hints() const {
+  return QStringLiteral(
+      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level (Shift: fine) \u00b7 "
+      "L auto level \u00b7 Home default view \u00b7 click: cursors");
 }
 
 void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF plot = plotArea(size);
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(plot)));
+  noteAll(grid_.boxes());
 
   const std::optional<Sweep> sweep = model_.sweep();
   const dsp::TraceHistory& h = model_.shownPoints();
@@ -481,8 +485,14 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   }
   p.restore();
   paintMarks(p, plot);
-  if (overlays) paintHover(p, plot, sweep ? &*sweep : nullptr, size);
-  paintState(p, plot, size);
+  const QString hover = overlays ? paintHover(p, plot, sweep ? &*sweep : nullptr) : QString();
+  // The state first: it stays; the pointer's read-out shows when there is room.
+  const TraceModel::State state = model_.state();
+  const bool quiet = inputText(QStringLiteral("input")).isEmpty() &&
+                     (state == TraceModel::State::Triggered || state == TraceModel::State::Rolling);
+  paintTopLine(p, size, about(),
+               {{stateText(), quiet ? palette::label : palette::trigger, QStringLiteral("state")},
+                {hover, palette::text, QStringLiteral("pointer")}});
   paintMeasurements(p, plot, m);
   if (sweep && (cursors_[0] || cursors_[1])) paintCursorReadings(p, plot, *sweep);
 }
@@ -502,7 +512,7 @@ void TraceView::paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHi
   p.restore();
 }
 
-void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {
+void TraceView::paintMarks(QPainter& p, const QRectF& plot) {
   const TraceSettings& s = settings();
   if (s.mode == TriggerMode::Off) return;
   p.save();
@@ -513,10 +523,12 @@ void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {
   const double y = std::clamp(AmplitudeAxis{double(s.zoom)}.toY(s.level, plot), plot.top(), plot.bottom());
   const QPointF level[3] = {{plot.left() + 1, y}, {plot.left() - 7, y - 5}, {plot.left() - 7, y + 5}};
   p.drawPolygon(level, 3);
+  noteText(QStringLiteral("trigger level mark"), QRectF(plot.left() - 7, y - 5, 8, 10));
   // The trigger instant's place on screen, on the top edge.
   const double x = plot.left() + s.position * plot.width();
   const QPointF position[3] = {{x, plot.top() + 1}, {x - 5, plot.top() - 7}, {x + 5, plot.top() - 7}};
   p.drawPolygon(position, 3);
+  noteText(QStringLiteral("trigger position mark"), QRectF(x - 5, plot.top() - 7, 10, 8));
   if (drag_ == Drag::Level || (levelMoved_.isValid() && levelMoved_.elapsed() < kLevelLineMs)) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(palette::trigger, 1, Qt::DashLine));
@@ -547,8 +559,8 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
   }
 }
 
-void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size) {
-  if (!cursorOver(plot) || drag_ != Drag::None) return;
+QString TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s) {
+  if (!cursorOver(plot) || drag_ != Drag::None) return {};
   // The trace's own value at the mouse's time, not the mouse's height (NaN
   // where there is none: the history holds no NaN).
   const double ms = xToTime(cursor()->x(), settings().spanMs, plot);
@@ -565,14 +577,11 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
     p.drawEllipse(QPointF(x, AmplitudeAxis{double(settings().zoom)}.toY(v, plot)), 3, 3);
   }
   p.restore();
-  p.setFont(uiFont());
   QString text = QStringLiteral("at ") + timeText(ms, settings().spanMs, plot.width());
   if (!std::isnan(v))
     text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dsp::dbfs(std::fabs(v))) +
             QStringLiteral(" dBFS)");
-  // Left of the state, which is drawn at the right end of the same line.
-  const double stateWidth = QFontMetricsF(uiFont()).horizontalAdvance(stateText());
-  drawRightToLeft(p, size.width() - 18 - stateWidth - 18, plot.top() - 10, text, palette::text);
+  return text;
 }
 
 QString TraceView::stateText() const {
@@ -582,57 +591,47 @@ QString TraceView::stateText() const {
   // A signal that never crosses the level says so, and what L would set.
   if ((s == TraceModel::State::FreeRunning || s == TraceModel::State::Waiting) && model_.levelInReach() == false)
     if (const auto level = model_.autoLevel())
-      return QStringLiteral("too small to trigger: L sets level %1").arg(fullScaleText(*level, 4));
+      return QStringLiteral("too small to trigger: L sets level %1").arg(fullScaleText(*level, 5));
   return stateName(s);
-}
-
-void TraceView::paintState(QPainter& p, const QRectF& plot, QSize size) const {
-  p.setFont(uiFont());
-  const TraceModel::State s = model_.state();
-  const bool quiet = inputText(QStringLiteral("input")).isEmpty() &&
-                     (s == TraceModel::State::Triggered || s == TraceModel::State::Rolling);
-  drawRightToLeft(p, size.width() - 18, plot.top() - 10, stateText(), quiet ? palette::label : palette::trigger);
 }
 
 void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m) {
   const int rate = model_.rate();
-  QString text;
+  QStringList fields;
   if (!m.count) {
-    text = QStringLiteral("nothing on screen");
+    fields << QStringLiteral("nothing on screen");
   } else {
     const auto hz = m.frequencyHz(rate);
-    text = hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
-              : QStringLiteral("no whole cycle");
-    text += QStringLiteral("   peak %1 dBFS   RMS %2 dBFS   p-p %3   DC %4   crest %5")
-                .arg(dbText(dsp::dbfs(m.peak)), dbText(dsp::dbfs(m.rms)), fullScaleText(m.peakToPeak()),
-                     fullScaleText(m.dc), QString::number(m.crestFactor(), 'f', 2));
+    fields << (hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
+                  : QStringLiteral("no whole cycle"))
+           << QStringLiteral("peak %1 dBFS").arg(dbText(dsp::dbfs(m.peak)))
+           << QStringLiteral("RMS %1 dBFS").arg(dbText(dsp::dbfs(m.rms)))
+           << QStringLiteral("p-p %1").arg(fullScaleText(m.peakToPeak()))
+           << QStringLiteral("DC %1").arg(fullScaleText(m.dc))
+           << QStringLiteral("crest %1").arg(m.crestFactor(), 0, 'f', 2);
   }
-  // The text is laid out again only when it changed.
-  if (measureText_.text() != text) measureText_.setText(text);
-  p.setFont(uiFont());
-  const QFontMetricsF metrics(p.font());
-  const double baseline = plot.bottom() + 33;
-
+  ReadoutLine line(p, plot.left(), plot.right(), plot.bottom() + 33, boxes());
   // The clip indicator at the right end, lit when a point of the last second
-  // reached full scale; in a narrow window it cuts the measurements short.
+  // reached full scale; the measurements take the room left, whole ones only.
   const bool clipped = model_.clipped();
   const QString clip = QStringLiteral("CLIP");
-  const double w = metrics.horizontalAdvance(clip) + 10;
-  const QRectF box(plot.right() - w, baseline - 11, w, 14);
-  p.save();
-  p.setRenderHint(QPainter::Antialiasing, true);
-  p.setPen(Qt::NoPen);
-  p.setBrush(clipped ? palette::warning : palette::gridMajor);
-  p.drawRoundedRect(box, 3, 3);
-  p.setPen(clipped ? palette::text : palette::dimText);
-  p.drawText(box, Qt::AlignCenter, clip);
-  p.setClipRect(QRectF(plot.left(), box.top() - 2, box.left() - 12 - plot.left(), box.height() + 6));
-  p.setPen(palette::text);
-  p.drawStaticText(QPointF(plot.left(), baseline - metrics.ascent()), measureText_);
-  p.restore();
+  if (const auto box =
+          line.reserveRight(QFontMetricsF(uiFont()).horizontalAdvance(clip) + 10, 14, QStringLiteral("clip"))) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(clipped ? palette::warning : palette::gridMajor);
+    p.drawRoundedRect(*box, 3, 3);
+    p.setFont(uiFont());
+    p.setPen(clipped ? palette::text : palette::dimText);
+    p.drawText(*box, Qt::AlignCenter, clip);
+    p.restore();
+  }
+  for (const QString& f : fields)
+    if (!line.fromLeft(f, palette::text, uiFont(), QStringLiteral("measurement"), false)) break;
 }
 
-void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const {
+void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) {
   const CursorReadings r = readCursors(model_.shownPoints(), s, model_.rate(), timeCursor(0), timeCursor(1));
   const double span = settings().spanMs;
   auto at = [&](int c, const std::optional<double>& v) {
@@ -652,14 +651,20 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
   }
   p.setFont(uiFont());
   const QFontMetricsF metrics(p.font());
+  // Clear of the dBFS labels at the plot's right edge; lines cut short to fit.
+  const double most = plot.width() - 6 - kRightLabels - 12;
   double width = 0;
-  for (const QString& l : lines) width = std::max(width, metrics.horizontalAdvance(l));
+  for (QString& l : lines) {
+    l = metrics.elidedText(l, Qt::ElideRight, most);
+    width = std::max(width, metrics.horizontalAdvance(l));
+  }
   const QRectF box(plot.left() + 6, plot.top() + 6, width + 12, 16.0 * lines.size() + 4);
   QColor shade = palette::window;
   shade.setAlpha(210);
   p.fillRect(box, shade);
   p.setPen(palette::timeCursor);
   for (int i = 0; i < lines.size(); ++i) p.drawText(QPointF(box.left() + 6, box.top() + 14 + 16 * i), lines[i]);
+  noteText(QStringLiteral("cursor readings"), box);
 }
 
 }  // namespace quorvel::display

@@ -19,7 +19,6 @@
 
 #include <QElapsedTimer>
 #include <QPolygonF>
-#include <QStaticText>
 #include <QTime>
 
 #include <array>
@@ -55,6 +54,8 @@ class TraceView : public PlotView {
   // Time cursors A (0) and B (1), in ms from the screen's left edge. They
   // keep their place on the screen when the timebase changes.
   static constexpr double kReconstructBelow = 10;  // points per cycle
+  // Room the dBFS labels take at the plot's right edge.
+  static constexpr double kRightLabels = 60;
 
   void setTimeCursor(int which, std::optional<double> ms);
   std::optional<double> timeCursor(int which) const;
@@ -95,21 +96,22 @@ class TraceView : public PlotView {
   void saveSoundInteractively();
   GridLayout gridLayout(const QRectF& plot) const;
 
-  void paintMarks(QPainter& p, const QRectF& plot) const;
+  void paintMarks(QPainter& p, const QRectF& plot);
   // A dot at each point, where they are at least 3 pixels apart.
   void paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const;
   void paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) const;
-  void paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size);
+  // The pointer's line and dot; its read-out, for the line above the plot.
+  QString paintHover(QPainter& p, const QRectF& plot, const Sweep* s);
   void paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m);
-  void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const;
+  void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s);
   // The trigger's state, or that input stopped coming.
   QString stateText() const;
-  void paintState(QPainter& p, const QRectF& plot, QSize size) const;
+  QString about() const;
+  QString hints() const override;
 
   TraceModel model_;
   PlotGrid grid_;
-  QPolygonF line_;  // reused between pictures
-  QStaticText measureText_;
+  QPolygonF line_;                                // reused between pictures
   std::array<std::optional<double>, 2> cursors_;  // share of the screen's width from its left edge
   Drag drag_ = Drag::None;
   int wheelAngle_ = 0;          // the wheel's turn not yet spent on a step
