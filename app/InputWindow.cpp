@@ -21,7 +21,7 @@ QString InputWindow::DeviceName(platform::AudioSystem& system, std::int32_t devi
   const platform::UINT id = device < 0 ? platform::WAVE_MAPPER : platform::UINT(device);
   const bool named = system.waveInGetDevCapsA(id, &caps, sizeof caps) == 0 && caps.szPname[0] != '\0';
   const QString name = named ? QString::fromLocal8Bit(caps.szPname) : QStringLiteral("device %1").arg(device);
-  return device < 0 ? QStringLiteral("The system's default input (%1)").arg(name) : name;
+  return device < 0 ? QStringLiteral("Default input \u2014 %1").arg(name) : name;
 }
 
 InputWindow::InputWindow(platform::AudioSystem& system, const InputLevels& levels, QWidget* parent)
@@ -55,8 +55,8 @@ void InputWindow::ShowDevice(std::int32_t device, bool capturing) {
   Devices->setCurrentIndex(std::max(0, Devices->findData(device)));
   listing_ = false;
   const QString name = Devices->currentText();
-  InUse->setText(capturing ? QStringLiteral("Recording from %1.").arg(name)
-                           : QStringLiteral("Not recording: Start records from %1.").arg(name));
+  InUse->setText(capturing ? QStringLiteral("Recording from this device now.")
+                           : QStringLiteral("Not recording: Start records from this device."));
 }
 
 }  // namespace app

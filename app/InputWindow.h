@@ -36,7 +36,7 @@ class InputWindow : public QWidget {
   LevelMeter* Meter = nullptr;
 
   // The name of a device as the system gives it; the default input is
-  // named as such.
+  // named as such, with the name of the device it stands for.
   static QString DeviceName(platform::AudioSystem& system, std::int32_t device);
 
  private:
