@@ -95,16 +95,22 @@ QRectF TraceView::plotArea(QSize size) { return plotRect(size, kFooter); }
 // --- points and state ------------------------------------------------------
 
 // Points that arrive after a pause longer than they last do not follow the
-// ones before: the sender paused (a capture run ended and another began, or
-// the input stalled). A GUI thread that was busy finds as many points
-// waiting as the time it was away, and marks nothing; a late block marks a
-// break where there is none at worst, which only keeps a sweep from
-// reaching across it.
+// ones before: the sender paused (a capture run ended, QuickUpDate said so,
+// and another began; or the input stalled for a second). A GUI thread that
+// was busy finds as many points waiting as the time it was away, and marks
+// nothing; a late block marks a break where there is none at worst, which
+// only keeps a sweep from reaching across it.
 void TraceView::arriving(size_t count) {
-  constexpr double kPauseMs = 250;
-  if (sinceArrival_.isValid() && double(sinceArrival_.elapsed()) - double(count) * 1000.0 / model_.rate() > kPauseMs)
+  const double pauseMs = runEnded_ ? 250 : kStallMs;
+  if (sinceArrival_.isValid() && double(sinceArrival_.elapsed()) - double(count) * 1000.0 / model_.rate() > pauseMs)
     model_.markBreak();
   sinceArrival_.start();
+  runEnded_ = false;
+}
+
+void TraceView::quickUpdated() {
+  PlotView::quickUpdated();
+  runEnded_ = true;
 }
 
 void TraceView::consume(const ScopePoint& p, bool afterGap) { model_.add(p.Value[0], afterGap); }
@@ -112,6 +118,7 @@ void TraceView::consume(const ScopePoint& p, bool afterGap) { model_.add(p.Value
 void TraceView::clear() {
   model_.clear();
   sinceArrival_.invalidate();
+  runEnded_ = false;
   forgetInput();
   setFrozen(false);
   update();

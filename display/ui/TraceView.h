@@ -44,6 +44,7 @@ class TraceView : public PlotView {
   QString clipboardText() const override;
   QList<QAction*> exportActions() override { return {saveSoundAction_}; }
   bool drained(size_t taken) override;
+  void quickUpdated() override;
 
   const TraceModel& model() const { return model_; }
   const TraceSettings& settings() const { return model_.settings(); }
@@ -117,6 +118,7 @@ class TraceView : public PlotView {
   int wheelAngle_ = 0;          // the wheel's turn not yet spent on a step
   QElapsedTimer levelMoved_;    // the level line shows for a moment after a change
   QElapsedTimer sinceArrival_;  // since points last arrived
+  bool runEnded_ = false;       // QuickUpDate came since
 
   QList<QAction*> modeActions_;
   QAction* slopeAction_ = nullptr;
