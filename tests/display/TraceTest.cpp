@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include <sndfile.h>
 
@@ -368,6 +369,18 @@ TEST(TraceControls, KeysMouseAndTheStoppedInput) {
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   TraceView& v = w.traceView();
+  // Every action in a labelled menu; folded into one in a narrow window.
+  auto labels = [&] {
+    QStringList l;
+    for (QAction* a : w.findChild<QToolBar*>()->actions()) l << a->text();
+    return l;
+  };
+  EXPECT_EQ(labels(), (QStringList{"Freeze", "Trigger", "Timebase", "Zoom", "Cursors", "Save"}));
+  w.resize(330, 400);
+  ASSERT_EQ(labels(), QStringList{"Menu"});
+  EXPECT_EQ(w.findChild<QToolBar*>()->actions()[0]->menu()->actions().size(), 6);
+  w.resize(900, 400);
+  EXPECT_EQ(labels().size(), 6);
   // Keys reach actions inside the toolbar's menus.
   QTest::keyClick(&w, Qt::Key_Right);
   QTest::keyClick(&w, Qt::Key_Plus);
