@@ -104,7 +104,7 @@ void PlotView::paintCrosshair(QPainter& p, const QRectF& plot) const {
 
 void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right) {
   const QRectF plot = plotRect(size);
-  ReadoutLine line(p, plot.left(), size.width() - 18, plot.top() - 10, boxes_);
+  ReadoutLine line(p, plot.left(), size.width() - 18, plot.top() - 10, boxes_, texts_);
   for (const Readout& r : right) line.fromRight(r.text, r.colour, uiFont(), r.what);
   if (line.fromLeft(config_.title, palette::text, uiFont(true), QStringLiteral("title")))
     line.fromLeft(about, palette::dimText, uiFont(), QStringLiteral("about"));
@@ -112,7 +112,7 @@ void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const
 
 void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
   const QRectF plot = plotRect(size);
-  ReadoutLine line(p, plot.left(), size.width() - 18, size.height() - 9, boxes_);
+  ReadoutLine line(p, plot.left(), size.width() - 18, size.height() - 9, boxes_, texts_);
   if (dropped_ > 0)
     line.fromRight(QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
                    palette::warning, uiFont(), QStringLiteral("dropped"));

@@ -102,6 +102,7 @@ class PlotView : public QWidget {
   void noteText(const QString& what, const QRectF& rect) { boxes_.push_back({what, rect}); }
   void noteAll(const std::vector<TextBox>& boxes) { boxes_.insert(boxes_.end(), boxes.begin(), boxes.end()); }
   std::vector<TextBox>& boxes() { return boxes_; }
+  TextCache& texts() { return texts_; }
 
   // The view's own part of the picture: grid, data and read-outs.
   virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
@@ -134,6 +135,7 @@ class PlotView : public QWidget {
   uint64_t dropped_ = 0;
   std::optional<QPointF> cursor_;
   std::vector<TextBox> boxes_;
+  TextCache texts_;
   Input input_ = Input::None;
   QElapsedTimer sinceInput_;
   QTime lastInput_;

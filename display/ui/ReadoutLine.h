@@ -13,6 +13,8 @@
 #include <QFont>
 #include <QPainter>
 #include <QRectF>
+#include <QHash>
+#include <QStaticText>
 #include <QString>
 
 #include <optional>
@@ -26,10 +28,21 @@ struct TextBox {
   QRectF rect;
 };
 
+// Texts laid out once and kept from one picture to the next: most read-outs
+// change seldom, and laying a text out costs more than drawing it.
+class TextCache {
+ public:
+  const QStaticText& get(const QString& text, const QFont& font);
+
+ private:
+  static constexpr int kMost = 512;  // then it starts afresh
+  QHash<QString, QStaticText> texts_;
+};
+
 class ReadoutLine {
  public:
   // Pieces go between left and right, on the baseline.
-  ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes);
+  ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes, TextCache& cache);
 
   // From the right end, whole or not at all; false when left out.
   bool fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what);
@@ -44,10 +57,12 @@ class ReadoutLine {
 
  private:
   QRectF boxOf(double x, double width, const QFont& font) const;
+  void draw(const QStaticText& text, double x, const QColor& colour, const QFont& font);
 
   QPainter& p_;
   double left_, right_, baseline_;
   std::vector<TextBox>& boxes_;
+  TextCache& cache_;
 };
 
 }  // namespace quorvel::display

@@ -617,7 +617,7 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::Tr
            << QStringLiteral("DC %1").arg(fullScaleText(m.dc))
            << QStringLiteral("crest %1").arg(m.crestFactor(), 0, 'f', 2);
   }
-  ReadoutLine line(p, plot.left(), plot.right(), plot.bottom() + 33, boxes());
+  ReadoutLine line(p, plot.left(), plot.right(), plot.bottom() + 33, boxes(), texts());
   // The clip indicator at the right end, lit when a point of the last second
   // reached full scale; the measurements take the room left, whole ones only.
   const bool clipped = model_.clipped();
