@@ -10,6 +10,7 @@
 #include "audio/GeneratedStream.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 #include "measure/Analysis.h"
 #include "platform/AudioSystem.h"
 
@@ -77,7 +78,7 @@ bool TMeasurement::Start(const measure::Settings& settings, int playDevice, int 
 
   audio_.ErrorMessage.clear();
   if (!recorder.Start()) {
-    why_ = "the input device failed: " + audio_.ErrorMessage;
+    why_ = "the input device failed: " + ForUser(audio_.ErrorMessage);
     deviceFailed_ = true;
     recorder.Stop();
     return false;
@@ -85,7 +86,7 @@ bool TMeasurement::Start(const measure::Settings& settings, int playDevice, int 
   const UINT output = playDevice < 0 ? WAVE_MAPPER : static_cast<UINT>(playDevice);
   auto stream = std::make_unique<TGeneratedStream>(plan_->makeStimulus(), 1, false);
   if (!player.Play(std::move(stream), 0, 0, output)) {
-    why_ = "the output device failed: " + audio_.ErrorMessage;
+    why_ = "the output device failed: " + ForUser(audio_.ErrorMessage);
     deviceFailed_ = true;
     recorder.Stop();
     return false;
@@ -126,12 +127,12 @@ void TMeasurement::Check() {
   lastCount_ = count;
   if (stalled_ > kStallChecks || !audio_.Recorder->DeviceOpen) {
     Fail("the input device stopped delivering sound" +
-             (audio_.ErrorMessage.empty() ? std::string() : ": " + audio_.ErrorMessage),
+             (audio_.ErrorMessage.empty() ? std::string() : ": " + ForUser(audio_.ErrorMessage)),
          true);
     return;
   }
   if (played_ && !audio_.ErrorMessage.empty()) {
-    Fail("the output device failed: " + audio_.ErrorMessage, true);
+    Fail("the output device failed: " + ForUser(audio_.ErrorMessage), true);
     return;
   }
   const double origin = origin_.value_or(static_cast<double>(firstWrite_));

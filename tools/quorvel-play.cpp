@@ -21,6 +21,7 @@
 #include "audio/GeneratedStream.h"
 #include "audio/Player.h"
 #include "audio/SoundFile.h"
+#include "audio/Texts.h"
 #include "measure/Noise.h"
 #include "measure/Sweep.h"
 #include "measure/Tone.h"
@@ -308,7 +309,7 @@ int main(int argc, char** argv) {
     ok = player.PlayFile(o.path, static_cast<platform::WORD>(o.loops), device);
   }
   if (!ok) {
-    std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
+    std::fprintf(stderr, "quorvel-play: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
   started = true;
@@ -319,7 +320,7 @@ int main(int argc, char** argv) {
   // A device that failed while playing, or a stream that could not be read
   // on, ends the playing early and leaves the reason.
   if (code != 0 || !audio.ErrorMessage.empty()) {
-    std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
+    std::fprintf(stderr, "quorvel-play: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
   // Stopped by a signal: the shell's convention, so that a script tells it
