@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/ImpulseResponse.h"
+
 namespace measure {
 
 bool Analyse(const Plan& plan, const Capture& capture, Result& result, std::string& why) {
@@ -24,6 +26,26 @@ bool Analyse(const Plan& plan, const Capture& capture, Result& result, std::stri
   for (std::size_t i = from; i < to; ++i)
     if (std::abs(capture.samples[i]) >= 32767.0f / 32768.0f) ++result.clippedSamples;
   return plan.sweep() ? AnalyseSweep(plan, capture, result, why) : AnalyseNoise(plan, capture, result, why);
+}
+
+bool SetFigures(const Plan& plan, const Capture& capture, long long arrived, long long signalFrom, long long signalTo,
+                double delay, double drift, Result& result, std::string& why) {
+  const double rate = plan.settings().rate;
+  const auto guard = static_cast<long long>(0.05 * rate);
+  const double floorPower = 1.0 / (12.0 * 32768.0 * 32768.0);
+  const double noise =
+      std::max(floorPower, MeanSquare(capture.samples, capture.count,
+                                      arrived - static_cast<long long>(plan.preRoll()) + guard, arrived - guard));
+  const double signal = MeanSquare(capture.samples, capture.count, signalFrom, signalTo) - noise;
+  if (signal <= noise) {
+    why = "what came back is not above the input's own noise (signal-to-noise ratio under 0 dB)";
+    return false;
+  }
+  result.snrDb = 10 * std::log10(signal / noise);
+  result.delaySamples = delay;
+  result.delayMs = delay / rate * 1000;
+  result.driftPpm = drift * 1e6;
+  return true;
 }
 
 }  // namespace measure

@@ -135,24 +135,12 @@ bool AnalyseNoiseAt(const Plan& plan, const Capture& capture, Result& result, st
   const double frac = o + static_cast<double>(plan.start(1)) - static_cast<double>(start(1));
   const double delay = static_cast<double>(peak) - static_cast<double>(pre) + e.samples - frac;
 
-  const double floorPower = 1.0 / (12.0 * 32768.0 * 32768.0);
   // The noise in the silence before the noise came back, wherever the
-  // origin put it.
+  // origin put it; the signal over the periods analysed.
   const long long arrived = start(0) + static_cast<long long>(std::floor(delay));
-  const auto gap = static_cast<long long>(0.05 * rate);
-  const double noise =
-      std::max(floorPower, MeanSquare(capture.samples, capture.count,
-                                      arrived - static_cast<long long>(plan.preRoll()) + gap, arrived - gap));
-  const double signal =
-      MeanSquare(capture.samples, capture.count, start(1), start(1) + static_cast<long long>(n) * periods) - noise;
-  if (signal <= noise) {
-    why = "what came back is not above the input's own noise (signal-to-noise ratio under 0 dB)";
+  if (!SetFigures(plan, capture, arrived, start(1), start(1) + static_cast<long long>(n) * periods, delay, drift,
+                  result, why))
     return false;
-  }
-  result.snrDb = 10 * std::log10(signal / noise);
-  result.delaySamples = delay;
-  result.delayMs = delay / rate * 1000;
-  result.driftPpm = drift * 1e6;
 
   // Each bin's response with the low edge divided out and the delay taken
   // off, averaged over the bins within a 96th of an octave of each

@@ -142,7 +142,6 @@ bool AnalyseSweep(const Plan& plan, const Capture& capture, Result& result, std:
            (o + static_cast<double>(plan.start(r)));
   };
 
-  const double floorPower = 1.0 / (12.0 * 32768.0 * 32768.0);  // a 16-bit step's rounding
   const auto first = static_cast<long long>(std::floor(o + static_cast<double>(plan.start(0))));
 
   // Every sweep's stretch must lie inside the capture.
@@ -203,23 +202,11 @@ bool AnalyseSweep(const Plan& plan, const Capture& capture, Result& result, std:
   const double lag = static_cast<double>(peak) - static_cast<double>(pre) + e.samples;  // in ir
   const double delay = static_cast<double>(segmentStart(0)) + lag - (o + static_cast<double>(plan.start(0)));
 
-  // The noise, in the silence before the first sweep came back (wherever
-  // the origin put it); the signal, while it came back.
+  // The signal while the first sweep came back.
   const long long arrived = first + static_cast<long long>(std::floor(delay));
-  const auto guard = static_cast<long long>(margin);
-  const double noise =
-      std::max(floorPower, MeanSquare(capture.samples, capture.count,
-                                      arrived - static_cast<long long>(plan.preRoll()) + guard, arrived - guard));
-  const double signal =
-      MeanSquare(capture.samples, capture.count, arrived, arrived + static_cast<long long>(x.size())) - noise;
-  if (signal <= noise) {
-    why = "what came back is not above the input's own noise (signal-to-noise ratio under 0 dB)";
+  if (!SetFigures(plan, capture, arrived, arrived, arrived + static_cast<long long>(x.size()), delay, drift, result,
+                  why))
     return false;
-  }
-  result.snrDb = 10 * std::log10(signal / noise);
-  result.delaySamples = delay;
-  result.delayMs = delay / rate * 1000;
-  result.driftPpm = drift * 1e6;
 
   // The harmonics' responses, each cut up to where the next one's begins.
   std::vector<float> harmonic[kHarmonics + 1];
