@@ -12,6 +12,7 @@
 #pragma once
 
 #include "display/ScopeConfig.h"
+#include "display/ui/LineRaster.h"
 #include "display/ui/ReadoutLine.h"
 #include "scope/ScopeApi.h"
 
@@ -103,6 +104,8 @@ class PlotView : public QWidget {
   void noteAll(const std::vector<TextBox>& boxes) { boxes_.insert(boxes_.end(), boxes.begin(), boxes.end()); }
   std::vector<TextBox>& boxes() { return boxes_; }
   TextCache& texts() { return texts_; }
+  // Draws the data lines.
+  LineRaster& lines() { return lines_; }
 
   // The view's own part of the picture: grid, data and read-outs.
   virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
@@ -136,6 +139,7 @@ class PlotView : public QWidget {
   std::optional<QPointF> cursor_;
   std::vector<TextBox> boxes_;
   TextCache texts_;
+  LineRaster lines_;
   Input input_ = Input::None;
   QElapsedTimer sinceInput_;
   QTime lastInput_;
