@@ -21,9 +21,9 @@ std::string FrameText::csv() const {
   const size_t bins = frame.levels.size();
   std::string s;
   s.reserve(bins * 40 + 200);
-  s += "# peak_hz: " + number(peak ? std::optional(peak->hz(binHz)) : std::nullopt, 2) + '\n';
-  s += "# peak_dbfs: " + number(peak ? std::optional(peak->dbfs()) : std::nullopt, 2) + '\n';
-  s += "# thd_percent: " + number(thdPercent, 4) + '\n';
+  s += "# peak_hz: " + number(peak ? std::optional(peak->hz(binHz)) : std::nullopt, kPeakHzDecimals) + '\n';
+  s += "# peak_dbfs: " + number(peak ? std::optional(peak->dbfs()) : std::nullopt, kPeakDbfsDecimals) + '\n';
+  s += "# thd_percent: " + number(thdPercent, kThdDecimals) + '\n';
   s += "# bins: " + std::to_string(bins) + '\n';
   s += "# bin_hz: " + fixedOrNone(binHz, 4) + '\n';
   s += "frequency_hz,level_db,amplitude_percent,peak_hold_db\n";

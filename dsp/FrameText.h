@@ -17,6 +17,12 @@
 
 namespace dsp {
 
+// The digits of the header lines, for whatever writes the same readings
+// beside a frame's text.
+inline constexpr int kPeakHzDecimals = 2;
+inline constexpr int kPeakDbfsDecimals = 2;
+inline constexpr int kThdDecimals = 4;
+
 struct FrameText {
   const FrameBins& frame;
   const std::vector<double>& peakHold;

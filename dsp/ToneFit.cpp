@@ -3,6 +3,8 @@
 
 #include "dsp/ToneFit.h"
 
+#include "dsp/FrameScale.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -53,7 +55,7 @@ struct Fit {
 
 void transformMagnitudes(const std::vector<double>& amplitudePercent, int points, std::vector<double>& out) {
   out.resize(amplitudePercent.size());
-  const double scale = points / 2.0 / 1.85;
+  const double scale = points / 2.0 / double(kAnalyserGain);
   for (size_t k = 0; k < out.size(); ++k) {
     const double a = amplitudePercent[k] / 100 + 1;
     out[k] = std::isfinite(a) && a > 0 ? a * scale : 0.0;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace dsp {
 
@@ -20,23 +21,24 @@ constexpr double kMinSwing = 3.0 / 32768;
 double PointStats::mean() const { return count ? sum / double(count) : 0; }
 double PointStats::rms() const { return count ? std::sqrt(sumSquares / double(count)) : 0; }
 
+void PointStats::add(const float* v, size_t n, size_t stride) {
+  if (n == 0) return;
+  double lo = count ? min : std::numeric_limits<double>::infinity(), hi = count ? max : -lo;
+  for (size_t k = 0; k < n; ++k) {
+    const double x = v[k * stride];
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+    sum += x;
+    sumSquares += x * x;
+  }
+  count += n;
+  min = lo;
+  max = hi;
+}
+
 PointStats pointStats(const TraceHistory& h, int64_t from, int64_t to) {
   PointStats s;
-  float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-  h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) {
-    for (size_t k = 0; k < n; ++k) {
-      const double x = v[k];
-      lo = std::min(lo, v[k]);
-      hi = std::max(hi, v[k]);
-      s.sum += x;
-      s.sumSquares += x * x;
-    }
-    s.count += n;
-  });
-  if (s.count) {
-    s.min = lo;
-    s.max = hi;
-  }
+  h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) { s.add(v, n); });
   return s;
 }
 
@@ -47,7 +49,7 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
   if (!m.count) return m;
   m.min = all.min;
   m.max = all.max;
-  m.peak = std::max(std::fabs(all.min), std::fabs(all.max));
+  m.peak = all.peak();
   m.rms = all.rms();
   m.dc = all.mean();
   const double swing = all.peakToPeak();
@@ -97,5 +99,7 @@ std::optional<double> TraceMeasurements::periodMs(int rate) const {
 }
 
 double dbfs(double fullScale) { return 20 * std::log10(fullScale); }
+
+double rmsDbfs(double rms) { return dbfs(rms * std::numbers::sqrt2); }
 
 }  // namespace dsp

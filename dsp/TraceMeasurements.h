@@ -10,18 +10,24 @@
 
 #include "dsp/TraceHistory.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
 namespace dsp {
 
-// Sums over points [from, to) of a history (those it still holds).
+// Sums over points [from, to) of a history (those it still holds), or over
+// any stream of samples added run by run.
 struct PointStats {
   size_t count = 0;
   double min = 0, max = 0;
   double sum = 0, sumSquares = 0;
 
+  // n values, `stride` apart (one channel of interleaved frames).
+  void add(const float* v, size_t n, size_t stride = 1);
+  double peak() const { return std::max(-min, max); }
+  double crestFactor() const { return rms() > 0 ? peak() / rms() : 0; }
   double mean() const;
   double rms() const;
   double peakToPeak() const { return max - min; }
@@ -59,6 +65,9 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to);
 
 // 20 log10 of a magnitude in full scale; -infinity for 0.
 double dbfs(double fullScale);
+// An RMS value in dBFS as AES17 has it: a full-scale sine (RMS 1/sqrt 2)
+// reads 0 dBFS, so a full-scale square wave reads +3.01.
+double rmsDbfs(double rms);
 
 // A value at full scale: +-32767/32768 or beyond, as the clip indicator counts it.
 inline bool atFullScale(float v) { return v >= 32767.0f / 32768.0f || v <= -32767.0f / 32768.0f; }

@@ -24,6 +24,13 @@ double sinPi(double x) {
 
 }  // namespace
 
+std::vector<float> analyserWindow(int points) {
+  std::vector<float> w(size_t(std::max(points, 0)));
+  for (int n = 0; n < points; ++n)
+    w[size_t(n)] = static_cast<float>(0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (points - 1)));
+  return w;
+}
+
 WindowShape::WindowShape(int points) : n_(points), step_(double(points) / (points - 1)) {
   double sum = 0, sumSquares = 0;
   for (int n = 0; n < n_; ++n) {

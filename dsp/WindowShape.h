@@ -12,7 +12,13 @@
 // weighted by one complex number per tone. The estimators build on that.
 #pragma once
 
+#include <vector>
+
 namespace dsp {
+
+// The analyser's window itself, as the frames' transform multiplies the
+// samples by it: w[n] in single precision.
+std::vector<float> analyserWindow(int points);
 
 class WindowShape {
  public:
