@@ -19,10 +19,11 @@ struct Loudness::Meter {
   ebur128_state* state;
 };
 
-std::unique_ptr<Loudness> Loudness::create(int channels, long rate) {
-  if (channels < 1 || rate < 1) return nullptr;
-  ebur128_state* state = ebur128_init(unsigned(channels), static_cast<unsigned long>(rate),
-                                      EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+std::unique_ptr<Loudness> Loudness::create(int channels, long rate, Parts parts) {
+  if (channels < 1 || rate < 1 || !(parts & kAll)) return nullptr;
+  const int mode =
+      (parts & kProgramme ? EBUR128_MODE_I | EBUR128_MODE_LRA : 0) | (parts & kTruePeak ? EBUR128_MODE_TRUE_PEAK : 0);
+  ebur128_state* state = ebur128_init(unsigned(channels), static_cast<unsigned long>(rate), mode);
   if (!state) return nullptr;
   // libebur128 leaves channels past the sixth out; the standard counts them once.
   for (int c = 6; c < channels; ++c) ebur128_set_channel(state, unsigned(c), EBUR128_CENTER);

@@ -12,6 +12,11 @@
 // file (L, R, C, LFE, Ls, Rs: the LFE does not count, the surrounds count
 // 1.41 times); a seventh channel and later ones count once. One channel
 // alone is measured as a mono programme.
+//
+// The true peak costs most of the time (libebur128 oversamples every
+// channel), and is a channel's own: a meter may measure only the
+// programme's loudness, or only true peaks, so that the parts can be
+// measured side by side on separate threads.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +27,9 @@ namespace dsp {
 
 class Loudness {
  public:
+  enum Parts { kProgramme = 1, kTruePeak = 2, kAll = kProgramme | kTruePeak };
   // Null when libebur128 cannot be set up for this many channels and rate.
-  static std::unique_ptr<Loudness> create(int channels, long rate);
+  static std::unique_ptr<Loudness> create(int channels, long rate, Parts parts = kAll);
   ~Loudness();
   Loudness(const Loudness&) = delete;
   Loudness& operator=(const Loudness&) = delete;
@@ -33,10 +39,11 @@ class Loudness {
   void push(const float* frames, size_t count);
 
   // None while no 400 ms block is above the gates (silence, a span too
-  // short), as for the range, which needs 3 s blocks.
+  // short), as for the range, which needs 3 s blocks; none without the
+  // programme part.
   std::optional<double> integratedLufs() const;
   std::optional<double> rangeLu() const;
-  // None for a channel that was silent throughout.
+  // None for a channel that was silent throughout, and without the true peak part.
   std::optional<double> truePeakDbtp(int channel) const;
 
  private:

@@ -143,6 +143,11 @@ int main(int argc, char** argv) {
 
   // Pictures are drawn with Qt's painter, which needs fonts and so a GUI
   // application; the offscreen platform gives one without a display.
+  // Qt's own remarks (a runtime directory it would have liked) are not the
+  // tool's to pass on: every failure that matters is checked and said here.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "quorvel-analyse: %s\n", qPrintable(text));
+  });
   std::unique_ptr<QCoreApplication> app;
   if (!o.pngDir.empty()) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -9,11 +9,13 @@
 //
 // Each channel runs through a pipeline of its own (ChannelPipeline): a new
 // per-channel reading is a new stage there and a new field in
-// ChannelResult.
+// ChannelResult. The pipelines and the programme's loudness are separate
+// jobs on each block, run side by side on the machine's cores (JobTeam).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +27,7 @@
 #include "dsp/SpectrogramColumns.h"
 #include "dsp/SpectrumAverage.h"
 #include "dsp/TraceMeasurements.h"
+#include "tools/analyse/JobTeam.h"
 
 namespace analyse {
 
@@ -75,10 +78,17 @@ class Analysis {
   struct ChannelPipeline;
   explicit Analysis(const Setup& setup);
 
+  void measureChannel(ChannelPipeline& p);
+  void measureProgramme();
+
   Setup setup_;
   std::vector<ChannelPipeline> pipelines_;
-  std::unique_ptr<dsp::Loudness> loudness_;
-  std::vector<float> chosenFrames_;  // the chosen channels alone, for the loudness
+  std::unique_ptr<dsp::Loudness> loudness_;  // the programme's: the chosen channels together
+  std::vector<float> chosenFrames_;          // the chosen channels alone, for it
+  std::vector<std::function<void()>> jobs_;
+  std::unique_ptr<JobTeam> team_;
+  const float* block_ = nullptr;  // the block being analysed
+  size_t blockFrames_ = 0;
   uint64_t frames_ = 0;
 };
 
