@@ -92,6 +92,7 @@ class TMain_Form : public QWidget {
   bool OpenSoundFile(const QString& path);
   void CloseSoundFile();
   SoundFileWindow* FileWindow() const { return fileWindow_; }
+  const FilePlayback* SoundFile() const { return file_.get(); }
 
   static void ShowMessage(const QString& text);
 
