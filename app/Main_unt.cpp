@@ -318,6 +318,9 @@ bool TMain_Form::OpenSoundFile(const QString& path) {
   actions.ended = [this] { Timer1->start(); };
   fileWindow_ = new SoundFileWindow(path, *file_, std::move(actions));
   fileWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  fileWindow_->adjustSize();
+  // Under the strip, which it belongs to.
+  fileWindow_->move(frameGeometry().left(), frameGeometry().bottom() + 8);
   fileWindow_->show();
   Busy = false;
   file_->start([this](const float* samples, int count, bool whole) { FileBlock(samples, count, whole); });

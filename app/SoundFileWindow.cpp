@@ -90,7 +90,10 @@ void SoundFileWindow::seekToSlider() {
   refresh();
 }
 
-void SoundFileWindow::say(const QString& text) { status_->setText(text); }
+void SoundFileWindow::say(const QString& text) {
+  status_->setText(text);
+  adjustSize();
+}
 
 void SoundFileWindow::closeEvent(QCloseEvent* event) {
   event->accept();
