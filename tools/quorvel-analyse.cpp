@@ -15,6 +15,7 @@
 #include <numeric>
 #include <unistd.h>
 
+#include "platform/TerminationSignals.h"
 #include "tools/CommandLine.h"
 #include "tools/analyse/Analysis.h"
 #include "tools/analyse/Capture.h"
@@ -66,7 +67,8 @@ int Columns(const analyse::Options& o) { return o.pngDir.empty() ? 0 : analyse::
 // One file: its readings into the summary and its files written. False
 // when it could not be read or analysed (said on stderr); `writeFailed` is
 // set when an output could not be written.
-bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Summary& summary, bool& writeFailed) {
+bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Summary& summary, bool& writeFailed,
+                 const bool& interrupted) {
   auto fail = [&](const std::string& why) {
     std::fprintf(stderr, "quorvel-analyse: %s: %s\n", path.c_str(), why.c_str());
     return false;
@@ -87,6 +89,8 @@ bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Su
     while ((n = span->Read(frames, error)) > 0) {
       analysis->push(frames, static_cast<size_t>(n));
       progress.update(double(span->framesRead()) / double(span->frames()));
+      QCoreApplication::processEvents();  // where Ctrl+C is heard
+      if (interrupted) return true;       // left out, as if not begun
     }
     if (n < 0) return fail(error);
   }
@@ -98,7 +102,7 @@ bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Su
 }
 
 // Live capture: false when it failed (said on stderr).
-bool AnalyseCapture(const analyse::Options& o, analyse::Summary& summary, bool& writeFailed, int& signal) {
+bool AnalyseCapture(const analyse::Options& o, analyse::Summary& summary, bool& writeFailed) {
   const std::vector<int> chosen = Chosen(o, analyse::kCaptureChannels);
   if (o.channel && *o.channel > analyse::kCaptureChannels) {
     std::fprintf(stderr, "quorvel-analyse: capture has %d channels, no channel %d\n", analyse::kCaptureChannels,
@@ -118,7 +122,6 @@ bool AnalyseCapture(const analyse::Options& o, analyse::Summary& summary, bool& 
                analyse::kCaptureRate);
   const analyse::CaptureOutcome outcome =
       analyse::Capture(*o.device, o.seconds, [&](const float* f, size_t n) { analysis->push(f, n); });
-  signal = outcome.signal;
   if (!outcome.ok) {
     std::fprintf(stderr, "quorvel-analyse: %s\n", outcome.error.c_str());
     return false;
@@ -156,15 +159,21 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
 
+  // Ctrl+C and SIGTERM end the analysis of the file being read (the files
+  // done are still written) or the capture (what came is analysed).
+  bool interrupted = false;
+  platform::TerminationSignals terminate([&interrupted] {
+    interrupted = true;
+    QCoreApplication::exit(1);
+  });
   analyse::Summary summary;
   bool writeFailed = false;
   int status = 0;
-  int signal = 0;
   if (o.device) {
-    if (!AnalyseCapture(o, summary, writeFailed, signal)) status = tools::kExitFailure;
+    if (!AnalyseCapture(o, summary, writeFailed)) status = tools::kExitFailure;
   } else {
-    for (const std::string& file : o.files)
-      if (!AnalyseFile(file, o, summary, writeFailed)) status = kExitUnreadable;
+    for (size_t i = 0; i < o.files.size() && !interrupted; ++i)
+      if (!AnalyseFile(o.files[i], o, summary, writeFailed, interrupted)) status = kExitUnreadable;
   }
 
   if (!summary.empty()) {
@@ -178,7 +187,7 @@ int main(int argc, char** argv) {
       }
     }
   }
-  if (signal) return tools::ExitForSignal(signal);
+  if (terminate.signal()) return tools::ExitForSignal(terminate.signal());
   if (status == 0 && writeFailed) status = tools::kExitFailure;
   return status;
 }

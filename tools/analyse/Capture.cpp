@@ -17,7 +17,6 @@
 #include "audio/Audio.h"
 #include "audio/Recorder.h"
 #include "platform/SpscRing.h"
-#include "platform/TerminationSignals.h"
 
 namespace analyse {
 
@@ -81,25 +80,23 @@ CaptureOutcome Capture(int device, double seconds, const std::function<void(cons
     outcome.error = audio.ErrorMessage;
     return outcome;
   }
-  platform::TerminationSignals terminate([&loop] { loop.quit(); });
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, drain);
   poll.start(20);
   // Blocks that stop coming end the capture rather than hang it.
   QTimer::singleShot(static_cast<int>(seconds * 1000) + 10000, &loop, &QEventLoop::quit);
-  loop.exec();
+  const bool interrupted = loop.exec() != 0;
   poll.stop();
 
   const bool failed = !rec.DeviceOpen;
   const std::string failure = audio.ErrorMessage;
   const bool stopped = rec.Stop();
-  outcome.signal = terminate.signal();
   outcome.lost = lost.load();
   if (failed) {
     outcome.error = "capture ended: " + failure;
   } else if (!stopped) {
     outcome.error = audio.ErrorMessage;
-  } else if (handed < wanted && outcome.signal == 0) {
+  } else if (handed < wanted && !interrupted) {
     outcome.error = "the device delivered " + std::to_string(handed) + " of " + std::to_string(wanted) + " frames";
   } else {
     outcome.ok = true;

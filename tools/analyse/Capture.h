@@ -23,12 +23,12 @@ struct CaptureOutcome {
   bool ok = false;
   std::string error;       // why capture failed, in the component's words
   unsigned long lost = 0;  // blocks the ring had no room for
-  int signal = 0;          // the signal that ended it early, or 0
 };
 
-// Runs the Qt event loop of the calling thread until round(seconds * rate)
+// Runs a Qt event loop on the calling thread until round(seconds * rate)
 // frames have been handed to `sink` (frames of kCaptureChannels samples),
-// capture fails, or SIGINT/SIGTERM arrives.
+// capture fails, or the application is told to exit (Ctrl+C); what came
+// until then counts as captured.
 CaptureOutcome Capture(int device, double seconds, const std::function<void(const float*, size_t)>& sink);
 
 }  // namespace analyse
