@@ -109,9 +109,9 @@ QByteArray SpectrogramPng(const dsp::SpectrogramColumns& columns, int points, co
   const QColor ink(0x20, 0x20, 0x20), rule(0x70, 0x70, 0x70);
   p.setPen(rule);
   p.setBrush(Qt::NoBrush);
-  const QRect plot(kLeft, kTop, plotWidth, kPlotHeight);
-  p.drawRect(plot.adjusted(-1, -1, 0, 0));
-  p.drawRect(QRect(barLeft, kTop, kBarWidth, kPlotHeight).adjusted(-1, -1, 0, 0));
+  // A frame one pixel outside the plot and the colour bar.
+  p.drawRect(QRect(kLeft - 1, kTop - 1, plotWidth + 1, kPlotHeight + 1));
+  p.drawRect(QRect(barLeft - 1, kTop - 1, kBarWidth + 1, kPlotHeight + 1));
 
   // Frequency up the left edge.
   const double nyquist = double(title.rate) / 2;
