@@ -67,6 +67,8 @@ void FilePlayback::seek(int64_t frame) {
   {
     std::lock_guard guard(lock_);
     seekTo_ = std::clamp<int64_t>(frame, 0, frames_);
+    // At once, for whatever starts from here (the player), not when the thread gets to it.
+    position_ = seekTo_;
   }
   wake_.notify_all();
 }

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFileInfo>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -284,7 +284,7 @@ void TMain_Form::FileBlock(const float* samples, int count, bool whole) {
 
 bool TMain_Form::OpenSoundFile(const QString& path) {
   std::string error;
-  std::unique_ptr<FilePlayback> playback = FilePlayback::Open(path.toStdString(), error);
+  std::unique_ptr<FilePlayback> playback = FilePlayback::Open(QFile::encodeName(path).toStdString(), error);
   if (!playback) {
     ShowMessage(QStringLiteral("Cannot open the sound file %1: %2").arg(path, QString::fromStdString(error)));
     return false;
@@ -329,15 +329,19 @@ bool TMain_Form::OpenSoundFile(const QString& path) {
 }
 
 void TMain_Form::CloseSoundFile() {
-  if (!file_) return;
+  // Taken out first: the window's closing asks for this again, and finds nothing.
+  std::unique_ptr<FilePlayback> file = std::move(file_);
+  if (!file) return;
   // As Stop does: a block in progress ends at its next sample.
   Busy = false;
-  file_->stop();
+  file->stop();
   Busy = false;
   if (hearing_ && AudioM) AudioM->Player->Stop();
   hearing_ = false;
-  file_.reset();
+  // The window reads the playback until it is closed.
   if (fileWindow_) fileWindow_->close();
+  file.reset();
+  if (destroyed_) return;  // the scopes are going too
   ScopesAtRate(44100);
   Timer1->start();
 }

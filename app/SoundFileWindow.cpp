@@ -99,6 +99,8 @@ void SoundFileWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   if (closing_) return;
   closing_ = true;
+  // The playback may be gone once the file is closed: nothing reads it from now on.
+  refresh_.stop();
   actions_.close();
 }
 

@@ -31,6 +31,7 @@ class SoundFileWindow : public QWidget {
     std::function<void()> close;
     std::function<void()> ended;  // once each time the file has played to its end
   };
+  // Reads `playback` until it is closed; closing it closes the file.
   SoundFileWindow(const QString& path, const FilePlayback& playback, Actions actions);
 
   // A line under the controls: why hearing the file failed, or that it ended.
