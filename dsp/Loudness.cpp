@@ -27,7 +27,6 @@ std::unique_ptr<Loudness> Loudness::create(int channels, long rate, Parts parts)
   if (!state) return nullptr;
   // libebur128 leaves channels past the sixth out; the standard counts them once.
   for (int c = 6; c < channels; ++c) ebur128_set_channel(state, unsigned(c), EBUR128_CENTER);
-  if (channels == 1) ebur128_set_channel(state, 0, EBUR128_CENTER);
   return std::unique_ptr<Loudness>(new Loudness(new Meter{state}, channels));
 }
 
