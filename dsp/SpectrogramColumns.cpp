@@ -23,6 +23,8 @@ void SpectrogramColumns::add(const float* powers) {
 }
 
 void SpectrogramColumns::finish() {
+  while (columns_ > 1 && counts_[size_t(columns_ - 1)] == 0) --columns_;
+  counts_.resize(size_t(columns_));
   for (size_t c = 0; c < counts_.size(); ++c) {
     if (counts_[c] < 2) continue;
     float* sum = &sums_[c * size_t(bins_)];

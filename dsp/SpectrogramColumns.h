@@ -25,7 +25,9 @@ class SpectrogramColumns {
   int columns() const { return columns_; }
   // Mean power of each bin in column c; zeros for a column no frame reached.
   const float* column(int c) const { return &sums_[std::size_t(c) * std::size_t(bins_)]; }
-  // Divides each column's sums by its frames; call once, after the last add().
+  // Divides each column's sums by its frames, and drops the columns no
+  // frame reached when the span ended early (a capture stopped): call
+  // once, after the last add().
   void finish();
 
  private:
