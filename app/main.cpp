@@ -26,11 +26,17 @@ int main(int argc, char** argv) {
   // ties the windows to them.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvel.audio"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.audio")));
-  app::TMain_Form form;
-  form.show();
-
   // Ctrl+C and SIGTERM close the window, so that capture stops and
-  // everything is released in order, as when the user closes it.
-  platform::TerminationSignals terminate([&form] { form.close(); });
+  // everything is released in order, as when the user closes it. Caught
+  // before the window is made: one that comes while it loads its scopes
+  // is handled as soon as the event loop runs, instead of killing the
+  // program half made.
+  app::TMain_Form* shown = nullptr;
+  platform::TerminationSignals terminate([&shown] {
+    if (shown) shown->close();
+  });
+  app::TMain_Form form;
+  shown = &form;
+  form.show();
   return application.exec();
 }
