@@ -19,8 +19,10 @@
 #include "app/About.h"
 #include "app/DropFilter.h"
 #include "app/FilePlayback.h"
+#include "app/GeneratorWindow.h"
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
+#include "app/MeasureWindow.h"
 #include "app/SoundFileWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -106,6 +108,8 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
     spectrumEntry->setEnabled(ScopesLoaded);
   });
   Menu->addAction(QStringLiteral("Input…"), this, [this] { ShowInput(); });
+  Menu->addAction(QStringLiteral("Generator…"), this, [this, system] { ShowWindow(Generator, system); });
+  Menu->addAction(QStringLiteral("Measure…"), this, [this, system] { ShowWindow(Measure, system); });
   Menu->addSeparator();
   Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
   BtnMenu = new QToolButton(this);
@@ -163,7 +167,10 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
 
 TMain_Form::~TMain_Form() { FormDestroy(); }
 
+// The program's other windows close with the strip: what they play stops.
 void TMain_Form::closeEvent(QCloseEvent* event) {
+  if (Generator) Generator->close();
+  if (Measure) Measure->close();
   FormDestroy();
   event->accept();
 }
