@@ -18,16 +18,14 @@
 #include "FakeScopeLog.h"
 #include "app/Main_unt.h"
 #include "platform/NotifyWindow.h"
-#include "tests/platform/alsa/RealStack.h"
+#include "tests/support/RealStack.h"
+#include "tests/support/Wait.h"
 
 using namespace app;
+using namespace std::chrono_literals;
+using quorvel_test::PumpFor;
 
 namespace {
-
-void PumpFor(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) platform::ProcessMessages();
-}
 
 TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
   if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
@@ -46,9 +44,9 @@ TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
     spectrum = SpectrumScope;
     form.BtnStart->click();
     ASSERT_EQ(form.BtnStart->text(), "Stop") << (messages.empty() ? "" : messages[0]);
-    PumpFor(3000);
+    PumpFor(3000ms);
     form.BtnStart->click();
-    PumpFor(300);
+    PumpFor(300ms);
     form.close();
   }
   tone.reset();

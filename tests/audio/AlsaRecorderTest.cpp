@@ -18,10 +18,11 @@
 #include "audio/Recorder.h"
 #include "platform/alsa/DefaultAudioSystem.h"
 #include "tests/audio/AudioFixture.h"
-#include "tests/platform/alsa/RealStack.h"
+#include "tests/support/Wait.h"
+#include "tests/support/RealStack.h"
 
 using namespace audio;
-using audio_test::PumpUntil;
+using quorvel_test::PumpUntil;
 
 namespace {
 

@@ -21,14 +21,15 @@
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
-using audio_test::PumpUntil;
 using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
+using quorvel_test::PumpUntil;
 
 namespace {
 

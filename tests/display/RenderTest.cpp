@@ -93,7 +93,7 @@ TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
   EXPECT_NEAR(e->top, m.levelAxis().toY(-90, plot), 2.0);
 }
 
-TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
+TEST(FrameAssembler, FramesArePublishedWholeAndHolesAreNotDrawn) {
   const ScopePoint marker{{ScopeFrameMarker, 0, 0}}, header{{0, 0, 0}};
   auto bin = [](double db) { return ScopePoint{{db, 0, 0}}; };
   FrameAssembler a(8);
@@ -124,7 +124,7 @@ TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
   EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
 }
 
-TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
+TEST(SpectrumModel, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   SpectrumModel m(1024);
   sendFrame(m, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
   sendFrame(m, 1024, [](int k) { return k == 300 ? -20.0 : -70.0; });
@@ -138,7 +138,7 @@ TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   EXPECT_EQ(m.strongest(), 300) << "resetting the hold keeps the frame";
 }
 
-TEST(Axes, PositionsAndReadoutsAreInverse) {
+TEST(PlotAxes, PositionsAndReadoutsAreInverse) {
   const QRectF plot = plotRect(kSize);
   for (bool log : {false, true}) {
     const FrequencyAxis axis{22050, log};
@@ -155,7 +155,7 @@ TEST(Axes, PositionsAndReadoutsAreInverse) {
       << "every 20 dB from -120 to 0";
 }
 
-TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {
+TEST(ScopeConfig, CreateArgumentsSelectDefaultsAndAreLimited) {
   const ScopeConfig d = ScopeConfig::fromCreate(0, 0, nullptr);
   EXPECT_EQ(d.points, 2048);
   EXPECT_EQ(d.rate, 44100);

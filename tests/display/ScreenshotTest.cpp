@@ -8,6 +8,7 @@
 #include "Pixels.h"
 #include "display/ui/PlotAxes.h"
 #include "scope/ScopeApi.h"
+#include "tests/support/Windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,6 +28,7 @@
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;
+using quorvel_test::windowTitled;
 
 namespace {
 
@@ -58,12 +60,6 @@ std::vector<ScopePoint> bins(const std::vector<double>& x) {
     out[size_t(k)] = {{a > 0 ? 20 * std::log10(a) : -200, a * 100 - 100, 0}};
   }
   return out;
-}
-
-QWidget* windowTitled(const QString& title) {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->windowTitle() == title) return w;
-  return nullptr;
 }
 
 }  // namespace

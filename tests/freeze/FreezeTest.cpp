@@ -19,7 +19,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
+#include "tests/support/Wait.h"
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -29,6 +30,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using quorvel_test::PumpFor;
+using quorvel_test::PumpUntil;
 
 const std::string kServerDir = "/tmp/quorvel-freeze-" + std::to_string(getpid());
 // Against a hang only; the bound itself is well under a second.
@@ -58,15 +61,6 @@ Clock::duration Timed(Call&& call) {
   const auto start = Clock::now();
   call();
   return Clock::now() - start;
-}
-
-bool PumpUntil(const std::function<bool()>& done, Clock::duration limit = 10s) {
-  for (const auto end = Clock::now() + limit; Clock::now() < end;) {
-    if (done()) return true;
-    platform::ProcessMessages();
-    std::this_thread::sleep_for(5ms);
-  }
-  return done();
 }
 
 class FrozenServer : public ::testing::Test {
@@ -134,7 +128,7 @@ TEST_F(FrozenServer, PlayingStopsAndTheComponentClosesWithItsMixer) {
   ASSERT_TRUE(player.Play(std::move(tone))) << audio_->ErrorMessage;
   ASSERT_TRUE(startCapture()) << audio_->ErrorMessage;
   ASSERT_TRUE(PumpUntil([&] { return player.Active.load(); }));
-  PumpUntil([] { return false; }, 300ms);
+  PumpFor(300ms);
   Frozen frozen;
   std::this_thread::sleep_for(300ms);
   EXPECT_LT(Timed([&] { player.Stop(); }), kNoHang);

@@ -15,7 +15,7 @@
 
 #include <alsa/asoundlib.h>
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaAudioSystem.h"
 

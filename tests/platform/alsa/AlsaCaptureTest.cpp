@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
 #include "platform/ResultCodes.h"
 
 namespace {

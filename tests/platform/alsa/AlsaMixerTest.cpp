@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,54 +25,23 @@
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaAudioSystem.h"
+#include "tests/support/Pactl.h"
+#include "tests/support/SoundServer.h"
+#include "tests/support/Wait.h"
 
 namespace platform::alsa {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using quorvel_test::PumpFor;
+using quorvel_test::PumpUntil;
 using std::chrono::milliseconds;
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
-
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-// The raw left and right volumes of the default sink or source, as pactl
-// prints them ("Volume: front-left: 19660 /  30% / ...,   front-right: ...").
-std::array<long, 2> PactlVolume(const std::string& kind) {
-  const std::string out =
-      Output("pactl get-" + kind + "-volume @DEFAULT_" + (kind == "sink" ? "SINK" : "SOURCE") + "@");
-  std::array<long, 2> raw{-1, -1};
-  const char* keys[] = {"front-left:", "front-right:"};
-  for (std::size_t i = 0; i < 2; ++i)
-    if (const auto at = out.find(keys[i]); at != std::string::npos)
-      raw[i] = std::strtol(out.c_str() + at + std::string(keys[i]).size(), nullptr, 10);
-  return raw;
-}
-
-bool PactlSinkMuted() { return Output("pactl get-sink-mute @DEFAULT_SINK@").find("Mute: yes") != std::string::npos; }
+namespace pactl = quorvel_test::pactl;
 
 // pactl's raw volume (65536 is 100 %) on the mixer's scale, and the 1 %
 // the two may differ by.
 double Scaled(long raw) { return raw * 65535.0 / 65536.0; }
 constexpr double kTolerance = 655.35;
-
-bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() >= end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(milliseconds(1));
-  }
-  return true;
-}
 
 // The volume and mute of a destination, found by walking the mixer as a
 // program does.
@@ -85,20 +55,11 @@ struct Destination {
 class AlsaMixerTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
-    sinkVolume_ = PactlVolume("sink");
-    sourceVolume_ = PactlVolume("source");
-    sinkMuted_ = PactlSinkMuted();
-    ASSERT_GE(sinkVolume_[0], 0) << "pactl reports no sink volume";
+    if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    levels_.emplace();
+    ASSERT_TRUE(levels_->valid()) << "pactl reports no sink volume";
   }
-  void TearDown() override {
-    if (sinkVolume_[0] < 0) return;
-    Shell("pactl set-sink-volume @DEFAULT_SINK@ " + std::to_string(sinkVolume_[0]) + " " +
-          std::to_string(sinkVolume_[1]));
-    Shell("pactl set-source-volume @DEFAULT_SOURCE@ " + std::to_string(sourceVolume_[0]) + " " +
-          std::to_string(sourceVolume_[1]));
-    Shell(std::string("pactl set-sink-mute @DEFAULT_SINK@ ") + (sinkMuted_ ? "1" : "0"));
-  }
+  void TearDown() override { levels_.reset(); }
 
   HMIXER open(NotifyWindow* window) {
     HMIXER h = nullptr;
@@ -171,8 +132,7 @@ class AlsaMixerTest : public testing::Test {
   AlsaAudioSystem system_;
 
  private:
-  std::array<long, 2> sinkVolume_{-1, -1}, sourceVolume_{-1, -1};
-  bool sinkMuted_ = false;
+  std::optional<pactl::SavedLevels> levels_;
 };
 
 // The control changes a window received.
@@ -208,11 +168,11 @@ TEST_F(AlsaMixerTest, TheSoundServerIsMixerZeroAndTheCardsFollow) {
 }
 
 TEST_F(AlsaMixerTest, DestinationsReadWhatTheServerReports) {
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 30% 60%"));
-  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 1"));
-  ASSERT_TRUE(Shell("pactl set-source-volume @DEFAULT_SOURCE@ 45%"));
-  const std::array<long, 2> sink = PactlVolume("sink");
-  const std::array<long, 2> source = PactlVolume("source");
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 30% 60%"));
+  ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 1"));
+  ASSERT_TRUE(pactl::Run("set-source-volume @DEFAULT_SOURCE@ 45%"));
+  const std::array<long, 2> sink = pactl::Volume("sink");
+  const std::array<long, 2> source = pactl::Volume("source");
 
   HMIXER h = open(nullptr);
   ASSERT_NE(h, nullptr);
@@ -257,9 +217,9 @@ TEST_F(AlsaMixerTest, DestinationsReadWhatTheServerReports) {
   EXPECT_NEAR(left, Scaled(monitorReadsTheSink ? sink[0] : source[0]), kTolerance);
 
   // A change made while the mixer is open is what the next reads find.
-  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 0"));
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 80%"));
-  const double now = Scaled(PactlVolume("sink")[0]);
+  ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 0"));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 80%"));
+  const double now = Scaled(pactl::Volume("sink")[0]);
   DWORD mute = 1, level = 0;
   EXPECT_TRUE(PumpUntil(
       [&] {
@@ -314,8 +274,8 @@ TEST_F(AlsaMixerTest, RecordsOfTheWrongSizeAreRefused) {
 }
 
 TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 70%"));
-  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 0"));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 70%"));
+  ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 0"));
   Changes changes;
   HMIXER h = open(&changes.window);
   ASSERT_NE(h, nullptr);
@@ -323,14 +283,14 @@ TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
   ASSERT_FALSE(found.empty());
   const Destination speakers = found[0].second;
 
-  auto posted = [&](const char* command, DWORD id, const char* what) {
+  auto posted = [&](const char* args, DWORD id, const char* what) {
     const auto start = Clock::now();
-    ASSERT_TRUE(Shell(command));
+    ASSERT_TRUE(pactl::Run(args));
     ASSERT_TRUE(PumpUntil([&] { return changes.of(id) > 0; }, milliseconds(5000))) << what << " change not posted";
     std::cout << what << " change posted " << std::chrono::duration_cast<milliseconds>(Clock::now() - start).count()
               << " ms after pactl started\n";
   };
-  posted("pactl set-sink-volume @DEFAULT_SINK@ 40%", speakers.volumeId, "volume");
+  posted("set-sink-volume @DEFAULT_SINK@ 40%", speakers.volumeId, "volume");
   for (const Message& m : changes.messages) EXPECT_EQ(m.WParam, reinterpret_cast<WPARAM>(h));
   DWORD level = 0;
   ASSERT_EQ(read(h, speakers.volumeId, 1, &level), MMSYSERR_NOERROR);
@@ -338,19 +298,19 @@ TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
   // Only the control whose value moved is posted.
   EXPECT_EQ(changes.of(speakers.muteId), 0u);
 
-  posted("pactl set-sink-mute @DEFAULT_SINK@ 1", speakers.muteId, "mute");
+  posted("set-sink-mute @DEFAULT_SINK@ 1", speakers.muteId, "mute");
   EXPECT_EQ(changes.of(speakers.volumeId), 1u);
   EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
 }
 
 TEST_F(AlsaMixerTest, NothingIsPostedAfterClose) {
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 70%"));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 70%"));
   Changes changes;  // outlives every check below
   HMIXER h = open(&changes.window);
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 40%"));
-  PumpUntil([] { return false; }, milliseconds(300));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 40%"));
+  PumpFor(milliseconds(300));
   EXPECT_TRUE(changes.messages.empty());
 }
 
@@ -366,14 +326,14 @@ TEST_F(AlsaMixerTest, ServerLossFailsReadsAndCloseStillReturns) {
   DWORD values[2] = {};
   ASSERT_EQ(read(h, volume, 2, values), MMSYSERR_NOERROR);
 
-  ASSERT_TRUE(Shell(script + " stop"));
+  ASSERT_EQ(std::system((script + " stop >/dev/null 2>&1").c_str()), 0);
   MMRESULT rc = MMSYSERR_NOERROR;
   EXPECT_TRUE(PumpUntil([&] { return (rc = read(h, volume, 2, values)) != MMSYSERR_NOERROR; }, milliseconds(5000)));
   EXPECT_EQ(rc, MMSYSERR_NODRIVER);
   EXPECT_NE(text(rc).find("snd_mixer_handle_events"), std::string::npos) << text(rc);
   EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
 
-  ASSERT_TRUE(Shell(script + " start"));
+  ASSERT_EQ(std::system((script + " start >/dev/null 2>&1").c_str()), 0);
   // The server that came back is a mixer again.
   EXPECT_EQ(system_.mixerGetNumDevs(), mixers);
   h = open(nullptr);

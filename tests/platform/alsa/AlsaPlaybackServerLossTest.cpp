@@ -15,7 +15,8 @@
 
 #include <alsa/asoundlib.h>
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
+#include "tests/support/Wait.h"
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaAudioSystem.h"
 
@@ -31,14 +32,6 @@ constexpr std::size_t kBufferBytes = 2048 * 2;
 
 bool SoundServer(const char* command) { return RunPrivateSoundServer(kServerDir, command); }
 
-// Waits up to `limit` for `done`.
-template <typename Done>
-bool WaitFor(Done done, std::chrono::milliseconds limit) {
-  const Clock::time_point end = Clock::now() + limit;
-  while (!done() && Clock::now() < end) std::this_thread::sleep_for(1ms);
-  return done();
-}
-
 class AlsaPlaybackServerLoss : public ::testing::Test {
  protected:
   static void TearDownTestSuite() { SoundServer("stop"); }
@@ -52,15 +45,15 @@ TEST_F(AlsaPlaybackServerLoss, ServerGoneReturnsTheHeadersAndSaysWhy) {
   alsa::AlsaAudioSystem system;
   Playback play(system, WAVE_MAPPER, kFormat, ToneBytes(kFormat, 60.0, 440, {0.3}), kBufferBytes);
   ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
-  ASSERT_TRUE(WaitFor([&] { return play.feed() == MMSYSERR_NOERROR && play.returned() >= 4; }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return play.feed() == MMSYSERR_NOERROR && play.returned() >= 4; }, 5s));
 
   ASSERT_TRUE(SoundServer("stop"));
   // Within the stall limit at the latest, the device gives up and refuses
   // more headers; the ctest timeout catches a hang.
   MMRESULT rc = MMSYSERR_NOERROR;
-  ASSERT_TRUE(WaitFor([&] { return (rc = play.feed()) != MMSYSERR_NOERROR; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return (rc = play.feed()) != MMSYSERR_NOERROR; }, 10s));
   EXPECT_EQ(rc, MMSYSERR_NODRIVER);
-  EXPECT_TRUE(WaitFor([&] { return play.withDevice() == 0; }, 1s));
+  EXPECT_TRUE(WaitUntil([&] { return play.withDevice() == 0; }, 1s));
   EXPECT_TRUE(play.returnedInOrderAndDone());
 
   const std::string text = play.errorText(rc);
@@ -83,8 +76,8 @@ TEST_F(AlsaPlaybackServerLoss, ServerGoneWhileIdleStillCloses) {
   alsa::AlsaAudioSystem system;
   Playback play(system, WAVE_MAPPER, kFormat, ToneBytes(kFormat, 0.5, 440, {0.3}), kBufferBytes);
   ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
-  ASSERT_TRUE(WaitFor([&] { return play.feed() == MMSYSERR_NOERROR && play.allWritten(); }, 5s));
-  ASSERT_TRUE(WaitFor([&] { return play.returned() == play.written(); }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return play.feed() == MMSYSERR_NOERROR && play.allWritten(); }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return play.returned() == play.written(); }, 5s));
   ASSERT_TRUE(SoundServer("stop"));
   EXPECT_EQ(play.close(), MMSYSERR_NOERROR);
 }

@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
 #include "platform/ResultCodes.h"
 
 namespace {
@@ -52,44 +52,6 @@ std::vector<std::int16_t> Samples16(const std::vector<std::uint8_t>& bytes) {
   return s;
 }
 
-double Rms(const std::int16_t* s, std::size_t n, std::size_t stride = 1) {
-  double sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(s[i * stride]) * s[i * stride];
-  return std::sqrt(sum / static_cast<double>(n));
-}
-
-// The index of the last sample of `s` at or above `loud`, or none.
-std::optional<std::size_t> LastLoud(const std::vector<std::int16_t>& s, int loud) {
-  for (std::size_t i = s.size(); i-- > 0;)
-    if (std::abs(s[i]) >= loud) return i;
-  return std::nullopt;
-}
-
-// Where the end of `played` is in `got` (one past its last sample): the last
-// loud samples give the rough place, cross-correlation over the last 4096
-// played samples the exact one (the tone's periods make nearby lags almost
-// as good, so the search stays within a period or two of the rough place).
-std::optional<std::size_t> LocateEnd(const std::vector<std::int16_t>& got, const std::vector<std::int16_t>& played) {
-  constexpr int kLoud = 4000;
-  constexpr std::size_t kSearch = 96;
-  const std::size_t span = std::min<std::size_t>(4096, played.size());
-  const std::optional<std::size_t> gotLast = LastLoud(got, kLoud), playedLast = LastLoud(played, kLoud);
-  if (!gotLast || !playedLast) return std::nullopt;
-  const std::size_t rough = *gotLast + (played.size() - *playedLast);
-  if (rough < span + kSearch || rough + kSearch > got.size()) return std::nullopt;
-  std::optional<std::size_t> best;
-  double bestCorrelation = 0;
-  for (std::size_t end = rough - kSearch; end <= rough + kSearch; ++end) {
-    double c = 0;
-    for (std::size_t i = 1; i <= span; ++i) c += static_cast<double>(got[end - i]) * played[played.size() - i];
-    if (!best || c > bestCorrelation) {
-      best = end;
-      bestCorrelation = c;
-    }
-  }
-  return best;
-}
-
 // The monitor may miss the first moments of a stream: the null sink renders
 // ahead, and when a stream starts it renders that stretch again with the
 // stream in it, but what the monitor had already handed to a capture stays
@@ -101,9 +63,10 @@ constexpr std::size_t kMaxLostStart = kFrames;
 // at its level and followed by silence. Checked in 10 ms pieces from the
 // end back: a lost, repeated or late piece ends the match where it is.
 void ExpectPlayedToTheEnd(const std::vector<std::int16_t>& got, const std::vector<std::int16_t>& played) {
-  const std::optional<std::size_t> end = LocateEnd(got, played);
-  ASSERT_TRUE(end) << "the tone's end is not in the capture";
-  ASSERT_GE(got.size(), *end + kFrames) << "the capture stops right after the tone";
+  const std::optional<Alignment> at = Align(got, played, kMaxLostStart);
+  ASSERT_TRUE(at) << "the tone is not in the capture";
+  const std::size_t end = at->offset + played.size();
+  ASSERT_GE(got.size(), end + kFrames) << "the capture stops right after the tone";
   const double want = Rms(played.data(), played.size());
 
   constexpr std::size_t kWindow = kRate / 100;
@@ -112,7 +75,7 @@ void ExpectPlayedToTheEnd(const std::vector<std::int16_t>& got, const std::vecto
     const std::size_t n = std::min(kWindow, played.size() - matched);
     double diff = 0;
     for (std::size_t i = matched; i < matched + n; ++i) {
-      const double d = static_cast<double>(got[*end - 1 - i]) - played[played.size() - 1 - i];
+      const double d = static_cast<double>(got[end - 1 - i]) - played[played.size() - 1 - i];
       diff += d * d;
     }
     if (std::sqrt(diff / static_cast<double>(n)) >= 0.05 * want) break;
@@ -122,10 +85,10 @@ void ExpectPlayedToTheEnd(const std::vector<std::int16_t>& got, const std::vecto
       << "only the last " << static_cast<double>(matched) / kRate << " s of "
       << static_cast<double>(played.size()) / kRate << " s came back intact";
   ASSERT_GT(matched, 0u);
-  const double level = Rms(&got[*end - matched], matched);
+  const double level = Rms(&got[end - matched], matched);
   const double wantHere = Rms(&played[played.size() - matched], matched);
   EXPECT_NEAR(20 * std::log10(level / wantHere), 0.0, 0.5);
-  EXPECT_LT(Rms(&got[*end], kFrames), 0.01 * want) << "something was played after the end";
+  EXPECT_LT(Rms(&got[end], kFrames), 0.01 * want) << "something was played after the end";
 }
 
 // 3 s of a tone: it comes back sample for sample and at its level, to its

@@ -22,12 +22,12 @@
 #include <sndfile.h>
 #include <vector>
 
-#include "tests/tools/ToolProcess.h"
+#include "tests/support/SoundServer.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 
 using tool_test::Finish;
-using tool_test::kFinishMs;
 using tool_test::Outcome;
 using tool_test::ReadUntil;
 
@@ -36,7 +36,7 @@ Outcome Play(const QStringList& args) { return tool_test::Run(QStringLiteral(QUO
 class PlayTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("PULSE_SERVER") == nullptr)
+    if (!quorvel_test::SoundServerConfigured())
       GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
     ASSERT_TRUE(dir_.isValid());
   }
@@ -184,20 +184,11 @@ TEST_F(PlayTool, CtrlCStopsPlayingAndExitsCleanly) {
 // claim that the whole file was played. The server is one of the test's
 // own, so that the suite's keeps running.
 TEST_F(PlayTool, ADeviceLostWhilePlayingIsNotReportedAsPlayed) {
-  const QString dir = dir_.filePath(QStringLiteral("server"));
+  quorvel_test::PrivateSoundServer server(dir_.filePath(QStringLiteral("server")).toStdString(), false);
+  ASSERT_TRUE(server.started());
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QUORVEL_SOUND_DIR"), dir);
-  auto server = [&](const QString& command) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORVEL_SOUND_SERVER), {command});
-    EXPECT_TRUE(p.waitForFinished(kFinishMs));
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-  };
-  for (const QString& line : server(QStringLiteral("start")).split('\n', Qt::SkipEmptyParts)) {
-    const QString assignment = line.section(' ', 1);  // "export NAME=VALUE"
-    env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
-  }
+  for (const auto& [name, value] : server.environment())
+    env.insert(QString::fromStdString(name), QString::fromStdString(value));
   const QString path = Tone("lost.wav", 1, 22050, 30);
   QProcess p;
   p.setProcessEnvironment(env);
@@ -205,7 +196,7 @@ TEST_F(PlayTool, ADeviceLostWhilePlayingIsNotReportedAsPlayed) {
   ASSERT_TRUE(p.waitForStarted());
   QByteArray out;
   const bool playing = ReadUntil(p, out, "buffer     1");
-  server(QStringLiteral("stop"));
+  server.stop();
   ASSERT_TRUE(playing) << out.toStdString();
   const Outcome r = Finish(p, out);
   EXPECT_EQ(r.code, 1);

@@ -20,7 +20,7 @@ namespace {
 void Mark(TAudioSettings& s) { s.Headers[0]->dwUser = 0xC0FFEE; }
 bool Rebuilt(const TAudioSettings& s) { return s.Headers[0] == nullptr || s.Headers[0]->dwUser != 0xC0FFEE; }
 
-TEST(Settings, ConstructionAndMainWindowFormat) {
+TEST(AudioSettings, ConstructionAndMainWindowFormat) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   EXPECT_EQ(a.Version, "4.1 (32bit)");
@@ -45,7 +45,7 @@ TEST(Settings, ConstructionAndMainWindowFormat) {
     EXPECT_EQ(a.Recorder->Headers[i]->lpData, reinterpret_cast<char*>(a.Recorder->Buffers[i]));
 }
 
-TEST(Settings, NoStorageWithoutInputDevice) {
+TEST(AudioSettings, NoStorageWithoutInputDevice) {
   SimAudioSystem sim;
   sim.setInputDevices(0);
   TAudio a(nullptr, &sim);
@@ -54,7 +54,7 @@ TEST(Settings, NoStorageWithoutInputDevice) {
   a.Recorder->FreeBuffers();  // nothing built: nothing done
 }
 
-TEST(Settings, LargestBlockFitsAndTooLargeIsRefused) {
+TEST(AudioSettings, LargestBlockFitsAndTooLargeIsRefused) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   a.Recorder->SetBitsPerSample(TBPS::_16);
@@ -73,7 +73,7 @@ TEST(Settings, LargestBlockFitsAndTooLargeIsRefused) {
   EXPECT_FALSE(a.Recorder->DeviceOpen);
 }
 
-TEST(Settings, EqualWritesRebuildNothingAndLinkedHalvesFollow) {
+TEST(AudioSettings, EqualWritesRebuildNothingAndLinkedHalvesFollow) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   Mark(*a.Recorder);
@@ -100,7 +100,7 @@ TEST(Settings, EqualWritesRebuildNothingAndLinkedHalvesFollow) {
   EXPECT_FALSE(Rebuilt(*a.Recorder));
 }
 
-TEST(Settings, SplitFollowsChannels) {
+TEST(AudioSettings, SplitFollowsChannels) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   a.Recorder->SetSplitChannels(true);
@@ -112,7 +112,7 @@ TEST(Settings, SplitFollowsChannels) {
   EXPECT_FALSE(a.Recorder->SplitChannels);
 }
 
-TEST(Settings, DeviceIdAndVersionWriters) {
+TEST(AudioSettings, DeviceIdAndVersionWriters) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   Mark(*a.Recorder);

@@ -149,7 +149,7 @@ struct CountingCallback {
   }
 };
 
-TEST(DeviceNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) {
+TEST(DeviceAudioSystemNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) {
   auto hang = std::make_shared<Hang>();
   StuckSystem system(hang);
   auto callback = std::make_unique<CountingCallback>();
@@ -206,7 +206,7 @@ TEST(DeviceNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) 
   EXPECT_EQ(again.closes.load(), 1);
 }
 
-TEST(DeviceNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFreedWindows) {
+TEST(DeviceAudioSystemNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFreedWindows) {
   auto hang = std::make_shared<Hang>();
   StuckSystem system(hang);
   const WAVEFORMATEX format = Pcm(1, 16);

@@ -1,0 +1,35 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "tests/support/Wait.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <thread>
+
+namespace quorvel_test {
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const Deadline deadline(limit);
+  while (!done()) {
+    if (deadline.passed()) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const Deadline deadline(limit);
+  while (!done()) {
+    if (deadline.passed()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!done()) std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+void PumpFor(std::chrono::milliseconds span) {
+  PumpUntil([] { return false; }, span);
+}
+
+}  // namespace quorvel_test
