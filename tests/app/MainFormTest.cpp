@@ -33,7 +33,6 @@ using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
 using quorvel::fakes::FakeScopeCall;
-using quorvel_test::PumpFor;
 using quorvel_test::PumpUntil;
 using quorvel_test::WaitUntil;
 using namespace std::chrono_literals;
@@ -104,10 +103,10 @@ TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
     ASSERT_EQ(form.BtnStart->text(), "Stop") << (messages.empty() ? "" : messages[0]);
     sim.release(2048);
     ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 1; }));
-    PumpFor(20ms);
     form.BtnStart->click();
     EXPECT_EQ(form.BtnStart->text(), "Start");
-    PumpFor(400ms);  // the refresh 200 ms after Stop
+    EXPECT_TRUE(form.Timer1->isActive());
+    ASSERT_TRUE(PumpUntil([&] { return !form.Timer1->isActive(); }));  // the refresh after Stop
     form.close();
   }
   const auto calls = log();
@@ -237,7 +236,6 @@ TEST_F(MainForm, UntickedFftSendsNoSpectrumFrame) {
     form.BtnStart->click();
     sim.release(2048 * 2);
     ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 2; }));
-    PumpFor(20ms);
     form.BtnStart->click();
     EXPECT_EQ(analysis::LevelSmoothing[10].Level, level);
   }
@@ -333,7 +331,7 @@ TEST_F(MainForm, LoadingFailureLeavesCaptureWorkingAndSendsNothing) {
     ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 1; }));
     form.BtnStart->click();
     EXPECT_EQ(form.BtnStart->text(), "Start");
-    PumpFor(300ms);
+    ASSERT_TRUE(PumpUntil([&] { return !form.Timer1->isActive(); }));  // the refresh after Stop
     form.close();
   }
   if (number == 1) {

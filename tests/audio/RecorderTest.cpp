@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -278,6 +279,9 @@ TEST(Recorder, RequestsFromBeforeAStopQueueNothingInTheNextCapture) {
   Capture c(Pacing::Unpaced);
   c.rec().Triggered = true;  // every block is delivered, an empty one too
   std::atomic<bool> hold{false}, held{false};
+  // A failed check lets the held callback go before the capture goes.
+  const std::unique_ptr<std::atomic<bool>, void (*)(std::atomic<bool>*)> letGo(
+      &hold, [](std::atomic<bool>* h) { h->store(false, std::memory_order_relaxed); });
   const TNotifyAudioRecordEvent record = c.audio.OnRecord;
   c.audio.OnRecord = [&](TObject* s, void* LP, void* RP, WORD n) {
     record(s, LP, RP, n);
@@ -285,14 +289,14 @@ TEST(Recorder, RequestsFromBeforeAStopQueueNothingInTheNextCapture) {
     // component itself does not order.
     if (!hold.load(std::memory_order_relaxed)) return;
     held.store(true, std::memory_order_relaxed);
-    while (hold.load(std::memory_order_relaxed)) std::this_thread::yield();
+    quorvel_test::WaitUntil([&] { return !hold.load(std::memory_order_relaxed); });
   };
   for (unsigned cycle = 1; cycle <= 60; ++cycle) {
     const std::uint64_t base = c.sim.buffersDelivered();
     hold.store(true, std::memory_order_relaxed);
     held.store(false, std::memory_order_relaxed);
     ASSERT_TRUE(c.rec().Start()) << c.audio.ErrorMessage;
-    while (!held.load(std::memory_order_relaxed)) std::this_thread::yield();
+    ASSERT_TRUE(quorvel_test::WaitUntil([&] { return held.load(std::memory_order_relaxed); })) << "cycle " << cycle;
     // The previous capture's four requests, handled straight from the
     // recorder's window (not from inside Qt's event loop, whose frames the
     // race detector is told to ignore).

@@ -153,9 +153,14 @@ TEST_F(FrozenServer, ToolEndsOnCtrlCAndSaysWhy) {
   frozen.thaw();
   tool.waitForFinished();
   EXPECT_EQ(tool.exitCode(), 130);
-  const QByteArray said = tool.readAllStandardError();
-  if (std::getenv("QUORVEL_SOUND_SERVER") == std::string("pulseaudio")) {
-    EXPECT_TRUE(said.contains("did not answer")) << said.toStdString();
+  // PulseAudio's plugin holds the device in the frozen server, which the
+  // tool gives up on and says so; PipeWire's lets go at once, and the tool
+  // has nothing to say.
+  const QString said = QString::fromLocal8Bit(tool.readAllStandardError());
+  if (quorvel_test::SoundServerKind() == "pulseaudio") {
+    EXPECT_TRUE(said.startsWith("quorvel-devices: the sound server did not answer within ")) << said.toStdString();
+  } else {
+    EXPECT_EQ(said, "");
   }
 }
 

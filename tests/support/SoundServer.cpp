@@ -16,6 +16,11 @@ namespace quorvel_test {
 
 bool SoundServerConfigured() { return std::getenv("PULSE_SERVER") != nullptr; }
 
+std::string SoundServerKind() {
+  const char* kind = std::getenv("QUORVEL_SOUND_SERVER");
+  return kind != nullptr ? kind : "";
+}
+
 bool RunSoundServerScript(const std::string& dir, const char* command, std::map<std::string, std::string>* exports) {
   const std::string line = "QUORVEL_SOUND_DIR=" + dir + " " QUORVEL_SOURCE_DIR "/scripts/sound-server " + command;
   FILE* out = popen(line.c_str(), "r");
@@ -66,6 +71,7 @@ int PrivateSoundServer::pid() const {
 
 bool PrivateSoundServer::kill() {
   const int main = pid();
+  started_ = false;
   if (main <= 0 || ::kill(main, SIGKILL) != 0) return false;
   // PipeWire's runner ends the rest of its stack when the server goes.
   return WaitUntil([main] { return ::kill(main, 0) != 0; });

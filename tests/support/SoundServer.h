@@ -13,6 +13,8 @@ namespace quorvel_test {
 // True when the suite's private sound server is reachable (scripts/sound-server's
 // environment is set).
 bool SoundServerConfigured();
+// The kind of the suite's server ("pulseaudio" or "pipewire"), empty without one.
+std::string SoundServerKind();
 
 // Runs scripts/sound-server `command` with its own directory `dir`, of the
 // suite's kind; `exports` receives the environment lines "start" prints
