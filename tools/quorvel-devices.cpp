@@ -25,6 +25,8 @@
 
 namespace {
 
+constexpr double kMaxSeconds = 86400;
+
 struct Options {
   int device = -1;
   double seconds = 3;
@@ -43,7 +45,7 @@ void Usage(FILE* to) {
                "\n"
                "  --device N       capture device number from the list; -1 (default) is the\n"
                "                   system's default input\n"
-               "  --seconds S      how long to record (default 3)\n"
+               "  --seconds S      how long to record (default 3, at most 86400)\n"
                "  --trigger LEVEL  deliver blocks only from the first sample >= LEVEL on\n"
                "                   (-32768..32767; default 0)\n"
                "  --stereo         record two channels\n"
@@ -55,34 +57,42 @@ void Usage(FILE* to) {
                "128 + the signal's number when a signal ended it (130 for Ctrl+C).\n");
 }
 
+// Says what is wrong with the command line; false for a bad one.
 bool Parse(int argc, char** argv, Options& o) {
+  auto bad = [](const std::string& why) { return tools::Complain("quorvel-devices", why); };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    long v = 0;
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
-    } else if (a == "--device" && hasValue && tools::ParseInt(argv[++i], -1, 9, v)) {
-      o.device = static_cast<int>(v);
-    } else if (a == "--seconds" && hasValue) {
-      char* end = nullptr;
-      o.seconds = std::strtod(argv[++i], &end);
-      if (*end != '\0' || !(o.seconds > 0)) return false;
-    } else if (a == "--trigger" && hasValue && tools::ParseInt(argv[++i], -32768, 32767, v)) {
-      o.trigger = static_cast<int>(v);
+    } else if (a == "--device" || a == "--seconds" || a == "--trigger") {
+      if (i + 1 >= argc) return bad(a + " needs a number");
+      const std::string value = argv[++i];
+      long v = 0;
+      if (a == "--device") {
+        if (!tools::ParseInt(value.c_str(), -1, 9, v))
+          return bad("--device takes a capture device number from the list, or -1 for the default input, not '" +
+                     value + "'");
+        o.device = static_cast<int>(v);
+      } else if (a == "--trigger") {
+        if (!tools::ParseInt(value.c_str(), -32768, 32767, v))
+          return bad("--trigger takes a level from -32768 to 32767, not '" + value + "'");
+        o.trigger = static_cast<int>(v);
+      } else {
+        // The recording's timer counts whole milliseconds in an int.
+        char* end = nullptr;
+        o.seconds = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || *end != '\0' || !(o.seconds > 0 && o.seconds <= kMaxSeconds))
+          return bad("--seconds takes a number of seconds above 0 and up to 86400, not '" + value + "'");
+      }
     } else if (a == "--stereo") {
       o.stereo = true;
     } else if (a == "--split") {
       o.split = true;
     } else {
-      std::fprintf(stderr, "quorvel-devices: bad argument '%s'\n", a.c_str());
-      return false;
+      return bad("unknown argument '" + a + "'");
     }
   }
-  if (o.split && !o.stereo) {
-    std::fprintf(stderr, "quorvel-devices: --split needs --stereo\n");
-    return false;
-  }
+  if (o.split && !o.stereo) return bad("--split needs --stereo");
   return true;
 }
 
