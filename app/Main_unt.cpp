@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 
 #include "analysis/FFT_Unit.h"
+#include "app/About.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/Messages.h"
@@ -73,7 +74,16 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   CheckFFT->setGeometry(Scaled(168, scale), Scaled(12, scale), Scaled(49, scale), Scaled(17, scale));
   CheckFFT->setFont(controlFont);
   CheckFFT->setChecked(true);
+  Menu = new QMenu(this);
+  Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
+  BtnMenu = new QToolButton(this);
+  BtnMenu->setText(QStringLiteral("Menu"));
+  BtnMenu->setMenu(Menu);
+  BtnMenu->setPopupMode(QToolButton::InstantPopup);
+  BtnMenu->setGeometry(Scaled(8, scale), Scaled(8, scale), Scaled(64, scale), Scaled(24, scale));
+  BtnMenu->setFont(controlFont);
   setTabOrder(BtnStart, CheckFFT);
+  setTabOrder(CheckFFT, BtnMenu);
   BtnStart->setFocus();
 
   // The component, then its stored values through the writers.

@@ -8,9 +8,11 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
@@ -40,6 +42,10 @@ class TMain_Form : public QWidget {
  public:
   QPushButton* BtnStart = nullptr;
   QCheckBox* CheckFFT = nullptr;
+  // The strip's left end: a menu of the program's other windows and
+  // functions, so that Start and the FFT box keep their places.
+  QToolButton* BtnMenu = nullptr;
+  QMenu* Menu = nullptr;
   // Cleared when the component destroys itself at the end of the session.
   QPointer<audio::TAudio> AudioM;
   QTimer* Timer1 = nullptr;

@@ -4,11 +4,21 @@
 // quorvel-audio: a live signal scope and spectrum of the sound input.
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstring>
 
 #include "app/Main_unt.h"
 #include "platform/TerminationSignals.h"
+#include "quorvel/Version.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that it needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("quorvel-audio %s\n", quorvel::kVersion);
+      return 0;
+    }
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel audio"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quorvel audio"));

@@ -26,6 +26,11 @@ function(quorvel_warnings target)
   endif()
 endfunction()
 
+# The release number for the code: #include "quorvel/Version.h".
+configure_file(${PROJECT_SOURCE_DIR}/cmake/Version.h.in ${PROJECT_BINARY_DIR}/generated/quorvel/Version.h @ONLY)
+add_library(quorvel_version INTERFACE)
+target_include_directories(quorvel_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
+
 add_custom_target(threaded_tests)
 
 # Every test gets a configuration directory of its own under this one, which

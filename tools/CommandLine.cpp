@@ -6,12 +6,21 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "quorvel/Version.h"
+
 namespace tools {
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 void ShowHelp(UsageText usage) {
   usage(stdout);
+  std::exit(0);
+}
+
+bool IsVersion(const std::string& arg) { return arg == "--version"; }
+
+void ShowVersion(const char* tool) {
+  std::printf("%s %s\n", tool, quorvel::kVersion);
   std::exit(0);
 }
 

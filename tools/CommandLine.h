@@ -31,6 +31,10 @@ using UsageText = void (*)(std::FILE* to);
 bool IsHelp(const std::string& arg);
 // The usage on stdout, and exit 0.
 [[noreturn]] void ShowHelp(UsageText usage);
+// --version.
+bool IsVersion(const std::string& arg);
+// "tool 0.2.0" on stdout, and exit 0.
+[[noreturn]] void ShowVersion(const char* tool);
 // After a bad command line: the usage on stderr; the status to exit with.
 int UsageError(UsageText usage);
 // "tool: why" on stderr; false, for a parser to return.

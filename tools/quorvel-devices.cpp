@@ -51,6 +51,7 @@ void Usage(FILE* to) {
                "  --stereo         record two channels\n"
                "  --split          with --stereo: deliver the channels separately\n"
                "  --help           this text\n"
+               "  --version        the release number\n"
                "\n"
                "Ctrl+C ends the recording early. Exits with 1 and the component's error\n"
                "message when capture cannot start or fails, 64 for a bad command line,\n"
@@ -64,6 +65,8 @@ bool Parse(int argc, char** argv, Options& o) {
     const std::string a = argv[i];
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
+    } else if (tools::IsVersion(a)) {
+      tools::ShowVersion("quorvel-devices");
     } else if (a == "--device" || a == "--seconds" || a == "--trigger") {
       if (i + 1 >= argc) return bad(a + " needs a number");
       const std::string value = argv[++i];

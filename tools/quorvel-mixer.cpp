@@ -42,6 +42,7 @@ void Usage(FILE* to) {
                "              low 16 bits), then, for a volume or mute of the table, as\n"
                "              its line (\"line\", destination, source and name)\n"
                "  --help      this text\n"
+               "  --version   the release number\n"
                "\n"
                "Exits with 1 when the mixer cannot be opened or read, 64 for a bad command\n"
                "line, 128 + the signal's number when --watch is ended by a signal (130 for\n"
@@ -55,6 +56,8 @@ bool Parse(int argc, char** argv, Options& o) {
     const std::string a = argv[i];
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
+    } else if (tools::IsVersion(a)) {
+      tools::ShowVersion("quorvel-mixer");
     } else if (a == "--device") {
       if (i + 1 >= argc) return bad("--device needs a number");
       const char* value = argv[++i];

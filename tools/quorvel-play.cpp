@@ -48,6 +48,7 @@ void Usage(FILE* to) {
                "  --verbose    print a line per played buffer: its number and the seconds played\n"
                "  --list       list the output devices with their numbers, and exit\n"
                "  --help       this text\n"
+               "  --version    the release number\n"
                "\n"
                "Ctrl+C stops playing. Exits with 0 when done, 2 for a file that cannot be played,\n"
                "1 when the device fails, 64 for a bad command line, 128 + the signal's number\n"
@@ -61,6 +62,8 @@ bool Parse(int argc, char** argv, Options& o) {
     const std::string a = argv[i];
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
+    } else if (tools::IsVersion(a)) {
+      tools::ShowVersion("quorvel-play");
     } else if (a == "--loops" || a == "--device") {
       if (i + 1 >= argc) return bad(a + " needs a number");
       const char* value = argv[++i];
