@@ -7,6 +7,8 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "platform/FaultInjection.h"
+#include "platform/ResultCodes.h"
 #include "platform/sim/SimAudioSystem.h"
 #include "tests/audio/AudioFixture.h"
 
@@ -130,6 +132,34 @@ TEST(AudioSettings, DeviceIdAndVersionWriters) {
   EXPECT_TRUE(Rebuilt(*a.Player));
   a.SetVersion("9.9");
   EXPECT_EQ(a.Version, "4.1 (32bit)");
+}
+
+// A format write while capturing stops the recorder before its storage is
+// rebuilt; when the device refuses to stop, the write is refused and the
+// storage the device holds stays (AddressSanitizer watches the device fill
+// it on).
+TEST(AudioSettings, AFormatChangeWhileCapturingStopsTheRecorderFirstOrIsRefused) {
+  for (const bool stops : {true, false}) {
+    SimAudioSystem sim;
+    platform::FaultInjection faults(sim);
+    sim.setPacing(platform::sim::Pacing::Manual);
+    TAudio a(nullptr, &faults);
+    audio_test::ApplyMainWindowSettings(a);
+    ASSERT_TRUE(a.Recorder->Start()) << a.ErrorMessage;
+    Mark(*a.Recorder);
+    if (!stops) faults.failCall(platform::AudioCall::waveInReset, platform::MMSYSERR_NOMEM);
+    a.Recorder->SetSampleRate(22050);
+    EXPECT_EQ(a.Recorder->DeviceOpen, !stops) << stops;
+    EXPECT_EQ(a.Recorder->SampleRate, stops ? 22050 : 44100) << stops;
+    EXPECT_EQ(Rebuilt(*a.Recorder), stops) << stops;
+    EXPECT_EQ(faults.calls(platform::AudioCall::waveInClose), stops ? 1u : 0u) << stops;
+    if (stops) continue;
+    EXPECT_EQ(a.ErrorMessage, "Error in waveInReset");
+    sim.release(2048 * 2);
+    ASSERT_TRUE(sim.waitDelivered(2));
+    faults.clearFaults();
+    EXPECT_TRUE(a.Recorder->Stop()) << a.ErrorMessage;
+  }
 }
 
 }  // namespace

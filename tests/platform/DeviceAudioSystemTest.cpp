@@ -23,6 +23,7 @@
 #include "platform/ResultCodes.h"
 #include "platform/Waker.h"
 #include "tests/platform/SimDevice.h"
+#include "tests/support/Wait.h"
 
 namespace platform_test {
 namespace {
@@ -258,6 +259,34 @@ TEST(DeviceAudioSystemNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFre
   hang->on = false;
   ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
   EXPECT_EQ(system.waveOutClose(out), MMSYSERR_NOERROR);
+}
+
+// A device that still plays out when it is closed gets kPlayOutLimit more
+// than one that does not answer: a play-out that outlasts the answer bound,
+// but not that allowance, is no failure, and the device is not let go.
+TEST(DeviceAudioSystemNotAnswering, ACloseWaitsForAPlayOutBeyondTheAnswerBound) {
+  auto hang = std::make_shared<Hang>();
+  StuckSystem system(hang);
+  const WAVEFORMATEX format = Pcm(1, 16);
+  HWAVEOUT out = nullptr;
+  ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::vector<char> data(4096);
+  WAVEHDR header{data.data(), 4096, 0, 0, 0, 0, nullptr, 0};
+  ASSERT_EQ(system.waveOutPrepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
+  ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return (LoadHeaderFlags(header) & WHDR_DONE) != 0; }));
+  ASSERT_EQ(system.waveOutUnprepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
+  hang->on = true;  // the play-out lasts until the sink is let go
+  const auto playOut = kDeviceAnswerLimit + 200ms;  // well inside the allowance
+  const auto start = Clock::now();
+  std::thread sink([&] {
+    std::this_thread::sleep_until(start + playOut);
+    hang->release();
+  });
+  EXPECT_EQ(system.waveOutClose(out), MMSYSERR_NOERROR);
+  sink.join();
+  EXPECT_GE(Clock::now() - start, playOut) << "the close did not wait for the play-out";
+  EXPECT_EQ(system.devicesAbandoned(), 0u);
 }
 
 }  // namespace
