@@ -5,6 +5,8 @@
 // frequency axes, frames put together from points, and the header skipped.
 #include "Pixels.h"
 #include "display/spectrum/FrameAssembler.h"
+#include "display/spectrum/FrameHistory.h"
+#include "display/spectrum/Markers.h"
 #include "display/ui/PlotAxes.h"
 #include "display/spectrum/SpectrumModel.h"
 #include "display/ui/SpectrumView.h"
@@ -136,6 +138,67 @@ TEST(SpectrumModel, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   m.resetPeaks();
   EXPECT_TRUE(std::isinf(m.peaks()[40]));
   EXPECT_EQ(m.strongest(), 300) << "resetting the hold keeps the frame";
+}
+
+// Held peaks fall at the rate set in dB per second (a frame lasts 2048
+// points at 44100 Hz), until a frame's level is above them again; at 0 they
+// stay.
+TEST(SpectrumView, HeldPeaksFallAtTheirRateUntilTheFrameMeetsThem) {
+  for (double perSecond : {0.0, 6.0, 60.0}) {
+    SpectrumView v(ScopeConfig{});
+    SpectrumSettings s = v.settings();
+    s.holdFallDbPerSecond = perSecond;
+    v.setSettings(s);
+    const double perFrame = perSecond * 2048 / 44100;
+    sendFrame(v, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
+    for (int frame = 1; frame <= 40; ++frame) {
+      sendFrame(v, 1024, [](int) { return -60.0; });
+      EXPECT_NEAR(v.model().peaks()[40], std::max(-10.0 - frame * perFrame, -60.0), 1e-9)
+          << perSecond << " dB/s, frame " << frame;
+    }
+  }
+}
+
+// The power average: the mean of the bins' powers over the newest frames
+// (fewer while fewer are held), in dB. A full-scale frame and a silent one
+// average to half the power, -3 dB; an average of the levels would not.
+TEST(FrameHistory, PowerAverageOfTheNewestFrames) {
+  FrameHistory h(1, 8);
+  std::vector<double> out;
+  h.averageDb(4, out);
+  EXPECT_TRUE(out.empty()) << "nothing before the first frame";
+  auto push = [&](double amplitude) { h.push({-100 + 100 * amplitude}); };
+  struct Step {
+    double amplitude;
+    int frames;
+    double db;
+  };
+  const Step steps[] = {{1.0, 4, 0.0},
+                        {0.0, 4, 10 * std::log10(0.5)},
+                        {0.5, 4, 10 * std::log10(1.25 / 3)},
+                        {0.5, 2, 10 * std::log10(0.25)},
+                        {0.5, 4, 10 * std::log10(0.75 / 4)},
+                        {0.5, 4, 10 * std::log10(0.25)}};
+  for (const Step& s : steps) {
+    push(s.amplitude);
+    h.averageDb(s.frames, out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NEAR(out[0], s.db, 1e-5) << s.amplitude << " over " << s.frames;
+  }
+}
+
+// A marker lands on the loudest bin within reach of the click, once; a
+// fifth pushes out the oldest.
+TEST(Markers, LandOnTheNearbyPeakOnceAndTheOldestGoesFirst) {
+  std::vector<double> levels(100, -90.0);
+  levels[20] = -10;
+  levels[50] = -20;
+  levels[52] = -15;
+  Markers m;
+  for (int click : {18, 23, 49, 70, 99, 150, 0}) m.place(click, levels, 3);
+  EXPECT_EQ(m.bins(), (std::vector<int>{52, 70, 99, 0})) << "20 twice, 52 near 49, 150 held to 99";
+  m.clear();
+  EXPECT_TRUE(m.bins().empty());
 }
 
 TEST(PlotAxes, PositionsAndReadoutsAreInverse) {
