@@ -276,7 +276,7 @@ TEST(DeviceAudioSystemNotAnswering, ACloseWaitsForAPlayOutBeyondTheAnswerBound) 
   ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
   ASSERT_TRUE(quorvel_test::WaitUntil([&] { return (LoadHeaderFlags(header) & WHDR_DONE) != 0; }));
   ASSERT_EQ(system.waveOutUnprepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
-  hang->on = true;  // the play-out lasts until the sink is let go
+  hang->on = true;                                  // the play-out lasts until the sink is let go
   const auto playOut = kDeviceAnswerLimit + 200ms;  // well inside the allowance
   const auto start = Clock::now();
   std::thread sink([&] {
