@@ -17,10 +17,10 @@
 
 #include "audio/Audio.h"
 #include "audio/Recorder.h"
+#include "dsp/BlockLevels.h"
 #include "platform/AudioSystem.h"
 #include "platform/SpscRing.h"
 #include "platform/TerminationSignals.h"
-#include "tools/BlockLevels.h"
 #include "tools/CommandLine.h"
 
 namespace {
@@ -102,7 +102,7 @@ bool Parse(int argc, char** argv, Options& o) {
 struct BlockReport {
   unsigned long number;
   unsigned bytes;
-  tools::BlockLevels left, right;
+  dsp::BlockLevels left, right;
   bool split;
   bool triggered;
 };
@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
   platform::SpscRing<BlockReport, 256> reports;
   unsigned long blocks = 0, lost = 0;
   audio.OnRecord = [&](audio::TObject*, void* LP, void* RP, platform::WORD bytes) {
-    BlockReport r{++blocks, bytes, tools::MeasureBlock(LP, bytes, true), {}, RP != nullptr, rec.Triggered.load()};
-    if (RP) r.right = tools::MeasureBlock(RP, bytes, true);
+    BlockReport r{++blocks, bytes, dsp::MeasureBlock(LP, bytes, true), {}, RP != nullptr, rec.Triggered.load()};
+    if (RP) r.right = dsp::MeasureBlock(RP, bytes, true);
     if (!reports.push(r)) ++lost;
   };
 

@@ -11,7 +11,7 @@ namespace quorvel::display {
 using std::size_t;
 
 FrameAssembler::FrameAssembler(int bins) : bins_(bins) {
-  for (FrameBins* f : {&building_, &published_}) {
+  for (dsp::FrameBins* f : {&building_, &published_}) {
     f->levels.reserve(static_cast<size_t>(bins));
     f->amplitudes.reserve(static_cast<size_t>(bins));
   }

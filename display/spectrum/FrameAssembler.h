@@ -11,19 +11,13 @@
 // points lost inside it is discarded: its bins could not be placed.
 #pragma once
 
+#include "dsp/FrameBins.h"
 #include "scope/ScopeApi.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace quorvel::display {
-
-// One frame's bins, both values as received.
-struct FrameBins {
-  std::vector<double> levels;      // value 0: level in dB of a full-scale sine
-  std::vector<double> amplitudes;  // value 1: amplitude in percent of full scale, minus 100
-  void clear() { levels.clear(), amplitudes.clear(); }
-};
 
 class FrameAssembler {
  public:
@@ -36,7 +30,7 @@ class FrameAssembler {
 
   bool seenMarker() const { return seenMarker_; }
   // The latest published frame; may be shorter than bins().
-  const FrameBins& frame() const { return published_; }
+  const dsp::FrameBins& frame() const { return published_; }
   const std::vector<double>& levels() const { return published_.levels; }
   int bins() const { return bins_; }
   uint64_t framesDiscarded() const { return discarded_; }
@@ -50,8 +44,8 @@ class FrameAssembler {
   int headerLeft_ = 0;
   bool seenMarker_ = false;
   uint64_t discarded_ = 0;
-  FrameBins building_;
-  FrameBins published_;
+  dsp::FrameBins building_;
+  dsp::FrameBins published_;
 };
 
 }  // namespace quorvel::display

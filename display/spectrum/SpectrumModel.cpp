@@ -13,7 +13,7 @@ bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
   ++frames_;
   peaks_.update(assembler_.levels(), holdFallDb_);
   history_.push(assembler_.frame().amplitudes);
-  strongest_ = strongestBin(assembler_.levels());
+  strongest_ = dsp::strongestBin(assembler_.levels());
   return true;
 }
 

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "display/spectrum/FrameAssembler.h"
-#include "display/spectrum/FrameHistory.h"
-#include "display/spectrum/PeakHold.h"
+#include "dsp/FrameHistory.h"
+#include "dsp/PeakHold.h"
 #include "scope/ScopeApi.h"
 
 #include <cstdint>
@@ -32,11 +32,11 @@ class SpectrumModel {
   void setHoldFall(double dbPerFrame) { holdFallDb_ = dbPerFrame; }
 
   // The latest frame; empty before the first.
-  const FrameBins& frame() const { return assembler_.frame(); }
+  const dsp::FrameBins& frame() const { return assembler_.frame(); }
   const std::vector<double>& levels() const { return assembler_.levels(); }
   // Peak hold per bin, -infinity where none.
   const std::vector<double>& peaks() const { return peaks_.levels(); }
-  const FrameHistory& history() const { return history_; }
+  const dsp::FrameHistory& history() const { return history_; }
   // Bin index of the latest frame's strongest level, -1 for none.
   int strongest() const { return strongest_; }
   // Frames completed since the last clear.
@@ -45,8 +45,8 @@ class SpectrumModel {
 
  private:
   FrameAssembler assembler_;
-  PeakHold peaks_;
-  FrameHistory history_;
+  dsp::PeakHold peaks_;
+  dsp::FrameHistory history_;
   double holdFallDb_ = 0;
   int strongest_ = -1;
   uint64_t frames_ = 0;

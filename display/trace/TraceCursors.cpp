@@ -3,14 +3,14 @@
 
 #include "display/trace/TraceCursors.h"
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace quorvel::display {
 
-std::optional<double> valueAt(const TraceHistory& h, double x) {
+std::optional<double> valueAt(const dsp::TraceHistory& h, double x) {
   const int64_t i = int64_t(std::floor(x));
   if (!h.holds(i)) return std::nullopt;
   const double frac = x - double(i);
@@ -19,7 +19,7 @@ std::optional<double> valueAt(const TraceHistory& h, double x) {
   return h.at(i) + (h.at(i + 1) - h.at(i)) * frac;
 }
 
-CursorReadings readCursors(const TraceHistory& h, const Sweep& s, int rate, std::optional<double> aMs,
+CursorReadings readCursors(const dsp::TraceHistory& h, const Sweep& s, int rate, std::optional<double> aMs,
                            std::optional<double> bMs) {
   CursorReadings r;
   auto point = [&](double ms) { return s.start + ms * rate / 1000.0; };
@@ -29,7 +29,7 @@ CursorReadings readCursors(const TraceHistory& h, const Sweep& s, int rate, std:
   r.dtMs = *bMs - *aMs;
   const double xa = point(*aMs), xb = point(*bMs);
   const double lo = std::min(xa, xb), hi = std::max(xa, xb);
-  const PointStats between = pointStats(h, int64_t(std::ceil(lo)), int64_t(std::floor(hi)) + 1);
+  const dsp::PointStats between = dsp::pointStats(h, int64_t(std::ceil(lo)), int64_t(std::floor(hi)) + 1);
   if (between.count) {
     r.rms = between.rms();
     r.peakToPeak = between.peakToPeak();

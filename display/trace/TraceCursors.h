@@ -6,8 +6,8 @@
 // peak-to-peak value of the points between them.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
 #include "display/trace/TraceModel.h"
+#include "dsp/TraceHistory.h"
 
 #include <optional>
 
@@ -16,7 +16,7 @@ namespace quorvel::display {
 // The trace at instant x (in points, fractional): linear between the two
 // points either side, as the trace is drawn; none where the history does
 // not hold both.
-std::optional<double> valueAt(const TraceHistory& h, double x);
+std::optional<double> valueAt(const dsp::TraceHistory& h, double x);
 
 struct CursorReadings {
   std::optional<double> a, b;  // the trace's value at each cursor
@@ -26,7 +26,7 @@ struct CursorReadings {
 };
 
 // Cursors are placed in milliseconds from the screen's left edge.
-CursorReadings readCursors(const TraceHistory& h, const Sweep& s, int rate, std::optional<double> aMs,
+CursorReadings readCursors(const dsp::TraceHistory& h, const Sweep& s, int rate, std::optional<double> aMs,
                            std::optional<double> bMs);
 
 }  // namespace quorvel::display

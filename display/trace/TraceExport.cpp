@@ -3,7 +3,7 @@
 
 #include "display/trace/TraceExport.h"
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceText.h"
 
 #include <QFile>
 
@@ -15,49 +15,14 @@
 
 namespace quorvel::display {
 
-QString fixedText(double v, int decimals) {
-  QString s = QString::number(v, 'f', decimals);
-  if (s.startsWith('-') && std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) s.remove(0, 1);
-  return s;
-}
-
-namespace {
-
-QString fixedOrNone(std::optional<double> v, int decimals) {
-  return v ? fixedText(*v, decimals) : QStringLiteral("none");
-}
-
-}  // namespace
-
 QString traceText(const TraceModel& model) {
   const std::optional<Sweep> s = model.sweep();
   if (!s) return {};
-  const TraceHistory& h = model.history();
-  const TraceMeasurements m = measure(h, s->firstPoint(), s->endPoint());
-  if (!m.count) return {};
-  const int rate = model.rate();
-  QString text;
-  text.reserve(int(m.count) * 20 + 200);
-  text += QStringLiteral("# frequency_hz: %1\n").arg(fixedOrNone(m.frequencyHz(rate), 2));
-  text += QStringLiteral("# period_ms: %1\n").arg(fixedOrNone(m.periodMs(rate), 5));
-  text += QStringLiteral("# peak_dbfs: %1\n").arg(fixedText(dbfs(m.peak), 2));
-  text += QStringLiteral("# rms_dbfs: %1\n").arg(fixedText(dbfs(m.rms), 2));
-  text += QStringLiteral("# peak_to_peak: %1\n").arg(fixedText(m.peakToPeak(), 5));
-  text += QStringLiteral("# dc: %1\n").arg(fixedText(m.dc, 5));
-  text += QStringLiteral("# clipped: %1\n").arg(model.clipped() ? QStringLiteral("yes") : QStringLiteral("no"));
-  text += QStringLiteral("time_ms,value\n");
-  h.forEachRun(s->firstPoint(), s->endPoint(), [&](const float* v, size_t n, int64_t first) {
-    for (size_t k = 0; k < n; ++k) {
-      text += fixedText(s->timeMs(double(first + int64_t(k)), rate), 5);
-      text += ',';
-      text += fixedText(v[k], 5);
-      text += '\n';
-    }
-  });
-  return text;
+  return QString::fromStdString(
+      dsp::traceText(model.history(), s->firstPoint(), s->endPoint(), s->start, model.rate(), model.clipped()));
 }
 
-bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& error) {
+bool writeWav(const QString& path, const dsp::TraceHistory& h, int rate, QString& error) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;

@@ -5,28 +5,21 @@
 // text for the clipboard, and the whole history as a sound file.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
 #include "display/trace/TraceModel.h"
+#include "dsp/TraceHistory.h"
 
 #include <QString>
 
 namespace quorvel::display {
 
-// v with a fixed number of decimals and a dot, without a sign when it
-// rounds to zero.
-QString fixedText(double v, int decimals);
-
-// The shown sweep's measurements as "# name: value" lines, then the points
-// on screen as "time_ms,value" rows, time from the screen's left edge.
-// Numbers are written with a dot and no grouping, whatever the user's
-// locale, so that spreadsheets and scripts read them. Empty when no point
-// is on screen.
+// The shown sweep as text (dsp/TraceText), time from the screen's left
+// edge. Empty when no point is on screen.
 QString traceText(const TraceModel& model);
 
 // Writes every point the history holds, oldest first, as a mono WAV file of
 // 16-bit samples at the given rate (a point v becomes the sample
 // round(v * 32768), limited to the 16-bit range, so the program's samples
 // come back exactly). On failure error says why, in words.
-bool writeWav(const QString& path, const TraceHistory& h, int rate, QString& error);
+bool writeWav(const QString& path, const dsp::TraceHistory& h, int rate, QString& error);
 
 }  // namespace quorvel::display

@@ -3,7 +3,7 @@
 
 #include "display/trace/TraceModel.h"
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +32,7 @@ void TraceModel::add(double v, bool afterGap) {
   const float x = std::isnan(v) ? 0.0f : float(std::clamp(v, -kBound, kBound));
   const int64_t i = history_.end();
   history_.add(x);
-  if (atFullScale(x)) lastFullScale_ = i;
+  if (dsp::atFullScale(x)) lastFullScale_ = i;
   if (settings_.mode == TriggerMode::Off) return;
 
   if (pending_ && double(i) >= *pending_ + postPoints()) {
@@ -91,7 +91,9 @@ void TraceModel::restartSearch() {
   readyAt_ = double(history_.end());
 }
 
-void TraceModel::configureDetector() { detector_ = CrossingDetector(settings_.slope, settings_.level, hysteresis()); }
+void TraceModel::configureDetector() {
+  detector_ = dsp::CrossingDetector(settings_.slope, settings_.level, hysteresis());
+}
 
 TraceModel::State TraceModel::state() const {
   switch (settings_.mode) {

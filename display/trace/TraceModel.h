@@ -20,9 +20,9 @@
 // measures, copies and saves stays as it was, at any timebase.
 #pragma once
 
-#include "display/trace/CrossingDetector.h"
-#include "display/trace/TraceHistory.h"
 #include "display/trace/TraceSettings.h"
+#include "dsp/CrossingDetector.h"
+#include "dsp/TraceHistory.h"
 
 #include <cstdint>
 #include <optional>
@@ -83,7 +83,7 @@ class TraceModel {
   // A point of the last second (before the newest point) reached full scale.
   bool clipped() const;
 
-  const TraceHistory& history() const { return history_; }
+  const dsp::TraceHistory& history() const { return history_; }
   int rate() const { return rate_; }
   double spanPoints() const { return settings_.spanMs * rate_ / 1000.0; }
   // The trigger's hysteresis, full scale.
@@ -99,8 +99,8 @@ class TraceModel {
 
   const int rate_;
   TraceSettings settings_;
-  TraceHistory history_;
-  CrossingDetector detector_;
+  dsp::TraceHistory history_;
+  dsp::CrossingDetector detector_;
   std::optional<double> pending_;    // taken, its sweep not yet complete
   std::optional<double> completed_;  // the latest complete triggered sweep
   double readyAt_ = 0;               // no crossing before this instant is taken

@@ -6,6 +6,8 @@
 // trigger. Also the steps the keys and the mouse wheel move through.
 #pragma once
 
+#include "dsp/CrossingDetector.h"
+
 namespace quorvel::display {
 
 enum class TriggerMode {
@@ -15,7 +17,7 @@ enum class TriggerMode {
   Off,     // no trigger: the latest points roll across the screen
 };
 
-enum class Slope { Rising, Falling };
+using dsp::Slope;
 
 struct TraceSettings {
   double spanMs = 46.44;  // time across the screen

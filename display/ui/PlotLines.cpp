@@ -18,7 +18,7 @@ double clampY(double y, const QRectF& plot) { return std::clamp(y, plot.top() - 
 
 }  // namespace
 
-void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
+void traceLine(const dsp::TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
                QPolygonF& out) {
   out.clear();
   if (!(length > 0)) return;

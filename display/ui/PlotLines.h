@@ -8,8 +8,8 @@
 // a few vertices per column however many points there are.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
 #include "display/ui/PlotAxes.h"
+#include "dsp/TraceHistory.h"
 
 #include <QPolygonF>
 #include <QRectF>
@@ -26,7 +26,7 @@ namespace quorvel::display {
 // is drawn that much later; beyond, each column is one stroke from its
 // minimum to its maximum.
 inline constexpr double kTraceColumnPoints = 4;
-void traceLine(const TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
+void traceLine(const dsp::TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
                QPolygonF& out);
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not

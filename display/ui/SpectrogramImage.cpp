@@ -49,8 +49,8 @@ int SpectrogramImage::newestRow() const {
   return drawn_ == 0 ? 0 : geometry_.rows - 1 - int((drawn_ - 1) % uint64_t(geometry_.rows));
 }
 
-void SpectrogramImage::paint(QPainter& p, const QRectF& pane, const FrameHistory& history, const FrequencyAxis& axis,
-                             double binHz, const LevelRange& range) {
+void SpectrogramImage::paint(QPainter& p, const QRectF& pane, const dsp::FrameHistory& history,
+                             const FrequencyAxis& axis, double binHz, const LevelRange& range) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   Geometry g;
   g.columns = std::max(1, int(std::lround(pane.width() * dpr)));
@@ -103,7 +103,7 @@ void SpectrogramImage::drawFrame(const float* powers, uint64_t frame) {
   for (size_t c = 0; c < columnBins_.size(); ++c) {
     float loudest = 0;
     for (int k = columnBins_[c].first; k <= columnBins_[c].second; ++k) loudest = std::max(loudest, powers[k]);
-    line[c] = colour((powerDb(loudest) - bottom) / span);
+    line[c] = colour((dsp::powerDb(loudest) - bottom) / span);
   }
 }
 

@@ -10,9 +10,9 @@
 // frequency axis, the level range or the width changes.
 #pragma once
 
-#include "display/spectrum/FrameHistory.h"
 #include "display/spectrum/SpectrumSettings.h"
 #include "display/ui/PlotAxes.h"
+#include "dsp/FrameHistory.h"
 
 #include <QImage>
 #include <QPainter>
@@ -27,7 +27,7 @@ namespace quorvel::display {
 class SpectrogramImage {
  public:
   // Brings the ring up to date with the history and draws it into pane.
-  void paint(QPainter& p, const QRectF& pane, const FrameHistory& history, const FrequencyAxis& axis, double binHz,
+  void paint(QPainter& p, const QRectF& pane, const dsp::FrameHistory& history, const FrequencyAxis& axis, double binHz,
              const LevelRange& range);
 
   // The ring: history().capacity() rows; the newest frame is in row

@@ -3,10 +3,10 @@
 
 #include "display/ui/SpectrumView.h"
 
-#include "display/spectrum/FrameText.h"
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
+#include "dsp/FrameText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -61,8 +61,8 @@ QString ratioText(double ratio, bool bound = false) {
 SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     : PlotView(config, parent),
       model_(config.bins(), historyFrames(config)),
-      shape_(config.points),
-      frozen_{{}, {}, FrameHistory(0, 1)},
+      frozen_{{}, {}, dsp::FrameHistory(0, 1)},
+      estimator_(config.points, config.binHz()),
       logAction_(QStringLiteral("Log frequency")),
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
       harmonicsAction_(QStringLiteral("Harmonics")),
@@ -208,11 +208,7 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
-  transformMagnitudes(s.frame.amplitudes, config().points, analysis_.magnitudes);
-  analysis_.peak = s.frames > 0 ? strongestTone(analysis_.magnitudes, shape_) : std::nullopt;
-  analysis_.harmonics.reset();
-  if (settings_.harmonics && analysis_.peak)
-    analysis_.harmonics = harmonicAnalyser_.analyse(analysis_.magnitudes, *analysis_.peak, shape_, config().binHz());
+  analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
   return analysis_;
 }
 
@@ -232,10 +228,8 @@ const std::vector<double>& SpectrumView::markedTrace(const Shown& s) {
 QString SpectrumView::clipboardText() const {
   const Shown s = shown();
   if (s.frames == 0) return {};
-  const Analysis& a = analysis();
-  std::optional<double> thdPercent;
-  if (a.harmonics) thdPercent = a.harmonics->thd * 100;
-  return FrameText{s.frame, s.peaks, config().binHz(), a.peak, thdPercent}.csv();
+  const dsp::FrameEstimates& e = analysis().estimates;
+  return QString::fromStdString(dsp::FrameText{s.frame, s.peaks, config().binHz(), e.peak, e.thdPercent()}.csv());
 }
 
 bool SpectrumView::saveCsv(const QString& path, QString* error) const {
@@ -484,13 +478,13 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   p.setFont(uiFont());
   // The strongest tone, at its level between bins; without amplitudes in
   // the frame, at its strongest bin.
-  const Analysis& a = analysis();
+  const dsp::FrameEstimates& a = analysis().estimates;
   if (a.peak)
     pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
   else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
     pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
   if (a.harmonics)
-    for (const Harmonic& h : a.harmonics->harmonics) {
+    for (const dsp::Harmonic& h : a.harmonics->harmonics) {
       if (h.amplitude <= 0) continue;  // nothing found there
       const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
       p.setPen(palette::harmonic);
@@ -530,11 +524,11 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
                  .arg(frequencyText(hz),
                       withMinusSign(QString::number(-age * double(config().points) / config().rate, 'f', 1)));
       if (age < s.history.size() && bin >= 0 && bin < s.history.bins())
-        text += QStringLiteral("  ") + dbfsText(powerDb(s.history.row(age)[bin]), 1);
+        text += QStringLiteral("  ") + dbfsText(dsp::powerDb(s.history.row(age)[bin]), 1);
     }
     if (!text.isEmpty()) right = drawRightToLeft(p, right, baseline, text, palette::text);
   }
-  const Analysis& a = analysis();
+  const dsp::FrameEstimates& a = analysis().estimates;
   if (a.peak) {
     drawRightToLeft(
         p, right, baseline,

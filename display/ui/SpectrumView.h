@@ -9,15 +9,13 @@
 // waiting for one.
 #pragma once
 
-#include "display/spectrum/Harmonics.h"
 #include "display/spectrum/Markers.h"
 #include "display/spectrum/SpectrumModel.h"
 #include "display/spectrum/SpectrumSettings.h"
-#include "display/spectrum/ToneFit.h"
-#include "display/spectrum/WindowShape.h"
 #include "display/ui/PlotGrid.h"
 #include "display/ui/PlotView.h"
 #include "display/ui/SpectrogramImage.h"
+#include "dsp/FrameEstimator.h"
 
 #include <QAction>
 #include <QImage>
@@ -53,8 +51,8 @@ class SpectrumView : public PlotView {
   const SpectrumModel& model() const { return model_; }
   // The strongest tone of the frame on screen, and, with harmonics on, its
   // harmonics and THD.
-  const std::optional<Tone>& peak() const { return analysis().peak; }
-  const std::optional<HarmonicAnalysis>& harmonics() const { return analysis().harmonics; }
+  const std::optional<dsp::Tone>& peak() const { return analysis().estimates.peak; }
+  const std::optional<dsp::HarmonicAnalysis>& harmonics() const { return analysis().estimates.harmonics; }
 
   // Where the spectrum and the spectrogram are in a picture of this size
   // (an empty rectangle for the one not shown).
@@ -74,16 +72,16 @@ class SpectrumView : public PlotView {
  private:
   // What is drawn: the model's state, or the copy taken when frozen.
   struct Shown {
-    const FrameBins& frame;
+    const dsp::FrameBins& frame;
     const std::vector<double>& peaks;
-    const FrameHistory& history;
+    const dsp::FrameHistory& history;
     int strongest;
     uint64_t frames;
   };
   struct FrozenCopy {
-    FrameBins frame;
+    dsp::FrameBins frame;
     std::vector<double> peaks;
-    FrameHistory history;
+    dsp::FrameHistory history;
     int strongest = -1;
     uint64_t frames = 0;
   };
@@ -91,9 +89,7 @@ class SpectrumView : public PlotView {
   struct Analysis {
     uint64_t frames = 0;
     bool withHarmonics = false;
-    std::vector<double> magnitudes;
-    std::optional<Tone> peak;
-    std::optional<HarmonicAnalysis> harmonics;
+    dsp::FrameEstimates estimates;
   };
 
   Shown shown() const;
@@ -117,16 +113,15 @@ class SpectrumView : public PlotView {
 
   SpectrumSettings settings_;
   SpectrumModel model_;
-  WindowShape shape_;
   Markers markers_;
   FrozenCopy frozen_;
   mutable Analysis analysis_;
-  mutable HarmonicAnalyser harmonicAnalyser_;
+  mutable dsp::FrameEstimator estimator_;
   std::vector<double> average_;  // dB per bin, for averageKey_
   struct {
     uint64_t serial = 0, clears = 0;
     int frames = 0;
-    const FrameHistory* history = nullptr;
+    const dsp::FrameHistory* history = nullptr;
   } averageKey_;
 
   QAction logAction_, resetPeaksAction_, holdAction_, averageAction_, harmonicsAction_, clearMarkersAction_,

@@ -5,10 +5,11 @@
 
 #include "display/trace/TraceCursors.h"
 #include "display/trace/TraceExport.h"
-#include "display/trace/TraceMeasurements.h"
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
+#include "dsp/NumberText.h"
+#include "dsp/TraceMeasurements.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -59,7 +60,9 @@ QString dbText(double db) {
   return std::isfinite(db) ? withMinusSign(QString::number(db, 'f', 2)) : QStringLiteral("\u2212\u221e");
 }
 
-QString fullScaleText(double v, int decimals = 5) { return withMinusSign(fixedText(v, decimals)); }
+QString fullScaleText(double v, int decimals = 5) {
+  return withMinusSign(QString::fromStdString(dsp::fixedText(v, decimals)));
+}
 
 // Milliseconds to the precision one pixel of the plot stands for.
 QString msText(double ms, double spanMs, double plotWidth) {
@@ -269,7 +272,7 @@ void TraceView::saveSoundInteractively() {
                                    suggested, QStringLiteral("WAV sound (*.wav)"));
   if (!path.isEmpty()) {
     QString error;
-    const TraceHistory& h = model_.history();
+    const dsp::TraceHistory& h = model_.history();
     showNotice(
         saveSound(path, error)
             ? QStringLiteral("saved %1 s in %2").arg(double(h.end() - h.begin()) / model_.rate(), 0, 'f', 1).arg(path)
@@ -390,8 +393,9 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(plot)));
 
   const std::optional<Sweep> sweep = model_.sweep();
-  const TraceHistory& h = model_.history();
-  const TraceMeasurements m = sweep ? measure(h, sweep->firstPoint(), sweep->endPoint()) : TraceMeasurements{};
+  const dsp::TraceHistory& h = model_.history();
+  const dsp::TraceMeasurements m =
+      sweep ? dsp::measure(h, sweep->firstPoint(), sweep->endPoint()) : dsp::TraceMeasurements{};
 
   p.save();
   p.setClipRect(plot);
@@ -485,7 +489,7 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
   p.setFont(uiFont());
   QString text = QStringLiteral("at ") + msText(ms, settings().spanMs, plot.width());
   if (!std::isnan(v))
-    text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dbfs(std::fabs(v))) +
+    text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dsp::dbfs(std::fabs(v))) +
             QStringLiteral(" dBFS)");
   // Left of the state, which is drawn at the right end of the same line.
   const double stateWidth = QFontMetricsF(uiFont()).horizontalAdvance(stateName(model_.state()));
@@ -499,7 +503,7 @@ void TraceView::paintState(QPainter& p, const QRectF& plot, QSize size) const {
   drawRightToLeft(p, size.width() - 18, plot.top() - 10, stateName(s), quiet ? palette::label : palette::trigger);
 }
 
-void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const TraceMeasurements& m) {
+void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m) {
   const int rate = model_.rate();
   QString text;
   if (!m.count) {
@@ -509,8 +513,8 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const TraceMe
     text = hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
               : QStringLiteral("no whole cycle");
     text += QStringLiteral("   peak %1 dBFS   RMS %2 dBFS   p-p %3   DC %4   crest %5")
-                .arg(dbText(dbfs(m.peak)), dbText(dbfs(m.rms)), fullScaleText(m.peakToPeak()), fullScaleText(m.dc),
-                     QString::number(m.crestFactor(), 'f', 2));
+                .arg(dbText(dsp::dbfs(m.peak)), dbText(dsp::dbfs(m.rms)), fullScaleText(m.peakToPeak()),
+                     fullScaleText(m.dc), QString::number(m.crestFactor(), 'f', 2));
   }
   // The text is laid out again only when it changed.
   if (measureText_.text() != text) measureText_.setText(text);
@@ -552,7 +556,7 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
     QString between = QStringLiteral("\u0394t %1").arg(msText(std::fabs(*r.dtMs), span, plot.width()));
     if (*r.dtMs != 0) between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
     if (r.rms)
-      between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dbfs(*r.rms)), fullScaleText(*r.peakToPeak));
+      between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dsp::dbfs(*r.rms)), fullScaleText(*r.peakToPeak));
     lines.append(between);
   }
   p.setFont(uiFont());

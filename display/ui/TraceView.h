@@ -29,9 +29,11 @@
 class QAction;
 class QMenu;
 
-namespace quorvel::display {
-
+namespace dsp {
 struct TraceMeasurements;
+}
+
+namespace quorvel::display {
 
 class TraceView : public PlotView {
  public:
@@ -85,7 +87,7 @@ class TraceView : public PlotView {
   void paintMarks(QPainter& p, const QRectF& plot) const;
   void paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) const;
   void paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size);
-  void paintMeasurements(QPainter& p, const QRectF& plot, const TraceMeasurements& m);
+  void paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m);
   void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const;
   void paintState(QPainter& p, const QRectF& plot, QSize size) const;
   void paintStall(QPainter& p, const QRectF& plot) const;

@@ -5,7 +5,6 @@
 // frequency axes, frames put together from points, and the header skipped.
 #include "Pixels.h"
 #include "display/spectrum/FrameAssembler.h"
-#include "display/spectrum/FrameHistory.h"
 #include "display/spectrum/Markers.h"
 #include "display/ui/PlotAxes.h"
 #include "display/spectrum/SpectrumModel.h"
@@ -156,34 +155,6 @@ TEST(SpectrumView, HeldPeaksFallAtTheirRateUntilTheFrameMeetsThem) {
       EXPECT_NEAR(v.model().peaks()[40], std::max(-10.0 - frame * perFrame, -60.0), 1e-9)
           << perSecond << " dB/s, frame " << frame;
     }
-  }
-}
-
-// The power average: the mean of the bins' powers over the newest frames
-// (fewer while fewer are held), in dB. A full-scale frame and a silent one
-// average to half the power, -3 dB; an average of the levels would not.
-TEST(FrameHistory, PowerAverageOfTheNewestFrames) {
-  FrameHistory h(1, 8);
-  std::vector<double> out;
-  h.averageDb(4, out);
-  EXPECT_TRUE(out.empty()) << "nothing before the first frame";
-  auto push = [&](double amplitude) { h.push({-100 + 100 * amplitude}); };
-  struct Step {
-    double amplitude;
-    int frames;
-    double db;
-  };
-  const Step steps[] = {{1.0, 4, 0.0},
-                        {0.0, 4, 10 * std::log10(0.5)},
-                        {0.5, 4, 10 * std::log10(1.25 / 3)},
-                        {0.5, 2, 10 * std::log10(0.25)},
-                        {0.5, 4, 10 * std::log10(0.75 / 4)},
-                        {0.5, 4, 10 * std::log10(0.25)}};
-  for (const Step& s : steps) {
-    push(s.amplitude);
-    h.averageDb(s.frames, out);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_NEAR(out[0], s.db, 1e-5) << s.amplitude << " over " << s.frames;
   }
 }
 

@@ -1,19 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The frame scope as a measurement: tones and harmonics sent through the
-// program's own analyser (window, single-precision transform, its level
-// formulas), read back by the estimators; the text a frame is copied as; the
-// spectrogram's newest row; and the program's spectrum scope before its
+// The frame scope's read-outs and pictures: the text a frame is copied as
+// (a tone sent through the program's own analyser on top), the
+// spectrogram's newest row, and the program's spectrum scope before its
 // first frame.
 #include "Pixels.h"
-#include "analysis/FFT_Unit.h"
 #include "display/PointRing.h"
-#include "display/spectrum/Harmonics.h"
-#include "display/spectrum/PeakHold.h"
-#include "display/spectrum/ToneFit.h"
 #include "display/ui/ScopeWindow.h"
 #include "display/ui/SpectrumView.h"
+#include "tests/dsp/ProgramFrame.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -22,125 +18,13 @@
 
 #include <cmath>
 #include <numbers>
-#include <random>
 #include <vector>
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;
-
-namespace {
-
-constexpr double kRate = 44100, kBinHz = kRate / 2048;
-
-struct Partial {
-  double hz, amplitude, phase;
-};
-
-// The bins' value 1 of the frame the program sends for these samples.
-std::vector<double> analysed(const std::vector<double>& x) {
-  static std::vector<ScopePoint> sent;
-  sent.clear();
-  EXPECT_TRUE(analysis::FFT_Init());
-  for (int n = 0; n < analysis::kFFTPoints; ++n) analysis::StoreSample(n, float(x[size_t(n)]));
-  analysis::FFT_Spectrum();
-  ScopePoint point{};
-  analysis::SpectrumFrame(
-      analysis::PowerBuffer, 2048, [](int32_t, const ScopePoint* p) { sent.push_back(*p); }, 1, point);
-  analysis::FFT_Free();
-  std::vector<double> amplitudes;
-  for (size_t i = 1 + ScopeFrameHeaderPoints; i < sent.size(); ++i) amplitudes.push_back(sent[i].Value[1]);
-  return amplitudes;
-}
-
-std::vector<double> magnitudesOf(const std::vector<Partial>& partials, double noise = 0) {
-  std::vector<double> x(2048, 0.0);
-  std::mt19937 rng(7);
-  std::normal_distribution<double> white(0, noise);
-  for (int n = 0; n < 2048; ++n) {
-    for (const Partial& p : partials)
-      x[size_t(n)] += p.amplitude * std::sin(2 * std::numbers::pi * p.hz * n / kRate + p.phase);
-    if (noise > 0) x[size_t(n)] += white(rng);
-  }
-  std::vector<double> mag;
-  transformMagnitudes(analysed(x), 2048, mag);
-  return mag;
-}
-
-double dbfs(double amplitude) { return 20 * std::log10(amplitude); }
-
-}  // namespace
-
-TEST(PeakEstimate, ToneFrequencyAndLevelBetweenBins) {
-  const WindowShape shape(2048);
-  std::mt19937 rng(3);
-  std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi);
-  std::vector<double> frequencies{100.0, 1000.0, 20000.0};
-  for (double bin : {4.0, 11.0, 46.0, 300.0, 700.0, 928.0})
-    for (double offset : {0.0, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9}) frequencies.push_back((bin + offset) * kBinHz);
-  for (double level : {-6.0, -40.0})
-    for (double hz : frequencies) {
-      if (hz < 100 || hz > 20000) continue;
-      const std::optional<Tone> t = strongestTone(magnitudesOf({{hz, std::pow(10, level / 20), phase(rng)}}), shape);
-      ASSERT_TRUE(t) << hz;
-      EXPECT_NEAR(t->hz(kBinHz), hz, 0.1) << level << " dBFS";
-      EXPECT_NEAR(t->dbfs(), level, 0.05) << hz << " Hz";
-    }
-}
-
-TEST(PeakEstimate, NoToneNorStrongestBinInSilenceOrInAFrameWithoutAmplitudes) {
-  const WindowShape shape(2048);
-  EXPECT_FALSE(strongestTone(magnitudesOf({}), shape));
-  std::vector<double> flat;
-  transformMagnitudes(std::vector<double>(1024, 0.0), 2048, flat);  // value 1 = 0 everywhere
-  EXPECT_FALSE(strongestTone(flat, shape));
-  // Nor a strongest bin: silence reaches the scope as every level at the
-  // analyser's floor, which used to read as a peak at 0 Hz.
-  EXPECT_EQ(strongestBin(std::vector<double>(1025, -200.0)), -1);
-  std::vector<double> levels(1025, -200.0);
-  levels[93] = -20;
-  EXPECT_EQ(strongestBin(levels), 93);
-}
-
-TEST(Harmonics, ThdOfSyntheticHarmonicsFortyToEightyDbDown) {
-  const WindowShape shape(2048);
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> phase(0, 2 * std::numbers::pi), down(40, 80);
-  for (double fundamental : {1000.0 + 0.37 * kBinHz, 212.0, 3150.0}) {
-    for (int trial = 0; trial < 3; ++trial) {
-      // Every harmonic at -80 dB first (leakage weighs most), then mixed.
-      std::vector<Partial> partials{{fundamental, 0.5, phase(rng)}};
-      double sum = 0;
-      for (int n = 2; n <= kHighestHarmonic && n * fundamental < 21500; ++n) {
-        const double a = 0.5 * std::pow(10, -(trial == 0 ? 80 : down(rng)) / 20);
-        partials.push_back({n * fundamental, a, phase(rng)});
-        sum += a * a;
-      }
-      const double thd = std::sqrt(sum) / 0.5;
-      const std::vector<double> mag = magnitudesOf(partials);
-      const std::optional<Tone> tone = strongestTone(mag, shape);
-      ASSERT_TRUE(tone);
-      const HarmonicAnalysis h = HarmonicAnalyser().analyse(mag, *tone, shape, kBinHz);
-      EXPECT_EQ(h.harmonics.size(), partials.size() - 1);
-      EXPECT_NEAR(dbfs(h.thd), dbfs(thd), 0.5) << fundamental << " Hz, trial " << trial;
-      EXPECT_NEAR(dbfs(h.thdPlusNoise), dbfs(thd), 0.5) << "nothing but harmonics: THD+N is THD";
-    }
-  }
-  // White noise joins THD+N, not THD; far below the fundamental's leakage
-  // only a bound can be given, and it holds.
-  const double inBand = (20000.0 - 20.0) / (kRate / 2);  // the share of the noise in the band measured
-  for (double noiseDb : {-50.0, -80.0}) {
-    const double sigma = 0.5 / std::sqrt(2.0) * std::pow(10, noiseDb / 20);
-    const std::vector<double> mag = magnitudesOf({{997, 0.5, 0}, {1994, 0.5 * std::pow(10, -45 / 20.0), 1}}, sigma);
-    const HarmonicAnalysis h = HarmonicAnalyser().analyse(mag, *strongestTone(mag, shape), shape, kBinHz);
-    const double truth = 10 * std::log10(std::pow(10, -4.5) + inBand * std::pow(10, noiseDb / 10));
-    EXPECT_NEAR(dbfs(h.thd), -45, 0.5) << noiseDb;
-    EXPECT_EQ(h.thdPlusNoiseIsBound, noiseDb < -60) << noiseDb;
-    if (h.thdPlusNoiseIsBound)
-      EXPECT_GE(dbfs(h.thdPlusNoise), truth - 0.1);
-    else
-      EXPECT_NEAR(dbfs(h.thdPlusNoise), truth, 0.5);
-  }
-}
+using dsp::test::analysed;
+using dsp::test::kBinHz;
+using dsp::test::kRate;
 
 TEST(FrameCopy, TextParsesBackToWhatWasReceived) {
   QLocale::setDefault(QLocale(QLocale::German));  // a decimal comma must not leak in

@@ -2,16 +2,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The trace scope as an instrument: where the trigger puts a sweep, what the
-// trigger modes hold, what is measured on known signals, what is copied and
+// trigger modes hold, what a clipped sine reads, what is copied and
 // saved, and how a long screen and the controls look and behave.
 #include "Pixels.h"
 #include "display/PointRing.h"
 #include "display/trace/TraceCursors.h"
 #include "display/trace/TraceExport.h"
-#include "display/trace/TraceMeasurements.h"
 #include "display/trace/TraceModel.h"
 #include "display/ui/ScopeWindow.h"
 #include "display/ui/TraceView.h"
+#include "dsp/TraceMeasurements.h"
+#include "tests/dsp/Sample16.h"
 #include "tests/support/Wait.h"
 
 #include <QElapsedTimer>
@@ -31,17 +32,12 @@
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;
+using dsp::test::sample16;
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr double kTwoPi = 2 * std::numbers::pi;
-
-// A 16-bit sample of a sine of the given peak, as the program sends it.
-double sample16(double peak, double hz, long i) {
-  const double n = std::round(std::clamp(peak * 32768 * std::sin(kTwoPi * hz * double(i) / kRate), -32768.0, 32767.0));
-  return n / 32768;
-}
 
 // Feeds n points of f(i) to the model; the trigger instants of the sweeps
 // it showed meanwhile, each once.
@@ -115,12 +111,12 @@ TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
   ASSERT_EQ(m.state(), TraceModel::State::Held);
   const Sweep held = *m.sweep();
   const int64_t end = m.history().end();
-  const TraceMeasurements before = measure(m.history(), held.firstPoint(), held.endPoint());
+  const dsp::TraceMeasurements before = dsp::measure(m.history(), held.firstPoint(), held.endPoint());
   for (int k = 0; k < 10000; ++k) m.add(-0.9, false);
   EXPECT_EQ(m.state(), TraceModel::State::Held);
   EXPECT_EQ(m.history().end(), end) << "a held sweep takes no more points";
   EXPECT_EQ(*m.sweep()->trigger, *held.trigger);
-  EXPECT_EQ(measure(m.history(), held.firstPoint(), held.endPoint()).rms, before.rms);
+  EXPECT_EQ(dsp::measure(m.history(), held.firstPoint(), held.endPoint()).rms, before.rms);
 
   m.rearm();
   EXPECT_EQ(m.state(), TraceModel::State::Armed);
@@ -209,44 +205,13 @@ TEST(TraceCursors, ReadTheTraceAtEachCursorAndBetweenThem) {
   EXPECT_FALSE(readCursors(h, screen, kRate, 100.0, std::nullopt).a) << "past the newest point";
 }
 
-TEST(TraceMeasurement, KnownSignalsReadWithinTheirTolerances) {
-  TraceHistory h(4096);
-  auto of = [&](auto f) {
-    h.clear();
-    for (long i = 0; i < 2048; ++i) h.add(float(f(i)));
-    return measure(h, 0, 2048);
-  };
-  const TraceMeasurements sine = of([](long i) { return sample16(0.5, 1000, i); });
-  ASSERT_TRUE(sine.frequencyHz(kRate));
-  EXPECT_NEAR(*sine.frequencyHz(kRate), 1000, 0.1) << "within 0.01 %";
-  EXPECT_NEAR(*sine.periodMs(kRate), 1, 1e-4);
-  EXPECT_NEAR(dbfs(sine.peak), -6.02, 0.01);
-  EXPECT_NEAR(dbfs(sine.rms), -9.03, 0.01);
-  EXPECT_NEAR(sine.peakToPeak(), 1.0, 1e-3);
-  EXPECT_NEAR(sine.dc, 0, 1e-4);
-  EXPECT_NEAR(sine.crestFactor(), std::sqrt(2.0), 0.005);
-
-  const TraceMeasurements square = of([](long i) { return (i / 20) % 2 ? -0.5 : 0.5; });
-  ASSERT_TRUE(square.frequencyHz(kRate));
-  EXPECT_NEAR(*square.frequencyHz(kRate), kRate / 40.0, kRate / 40.0 * 1e-4);
-  EXPECT_NEAR(dbfs(square.rms), -6.02, 0.01);
-  EXPECT_NEAR(square.crestFactor(), 1, 1e-3);
-  EXPECT_NEAR(square.dc, 0, 1e-4) << "over whole cycles, not the screen's part-cycle";
-
-  const TraceMeasurements offset =
-      of([](long i) { return 0.3 + 0.4 * std::sin(kTwoPi * 440 * double(i) / kRate + 1); });
-  ASSERT_TRUE(offset.frequencyHz(kRate));
-  EXPECT_NEAR(*offset.frequencyHz(kRate), 440, 0.044);
-  EXPECT_NEAR(offset.dc, 0.3, 1e-3);
-  EXPECT_NEAR(offset.peakToPeak(), 0.8, 2e-3);
-  EXPECT_NEAR(offset.rms, std::sqrt(0.09 + 0.08), 1e-3);
-
+TEST(TraceMeasurement, AClippedSineReadsFullScaleAndLightsTheIndicator) {
   // A sine driven 3.5 dB beyond full scale: flat tops at the 16-bit limits.
   TraceModel m(kRate, 2048);
   for (long i = 0; i < kRate / 2; ++i) m.add(sample16(1.5, 1000, i), false);
   const Sweep s = *m.sweep();
-  const TraceMeasurements clipped = measure(m.history(), s.firstPoint(), s.endPoint());
-  EXPECT_NEAR(dbfs(clipped.peak), 0, 0.01);
+  const dsp::TraceMeasurements clipped = dsp::measure(m.history(), s.firstPoint(), s.endPoint());
+  EXPECT_NEAR(dsp::dbfs(clipped.peak), 0, 0.01);
   EXPECT_NEAR(clipped.peakToPeak(), 2, 1e-3);
   ASSERT_TRUE(clipped.frequencyHz(kRate));
   EXPECT_NEAR(*clipped.frequencyHz(kRate), 1000, 0.1);
@@ -305,7 +270,7 @@ TEST(TraceExport, CopiedTextParsesAndMatchesTheScreen) {
 TEST(TraceExport, SavedSoundReadsBackSampleExact) {
   // Every 16-bit value the program can send, the extremes last; the history
   // holds only the newest 3000.
-  TraceHistory h(3000);
+  dsp::TraceHistory h(3000);
   std::vector<short> sent;
   std::mt19937 rng(3);
   std::uniform_int_distribution<int> any(-32768, 32767);

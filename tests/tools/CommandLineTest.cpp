@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The tools' command lines, with no sound server needed: numbers read
-// whole, block levels in dBFS, and each tool's answer to a bad command line
+// whole, and each tool's answer to a bad command line
 // (exit 64, what is wrong, the usage) or to a file it cannot play (exit 2),
 // given before any device is touched.
 #include <gtest/gtest.h>
@@ -10,15 +10,12 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "tests/support/ToolProcess.h"
 #include "tests/support/WavFile.h"
-#include "tools/BlockLevels.h"
 #include "tools/CommandLine.h"
 
 namespace {
@@ -52,45 +49,6 @@ TEST(ParseInt, TakesAWholeDecimalNumberInItsRangeAndNothingElse) {
     EXPECT_EQ(tools::ParseInt(c.text, c.lo, c.hi, out), c.ok) << "'" << c.text << "'";
     if (c.ok) {
       EXPECT_EQ(out, c.value) << "'" << c.text << "'";
-    }
-  }
-}
-
-TEST(BlockLevels, PeakAndRmsInDbfsOfBothSampleWidths) {
-  const double inf = std::numeric_limits<double>::infinity();
-  auto sine16 = [](double amplitude) {
-    std::vector<std::int16_t> s(4410);
-    for (std::size_t i = 0; i < s.size(); ++i)
-      s[i] = static_cast<std::int16_t>(std::lround(amplitude * 32768 * std::sin(2 * M_PI * 1000 * i / 44100.0)));
-    return s;
-  };
-  struct Case {
-    const char* what;
-    std::vector<std::uint8_t> bytes;
-    bool sixteen;
-    double peak, rms;
-  };
-  auto bytesOf = [](const std::vector<std::int16_t>& s) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
-    return std::vector<std::uint8_t>(p, p + 2 * s.size());
-  };
-  const Case cases[] = {
-      {"half-scale sine", bytesOf(sine16(0.5)), true, -6.02, -9.03},
-      {"full-scale square", bytesOf({-32768, -32768, -32768, -32768}), true, 0, 0},
-      {"silence", bytesOf({0, 0, 0}), true, -inf, -inf},
-      {"empty", {}, true, -inf, -inf},
-      {"a trailing odd byte is no sample", {0x00, 0x40, 0xFF}, true, -6.02, -6.02},
-      {"8-bit: 128 is silence", {128, 128}, false, -inf, -inf},
-      {"8-bit: 0 is full scale", {0, 128}, false, 0, -3.01},
-  };
-  for (const Case& c : cases) {
-    const tools::BlockLevels l = tools::MeasureBlock(c.bytes.data(), c.bytes.size(), c.sixteen);
-    for (const auto& [got, want] : {std::pair{l.peakDb, c.peak}, std::pair{l.rmsDb, c.rms}}) {
-      if (std::isinf(want)) {
-        EXPECT_EQ(got, want) << c.what;
-      } else {
-        EXPECT_NEAR(got, want, 0.01) << c.what;
-      }
     }
   }
 }

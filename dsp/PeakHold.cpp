@@ -1,13 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/spectrum/PeakHold.h"
+#include "dsp/PeakHold.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace quorvel::display {
+namespace dsp {
 
 namespace {
 constexpr double kNone = -std::numeric_limits<double>::infinity();
@@ -36,4 +36,4 @@ int strongestBin(const std::vector<double>& levels) {
   return flat ? -1 : best;
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace quorvel::display {
+namespace dsp {
 
 class TraceHistory {
  public:
@@ -63,4 +63,4 @@ class TraceHistory {
   int64_t end_ = 0;
 };
 
-}  // namespace quorvel::display
+}  // namespace dsp

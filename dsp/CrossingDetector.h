@@ -16,12 +16,12 @@
 // sample, so sweeps drawn from these instants stand still.
 #pragma once
 
-#include "display/trace/TraceSettings.h"
-
 #include <cmath>
 #include <cstdint>
 
-namespace quorvel::display {
+namespace dsp {
+
+enum class Slope { Rising, Falling };
 
 class CrossingDetector {
  public:
@@ -58,4 +58,4 @@ class CrossingDetector {
   bool armed_ = false;
 };
 
-}  // namespace quorvel::display
+}  // namespace dsp

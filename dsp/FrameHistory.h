@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace quorvel::display {
+namespace dsp {
 
 class FrameHistory {
  public:
@@ -46,4 +46,4 @@ class FrameHistory {
 // signal instead of -infinity.
 double powerDb(double power);
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -8,13 +8,13 @@
 // -9.03 dBFS RMS.
 #pragma once
 
-#include "display/trace/TraceHistory.h"
+#include "dsp/TraceHistory.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
-namespace quorvel::display {
+namespace dsp {
 
 // Sums over points [from, to) of a history (those it still holds).
 struct PointStats {
@@ -63,4 +63,4 @@ double dbfs(double fullScale);
 // A value at full scale: +-32767/32768 or beyond, as the clip indicator counts it.
 inline bool atFullScale(float v) { return v >= 32767.0f / 32768.0f || v <= -32767.0f / 32768.0f; }
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/spectrum/WindowShape.h"
+#include "dsp/WindowShape.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace quorvel::display {
+namespace dsp {
 
 namespace {
 
@@ -84,4 +84,4 @@ void WindowShape::run(double centre, int first, int count, double* out) const {
   }
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -12,7 +12,7 @@
 // weighted by one complex number per tone. The estimators build on that.
 #pragma once
 
-namespace quorvel::display {
+namespace dsp {
 
 class WindowShape {
  public:
@@ -40,4 +40,4 @@ class WindowShape {
   double powerGain_;
 };
 
-}  // namespace quorvel::display
+}  // namespace dsp

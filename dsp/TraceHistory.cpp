@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/trace/TraceHistory.h"
+#include "dsp/TraceHistory.h"
 
-namespace quorvel::display {
+namespace dsp {
 
 TraceHistory::TraceHistory(size_t capacity)
     : values_(std::make_unique_for_overwrite<float[]>(std::max<size_t>(capacity, 1))),
@@ -14,4 +14,4 @@ void TraceHistory::clear() {
   end_ = 0;
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp

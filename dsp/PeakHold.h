@@ -7,7 +7,7 @@
 
 #include <vector>
 
-namespace quorvel::display {
+namespace dsp {
 
 class PeakHold {
  public:
@@ -29,4 +29,4 @@ class PeakHold {
 // no strongest bin: reading one out would name 0 Hz).
 int strongestBin(const std::vector<double>& levels);
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -1,12 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Peak and RMS level of a block of samples, in dBFS (0 dB: full scale).
+// Peak and RMS level of a block of samples as the sound card gives them,
+// in dBFS (0 dB: full scale).
 #pragma once
 
 #include <cstddef>
 
-namespace tools {
+namespace dsp {
 
 struct BlockLevels {
   double peakDb;
@@ -17,4 +18,4 @@ struct BlockLevels {
 // An empty or silent block reads -inf.
 BlockLevels MeasureBlock(const void* data, std::size_t bytes, bool sixteenBit) noexcept;
 
-}  // namespace tools
+}  // namespace dsp

@@ -1,20 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "tools/BlockLevels.h"
+#include "dsp/BlockLevels.h"
+
+#include "dsp/TraceMeasurements.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
-namespace tools {
-
-namespace {
-double ToDb(double fraction) {
-  return fraction > 0 ? 20.0 * std::log10(fraction) : -std::numeric_limits<double>::infinity();
-}
-}  // namespace
+namespace dsp {
 
 BlockLevels MeasureBlock(const void* data, std::size_t bytes, bool sixteenBit) noexcept {
   const auto* p = static_cast<const unsigned char*>(data);
@@ -32,7 +27,7 @@ BlockLevels MeasureBlock(const void* data, std::size_t bytes, bool sixteenBit) n
     peak = std::fmax(peak, std::fabs(v));
     sum += v * v;
   }
-  return {ToDb(peak), ToDb(n ? std::sqrt(sum / static_cast<double>(n)) : 0.0)};
+  return {dbfs(peak), dbfs(n ? std::sqrt(sum / static_cast<double>(n)) : 0.0)};
 }
 
-}  // namespace tools
+}  // namespace dsp

@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/spectrum/ToneFit.h"
+#include "dsp/ToneFit.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace quorvel::display {
+namespace dsp {
 
 namespace {
 
@@ -99,4 +99,4 @@ std::optional<Tone> strongestTone(const std::vector<double>& mag, const WindowSh
   return tone;
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -1,13 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/spectrum/LeastSquares.h"
+#include "dsp/LeastSquares.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
-namespace quorvel::display {
+namespace dsp {
 
 void LeastSquares::reset(size_t rows, size_t columns) {
   rows_ = rows;
@@ -90,4 +90,4 @@ double LeastSquares::solve(double tolerance) {
   return residual;
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -1,14 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/spectrum/Harmonics.h"
+#include "dsp/Harmonics.h"
 
-#include "display/spectrum/LeastSquares.h"
+#include "dsp/LeastSquares.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace quorvel::display {
+namespace dsp {
 
 namespace {
 
@@ -108,4 +108,4 @@ HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const
   return out;
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -19,13 +19,13 @@
 // a 1 kHz tone by 0.01 Hz.
 #pragma once
 
-#include "display/spectrum/WindowShape.h"
+#include "dsp/WindowShape.h"
 
 #include <cmath>
 #include <optional>
 #include <vector>
 
-namespace quorvel::display {
+namespace dsp {
 
 struct Tone {
   double bin = 0;        // frequency in bins, between bins
@@ -47,4 +47,4 @@ void transformMagnitudes(const std::vector<double>& amplitudePercent, int points
 // a frame without one (silence, or a frame with no amplitudes).
 std::optional<Tone> strongestTone(const std::vector<double>& magnitudes, const WindowShape& shape);
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace quorvel::display {
+namespace dsp {
 
 class LeastSquares {
  public:
@@ -33,4 +33,4 @@ class LeastSquares {
   std::vector<double> a_, y_, x_;  // a_ by columns: the solver walks down them
 };
 
-}  // namespace quorvel::display
+}  // namespace dsp

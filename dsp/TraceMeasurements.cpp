@@ -1,14 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/trace/TraceMeasurements.h"
+#include "dsp/TraceMeasurements.h"
 
-#include "display/trace/CrossingDetector.h"
+#include "dsp/CrossingDetector.h"
 
 #include <cmath>
 #include <limits>
 
-namespace quorvel::display {
+namespace dsp {
 
 namespace {
 
@@ -98,4 +98,4 @@ std::optional<double> TraceMeasurements::periodMs(int rate) const {
 
 double dbfs(double fullScale) { return 20 * std::log10(fullScale); }
 
-}  // namespace quorvel::display
+}  // namespace dsp

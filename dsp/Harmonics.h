@@ -21,13 +21,13 @@
 // hundredths of a dB.
 #pragma once
 
-#include "display/spectrum/LeastSquares.h"
-#include "display/spectrum/ToneFit.h"
-#include "display/spectrum/WindowShape.h"
+#include "dsp/LeastSquares.h"
+#include "dsp/ToneFit.h"
+#include "dsp/WindowShape.h"
 
 #include <vector>
 
-namespace quorvel::display {
+namespace dsp {
 
 struct Harmonic {
   int order;         // 2 for 2f, ...
@@ -60,4 +60,4 @@ class HarmonicAnalyser {
   LeastSquares fit_;
 };
 
-}  // namespace quorvel::display
+}  // namespace dsp

@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/spectrum/FrameHistory.h"
+#include "dsp/FrameHistory.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace quorvel::display {
+namespace dsp {
 
 namespace {
 constexpr double kSilenceDb = -200;
@@ -51,4 +51,4 @@ void FrameHistory::averageDb(int frames, std::vector<double>& out) const {
   for (double& v : out) v = powerDb(v / n);
 }
 
-}  // namespace quorvel::display
+}  // namespace dsp
