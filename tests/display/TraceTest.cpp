@@ -180,7 +180,7 @@ TEST(TraceTrigger, PositionHoldOffAndOff) {
 // between, and the RMS and peak-to-peak of the points between; a cursor
 // alone reads only its value, and one off the history reads nothing.
 TEST(TraceCursors, ReadTheTraceAtEachCursorAndBetweenThem) {
-  TraceHistory h(4096);
+  dsp::TraceHistory h(4096);
   auto x = [](long i) { return float(0.5 * std::sin(kTwoPi * 1000 * double(i) / kRate)); };
   for (long i = 0; i < 4096; ++i) h.add(x(i));
   const Sweep screen{100.5, 441, std::nullopt};  // 10 ms from point 100.5 on
