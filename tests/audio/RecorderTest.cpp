@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "audio/Audio.h"
@@ -341,33 +342,24 @@ TEST(Recorder, DeviceThatDisappearsEndsCaptureWithItsReason) {
 
 // Every row of the failure table: the exact text, the result, the state.
 TEST(RecorderFailures, OpenAndStart) {
-  {
+  struct Case {
+    Call call;
+    unsigned nth;
+    std::string text;
+  };
+  const Case cases[] = {
+      {Call::waveInOpen, 1, "Could not open the input device for recording:  " + kNoMem},
+      {Call::waveInPrepareHeader, 3, "Error preparing header for recording:  " + kNoMem},
+      {Call::waveInAddBuffer, 1, "Error adding next input buffer"},
+      {Call::waveInAddBuffer, 3, "Error adding next input buffer"},
+      {Call::waveInStart, 1, "Error starting wave record:  " + kNoMem},
+  };
+  for (const Case& f : cases) {
     Capture c;
-    c.faults.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
+    c.faults.failCall(f.call, MMSYSERR_NOMEM, f.nth);
     EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Could not open the input device for recording:  " + kNoMem);
-    EXPECT_FALSE(c.rec().DeviceOpen);
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInPrepareHeader, MMSYSERR_NOMEM, 3);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error preparing header for recording:  " + kNoMem);
-    EXPECT_FALSE(c.rec().DeviceOpen);
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 1);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
-    EXPECT_FALSE(c.rec().DeviceOpen);
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInStart, MMSYSERR_NOMEM);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error starting wave record:  " + kNoMem);
-    EXPECT_FALSE(c.rec().DeviceOpen);
+    EXPECT_EQ(c.audio.ErrorMessage, f.text);
+    EXPECT_FALSE(c.rec().DeviceOpen) << f.text;
   }
   {
     Capture c;  // a failing close after a failed start replaces the message
@@ -378,13 +370,6 @@ TEST(RecorderFailures, OpenAndStart) {
     EXPECT_TRUE(c.rec().DeviceOpen);
     c.faults.clearFaults();
     EXPECT_TRUE(c.rec().Stop());
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 3);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
-    EXPECT_FALSE(c.rec().DeviceOpen);
   }
   {
     Capture c;  // storage refused for its size: that reason stays the one given
@@ -417,32 +402,21 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
     EXPECT_EQ(c.audio.ErrorMessage, "Recorder already closed");
     EXPECT_TRUE(c.rec().Close());
   }
-  {
+  // Stop fails where the device refuses, leaves it open, and works once
+  // the device does.
+  const std::tuple<Call, unsigned, std::string> refusals[] = {
+      {Call::waveInReset, 1, "Error in waveInReset"},
+      {Call::waveInUnprepareHeader, 2, "Error in waveInUnprepareHeader " + kNoMem},
+      {Call::waveInClose, 1, "Error closing input device"},
+  };
+  for (const auto& [call, nth, text] : refusals) {
     Capture c;
     ASSERT_TRUE(c.rec().Start());
-    c.faults.failCall(Call::waveInReset, MMSYSERR_NOMEM);
+    c.faults.failCall(call, MMSYSERR_NOMEM, nth);
     EXPECT_FALSE(c.rec().Stop());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInReset");
-    EXPECT_TRUE(c.rec().DeviceOpen);
-    EXPECT_TRUE(c.rec().Stop());
-  }
-  {
-    Capture c;
-    ASSERT_TRUE(c.rec().Start());
-    c.faults.failCall(Call::waveInUnprepareHeader, MMSYSERR_NOMEM, 2);
-    EXPECT_FALSE(c.rec().Stop());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInUnprepareHeader " + kNoMem);
-    EXPECT_TRUE(c.rec().DeviceOpen);
-    EXPECT_TRUE(c.rec().Stop());
-  }
-  {
-    Capture c;
-    ASSERT_TRUE(c.rec().Start());
-    c.faults.failCall(Call::waveInClose, MMSYSERR_NOMEM);
-    EXPECT_FALSE(c.rec().Stop());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error closing input device");
-    EXPECT_TRUE(c.rec().DeviceOpen);
-    EXPECT_TRUE(c.rec().Stop());
+    EXPECT_EQ(c.audio.ErrorMessage, text);
+    EXPECT_TRUE(c.rec().DeviceOpen) << text;
+    EXPECT_TRUE(c.rec().Stop()) << text;
   }
   {
     Capture c;  // no system text: the prefix stands alone

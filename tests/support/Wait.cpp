@@ -3,8 +3,8 @@
 
 #include "tests/support/Wait.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 #include <thread>
 
 namespace quorvel_test {
@@ -20,10 +20,14 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const Deadline deadline(limit);
+  // The loop sleeps until a message arrives, and wakes every millisecond to
+  // look at what no message announces (a count moved by another thread).
+  QEventLoop loop;
+  QTimer look;
+  look.start(1ms);
   while (!done()) {
     if (deadline.passed()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (!done()) std::this_thread::sleep_for(1ms);
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
   }
   return true;
 }

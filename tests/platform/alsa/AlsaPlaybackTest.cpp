@@ -99,47 +99,31 @@ void ExpectPlayedToTheEnd(const std::vector<std::int16_t>& got, const std::vecto
   EXPECT_LT(Rms(&got[end], kFrames), 0.01 * want) << "something was played after the end";
 }
 
-// 3 s of a tone: it comes back sample for sample and at its level, to its
-// last period (close plays it out), and every header comes back once, in
-// order, done.
+// A tone comes back sample for sample and at its level, to its last period
+// (close plays it out), and every header comes back once, in order, done:
+// 3 s through four headers, and 70 ms in one, less than the PCM's ring
+// (80 ms), which the stream never fills, so that close has to start it.
 TEST_F(AlsaPlayback, ToneComesBackToItsLastSampleAtItsLevel) {
   const WAVEFORMATEX format = PcmFormat(1, 16, kRate);
-  Capture capture(system, WAVE_MAPPER, format, kFrames, 16, 512);
-  StartCapture(capture);
+  for (const auto& [seconds, headers] : {std::pair{3.0, std::size_t{4}}, std::pair{0.07, std::size_t{1}}}) {
+    Capture capture(system, WAVE_MAPPER, format, kFrames, 16, 512);
+    StartCapture(capture);
+    const std::vector<std::uint8_t> tone = ToneBytes(format, seconds, 1000, {0.5});
+    const std::size_t bytes = headers == 1 ? tone.size() : kFrames * format.nBlockAlign;
+    Playback play(system, WAVE_MAPPER, format, tone, bytes, headers);
+    ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
+    PlayAll(play, capture);
+    EXPECT_TRUE(play.returnedInOrderAndDone()) << seconds;
+    EXPECT_EQ(play.withDevice(), 0u);
+    ASSERT_EQ(play.close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(play.opens(), 1);
+    EXPECT_EQ(play.closes(), 1);
 
-  const std::vector<std::uint8_t> tone = ToneBytes(format, 3.0, 1000, {0.5});
-  Playback play(system, WAVE_MAPPER, format, tone, kFrames * format.nBlockAlign);
-  ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
-  PlayAll(play, capture);
-  EXPECT_TRUE(play.returnedInOrderAndDone());
-  EXPECT_EQ(play.withDevice(), 0u);
-  ASSERT_EQ(play.close(), MMSYSERR_NOERROR);
-  EXPECT_EQ(play.opens(), 1);
-  EXPECT_EQ(play.closes(), 1);
-
-  CaptureMore(capture, 1.5);
-  ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
-  ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
-  ExpectPlayedToTheEnd(capture.samples16(), Samples16(tone));
-}
-
-// Less than the PCM's ring (80 ms), in one header: the stream never fills
-// the ring, so close has to start it, and all of it is heard.
-TEST_F(AlsaPlayback, StreamShorterThanTheRingIsHeardWholeOnClose) {
-  const WAVEFORMATEX format = PcmFormat(1, 16, kRate);
-  Capture capture(system, WAVE_MAPPER, format, kFrames, 16, 256);
-  StartCapture(capture);
-
-  const std::vector<std::uint8_t> tone = ToneBytes(format, 0.07, 1000, {0.5});
-  Playback play(system, WAVE_MAPPER, format, tone, tone.size(), 1);
-  ASSERT_EQ(play.open(), MMSYSERR_NOERROR);
-  PlayAll(play, capture);
-  ASSERT_EQ(play.close(), MMSYSERR_NOERROR);
-
-  CaptureMore(capture, 1.5);
-  ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
-  ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
-  ExpectPlayedToTheEnd(capture.samples16(), Samples16(tone));
+    CaptureMore(capture, 1.5);
+    ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
+    ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
+    ExpectPlayedToTheEnd(capture.samples16(), Samples16(tone));
+  }
 }
 
 // Stereo 8-bit at half the server's rate, a different level on each
