@@ -35,7 +35,7 @@ TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
   std::vector<std::string> messages;
   TMain_Form::MessageSink = [&](const QString& m) { messages.push_back(m.toStdString()); };
   std::optional<quorvel_test::Player> tone;
-  tone.emplace(quorvel_test::SineSignal(20 * 44100, 44100, 1000, 0.5), 44100, 1);
+  tone.emplace(quorvel_test::SineSignal(20 * 44100, 44100, 1000, 0.5), 44100, 1, 2000);
   ASSERT_TRUE(tone->running());
   std::int32_t signal = 0, spectrum = 0;
   {

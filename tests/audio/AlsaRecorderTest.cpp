@@ -33,9 +33,8 @@ class AlsaRecorder : public testing::Test {
   void SetUp() override {
     if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
     // A 1 kHz tone at half scale into the null sink, longer than the test.
-    tone_.emplace(quorvel_test::SineSignal(30 * 44100, 44100, 1000, 0.5), 44100, 1);
+    tone_.emplace(quorvel_test::SineSignal(30 * 44100, 44100, 1000, 0.5), 44100, 1, 2000);
     ASSERT_TRUE(tone_->running());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
   std::optional<quorvel_test::Player> tone_;  // stopped with the test
 };

@@ -241,7 +241,7 @@ bool Playback::returnedInOrderAndDone() const {
 
 std::size_t Playback::underruns() const { return handle()->sink().underruns(); }
 
-Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels) {
+Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels, unsigned latencyMs) {
   char path[] = "/tmp/quorvel-alsa-signal-XXXXXX";
   const int fd = mkstemp(path);
   if (fd < 0) return;
@@ -252,10 +252,9 @@ Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned
   if (!written) return;
   const std::string rateArg = "--rate=" + std::to_string(rate);
   const std::string channelsArg = "--channels=" + std::to_string(channels);
-  // A short server-side buffer: a playing stream with a long one loses its
-  // start, as the null sink renders ahead.
+  const std::string latencyArg = "--latency-msec=" + std::to_string(latencyMs);
   const char* argv[] = {
-      "pacat",       "--playback", "--raw", "--format=s16le", rateArg.c_str(), channelsArg.c_str(), "--latency-msec=50",
+      "pacat",       "--playback", "--raw", "--format=s16le", rateArg.c_str(), channelsArg.c_str(), latencyArg.c_str(),
       file_.c_str(), nullptr};
   if (posix_spawnp(&pid_, "pacat", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
 }

@@ -171,10 +171,13 @@ class Playback final : public WaveHarness<platform::HWAVEOUT> {
 };
 
 // Plays raw 16-bit little-endian samples (interleaved `channels`) at `rate`
-// into the sound server's default sink, from a file, with pacat.
+// into the sound server's default sink, from a file, with pacat. A short
+// server-side buffer (`latencyMs`) keeps the stream's start, which the null
+// sink, rendering ahead, loses behind a long one; a long one rides out a
+// busy machine without breaking up.
 class Player {
  public:
-  Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels);
+  Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels, unsigned latencyMs = 50);
   ~Player();  // stops playing
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
