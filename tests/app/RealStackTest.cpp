@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <thread>
 
 #include "FakeScopeLog.h"
 #include "app/Main_unt.h"
@@ -79,11 +78,13 @@ TEST(ProgramOnTheSoundServer, ToneReachesBothScopes) {
   }
   if (bin >= 0) tonePeak.push_back(std::abs(best - 46) <= 1);
   // About 64 blocks in 3 s (fewer in a sanitizer build on a busy machine,
-  // the sound server starting the stream late): every block sent whole,
-  // plus the refresh's point.
+  // the sound server starting the stream late): every block sent whole with
+  // its frame, but the one Stop may cut short (it ends at its next sample,
+  // without a frame), plus the refresh's point.
   const auto frames = static_cast<long>(tonePeak.size());
   EXPECT_GE(frames, 20);
-  EXPECT_EQ(signalPoints, 2048L * frames + 1);
+  EXPECT_GE(signalPoints, 2048L * frames + 1);
+  EXPECT_LT(signalPoints, 2048L * (frames + 1) + 1);
   // Once the tone is heard, it peaks in every frame (but a few where the
   // player, another process, broke up).
   const auto heard = std::find(tonePeak.begin(), tonePeak.end(), true);

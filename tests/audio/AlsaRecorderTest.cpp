@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "audio/Audio.h"

@@ -9,10 +9,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>

@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "audio/Audio.h"

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <tuple>
 #include <vector>
 

@@ -7,18 +7,14 @@
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/Messages.h"

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <thread>
 
 #include "tests/support/RealStack.h"
 #include "tests/support/Wait.h"
