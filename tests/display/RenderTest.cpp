@@ -5,6 +5,7 @@
 // frequency axes, frames put together from points, and the header skipped.
 #include "Pixels.h"
 #include "display/spectrum/FrameAssembler.h"
+#include "display/spectrum/Markers.h"
 #include "display/ui/PlotAxes.h"
 #include "display/ui/PlotLines.h"
 #include "display/spectrum/SpectrumModel.h"
@@ -94,7 +95,7 @@ TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
   EXPECT_NEAR(e->top, m.levelAxis().toY(-90, plot), 2.0);
 }
 
-TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
+TEST(FrameAssembler, FramesArePublishedWholeAndHolesAreNotDrawn) {
   const ScopePoint marker{{ScopeFrameMarker, 0, 0}}, header{{0, 0, 0}};
   auto bin = [](double db) { return ScopePoint{{db, 0, 0}}; };
   FrameAssembler a(8);
@@ -125,7 +126,7 @@ TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
   EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
 }
 
-TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
+TEST(SpectrumModel, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   SpectrumModel m(1024);
   sendFrame(m, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
   sendFrame(m, 1024, [](int k) { return k == 300 ? -20.0 : -70.0; });
@@ -139,7 +140,40 @@ TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   EXPECT_EQ(m.strongest(), 300) << "resetting the hold keeps the frame";
 }
 
-TEST(Axes, PositionsAndReadoutsAreInverse) {
+// Held peaks fall at the rate set in dB per second (a frame lasts 2048
+// points at 44100 Hz), until a frame's level is above them again; at 0 they
+// stay.
+TEST(SpectrumView, HeldPeaksFallAtTheirRateUntilTheFrameMeetsThem) {
+  for (double perSecond : {0.0, 6.0, 60.0}) {
+    SpectrumView v(ScopeConfig{});
+    SpectrumSettings s = v.settings();
+    s.holdFallDbPerSecond = perSecond;
+    v.setSettings(s);
+    const double perFrame = perSecond * 2048 / 44100;
+    sendFrame(v, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
+    for (int frame = 1; frame <= 40; ++frame) {
+      sendFrame(v, 1024, [](int) { return -60.0; });
+      EXPECT_NEAR(v.model().peaks()[40], std::max(-10.0 - frame * perFrame, -60.0), 1e-9)
+          << perSecond << " dB/s, frame " << frame;
+    }
+  }
+}
+
+// A marker lands on the loudest bin within reach of the click, once; a
+// fifth pushes out the oldest.
+TEST(Markers, LandOnTheNearbyPeakOnceAndTheOldestGoesFirst) {
+  std::vector<double> levels(100, -90.0);
+  levels[20] = -10;
+  levels[50] = -20;
+  levels[52] = -15;
+  Markers m;
+  for (int click : {18, 23, 49, 70, 99, 150, 0}) m.place(click, levels, 3);
+  EXPECT_EQ(m.bins(), (std::vector<int>{52, 70, 99, 0})) << "20 twice, 52 near 49, 150 held to 99";
+  m.clear();
+  EXPECT_TRUE(m.bins().empty());
+}
+
+TEST(PlotAxes, PositionsAndReadoutsAreInverse) {
   const QRectF plot = plotRect(kSize);
   for (bool log : {false, true}) {
     const FrequencyAxis axis{22050, log};
@@ -185,7 +219,7 @@ TEST(TraceScaling, AFastToneIsReconstructedBetweenItsPoints) {
   EXPECT_GT(worst(false), 0.3 * peak);
 }
 
-TEST(Axes, TimeReadsInSecondsFromOneSecondUp) {
+TEST(PlotAxes, TimeReadsInSecondsFromOneSecondUp) {
   struct Case {
     double spanMs;
     QString unit, lastLabel, at;
@@ -201,7 +235,7 @@ TEST(Axes, TimeReadsInSecondsFromOneSecondUp) {
   }
 }
 
-TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {
+TEST(ScopeConfig, CreateArgumentsSelectDefaultsAndAreLimited) {
   const ScopeConfig d = ScopeConfig::fromCreate(0, 0, nullptr);
   EXPECT_EQ(d.points, 2048);
   EXPECT_EQ(d.rate, 44100);

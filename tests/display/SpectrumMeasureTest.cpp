@@ -69,6 +69,29 @@ TEST(FrameCopy, TextParsesBackToWhatWasReceived) {
   }
 }
 
+// With harmonics measured, the copied frame carries their THD: a 1 kHz
+// tone with its second harmonic 40 dB down has 1 %.
+TEST(FrameCopy, CarriesTheThdOfTheFrameWhenHarmonicsAreMeasured) {
+  SpectrumView view(ScopeConfig{});
+  SpectrumSettings s = view.settings();
+  s.harmonics = true;
+  view.setSettings(s);
+  std::vector<double> x(2048);
+  for (int n = 0; n < 2048; ++n)
+    x[size_t(n)] = 0.5 * std::sin(2 * std::numbers::pi * 1000 * n / kRate) +
+                   0.005 * std::sin(2 * std::numbers::pi * 2000 * n / kRate + 1);
+  const std::vector<double> amplitudes = analysed(x);
+  view.consume({{ScopeFrameMarker, 0, 0}}, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
+  for (double a : amplitudes) view.consume({{-100, a, 0}}, false);
+  const QStringList lines = view.clipboardText().split('\n', Qt::SkipEmptyParts);
+  ASSERT_GT(lines.size(), 2);
+  ASSERT_TRUE(lines[2].startsWith("# thd_percent: ")) << lines[2].toStdString();
+  bool ok = false;
+  EXPECT_NEAR(lines[2].section(": ", 1).toDouble(&ok), 1.0, 0.06) << lines[2].toStdString();
+  EXPECT_TRUE(ok) << lines[2].toStdString();
+}
+
 TEST(SpectrogramPicture, NewestFrameIsTheTopRowAndMovesDownWithTheNext) {
   SpectrumView view(ScopeConfig{});
   SpectrumSettings s;

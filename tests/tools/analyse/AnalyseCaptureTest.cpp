@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "tests/platform/alsa/RealStack.h"
+#include "tests/support/RealStack.h"
 #include "tests/tools/ToolProcess.h"
 
 namespace {

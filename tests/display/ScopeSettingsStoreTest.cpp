@@ -27,7 +27,7 @@ using namespace quorvel::display;
 
 namespace {
 
-class Remembering : public ::testing::Test {
+class ScopeSettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(config_.isValid());
@@ -66,7 +66,7 @@ QRect screenArea() { return QGuiApplication::primaryScreen()->availableGeometry(
 
 }  // namespace
 
-TEST_F(Remembering, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
+TEST_F(ScopeSettingsStoreTest, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   const QRect place = QRect(screenArea().topLeft() + QPoint(37, 51), QSize(410, 290));
   TraceSettings t;
   t.spanMs = 200;
@@ -106,7 +106,7 @@ TEST_F(Remembering, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   for (const char* title : {"Bench 1%2F2", "Signal"}) expectDefaults(title);
 }
 
-TEST_F(Remembering, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOnSave) {
+TEST_F(ScopeSettingsStoreTest, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOnSave) {
   // Bytes that are no settings at all.
   QByteArray noise(4096, '\0');
   QRandomGenerator rng(7);
@@ -140,7 +140,7 @@ TEST_F(Remembering, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOnSave) {
 }
 
 // A view left beyond what it can show is remembered within it.
-TEST_F(Remembering, ViewsOutOfRangeAreRememberedWithinRange) {
+TEST_F(ScopeSettingsStoreTest, ViewsOutOfRangeAreRememberedWithinRange) {
   {
     auto w = fresh("Out");
     TraceSettings t;
@@ -159,7 +159,7 @@ TEST_F(Remembering, ViewsOutOfRangeAreRememberedWithinRange) {
   EXPECT_EQ(again->spectrumView().settings().level.spanDb, 210);
 }
 
-TEST_F(Remembering, ValuesOutOfRangeAreHeldAtTheirLimits) {
+TEST_F(ScopeSettingsStoreTest, ValuesOutOfRangeAreHeldAtTheirLimits) {
   const QRect area = screenArea();
   writeFile(QStringLiteral("[Signal]\ntrace\\spanMs=1e9\ntrace\\zoom=1000\ntrace\\level=-7\ntrace\\position=nan\n"
                            "trace\\holdOffMs=inf\ntrace\\mode=sideways\ntrace\\slope=falling\n"
