@@ -36,6 +36,8 @@ constexpr double kFooter = 16;
 // How near (pixels) a press must be to a cursor or the level marker to take it.
 constexpr double kGrab = 5;
 constexpr int kLevelLineMs = 1500;
+// A reading withheld.
+const QString kNone = QStringLiteral("\u2013");
 
 QString spanText(double ms) {
   return ms < 1000 ? QString::number(ms, 'g', 3) + QStringLiteral(" ms")
@@ -380,6 +382,7 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
             .arg(std::lround(s.position * 100));
     if (s.holdOffMs > 0) g.about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
   }
+  g.about += QStringLiteral(" \u00b7 ") + dbfsConvention();
   g.hints = QStringLiteral(
       "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level \u00b7 "
       "click: cursors");
@@ -510,11 +513,29 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::Tr
     text = QStringLiteral("nothing on screen");
   } else {
     const auto hz = m.frequencyHz(rate);
-    text = hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
-              : QStringLiteral("no whole cycle");
-    text += QStringLiteral("   peak %1 dBFS   RMS %2 dBFS   p-p %3   DC %4   crest %5")
-                .arg(dbText(dsp::dbfs(m.peak)), dbText(dsp::dbfs(m.rms)), fullScaleText(m.peakToPeak()),
-                     fullScaleText(m.dc), QString::number(m.crestFactor(), 'f', 2));
+    if (hz) {
+      text = QStringLiteral("%1 Hz   %2 ms")
+                 .arg(*hz, 0, 'f', m.frequencyDecimals(rate))
+                 .arg(*m.periodMs(rate), 0, 'f', m.periodDecimals(rate));
+    } else {
+      switch (m.why) {
+        case dsp::NoPeriod::NoSwing:
+          text = QStringLiteral("no swing: no period");
+          break;
+        case dsp::NoPeriod::LessThanACycle:
+          text = QStringLiteral("less than a whole cycle: no period, RMS or DC");
+          break;
+        case dsp::NoPeriod::Irregular:
+        case dsp::NoPeriod::None:
+          text = QStringLiteral("no steady period");
+          break;
+      }
+    }
+    const auto crest = m.crestFactor();
+    text +=
+        QStringLiteral("   peak %1 dBFS   RMS %2 dBFS   p-p %3   DC %4   crest %5")
+            .arg(dbText(dsp::dbfs(m.peak)), m.rms ? dbText(dsp::rmsDbfs(*m.rms)) : kNone, fullScaleText(m.peakToPeak()),
+                 m.dc ? fullScaleText(*m.dc) : kNone, crest ? QString::number(*crest, 'f', 2) : kNone);
   }
   // The text is laid out again only when it changed.
   if (measureText_.text() != text) measureText_.setText(text);
@@ -556,7 +577,8 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
     QString between = QStringLiteral("\u0394t %1").arg(msText(std::fabs(*r.dtMs), span, plot.width()));
     if (*r.dtMs != 0) between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
     if (r.rms)
-      between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dsp::dbfs(*r.rms)), fullScaleText(*r.peakToPeak));
+      between +=
+          QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dsp::rmsDbfs(*r.rms)), fullScaleText(*r.peakToPeak));
     lines.append(between);
   }
   p.setFont(uiFont());
