@@ -3,6 +3,8 @@
 
 #include "display/spectrum/SpectrumModel.h"
 
+#include <cmath>
+
 namespace quorvel::display {
 
 SpectrumModel::SpectrumModel(int bins, int historyFrames)
@@ -11,7 +13,12 @@ SpectrumModel::SpectrumModel(int bins, int historyFrames)
 bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
   if (!assembler_.add(p, afterGap)) return false;
   ++frames_;
-  peaks_.update(assembler_.levels(), holdFallDb_);
+  // The hold follows each frame's own amplitude (value 1), not the level
+  // the analyser has smoothed over frames: a burst is held at its level.
+  const std::vector<double>& amplitudes = assembler_.frame().amplitudes;
+  amplitudeDb_.resize(amplitudes.size());
+  for (size_t k = 0; k < amplitudes.size(); ++k) amplitudeDb_[k] = 20 * std::log10(amplitudes[k] / 100 + 1);
+  peaks_.update(amplitudeDb_, holdFallDb_);
   history_.push(assembler_.frame().amplitudes);
   strongest_ = dsp::strongestBin(assembler_.levels());
   return true;

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // What a frame scope knows: the latest whole frame (both values), put
-// together from the stream of points, the peak hold over the frames since
-// its reset, and the last seconds of frames for the spectrogram and the
-// power average.
+// together from the stream of points, the peak hold of the frames' own
+// amplitudes (value 1) since its reset, and the last seconds of frames for
+// the spectrogram and the power average.
 #pragma once
 
 #include "display/spectrum/FrameAssembler.h"
@@ -34,7 +34,7 @@ class SpectrumModel {
   // The latest frame; empty before the first.
   const dsp::FrameBins& frame() const { return assembler_.frame(); }
   const std::vector<double>& levels() const { return assembler_.levels(); }
-  // Peak hold per bin, -infinity where none.
+  // Peak hold per bin of 20 log10 of value 1's amplitude, -infinity where none.
   const std::vector<double>& peaks() const { return peaks_.levels(); }
   const dsp::FrameHistory& history() const { return history_; }
   // Bin index of the latest frame's strongest level, -1 for none.
@@ -46,6 +46,7 @@ class SpectrumModel {
  private:
   FrameAssembler assembler_;
   dsp::PeakHold peaks_;
+  std::vector<double> amplitudeDb_;  // the latest frame's, for the hold
   dsp::FrameHistory history_;
   double holdFallDb_ = 0;
   int strongest_ = -1;

@@ -49,11 +49,49 @@ QString dbfsText(double db, int decimals) {
 }
 
 // "0.0012 %  (-98.4 dB)"; an upper bound reads "< 0.0012 %  (< -98.4 dB)".
-QString ratioText(double ratio, bool bound = false) {
+// decimals: of the percentage, when known (see dsp::thdDecimals).
+QString ratioText(double ratio, bool bound = false, int decimals = -1) {
   const QString below = bound ? QStringLiteral("< ") : QString();
+  if (decimals < 0) decimals = ratio < 0.01 ? 4 : 2;
   return QStringLiteral("%1%2 %  (%1%3 dB)")
-      .arg(below, QString::number(ratio * 100, 'f', ratio < 0.01 ? 4 : 2),
+      .arg(below, QString::number(ratio * 100, 'f', decimals),
            withMinusSign(QString::number(20 * std::log10(std::max(ratio, 1e-12)), 'f', 1)));
+}
+
+// "1000.00 Hz  -6.02 dBFS", each with the decimals it is good to.
+QString toneText(const dsp::Tone& t, double binHz) {
+  return QStringLiteral("%1 Hz  %2")
+      .arg(t.hz(binHz), 0, 'f', t.hzDecimals(binHz))
+      .arg(dbfsText(t.dbfs(), t.dbDecimals()));
+}
+
+QString noToneText(dsp::NoTone why) {
+  switch (why) {
+    case dsp::NoTone::InNoise:
+      return QStringLiteral("no tone above the noise");
+    case dsp::NoTone::AtZeroHz:
+      return QStringLiteral("at 0 Hz: DC or below one bin");
+    case dsp::NoTone::NotOneTone:
+      return QStringLiteral("not a single tone");
+    case dsp::NoTone::Silence:
+    case dsp::NoTone::None:
+      break;
+  }
+  return QStringLiteral("no tone");
+}
+
+QString noThdText(dsp::NoThd why, double binHz) {
+  switch (why) {
+    case dsp::NoThd::FundamentalTooLow:
+      return QStringLiteral("fundamental below %1 Hz: harmonics not resolved")
+          .arg(std::ceil(dsp::kLowestFundamentalBins * binHz));
+    case dsp::NoThd::NoHarmonicInFrame:
+      return QStringLiteral("no harmonic in the frame");
+    case dsp::NoThd::NoTone:
+    case dsp::NoThd::None:
+      break;
+  }
+  return QStringLiteral("no tone");
 }
 
 }  // namespace
@@ -174,6 +212,7 @@ void SpectrumView::updateActionTexts() {
 
 void SpectrumView::resetPeaks() {
   model_.resetPeaks();
+  analysis_ = Analysis{};
   if (frozen()) std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
   update();
 }
@@ -205,10 +244,16 @@ SpectrumView::Shown SpectrumView::shown() const {
 
 const SpectrumView::Analysis& SpectrumView::analysis() const {
   const Shown s = shown();
-  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
+  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics && analysis_.peaks == &s.peaks)
+    return analysis_;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
+  analysis_.peaks = &s.peaks;
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
+  // The hold, in dB of value 1's amplitude, read as a frame of its own.
+  heldPercent_.resize(s.peaks.size());
+  for (size_t k = 0; k < s.peaks.size(); ++k) heldPercent_[k] = std::pow(10, s.peaks[k] / 20) * 100 - 100;
+  analysis_.held = estimator_.estimate(heldPercent_, false);
   return analysis_;
 }
 
@@ -228,8 +273,8 @@ const std::vector<double>& SpectrumView::markedTrace(const Shown& s) {
 QString SpectrumView::clipboardText() const {
   const Shown s = shown();
   if (s.frames == 0) return {};
-  const dsp::FrameEstimates& e = analysis().estimates;
-  return QString::fromStdString(dsp::FrameText{s.frame, s.peaks, config().binHz(), e.peak, e.thdPercent()}.csv());
+  const Analysis& a = analysis();
+  return QString::fromStdString(dsp::FrameText{s.frame, s.peaks, config().binHz(), a.estimates, a.held}.csv());
 }
 
 bool SpectrumView::saveCsv(const QString& path, QString* error) const {
@@ -345,10 +390,17 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
   else if (ps.spectrum.isEmpty())
     g.yTitle = QStringLiteral("time");
   g.title = config().title;
-  QString about = QStringLiteral("%1 bins of %2 Hz").arg(config().bins()).arg(config().binHz(), 0, 'f', 2);
+  QString about = QStringLiteral("%1 bins of %2 Hz \u00b7 %3 \u00b7 trace smoothed in dB")
+                      .arg(config().bins())
+                      .arg(config().binHz(), 0, 'f', 2)
+                      .arg(dbfsConvention());
   if (settings_.holdFallDbPerSecond > 0)
     about += QStringLiteral(" \u00b7 hold falls %1 dB/s").arg(settings_.holdFallDbPerSecond);
-  if (settings_.averageFrames > 0) about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
+  // Noise smoothed in dB reads low: the mean of the log of its power lies
+  // 2.5 dB under the log of its mean power.
+  if (settings_.averageFrames > 0)
+    about += QStringLiteral(" \u00b7 average of %1 frames in power (noise: 2.5 dB over the trace)")
+                 .arg(settings_.averageFrames);
   g.about = about;
   g.hints = QStringLiteral(
       "click marker \u00b7 wheel/\u2191\u2193/+\u2212 level \u00b7 G spectrogram \u00b7 "
@@ -481,7 +533,7 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   const dsp::FrameEstimates& a = analysis().estimates;
   if (a.peak)
     pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
-  else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+  else if (a.noPeak == dsp::NoTone::Silence && s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
     pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
   if (a.harmonics)
     for (const dsp::Harmonic& h : a.harmonics->harmonics) {
@@ -530,14 +582,16 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   }
   const dsp::FrameEstimates& a = analysis().estimates;
   if (a.peak) {
-    drawRightToLeft(
-        p, right, baseline,
-        QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
-        palette::strongest);
-  } else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size()) {
-    drawRightToLeft(p, right, baseline,
-                    QStringLiteral("peak  %1  %2")
-                        .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
+    drawRightToLeft(p, right, baseline, QStringLiteral("peak  %1").arg(toneText(*a.peak, binHz)), palette::strongest);
+  } else if (a.noPeak == dsp::NoTone::Silence) {
+    // A frame without amplitudes: its strongest level, if any.
+    if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+      drawRightToLeft(p, right, baseline,
+                      QStringLiteral("peak  %1  %2")
+                          .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
+                      palette::strongest);
+  } else {
+    drawRightToLeft(p, right, baseline, QStringLiteral("peak  \u2013  (%1)").arg(noToneText(a.noPeak)),
                     palette::strongest);
   }
 
@@ -553,12 +607,19 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
                       bin < trace.size() ? dbfsText(trace[bin], 1) : QStringLiteral("\u2013"));
     colours << palette::marker;
   }
-  if (a.harmonics) {
-    lines << QStringLiteral("THD  %1").arg(ratioText(a.harmonics->thd))
-          << QStringLiteral("THD+N  %1").arg(ratioText(a.harmonics->thdPlusNoise, a.harmonics->thdPlusNoiseIsBound));
+  if (const std::optional<dsp::Tone>& held = analysis().held.peak) {
+    lines << QStringLiteral("hold  %1").arg(toneText(*held, binHz));
+    colours << palette::peakHold;
+  }
+  if (a.harmonics && a.harmonics->why == dsp::NoThd::None) {
+    const dsp::HarmonicAnalysis& h = *a.harmonics;
+    lines << QStringLiteral("THD (2f\u2013%1f)  %2")
+                 .arg(h.highestOrder)
+                 .arg(ratioText(h.thd, h.thdIsBound, dsp::thdDecimals(h)))
+          << QStringLiteral("THD+N  %1").arg(ratioText(h.thdPlusNoise, h.thdPlusNoiseIsBound));
     colours << palette::harmonic << palette::harmonic;
-  } else if (settings_.harmonics) {
-    lines << QStringLiteral("THD  \u2013  (no tone)");
+  } else if (a.harmonics) {
+    lines << QStringLiteral("THD  \u2013  (%1)").arg(noThdText(a.harmonics->why, binHz));
     colours << palette::harmonic;
   }
   if (lines.isEmpty()) return;

@@ -50,8 +50,10 @@ class SpectrumView : public PlotView {
 
   const SpectrumModel& model() const { return model_; }
   // The strongest tone of the frame on screen, and, with harmonics on, its
-  // harmonics and THD.
+  // harmonics and THD; the strongest tone of the peak hold.
+  const dsp::FrameEstimates& estimates() const { return analysis().estimates; }
   const std::optional<dsp::Tone>& peak() const { return analysis().estimates.peak; }
+  const std::optional<dsp::Tone>& heldPeak() const { return analysis().held.peak; }
   const std::optional<dsp::HarmonicAnalysis>& harmonics() const { return analysis().estimates.harmonics; }
 
   // Where the spectrum and the spectrogram are in a picture of this size
@@ -85,11 +87,12 @@ class SpectrumView : public PlotView {
     int strongest = -1;
     uint64_t frames = 0;
   };
-  // Estimates of the frame on screen, made once per frame.
+  // Estimates of the frame on screen and of its peak hold, made once per frame.
   struct Analysis {
     uint64_t frames = 0;
     bool withHarmonics = false;
-    dsp::FrameEstimates estimates;
+    const std::vector<double>* peaks = nullptr;
+    dsp::FrameEstimates estimates, held;
   };
 
   Shown shown() const;
@@ -117,7 +120,8 @@ class SpectrumView : public PlotView {
   FrozenCopy frozen_;
   mutable Analysis analysis_;
   mutable dsp::FrameEstimator estimator_;
-  std::vector<double> average_;  // dB per bin, for averageKey_
+  mutable std::vector<double> heldPercent_;  // the peak hold as value 1
+  std::vector<double> average_;              // dB per bin, for averageKey_
   struct {
     uint64_t serial = 0, clears = 0;
     int frames = 0;
