@@ -48,7 +48,7 @@ void TraceModel::add(double v, bool afterGap) {
   if (detector_.step(x, i, at)) {
     if (!pending_ && at >= readyAt_ && at - prePoints() >= double(history_.begin())) pending_ = at;
   } else if (settings_.mode == TriggerMode::Auto && completed_ && !pending_ &&
-             double(i) - readyAt_ > kAutoTimeoutMs * rate_ / 1000.0) {
+             double(i) - readyAt_ > autoTimeoutPoints()) {
     completed_.reset();  // free-running from here
   }
 }
@@ -102,7 +102,7 @@ TraceModel::State TraceModel::state() const {
     case TriggerMode::Auto:
       return completed_ ? State::Triggered : State::FreeRunning;
     case TriggerMode::Normal: {
-      const bool recent = pending_ || double(history_.end()) - readyAt_ <= kAutoTimeoutMs * rate_ / 1000.0;
+      const bool recent = pending_ || double(history_.end()) - readyAt_ <= autoTimeoutPoints();
       return completed_ && recent ? State::Triggered : State::Waiting;
     }
     case TriggerMode::Single:

@@ -13,7 +13,9 @@
 // is shown once the points after it fill the screen.
 //
 // Modes: Auto shows the latest triggered sweep, and rolls when no crossing
-// came for kAutoTimeoutMs after the trigger was ready again; Normal keeps
+// came for a while after the trigger was ready again (kAutoTimeoutMs, or a
+// screen's span when that is longer, so that a slow wave that crosses once
+// a screen keeps triggering); Normal keeps
 // the latest triggered sweep until a new one is complete; Single takes one
 // sweep and then holds it, taking no more points, until re-armed; Off rolls.
 // A stopped model (a frozen view) takes no points either: what it shows,
@@ -24,6 +26,7 @@
 #include "dsp/CrossingDetector.h"
 #include "dsp/TraceHistory.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -86,6 +89,8 @@ class TraceModel {
   const dsp::TraceHistory& history() const { return history_; }
   int rate() const { return rate_; }
   double spanPoints() const { return settings_.spanMs * rate_ / 1000.0; }
+  // How long Auto waits for a crossing before it rolls, in points.
+  double autoTimeoutPoints() const { return std::max(kAutoTimeoutMs * rate_ / 1000.0, spanPoints()); }
   // The trigger's hysteresis, full scale.
   double hysteresis() const { return kHysteresisOfScreen * 2.0 / settings_.zoom; }
 

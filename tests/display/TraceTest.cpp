@@ -133,6 +133,19 @@ TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
   EXPECT_EQ(flat.state(), TraceModel::State::Waiting);
   EXPECT_FALSE(flat.sweep());
 
+  // A slow wave on a long screen: Auto waits as long as a screen for the
+  // next crossing, and keeps triggering on a 1 Hz sine shown 5 s at a time.
+  TraceModel slow(kRate, 2048);
+  TraceSettings five = slow.settings();
+  five.spanMs = 5000;
+  slow.setSettings(five);
+  long rolling = 0, after = 0;
+  for (long k = 0; k < 20 * kRate; ++k) {
+    slow.add(0.5 * std::sin(kTwoPi * double(k) / kRate), false);
+    if (k > 6 * kRate) ++after, rolling += slow.state() == TraceModel::State::FreeRunning;
+  }
+  EXPECT_EQ(rolling, 0) << "of " << after << " points, free-running";
+
   // Stopped (frozen), a model takes nothing.
   flat.setStopped(true);
   flat.add(0.5, false);
