@@ -3,6 +3,7 @@
 
 #include "display/spectrum/SpectrumModel.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvel::display {
@@ -19,14 +20,27 @@ bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
   amplitudeDb_.resize(amplitudes.size());
   for (size_t k = 0; k < amplitudes.size(); ++k) amplitudeDb_[k] = 20 * std::log10(amplitudes[k] / 100 + 1);
   peaks_.update(amplitudeDb_, holdFallDb_);
+  holdFallen_ += holdFallDb_;
+  const std::vector<double>& held = peaks_.levels();
+  const auto highest = std::max_element(held.begin(), held.end());
+  if (highest != held.end() && std::isfinite(*highest) && amplitudeDb_[size_t(highest - held.begin())] == *highest) {
+    holdFrame_ = amplitudes;
+    holdFallen_ = 0;
+  }
   history_.push(assembler_.frame().amplitudes);
   strongest_ = dsp::strongestBin(assembler_.levels());
   return true;
 }
 
+void SpectrumModel::resetPeaks() {
+  peaks_.reset();
+  holdFrame_.clear();
+  holdFallen_ = 0;
+}
+
 void SpectrumModel::clear() {
   assembler_.reset();
-  peaks_.reset();
+  resetPeaks();
   history_.clear();
   strongest_ = -1;
   frames_ = 0;

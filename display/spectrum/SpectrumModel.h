@@ -27,7 +27,7 @@ class SpectrumModel {
   bool consume(const ScopePoint& p, bool afterGap);
   // Back to no frame, no peaks and no history.
   void clear();
-  void resetPeaks() { peaks_.reset(); }
+  void resetPeaks();
   // How far held peaks fall with each frame, in dB (0: held for ever).
   void setHoldFall(double dbPerFrame) { holdFallDb_ = dbPerFrame; }
 
@@ -37,6 +37,12 @@ class SpectrumModel {
   // Peak hold per bin of 20 log10 of value 1's amplitude, -infinity where none.
   const std::vector<double>& peaks() const { return peaks_.levels(); }
   const dsp::FrameHistory& history() const { return history_; }
+  // The frame (value 1) that set the hold's highest point, and how far the
+  // hold has fallen since, in dB: the tone the hold shows is read from it,
+  // since a hold over frames of a steady low tone, each bin at its own
+  // highest, is no one frame's shape. Empty while nothing is held.
+  const std::vector<double>& holdFrame() const { return holdFrame_; }
+  double holdFallen() const { return holdFallen_; }
   // Bin index of the latest frame's strongest level, -1 for none.
   int strongest() const { return strongest_; }
   // Frames completed since the last clear.
@@ -47,6 +53,8 @@ class SpectrumModel {
   FrameAssembler assembler_;
   dsp::PeakHold peaks_;
   std::vector<double> amplitudeDb_;  // the latest frame's, for the hold
+  std::vector<double> holdFrame_;
+  double holdFallen_ = 0;
   dsp::FrameHistory history_;
   double holdFallDb_ = 0;
   int strongest_ = -1;

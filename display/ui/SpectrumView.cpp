@@ -99,7 +99,7 @@ QString noThdText(dsp::NoThd why, double binHz) {
 SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     : PlotView(config, parent),
       model_(config.bins(), historyFrames(config)),
-      frozen_{{}, {}, dsp::FrameHistory(0, 1)},
+      frozen_{{}, {}, {}, 0, dsp::FrameHistory(0, 1)},
       estimator_(config.points, config.binHz()),
       logAction_(QStringLiteral("Log frequency")),
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
@@ -213,7 +213,10 @@ void SpectrumView::updateActionTexts() {
 void SpectrumView::resetPeaks() {
   model_.resetPeaks();
   analysis_ = Analysis{};
-  if (frozen()) std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
+  if (frozen()) {
+    std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
+    frozen_.holdFrame.clear();
+  }
   update();
 }
 
@@ -232,14 +235,19 @@ void SpectrumView::frozenChanged() {
   if (!frozen()) return;
   frozen_.frame = model_.frame();
   frozen_.peaks = model_.peaks();
+  frozen_.holdFrame = model_.holdFrame();
+  frozen_.holdFallen = model_.holdFallen();
   frozen_.history = model_.history();
   frozen_.strongest = model_.strongest();
   frozen_.frames = model_.frames();
 }
 
 SpectrumView::Shown SpectrumView::shown() const {
-  if (frozen()) return {frozen_.frame, frozen_.peaks, frozen_.history, frozen_.strongest, frozen_.frames};
-  return {model_.frame(), model_.peaks(), model_.history(), model_.strongest(), model_.frames()};
+  if (frozen())
+    return {frozen_.frame,   frozen_.peaks,     frozen_.holdFrame, frozen_.holdFallen,
+            frozen_.history, frozen_.strongest, frozen_.frames};
+  return {model_.frame(),   model_.peaks(),     model_.holdFrame(), model_.holdFallen(),
+          model_.history(), model_.strongest(), model_.frames()};
 }
 
 const SpectrumView::Analysis& SpectrumView::analysis() const {
@@ -250,10 +258,9 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   analysis_.withHarmonics = settings_.harmonics;
   analysis_.peaks = &s.peaks;
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
-  // The hold, in dB of value 1's amplitude, read as a frame of its own.
-  heldPercent_.resize(s.peaks.size());
-  for (size_t k = 0; k < s.peaks.size(); ++k) heldPercent_[k] = std::pow(10, s.peaks[k] / 20) * 100 - 100;
-  analysis_.held = estimator_.estimate(heldPercent_, false);
+  // The hold's tone: that of the frame that set it, fallen as the hold has.
+  analysis_.held = estimator_.estimate(s.holdFrame, false);
+  if (analysis_.held.peak) analysis_.held.peak->amplitude *= std::pow(10, -s.holdFallen / 20);
   return analysis_;
 }
 

@@ -76,6 +76,8 @@ class SpectrumView : public PlotView {
   struct Shown {
     const dsp::FrameBins& frame;
     const std::vector<double>& peaks;
+    const std::vector<double>& holdFrame;
+    double holdFallen;
     const dsp::FrameHistory& history;
     int strongest;
     uint64_t frames;
@@ -83,6 +85,8 @@ class SpectrumView : public PlotView {
   struct FrozenCopy {
     dsp::FrameBins frame;
     std::vector<double> peaks;
+    std::vector<double> holdFrame;
+    double holdFallen = 0;
     dsp::FrameHistory history;
     int strongest = -1;
     uint64_t frames = 0;
@@ -120,8 +124,7 @@ class SpectrumView : public PlotView {
   FrozenCopy frozen_;
   mutable Analysis analysis_;
   mutable dsp::FrameEstimator estimator_;
-  mutable std::vector<double> heldPercent_;  // the peak hold as value 1
-  std::vector<double> average_;              // dB per bin, for averageKey_
+  std::vector<double> average_;  // dB per bin, for averageKey_
   struct {
     uint64_t serial = 0, clears = 0;
     int frames = 0;
