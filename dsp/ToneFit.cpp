@@ -195,29 +195,34 @@ ToneReading fitStrongest(const std::vector<double>& mag, const WindowShape& shap
   // may leave two valleys nearly as deep: then where it lies is uncertain by
   // as much as they are apart.
   constexpr double kReach = 0.6;
-  constexpr int kSteps = 120;
+  constexpr int kFineSteps = 120;
   double ambiguity = 0;
   for (int pass = 0; pass < 2; ++pass) {
+    // The first pass only sets the weights; the second scans finely
+    // enough to see valleys a hundredth of a bin apart.
+    const int steps = pass == 0 ? kFineSteps / 5 : kFineSteps;
     const Fit fit(mag, shape, first, last, noise);
     auto residual = [&](double trial) { return fit.residual(trial); };
-    double scan[kSteps + 1];
-    for (int i = 0; i <= kSteps; ++i) scan[i] = residual(peak - kReach + 2 * kReach * i / kSteps);
-    struct Valley {
-      double at, depth;
-    } valleys[kSteps + 1];
-    int found = 0;
-    for (int i = 0; i <= kSteps; ++i)
-      if ((i == 0 || scan[i] <= scan[i - 1]) && (i == kSteps || scan[i] < scan[i + 1])) {
-        const double step = 2 * kReach / kSteps, at = peak - kReach + i * step;
-        Valley& v = valleys[found++];
-        v.depth = refine(at - step, at + step, residual, v.at);
-      }
-    const Valley* best = std::min_element(valleys, valleys + found, [](auto& a, auto& b) { return a.depth < b.depth; });
-    rss = fit.residual(best->at, q);
+    double scan[kFineSteps + 1];
+    for (int i = 0; i <= steps; ++i) scan[i] = residual(peak - kReach + 2 * kReach * i / steps);
+    // The deepest valley first; then the others that the scan found nearly
+    // as deep, each refined.
+    auto valley = [&](int i, double& at) {
+      const double step = 2 * kReach / steps;
+      return refine(peak - kReach + (i - 1) * step, peak - kReach + (i + 1) * step, residual, at);
+    };
+    const int deepest = int(std::min_element(scan, scan + steps + 1) - scan);
+    double f = 0;
+    const double depth = valley(deepest, f);
+    rss = fit.residual(f, q);
     const double spread = std::max(1.0, rss / (fit.rows() - kParameters));
     ambiguity = 0;
-    for (const Valley* v = valleys; v != valleys + found; ++v)
-      if (v->depth - best->depth < 9 * spread) ambiguity = std::max(ambiguity, std::fabs(v->at - best->at));
+    for (int i = 0; i <= steps; ++i)
+      if (i != deepest && (i == 0 || scan[i] <= scan[i - 1]) && (i == steps || scan[i] < scan[i + 1]) &&
+          scan[i] - depth < 9 * spread) {
+        double at;
+        if (valley(i, at) - depth < 9 * spread) ambiguity = std::max(ambiguity, std::fabs(at - f));
+      }
     // The noise floor once the tone is taken away: the median of what the
     // model leaves in the bins around it.
     Fit(mag, shape, floorFirst, floorLast, noise).model(q, model.data());

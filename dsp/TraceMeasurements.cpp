@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <vector>
 
 namespace dsp {
 
@@ -26,6 +27,9 @@ constexpr double kMaxScatter = 0.05;
 // Fewer points a cycle than this, and interpolated crossings scatter by
 // several percent of a cycle.
 constexpr double kFewPointsPerCycle = 4;
+// Fewer crossings than this, and their scatter about their line says
+// little: the noise on the points sets how good each instant is.
+constexpr size_t kFewCrossings = 5;
 // A frequency not good to 0.01 % is not shown.
 constexpr double kCoarsest = 1e-4;
 
@@ -89,6 +93,26 @@ class CrossingLine {
   double meanJ_ = 0, meanT_ = 0, cjj_ = 0, cjt_ = 0, ctt_ = 0;
 };
 
+// A crossing: the points i and i + 1 either side of it, less the level.
+struct Crossing {
+  int64_t i;
+  double before, after;
+};
+
+// The line through the crossings' instants, each interpolated as on a sine
+// of `omega` radians a point through the two points either side: exact for
+// a sine, and for omega -> 0 linear interpolation.
+CrossingLine lineThrough(const std::vector<Crossing>& crossings, double omega) {
+  CrossingLine line;
+  const double sinW = std::sin(omega), cosW = std::cos(omega);
+  for (const Crossing& c : crossings) {
+    const double a =
+        omega > 0 ? std::atan2(-c.before * sinW, c.after - c.before * cosW) / omega : -c.before / (c.after - c.before);
+    line.add(double(c.i) + a, c.after - c.before);
+  }
+  return line;
+}
+
 // Decimals for which one unit of the last is at least `unit`.
 int decimalsFor(double unit, int most) {
   if (!(unit > 0)) return most;
@@ -136,105 +160,98 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
     return m;
   }
 
-  // The sums up to the first and the last crossing, for the levels over
-  // whole cycles.
+  // One pass over the points, or over the points with every other one
+  // negated about `mean` (folded), taking the rising crossings of the
+  // middle of [lo, hi]: the two points either side of each, from the level.
+  // With sums, also the sums up to the first and the last crossing, for the
+  // levels over whole cycles.
   struct Mark {
     int64_t point = 0;  // the first point after the crossing
     double sum = 0, sumSquares = 0;
   };
-  struct Cycles {
+  struct Sums {
     Mark first, last, now;
-    // Third differences of the points: white noise of variance s^2 gives
-    // them 20 s^2, a slow wave next to nothing.
-    double back[3] = {0, 0, 0}, thirds = 0;
-    size_t seen = 0;
-    double noise() const { return seen > 3 ? std::sqrt(thirds / double(seen - 3) / 20) : 0; }
   };
-  // One pass over the points, or over the points with every other one
-  // negated about the mean (folded), taking the rising crossings of the
-  // middle of [lo, hi]. Each instant is interpolated as on a sine of
-  // `omega` radians a point through the two points either side: exact for
-  // a sine, and for omega -> 0 linear interpolation.
-  // Folded about the DC over whole cycles once known: the rest of the DC
-  // would fold into a tone at half the rate.
-  double mean = all.mean();
-  auto crossingsOf = [&](bool folded, double lo, double hi, double omega, Cycles* cycles) {
+  thread_local std::vector<Crossing> crossings;
+  auto crossingsOf = [&](bool folded, double mean, double lo, double hi, Sums* sums) {
+    crossings.clear();
     const double level = (lo + hi) / 2;
     CrossingDetector detector(Slope::Rising, level, (hi - lo) * kHysteresisOfSwing);
-    CrossingLine line;
-    const double sinW = std::sin(omega), cosW = std::cos(omega);
-    double before = 0;
+    double before = 0, sign = from % 2 ? -1 : 1;
     h.forEachRun(from, to, [&](const float* v, size_t n, int64_t first) {
       for (size_t k = 0; k < n; ++k) {
-        const int64_t i = first + int64_t(k);
-        const double y = !folded ? double(v[k]) : i % 2 ? mean - v[k] : v[k] - mean;
+        const double y = folded ? sign * (v[k] - mean) : v[k];
+        sign = -sign;
         double at;
-        if (detector.step(float(y), i, at)) {
-          if (omega > 0) {
-            const double x1 = before - level, x2 = y - level;
-            at = double(i - 1) + std::atan2(-x1 * sinW, x2 - x1 * cosW) / omega;
+        if (detector.step(float(y), first + int64_t(k), at)) {
+          crossings.push_back({first + int64_t(k) - 1, before - level, y - level});
+          if (sums) {
+            sums->now.point = first + int64_t(k);
+            sums->last = sums->now;
+            if (crossings.size() == 1) sums->first = sums->now;
           }
-          if (cycles) {
-            cycles->now.point = i;
-            cycles->last = cycles->now;
-            if (line.found() == 0) cycles->first = cycles->now;
-          }
-          line.add(at, y - before);
         }
-        if (cycles) {
-          cycles->now.sum += v[k];
-          cycles->now.sumSquares += double(v[k]) * v[k];
-          double* b = cycles->back;
-          if (cycles->seen++ >= 3) {
-            const double third = y - 3 * b[2] + 3 * b[1] - b[0];
-            cycles->thirds += third * third;
-          }
-          b[0] = b[1], b[1] = b[2], b[2] = y;
+        if (sums) {
+          sums->now.sum += v[k];
+          sums->now.sumSquares += double(v[k]) * v[k];
         }
         before = y;
       }
     });
-    return line;
   };
-  // The period again, with instants interpolated on a sine of the period first found.
-  double noise = 0;
-  auto refined = [&](bool folded, double lo, double hi, const std::optional<Period>& coarse) -> std::optional<Period> {
-    if (!coarse) return std::nullopt;
-    return crossingsOf(folded, lo, hi, 2 * std::numbers::pi / coarse->points, nullptr).period(noise);
+  // The noise on the points, from their third differences: white noise of
+  // variance s^2 gives them 20 s^2, a slow wave next to nothing. Needed only
+  // where there are too few crossings for their scatter to tell.
+  auto noise = [&] {
+    double back[3] = {0, 0, 0}, thirds = 0;
+    size_t seen = 0;
+    h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) {
+      for (size_t k = 0; k < n; ++k, ++seen) {
+        const double third = v[k] - 3 * back[2] + 3 * back[1] - back[0];
+        if (seen >= 3) thirds += third * third;
+        back[0] = back[1], back[1] = back[2], back[2] = v[k];
+      }
+    });
+    return seen > 3 ? std::sqrt(thirds / double(seen - 3) / 20) : 0.0;
+  };
+  // The period from the crossings found, first with instants interpolated
+  // linearly, then on a sine of the period that gives.
+  auto periodOf = [&] {
+    const double spread = crossings.size() < kFewCrossings ? noise() : 0;
+    std::optional<Period> p = lineThrough(crossings, 0).period(spread);
+    if (p && p->points >= 2) p = lineThrough(crossings, 2 * std::numbers::pi / p->points).period(spread);
+    return p;
   };
 
-  Cycles cycles;
-  const CrossingLine direct = crossingsOf(false, all.min, all.max, 0, &cycles);
-  noise = cycles.noise();
-  if (direct.found() < 2) {
+  Sums sums;
+  crossingsOf(false, 0, all.min, all.max, &sums);
+  if (crossings.size() < 2) {
     m.why = NoPeriod::LessThanACycle;
     return m;
   }
-  const double points = double(cycles.last.point - cycles.first.point);
-  m.dc = (cycles.last.sum - cycles.first.sum) / points;
-  m.rms = std::sqrt((cycles.last.sumSquares - cycles.first.sumSquares) / points);
-  mean = *m.dc;
+  const double points = double(sums.last.point - sums.first.point);
+  m.dc = (sums.last.sum - sums.first.sum) / points;
+  m.rms = std::sqrt((sums.last.sumSquares - sums.first.sumSquares) / points);
 
-  std::optional<Period> period = direct.period(noise);
-  if (period && period->points >= kFewPointsPerCycle) {
-    period = refined(false, all.min, all.max, period);
-  } else {
-    // A tone at f cycles a point, folded, is at 1/2 - f.
+  std::optional<Period> period = periodOf();
+  if (!period || period->points < kFewPointsPerCycle) {
+    // A tone at f cycles a point, folded, is at 1/2 - f. Folded about the
+    // DC over whole cycles: the rest of the DC would fold into a tone at
+    // half the rate.
     float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-    h.forEachRun(from, to, [&](const float* v, size_t n, int64_t first) {
-      for (size_t k = 0; k < n; ++k) {
-        const float y = float((first + int64_t(k)) % 2 ? mean - v[k] : v[k] - mean);
+    double sign = from % 2 ? -1 : 1;
+    h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) {
+      for (size_t k = 0; k < n; ++k, sign = -sign) {
+        const float y = float(sign * (v[k] - *m.dc));
         lo = std::min(lo, y);
         hi = std::max(hi, y);
       }
     });
-    std::optional<Period> f = crossingsOf(true, lo, hi, 0, nullptr).period(noise);
-    if (f && f->points >= kFewPointsPerCycle) f = refined(true, lo, hi, f);
+    crossingsOf(true, *m.dc, lo, hi, nullptr);
+    const std::optional<Period> f = periodOf();
     if (f && f->points >= kFewPointsPerCycle) {
       const double p = 1 / (0.5 - 1 / f->points);
       period = Period{p, f->uncertainty * p * p / (f->points * f->points)};
-    } else {
-      period = refined(false, all.min, all.max, period);
     }
   }
   if (!period) {
