@@ -406,7 +406,7 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
   // Noise smoothed in dB reads low: the mean of the log of its power lies
   // 2.5 dB under the log of its mean power.
   if (settings_.averageFrames > 0)
-    about += QStringLiteral(" \u00b7 average of %1 frames in power (noise: 2.5 dB over the trace)")
+    about += QStringLiteral(" \u00b7 power average of %1 frames (noise: 2.5 dB over the trace)")
                  .arg(settings_.averageFrames);
   g.about = about;
   g.hints = QStringLiteral(

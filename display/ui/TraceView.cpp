@@ -532,10 +532,10 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::Tr
       }
     }
     const auto crest = m.crestFactor();
-    text +=
-        QStringLiteral("   peak %1 dBFS   RMS %2 dBFS   p-p %3   DC %4   crest %5")
-            .arg(dbText(dsp::dbfs(m.peak)), m.rms ? dbText(dsp::rmsDbfs(*m.rms)) : kNone, fullScaleText(m.peakToPeak()),
-                 m.dc ? fullScaleText(*m.dc) : kNone, crest ? QString::number(*crest, 'f', 2) : kNone);
+    text += QStringLiteral("   peak %1 dBFS   RMS %2   p-p %3   DC %4   crest %5")
+                .arg(dbText(dsp::dbfs(m.peak)), m.rms ? dbText(dsp::rmsDbfs(*m.rms)) + QStringLiteral(" dBFS") : kNone,
+                     fullScaleText(m.peakToPeak()), m.dc ? fullScaleText(*m.dc) : kNone,
+                     crest ? QString::number(*crest, 'f', 2) : kNone);
   }
   // The text is laid out again only when it changed.
   if (measureText_.text() != text) measureText_.setText(text);
