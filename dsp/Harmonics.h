@@ -23,10 +23,11 @@
 // What is not read: THD of a fundamental below kLowestFundamentalBins,
 // whose harmonics lie within each other's and the fundamental's main lobes
 // (one frame's magnitudes cannot part them, and more frames of magnitudes
-// do not either); THD with no harmonic in the frame; and THD that does not
-// stand above what the noise alone would give the harmonics: then only an
-// upper bound. The noise each |c_n|^2 carries comes from the fit itself:
-// its residual spread through the diagonal of (A'A)^-1.
+// do not either); THD with no harmonic in the frame; and THD that is not
+// good to half a dB: then only an upper bound. The fit weights each bin by
+// the inverse of its power's variance in the noise around the fundamental,
+// and what each |c_n|^2 is good to comes from the fit itself: the diagonal
+// of (A'WA)^-1, widened by as much as the residual exceeds the noise.
 #pragma once
 
 #include "dsp/LeastSquares.h"
@@ -55,8 +56,8 @@ struct HarmonicAnalysis {
   std::vector<Harmonic> harmonics;  // 2f ... 10f, those inside the frame
   NoThd why = NoThd::None;          // none of the rest is meaningful unless None
   int highestOrder = 0;             // the harmonics counted: 2f ... highestOrder f
-  // sqrt(sum of A_n^2) / A_1, and its standard uncertainty; when it does
-  // not stand above three of those, thdIsBound and thd is an upper bound.
+  // sqrt(sum of A_n^2) / A_1, and its standard uncertainty; when three of
+  // those are more than half a dB, thdIsBound and thd is an upper bound.
   double thd = 0;
   double thdUncertainty = 0;
   bool thdIsBound = false;

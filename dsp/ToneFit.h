@@ -22,15 +22,18 @@
 // be off by about 0.12 Hz, and a 1 kHz tone by 0.01 Hz.
 //
 // What the fit is good to follows from the noise and from how well the
-// model fits: each bin's power carries the noise floor P around it (taken
-// where the fitted tone does not reach) as a variance of 2 |X_k|^2 P + P^2,
-// and whatever the model leaves unexplained as much again in every bin;
-// carried through the fit (linearised about its result), these give the
-// standard uncertainty of the frequency and of the level. A tone is not
-// read when its strongest bin is not well above the floor around it (a
-// noise peak), nor when it is not good to a tenth of a bin and half a dB:
-// then the bins around it are not one tone (two tones closer than the
-// window resolves, a side lobe of something stronger below the lowest bin).
+// model fits. Each bin's power carries the noise floor P around it as a
+// variance of 2 |X_k|^2 P + P^2; P is what the model leaves in the bins
+// around the tone, and the fit weights each bin by the inverse of that
+// variance. The covariance of the fit, linearised about its result and
+// widened by as much as the residual exceeds the noise, gives the standard
+// uncertainty of the frequency and of the level; a second valley of the
+// residual nearly as deep (a low tone near a whole bin) widens the first by
+// their distance. A tone is not read when its strongest bin is not well
+// above the floor around it (a noise peak), nor when it is not good to
+// 0.04 bin and 1 dB (three standard uncertainties): then the bins around it
+// are not one tone (two tones closer than the window resolves, a side lobe
+// of something stronger below the lowest bin).
 #pragma once
 
 #include "dsp/WindowShape.h"
