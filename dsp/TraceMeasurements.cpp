@@ -177,8 +177,9 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
     crossings.clear();
     const double level = (lo + hi) / 2;
     CrossingDetector detector(Slope::Rising, level, (hi - lo) * kHysteresisOfSwing);
-    double before = 0, sign = from % 2 ? -1 : 1;
+    double before = 0;
     h.forEachRun(from, to, [&](const float* v, size_t n, int64_t first) {
+      double sign = first % 2 ? -1 : 1;  // of point first, folded
       for (size_t k = 0; k < n; ++k) {
         const double y = folded ? sign * (v[k] - mean) : v[k];
         sign = -sign;
@@ -239,8 +240,8 @@ TraceMeasurements measure(const TraceHistory& h, int64_t from, int64_t to) {
     // DC over whole cycles: the rest of the DC would fold into a tone at
     // half the rate.
     float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-    double sign = from % 2 ? -1 : 1;
-    h.forEachRun(from, to, [&](const float* v, size_t n, int64_t) {
+    h.forEachRun(from, to, [&](const float* v, size_t n, int64_t first) {
+      double sign = first % 2 ? -1 : 1;
       for (size_t k = 0; k < n; ++k, sign = -sign) {
         const float y = float(sign * (v[k] - *m.dc));
         lo = std::min(lo, y);
