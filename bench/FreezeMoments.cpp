@@ -9,12 +9,18 @@
 // may not come back at all, and continues the server afterwards.
 //
 //   bench_freeze_moments in-reset|in-close|out-reset|out-close|mixer-close|
-//                        in-open|out-open|mixer-open|window-stop|window-close
+//                        in-open|out-open|mixer-open|mixer-caps|mixer-read|
+//                        in-stall|out-stall|window-stop|window-close
+//
+// in-stall and out-stall time how long the recorder's capture and the
+// player's playing run on with the server frozen before the component
+// reports them failed and closed (past the stall limit).
 //
 // window-close prints nothing: it writes the wall-clock time (ms) at which
 // the window starts closing to QUORVEL_FREEZE_MARK, and the script takes
 // the time until the process has ended.
 #include <QApplication>
+#include <QBuffer>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -26,6 +32,9 @@
 #include <vector>
 
 #include "app/Main_unt.h"
+#include "audio/Audio.h"
+#include "audio/Player.h"
+#include "audio/Recorder.h"
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaAudioSystem.h"
@@ -131,10 +140,54 @@ int Mixer(alsa::AlsaAudioSystem& system, const std::string& moment, HWND window)
     Freeze();
     Time([&] { system.mixerOpen(&mixer, 0, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW); });
   }
+  if (moment == "mixer-caps") {
+    Freeze();
+    MIXERCAPSA caps{};
+    Time([&] { system.mixerGetDevCapsA(0, &caps, sizeof caps); });
+  }
   if (system.mixerOpen(&mixer, 0, reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW)) return 1;
+  if (moment == "mixer-read") {
+    // The mixer's first read, of its first line's volume.
+    MIXERLINEA line{};
+    line.cbStruct = sizeof line;
+    MIXERCONTROLA control{};
+    MIXERLINECONTROLSA controls{sizeof controls, 0, {MIXERCONTROL_CONTROLTYPE_VOLUME}, 1, sizeof control, &control};
+    if (system.mixerGetLineInfoA(mixer, &line, MIXER_GETLINEINFOF_DESTINATION)) return 1;
+    controls.dwLineID = line.dwLineID;
+    if (system.mixerGetLineControlsA(mixer, &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE)) return 1;
+    DWORD values[2] = {};
+    MIXERCONTROLDETAILS details{sizeof details, control.dwControlID, 1, 0, sizeof(MIXERCONTROLDETAILS_UNSIGNED),
+                                values};
+    Freeze();
+    Time([&] { system.mixerGetControlDetailsA(mixer, &details, MIXER_GETCONTROLDETAILSF_VALUE); });
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   Freeze();
   Time([&] { system.mixerClose(mixer); });
+}
+
+// The component's capture (in-stall) or playing (out-stall), until the
+// component has closed its device after the server stopped answering.
+int Stall(const std::string& moment) {
+  audio::TAudio audio(nullptr);
+  audio.Recorder->SetBitsPerSample(audio::TBPS::_16);
+  audio.Recorder->SetSampleRate(44100);
+  audio.Recorder->SetNoSamples(2048);
+  audio::TAudioSettings& part = moment == "in-stall" ? static_cast<audio::TAudioSettings&>(*audio.Recorder)
+                                                     : static_cast<audio::TAudioSettings&>(*audio.Player);
+  if (moment == "in-stall") {
+    if (!audio.Recorder->Start()) return 1;
+  } else {
+    auto tone = std::make_unique<QBuffer>();
+    tone->setData(QByteArray(44100 * 2 * 30, '\0'));
+    tone->open(QIODevice::ReadOnly);
+    if (!audio.Player->Play(std::move(tone))) return 1;
+  }
+  PumpFor(1000);
+  Freeze();
+  Time([&] {
+    while (part.DeviceOpen) ProcessMessages();
+  });
 }
 
 int Window(const std::string& moment) {
@@ -160,6 +213,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const std::string moment = argc > 1 ? argv[1] : "";
   if (moment.starts_with("window-")) return Window(moment);
+  if (moment.ends_with("-stall")) return Stall(moment);
   alsa::AlsaAudioSystem system;
   NotifyWindow window([](Message&) {});
   if (moment.starts_with("in-")) return Input(system, moment);

@@ -49,39 +49,55 @@
 //   StoreHeaderFlags, which order the hand-over).
 //
 // Device loss. A device that disappears (a card unplugged, the sound server
-// gone) is an error, not a hang: every queued header comes back (input:
-// with what it holds), and from then on every call on it but reset,
-// unprepare and close reports the failure's code, whose text carries the
-// back-end's reason. Its owner lets go of it as of any other device.
+// gone, or no frames moving for several seconds) is an error, not a hang:
+// every queued header comes back (input: with what it holds) as soon as
+// the loss is known, whatever stopping the stream then does, and from then
+// on every call on it but reset, unprepare and close reports the failure's
+// code, whose text carries the back-end's reason. Its owner lets go of it
+// as of any other device.
 //
 // Forced close (waveInForceClose, waveOutForceClose): the last resort of an
 // owner that is going away while its device stays open because a reset,
 // unprepare or close was refused. The device stops at once, whatever its
-// buffers' state, and lets go of them; its close notification is the last
-// one, delivered (input) or posted (output) before the call returns. It
-// cannot fail; a handle that is not open is left alone.
+// buffers' state, and lets go of them; nothing written plays out. Its close
+// notification is the last one, delivered (input) or posted (output) before
+// the call returns. It cannot fail; a handle that is not open is left
+// alone.
 //
 // Devices that do not answer. A device call never blocks its caller for
 // long because a device, or the sound server behind it, does not answer: a
-// call that waits for the device (an open, waveInStop, a reset, a close,
-// mixerClose) waits kDeviceAnswerLimit at most. Past it:
-// - an open fails with MMSYSERR_NODRIVER, its text saying that the device
-//   did not answer; what opens later is closed again in the background;
+// call that waits for the device (an open, mixerGetDevCapsA,
+// mixerGetControlDetailsA, waveInStop, a reset, a close, mixerClose) waits
+// kDeviceAnswerLimit at most. Past it:
+// - an open (or mixerGetDevCapsA) fails with MMSYSERR_NODRIVER, its text
+//   saying that the device did not answer; what opens later is closed
+//   again in the background. Until it has come back, the next open of its
+//   kind (wave input, wave output, mixer) fails at once the same way: at
+//   most one open of each kind waits on a server that does not answer;
 // - a wave device is abandoned: it is lost (see above) with that reason,
 //   every queued header is back with its done notification, sent (or, with
 //   CALLBACK_FUNCTION, called) from the caller's thread, and from then on the
 //   device touches no header or buffer and sends nothing. A reset still
 //   succeeds, waveInStop reports the loss; its close succeeds at once, the
 //   close notification coming from the closing thread, and the handle is
-//   free: the back-end finishes the device in the background when it lets
-//   go, and a process that ends meanwhile is not held up by it;
+//   free. Whenever it was given up on, the device lets go of its stream on
+//   its own thread as soon as the stream answers; a process that ends
+//   meanwhile is not held up by it;
+// - a mixer read fails with MMSYSERR_NODRIVER and that text; until it has
+//   come back, the mixer's next read fails at once the same way;
 // - mixerClose succeeds; no notification follows it, and the mixer is
 //   finished in the background.
-// A waveOutClose whose device still has written frames to play out waits
-// for them kPlayOutLimit more; what does not play out by then plays on in
-// the background.
+// devicesAbandoned() counts each open, device and mixer given up on, from
+// that moment on. A waveOutClose whose device still has written frames to
+// play out (and has not failed) waits for them kPlayOutLimit more; what
+// does not play out by then plays on in the background.
 //
-// Mixers. Line IDs: destination d has ID d; source s of destination d has
+// A call that cannot start a thread it needs (the open's, the device's)
+// fails with MMSYSERR_NOMEM, its text saying so; nothing is thrown.
+//
+// Mixers. A mixer whose sound server runs but does not answer keeps its
+// number: it fails as above, and no other mixer answers in its place. Line
+// IDs: destination d has ID d; source s of destination d has
 // ID ((s + 1) << 16) | d. Control IDs are the back-end's, unique within the
 // device and stable while it stays as it is; none is 65535 (the component's
 // "no control"). Volumes run 0 ... 65535, mutes are 0 (sound) or 1 (muted),
@@ -243,7 +259,7 @@ class AudioSystem {
   // for all channels (cChannels 1) or one per channel of its line, from the
   // hardware. MMSYSERR_INVALPARAM; MMSYSERR_INVALFLAG; MIXERR_INVALCONTROL:
   // no such control, or one that is gone; MMSYSERR_NODRIVER: the device is
-  // gone.
+  // gone or did not answer (above).
   virtual MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) = 0;
   // Closes the mixer; no notification is posted once it has returned.
   virtual MMRESULT mixerClose(HMIXER handle) = 0;
@@ -251,7 +267,8 @@ class AudioSystem {
   // --- Devices that do not answer -------------------------------------------
 
   // How many opens, devices and mixers this system has given up waiting for
-  // (see above), so that a program can tell its user why something ended.
+  // (see above), each counted from the moment it was given up on, so that a
+  // program can tell its user why something ended.
   virtual unsigned devicesAbandoned() const = 0;
 };
 

@@ -3,36 +3,67 @@
 
 #include "platform/BoundedCall.h"
 
-#include "platform/AudioSystem.h"
-
-#include <memory>
 #include <semaphore>
 #include <thread>
 
-namespace platform {
+#include "platform/AudioSystem.h"
+#include "platform/StartThread.h"
 
-bool RunWithin(std::chrono::milliseconds limit, std::function<void()> call) {
-  auto done = std::make_shared<std::binary_semaphore>(0);
-  std::thread thread([call = std::move(call), done] {
-    call();
-    done->release();
-  });
-  if (done->try_acquire_for(limit)) {
-    thread.join();
-    return true;
+namespace platform {
+namespace {
+
+// Where one call stands. Its thread and its caller each end their part
+// with one exchange of `stage`, so whichever comes second knows what the
+// other did: a call that finishes just as its caller gives up is either
+// taken as done or let go of, never both or neither.
+enum Stage : int { kRunning, kFinished, kGivenUp };
+struct CallState {
+  std::atomic<int> stage{kRunning};
+  std::binary_semaphore finished{0};
+};
+
+}  // namespace
+
+BoundedLane::Outcome BoundedLane::run(std::chrono::milliseconds limit, std::function<void()> call,
+                                      std::function<void()> late) {
+  if (running_->exchange(true, std::memory_order_acq_rel)) return Outcome::Busy;
+  auto state = std::make_shared<CallState>();
+  std::thread thread;
+  const bool started =
+      StartThread(thread, [state, running = running_, call = std::move(call), late = std::move(late)]() mutable {
+        call();
+        const bool givenUp = state->stage.exchange(kFinished, std::memory_order_acq_rel) == kGivenUp;
+        if (givenUp && late) late();
+        // What the call captured goes here, on this thread, before the lane
+        // takes the next call.
+        call = nullptr;
+        late = nullptr;
+        running->store(false, std::memory_order_release);
+        running->notify_all();
+        if (!givenUp) state->finished.release();
+      });
+  if (!started) {
+    running_->store(false, std::memory_order_release);
+    return Outcome::NoThread;
   }
   thread.detach();
-  return false;
+  if (state->finished.try_acquire_for(limit)) return Outcome::Done;
+  if (state->stage.exchange(kGivenUp, std::memory_order_acq_rel) == kRunning) return Outcome::GaveUp;
+  // It finished just as the bound passed: it is about to say so.
+  state->finished.acquire();
+  return Outcome::Done;
 }
 
-bool BoundedProbe::ask(std::chrono::milliseconds limit, std::function<bool()> probe) {
-  if (waiting_->exchange(true, std::memory_order_acq_rel)) return false;
+void BoundedLane::waitIdle() const noexcept {
+  while (running_->load(std::memory_order_acquire)) running_->wait(true, std::memory_order_acquire);
+}
+
+BoundedProbe::Answer BoundedProbe::ask(std::chrono::milliseconds limit, std::function<bool()> probe) {
   auto yes = std::make_shared<std::atomic<bool>>(false);
-  RunWithin(limit, [waiting = waiting_, yes, probe = std::move(probe)] {
-    yes->store(probe(), std::memory_order_release);
-    waiting->store(false, std::memory_order_release);
-  });
-  return yes->load(std::memory_order_acquire);
+  if (lane_.run(limit, [yes, probe = std::move(probe)] { yes->store(probe(), std::memory_order_release); }) !=
+      BoundedLane::Outcome::Done)
+    return Answer::None;
+  return yes->load(std::memory_order_acquire) ? Answer::Yes : Answer::No;
 }
 
 std::string NoAnswerReason() {

@@ -6,9 +6,11 @@
 // and the notifications; a source only moves frames.
 //
 // Threads: the back-end opens it on a thread of its own (DeviceAudioSystem's
-// Opener) before the device thread starts; every other call, and its
-// destruction, runs on the device thread, which has the source to itself
-// from then on.
+// Opener) before the device thread starts, and closes one that opened too
+// late on that thread; every other call, and its destruction, runs on the
+// device thread, which has the source to itself from then on, also when its
+// owner gave up on it. Only when no device thread can start is it
+// destroyed by the open call, right after it answered its open.
 #pragma once
 
 #include <cstddef>

@@ -9,6 +9,7 @@
 
 #include "platform/BoundedCall.h"
 #include "platform/ResultCodes.h"
+#include "platform/StartThread.h"
 #include "platform/WaveInDevice.h"
 #include "platform/WaveOutDevice.h"
 
@@ -27,39 +28,68 @@ DeviceAudioSystem::~DeviceAudioSystem() {
   for (HMIXER m : openMixers_) closeMixer(m);
 }
 
-// Silenced at once; its event thread ends and it is deleted within the
-// bound, or later, by itself, when the back-end lets go.
+// Silenced at once; a read of it that was given up on ends, then its event
+// thread, and it is deleted within the bound, or later, by itself, when the
+// back-end lets go.
 void DeviceAudioSystem::closeMixer(HMIXER m) {
   m->silence();
-  if (!RunWithin(kDeviceAnswerLimit, [m] {
-        m->stop();
-        delete m;
-      }))
-    ++abandoned_;
+  auto finish = [m] {
+    m->reads().waitIdle();
+    m->stop();
+    delete m;
+  };
+  switch (BoundedLane().run(kDeviceAnswerLimit, finish)) {
+    case BoundedLane::Outcome::GaveUp:
+      ++abandoned_;
+      break;
+    case BoundedLane::Outcome::NoThread:
+      finish();  // no thread to spare: it ends here
+      break;
+    default:
+      break;
+  }
 }
 
 void DeviceAudioSystem::release(WaveDevice* device) {
-  if (!WaveDevice::Release(device)) ++abandoned_;
+  countAbandoned(device);
+  WaveDevice::Release(device);
 }
 
-template <typename T>
-MMRESULT DeviceAudioSystem::openWithin(Opener<T> opener, std::unique_ptr<T>& opened) {
-  // Shared with the opening thread, which may outlive this call: what it
-  // opens too late is closed when the thread ends.
-  struct Outcome {
-    std::unique_ptr<T> opened;
+void DeviceAudioSystem::countAbandoned(WaveDevice* device) {
+  if (device->newlyAbandoned()) ++abandoned_;
+}
+
+MMRESULT DeviceAudioSystem::bounded(BoundedLane& lane, std::function<MMRESULT(std::string& why)> call,
+                                    std::function<void()> late, bool counts) {
+  // Shared with the call's thread, which may outlive this call.
+  struct Result {
     MMRESULT code = MMSYSERR_NOERROR;
     std::string why;
   };
-  auto outcome = std::make_shared<Outcome>();
-  if (!RunWithin(kDeviceAnswerLimit,
-                 [outcome, opener = std::move(opener)] { outcome->code = opener(outcome->opened, outcome->why); })) {
-    ++abandoned_;
-    return reason(MMSYSERR_NODRIVER, NoAnswerReason());
+  auto result = std::make_shared<Result>();
+  switch (lane.run(
+      kDeviceAnswerLimit, [result, call = std::move(call)] { result->code = call(result->why); }, std::move(late))) {
+    case BoundedLane::Outcome::Done:
+      return result->code == MMSYSERR_NOERROR ? MMSYSERR_NOERROR : reason(result->code, std::move(result->why));
+    case BoundedLane::Outcome::GaveUp:
+      if (counts) ++abandoned_;
+      return reason(MMSYSERR_NODRIVER, NoAnswerReason());
+    case BoundedLane::Outcome::Busy:
+      return reason(MMSYSERR_NODRIVER, NoAnswerReason());
+    case BoundedLane::Outcome::NoThread:
+      break;
   }
-  if (outcome->code != MMSYSERR_NOERROR) return reason(outcome->code, std::move(outcome->why));
-  opened = std::move(outcome->opened);
-  return MMSYSERR_NOERROR;
+  return reason(MMSYSERR_NOMEM, NoThreadReason());
+}
+
+template <typename T>
+MMRESULT DeviceAudioSystem::openWithin(BoundedLane& lane, Opener<T> opener, std::unique_ptr<T>& opened) {
+  auto made = std::make_shared<std::unique_ptr<T>>();
+  const MMRESULT rc = bounded(
+      lane, [made, opener = std::move(opener)](std::string& why) { return opener(*made, why); },
+      [made] { made->reset(); }, true);
+  if (rc == MMSYSERR_NOERROR) opened = std::move(*made);
+  return rc;
 }
 
 bool DeviceAudioSystem::ValidPcmFormat(const WAVEFORMATEX& f) {
@@ -77,9 +107,11 @@ MMRESULT DeviceAudioSystem::reason(MMRESULT code, std::string why) {
 }
 
 // A failure the device itself reports (its source or sink failed) carries
-// the device's reason; any other has none.
+// the device's reason; any other has none. A call may have given up on the
+// device: it counts from then on.
 template <typename Device>
 MMRESULT DeviceAudioSystem::result(MMRESULT code, Device* device) {
+  countAbandoned(device);
   if (code == MMSYSERR_NOERROR) return code;
   return reason(code, code == device->failure() ? device->failureDetail() : std::string());
 }
@@ -135,9 +167,10 @@ MMRESULT DeviceAudioSystem::waveInOpen(HWAVEIN* handle, UINT deviceId, const WAV
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
 
   std::unique_ptr<CaptureSource> source;
-  if (const MMRESULT rc = openWithin(captureOpener(deviceId, *format), source); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(captureOpens_, captureOpener(deviceId, *format), source); rc != MMSYSERR_NOERROR)
+    return rc;
   auto device = std::make_unique<WaveInDevice>(std::move(source), *format, callback, instance, flags);
-  if (const MMRESULT rc = device->open(); rc != MMSYSERR_NOERROR) return reason(rc, {});
+  if (std::string why; const MMRESULT rc = device->open(why)) return reason(rc, std::move(why));
   *handle = device.release();
   open_.insert(*handle);
   return MMSYSERR_NOERROR;
@@ -153,9 +186,10 @@ MMRESULT DeviceAudioSystem::waveOutOpen(HWAVEOUT* handle, UINT deviceId, const W
   if (flags & WAVE_FORMAT_QUERY) return MMSYSERR_NOERROR;
 
   std::unique_ptr<PlaybackSink> sink;
-  if (const MMRESULT rc = openWithin(playbackOpener(deviceId, *format), sink); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(playbackOpens_, playbackOpener(deviceId, *format), sink); rc != MMSYSERR_NOERROR)
+    return rc;
   auto device = std::make_unique<WaveOutDevice>(std::move(sink), *format, callback, instance, flags);
-  if (const MMRESULT rc = device->open(); rc != MMSYSERR_NOERROR) return reason(rc, {});
+  if (std::string why; const MMRESULT rc = device->open(why)) return reason(rc, std::move(why));
   *handle = device.release();
   openOut_.insert(*handle);
   return MMSYSERR_NOERROR;
@@ -296,19 +330,29 @@ void FillControl(const MixerControlInfo& c, MIXERCONTROLA& out) {
 
 }  // namespace
 
-MMRESULT DeviceAudioSystem::mixerResult(MMRESULT code, HMIXER mixer) {
-  if (code != MMSYSERR_NOERROR) return reason(code, mixer->failureDetail());
-  return code;
-}
-
 MMRESULT DeviceAudioSystem::mixerGetDevCapsA(UINT deviceId, MIXERCAPSA* caps, UINT size) {
   if (caps == nullptr || size != sizeof(MIXERCAPSA)) return reason(MMSYSERR_INVALPARAM, {});
   if (deviceId >= mixerGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
-  std::unique_ptr<MixerDevice> mixer;
-  if (const MMRESULT rc = openWithin(mixerOpener(deviceId), mixer); rc != MMSYSERR_NOERROR) return rc;
+  // Opened, read and closed on a thread of its own: the close may wait for a
+  // sound server too.
+  struct Summary {
+    std::string name;
+    DWORD destinations = 0;
+  };
+  auto summary = std::make_shared<Summary>();
+  const auto describe = [summary, opener = mixerOpener(deviceId)](std::string& why) {
+    std::unique_ptr<MixerDevice> mixer;
+    const MMRESULT rc = opener(mixer, why);
+    if (rc == MMSYSERR_NOERROR) {
+      summary->name = mixer->description().name;
+      summary->destinations = static_cast<DWORD>(mixer->description().destinations.size());
+    }
+    return rc;
+  };
+  if (const MMRESULT rc = bounded(mixerOpens_, describe, {}, true); rc != MMSYSERR_NOERROR) return rc;
   *caps = MIXERCAPSA{};
-  CopyName(mixer->description().name, caps->szPname, sizeof caps->szPname);
-  caps->cDestinations = static_cast<DWORD>(mixer->description().destinations.size());
+  CopyName(summary->name, caps->szPname, sizeof caps->szPname);
+  caps->cDestinations = summary->destinations;
   return MMSYSERR_NOERROR;
 }
 
@@ -319,9 +363,12 @@ MMRESULT DeviceAudioSystem::mixerOpen(HMIXER* handle, UINT deviceId, DWORD_PTR c
   if (type == CALLBACK_WINDOW && callback == 0) return reason(MMSYSERR_INVALPARAM, {});
   if (deviceId >= mixerGetNumDevs()) return reason(MMSYSERR_BADDEVICEID, {});
   std::unique_ptr<MixerDevice> mixer;
-  if (const MMRESULT rc = openWithin(mixerOpener(deviceId), mixer); rc != MMSYSERR_NOERROR) return rc;
+  if (const MMRESULT rc = openWithin(mixerOpens_, mixerOpener(deviceId), mixer); rc != MMSYSERR_NOERROR) return rc;
   HMIXER h = mixer.release();
-  h->start(type == CALLBACK_WINDOW ? reinterpret_cast<HWND>(callback) : nullptr, h);
+  if (!h->start(type == CALLBACK_WINDOW ? reinterpret_cast<HWND>(callback) : nullptr, h)) {
+    closeMixer(h);
+    return reason(MMSYSERR_NOMEM, NoThreadReason());
+  }
   openMixers_.insert(h);
   *handle = h;
   return MMSYSERR_NOERROR;
@@ -424,8 +471,17 @@ MMRESULT DeviceAudioSystem::mixerGetControlDetailsA(HMIXER h, MIXERCONTROLDETAIL
   if (FindControl(h->description(), details->dwControlID, &line) == nullptr) return reason(MIXERR_INVALCONTROL, {});
   // One value for all channels, or one per channel of the line.
   if (details->cChannels != 1 && details->cChannels != line->channels) return reason(MMSYSERR_INVALPARAM, {});
-  return mixerResult(h->readValues(details->dwControlID, details->cChannels, static_cast<DWORD*>(details->paDetails)),
-                     h);
+  // Read on a thread of its own (the values may come from a sound server),
+  // into a buffer of the read's own: one given up on may come back later.
+  auto values = std::make_shared<std::vector<DWORD>>(details->cChannels);
+  const auto read = [h, values, id = details->dwControlID](std::string& why) {
+    const MMRESULT rc = h->readValues(id, static_cast<DWORD>(values->size()), values->data());
+    if (rc != MMSYSERR_NOERROR) why = h->failureDetail();
+    return rc;
+  };
+  const MMRESULT rc = bounded(h->reads(), read, {}, false);
+  if (rc == MMSYSERR_NOERROR) std::copy(values->begin(), values->end(), static_cast<DWORD*>(details->paDetails));
+  return rc;
 }
 
 MMRESULT DeviceAudioSystem::mixerClose(HMIXER h) {

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/AudioSystem.h"
+#include "platform/BoundedCall.h"
 #include "platform/CaptureSource.h"
 #include "platform/MixerDevice.h"
 #include "platform/PlaybackSink.h"
@@ -32,10 +33,12 @@ class DeviceAudioSystem : public AudioSystem {
  public:
   // A back-end's open of one device, run on a thread of its own so that a
   // device (or sound server) that does not answer holds its caller up for
-  // kDeviceAnswerLimit at most; what opens later is closed when that thread
-  // ends. It owns what it needs (captured by value) and touches nothing of
-  // the system's. A non-zero result is what the open call returns, with the
-  // back-end's reason in `why`.
+  // kDeviceAnswerLimit at most; what opens later is closed on that thread.
+  // Opens of one kind (input, output, mixer) go one at a time: while one
+  // that was given up on has not come back, the next fails at once. It owns
+  // what it needs (captured by value) and touches nothing of the system's. A
+  // non-zero result is what the open call returns, with the back-end's
+  // reason in `why`.
   template <typename T>
   using Opener = std::function<MMRESULT(std::unique_ptr<T>& opened, std::string& why)>;
 
@@ -118,18 +121,29 @@ class DeviceAudioSystem : public AudioSystem {
   // The checks and the open that both directions share.
   MMRESULT checkOpen(bool haveHandle, UINT deviceId, UINT devices, const WAVEFORMATEX* format, DWORD_PTR callback,
                      DWORD flags);
-  MMRESULT mixerResult(MMRESULT code, HMIXER mixer);
+  // Runs `call` in `lane` within kDeviceAnswerLimit. Its code, with its
+  // reason; MMSYSERR_NODRIVER with the no-answer reason when it did not
+  // come back in time, or the lane's previous call has not yet; or
+  // MMSYSERR_NOMEM when no thread could start. `late` lets go, on the
+  // call's thread, of what a call given up on made; such a call counts as
+  // abandoned when `counts`.
+  MMRESULT bounded(BoundedLane& lane, std::function<MMRESULT(std::string& why)> call, std::function<void()> late,
+                   bool counts);
   template <typename T>
-  MMRESULT openWithin(Opener<T> opener, std::unique_ptr<T>& opened);
+  MMRESULT openWithin(BoundedLane& lane, Opener<T> opener, std::unique_ptr<T>& opened);
   void closeMixer(HMIXER mixer);
-  // Deletes a closed device, counting it when its thread still holds it.
+  // Deletes a closed device (or leaves that to its thread), counting it when
+  // its owner gave up on it.
   void release(WaveDevice* device);
+  // Counts a device once, when a call has given up on it.
+  void countAbandoned(WaveDevice* device);
 
   std::set<HWAVEIN> open_;
   std::set<HWAVEOUT> openOut_;
   std::set<HMIXER> openMixers_;
   std::map<MMRESULT, std::string> reasons_;
   unsigned abandoned_ = 0;
+  BoundedLane captureOpens_, playbackOpens_, mixerOpens_;
 };
 
 }  // namespace platform

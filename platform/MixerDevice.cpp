@@ -8,10 +8,10 @@
 
 namespace platform {
 
-void MixerDevice::start(HWND window, HMIXER handle) {
+bool MixerDevice::start(HWND window, HMIXER handle) {
   handle_ = handle;
   window_ = window;
-  startWatching();
+  return startWatching();
 }
 
 void MixerDevice::controlChanged(DWORD controlId) noexcept {

@@ -14,11 +14,16 @@
 // before the device is closed: no post follows it. stop() then ends the
 // back-end's watching, which may block while a sound server does not answer,
 // so mixerClose runs it and the deletion within its bound (AudioSystem.h).
+//
+// Reads may block in a sound server too: the owner's reads run one at a
+// time on threads of their own through reads(), and the device is deleted
+// only once the last of them has come back.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "platform/BoundedCall.h"
 #include "platform/MixerTypes.h"
 #include "platform/OwnerFence.h"
 #include "platform/Types.h"
@@ -66,12 +71,15 @@ class MixerDevice {
   // Reads `channels` values of a control of this device (channels is 1, or
   // the line's channel count) into values. Non-zero: the code the call
   // reports (MIXERR_INVALCONTROL for a control that is gone,
-  // MMSYSERR_NODRIVER for a device that is gone).
+  // MMSYSERR_NODRIVER for a device that is gone). Runs in reads(), one call
+  // at a time, as does failureDetail().
   virtual MMRESULT readValues(DWORD controlId, DWORD channels, DWORD* values) = 0;
+  BoundedLane& reads() noexcept { return reads_; }
 
   // Begins posting notifications to `window` (null: none) for `handle`.
-  // Called once, by mixerOpen, before the handle is handed out.
-  void start(HWND window, HMIXER handle);
+  // Called once, by mixerOpen, before the handle is handed out; false when
+  // the back-end could not start watching (no thread).
+  bool start(HWND window, HMIXER handle);
   // Ends notifications at once: when it returns, no post is made any more.
   void silence() noexcept { fence_.shut(); }
   // After silence(): the back-end stops watching (its event thread) here.
@@ -87,14 +95,15 @@ class MixerDevice {
   // Any thread: posts the change of a control to the window, unless stopped.
   void controlChanged(DWORD controlId) noexcept;
   // Called by start() once the window is known; a back-end starts watching
-  // its hardware here.
-  virtual void startWatching() {}
+  // its hardware here (false: it could not).
+  virtual bool startWatching() { return true; }
 
  private:
   const MixerDescription description_;
   HWND window_ = nullptr;  // set before watching starts
   HMIXER handle_ = nullptr;
   OwnerFence fence_;
+  BoundedLane reads_;
 };
 
 }  // namespace platform

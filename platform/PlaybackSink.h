@@ -6,9 +6,11 @@
 // thread, the queue and the notifications; a sink only moves frames.
 //
 // Threads: the back-end opens it on a thread of its own (DeviceAudioSystem's
-// Opener) before the device thread starts; every call below, and its
-// destruction, runs on the device thread, which has the sink to itself from
-// then on.
+// Opener) before the device thread starts, and closes one that opened too
+// late on that thread; every call below, and its destruction, runs on the
+// device thread, which has the sink to itself from then on, also when its
+// owner gave up on it. Only when no device thread can start is it
+// destroyed by the open call, right after it answered its open.
 #pragma once
 
 #include <cstddef>

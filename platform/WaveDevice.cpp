@@ -6,6 +6,7 @@
 #include "platform/AudioSystem.h"
 #include "platform/BoundedCall.h"
 #include "platform/ResultCodes.h"
+#include "platform/StartThread.h"
 
 namespace platform {
 namespace {
@@ -22,9 +23,15 @@ WaveDevice::WaveDevice(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR
       flags_(flags),
       messages_(messages) {}
 
-MMRESULT WaveDevice::open() {
-  if (!waker_.valid()) return MMSYSERR_NOMEM;
-  thread_ = std::thread([this] { threadMain(); });
+MMRESULT WaveDevice::open(std::string& why) noexcept {
+  if (!waker_.valid()) {
+    why = "no event descriptor for the device's thread";
+    return MMSYSERR_NOMEM;
+  }
+  if (!StartThread(thread_, [this] { threadMain(); })) {
+    why = NoThreadReason();
+    return MMSYSERR_NOMEM;
+  }
   opened_.acquire();
   return MMSYSERR_NOERROR;
 }
@@ -34,7 +41,13 @@ void WaveDevice::threadMain() {
   fence_.enter();
   notify(messages_.open, 0);
   opened_.release();
-  if (run()) {
+  const bool answered = run();
+  const bool playOut = answered && !forced_.load(std::memory_order_acquire) && failure() == MMSYSERR_NOERROR;
+  if (answered) fence_.leave();
+  closeStream(playOut);
+  // The close notification comes last, once the stream is closed, unless
+  // the owner gave up meanwhile and sent it itself.
+  if (fence_.enter()) {
     notify(messages_.close, 0);
     closeSent_ = true;
     fence_.leave();
@@ -63,17 +76,20 @@ MMRESULT WaveDevice::enqueue(WAVEHDR* header, UINT size) noexcept {
 
 MMRESULT WaveDevice::close() noexcept {
   if (queue_.queued() != 0) return WAVERR_STILLPLAYING;
-  end();
+  end(false);
   return MMSYSERR_NOERROR;
 }
 
-void WaveDevice::forceClose() noexcept { end(); }
+void WaveDevice::forceClose() noexcept { end(true); }
 
-void WaveDevice::end() noexcept {
+void WaveDevice::end(bool forced) noexcept {
+  forced_.store(forced, std::memory_order_release);
+  closing_.store(true, std::memory_order_release);
+  waker_.wake();
   if (!fence_.isShut()) {
-    closing_.store(true, std::memory_order_release);
-    waker_.wake();
-    const auto limit = playsOut() ? kDeviceAnswerLimit + kPlayOutLimit : kDeviceAnswerLimit;
+    // A failed device plays nothing out (its thread does not wait for it).
+    const bool playOut = !forced && failure() == MMSYSERR_NOERROR && playsOut();
+    const auto limit = playOut ? kDeviceAnswerLimit + kPlayOutLimit : kDeviceAnswerLimit;
     if (ended_.try_acquire_for(limit)) {
       thread_.join();
       return;
@@ -85,17 +101,19 @@ void WaveDevice::end() noexcept {
   if (!closeSent_) notify(messages_.close, 0);
 }
 
-bool WaveDevice::Release(WaveDevice* device) noexcept {
+void WaveDevice::Release(WaveDevice* device) noexcept {
   if (device->thread_.joinable()) {
     device->thread_.detach();
-    if (!device->fence_.handOver()) return false;  // the thread deletes it when it ends
+    if (!device->fence_.handOver()) return;  // the thread deletes it when it ends
   }
   delete device;
-  return true;
 }
 
 void WaveDevice::abandon() noexcept {
   fence_.shut();
+  // A thread that was inside the fence may have gone to sleep since, with
+  // nothing else to wake it: it wakes now, finds the fence shut and ends.
+  waker_.wake();
   if (failure() != MMSYSERR_NOERROR) return;
   failureDetail_ = NoAnswerReason();
   failure_.store(MMSYSERR_NODRIVER, std::memory_order_release);

@@ -15,15 +15,20 @@
 // kDeviceAnswerLimit at most, then abandons the device: the OwnerFence keeps
 // the thread away from the owner's headers, buffers and callbacks from then
 // on, the owner hands the headers back and sends the close notification
-// itself, and the thread deletes the device when its source or sink lets it
-// go. The source or sink therefore never sees the owner's buffers: frames
-// pass through the device's own bounce buffer.
+// itself, and the thread, woken wherever it sleeps, ends as soon as its
+// source or sink lets it go. The source or sink therefore never sees the
+// owner's buffers: frames pass through the device's own bounce buffer.
+//
+// The source or sink is closed on the device thread in every case, since
+// that too may wait for a sound server; the thread deletes the device when
+// it ends after its owner let go of it.
 #pragma once
 
 #include <atomic>
 #include <semaphore>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/HeaderQueue.h"
@@ -40,18 +45,20 @@ class WaveDevice {
   WaveDevice& operator=(const WaveDevice&) = delete;
 
   // Starts the device thread and waits for its open notification.
-  MMRESULT open();
+  // MMSYSERR_NOMEM, with the reason in `why`, when no thread can start.
+  MMRESULT open(std::string& why) noexcept;
   MMRESULT prepare(WAVEHDR* header, UINT size) noexcept;
   MMRESULT unprepare(WAVEHDR* header, UINT size) noexcept;
   // Ends the device thread (or abandons it); the close notification has
   // been sent when it returns. Refused with WAVERR_STILLPLAYING while
   // headers are queued.
   MMRESULT close() noexcept;
-  // The same whatever is queued: the headers are let go, not returned.
+  // The same whatever is queued: the headers are let go, not returned, and
+  // nothing written plays out.
   void forceClose() noexcept;
   // After close() or forceClose(): deletes the device, or leaves that to its
-  // thread while the thread is still stuck in its source or sink (false).
-  static bool Release(WaveDevice* device) noexcept;
+  // thread while the thread is still stuck in its source or sink.
+  static void Release(WaveDevice* device) noexcept;
 
   // The code the device reports since its source or sink failed or it was
   // abandoned, or 0.
@@ -60,6 +67,11 @@ class WaveDevice {
   const std::string& failureDetail() const noexcept { return failureDetail_; }
 
   const WAVEFORMATEX& format() const noexcept { return format_; }
+  // Its owner gave up waiting for it (any thread may ask).
+  bool abandoned() const noexcept { return fence_.isShut(); }
+  // Owner's side: true once, the first time it is asked after the owner gave
+  // up on the device.
+  bool newlyAbandoned() noexcept { return abandoned() && !std::exchange(abandonCounted_, true); }
 
  protected:
   // The notifications of a direction: open, a header back, close.
@@ -88,10 +100,14 @@ class WaveDevice {
   virtual ~WaveDevice() = default;
 
   // Device thread: the direction's loop, from after the open notification
-  // until closing(), which then closes the source or sink. False when the
-  // owner abandoned the device meanwhile: the thread then touches nothing of
-  // the owner's any more.
+  // until closing(); it ends inside the fence. False when the owner
+  // abandoned the device meanwhile: the thread then touches nothing of the
+  // owner's any more.
   virtual bool run() = 0;
+  // Device thread, outside the fence, after run(): closes the source or
+  // sink (an output device first lets what it holds play out, when
+  // `playOut`). May wait for a sound server.
+  virtual void closeStream(bool playOut) noexcept = 0;
   // Calls the owner's callback function (CALLBACK_FUNCTION) with the
   // device's own handle.
   virtual void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept = 0;
@@ -140,9 +156,11 @@ class WaveDevice {
 
  private:
   void threadMain();
-  // Owner's side: ends the thread within kDeviceAnswerLimit or abandons it.
-  void end() noexcept;
-  // Owner's side: shuts the fence; the device reports itself lost.
+  // Owner's side: ends the thread within kDeviceAnswerLimit (and
+  // kPlayOutLimit while it plays out, unless `forced`) or abandons it.
+  void end(bool forced) noexcept;
+  // Owner's side: shuts the fence and wakes the thread; the device reports
+  // itself lost.
   void abandon() noexcept;
 
   const DWORD_PTR callback_;
@@ -154,8 +172,10 @@ class WaveDevice {
   OwnerFence fence_;
   std::binary_semaphore opened_{0};
   std::binary_semaphore ended_{0};
-  bool closeSent_ = false;  // written inside the fence
+  bool closeSent_ = false;       // written inside the fence
+  bool abandonCounted_ = false;  // owner's side
   std::atomic<bool> closing_{false};
+  std::atomic<bool> forced_{false};            // the close is a forced one: nothing plays out
   std::atomic<bool> waitingForHeader_{false};  // the device thread sleeps for want of a header
 
   std::atomic<MMRESULT> failure_{0};

@@ -40,27 +40,28 @@ void WaveInDevice::callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance
 }
 
 bool WaveInDevice::fail(MMRESULT code) noexcept {
-  std::string detail;
-  if (!outside([&] {
-        detail = source_->failureDetail();
-        source_->stop();
-      }))
-    return false;
-  WaveDevice::fail(code, std::move(detail));
-  return true;
+  // Reported first: stopping the source may wait for a sound server that
+  // does not answer, and the owner must not wait for that.
+  WaveDevice::fail(code, source_->failureDetail());
+  capturing_ = false;
+  return outside([this] { source_->stop(); });
+}
+
+void WaveInDevice::halt() noexcept {
+  if (capturing_) source_->stop();
+  capturing_ = false;
+}
+
+void WaveInDevice::closeStream(bool) noexcept {
+  halt();
+  source_.reset();
 }
 
 bool WaveInDevice::run() {
   const std::size_t frameBytes = format_.nBlockAlign;
-  bool capturing = false;
-  auto halt = [&] {
-    if (capturing) source_->stop();
-    capturing = false;
-  };
-
   while (!closing()) {
     if (reset_.pending()) {
-      if (!outside(halt)) return false;
+      if (!outside([this] { halt(); })) return false;
       returnAll();
       reset_.answer();
       continue;
@@ -68,7 +69,7 @@ bool WaveInDevice::run() {
     if (stop_.pending()) {
       // Stopping returns the buffer being filled with what it holds; empty
       // buffers stay queued for the next start.
-      if (!outside(halt)) return false;
+      if (!outside([this] { halt(); })) return false;
       if (WAVEHDR* h = queue_.front(); h != nullptr && h->dwBytesRecorded > 0) returnFront();
       stop_.answer();
       continue;
@@ -90,14 +91,14 @@ bool WaveInDevice::run() {
         return false;
       continue;
     }
-    if (!capturing) {
+    if (!capturing_) {
       MMRESULT rc = MMSYSERR_NOERROR;
       if (!outside([&] { rc = source_->start(); })) return false;
       if (rc != MMSYSERR_NOERROR) {
         if (!fail(rc)) return false;
         continue;
       }
-      capturing = true;
+      capturing_ = true;
     }
     WAVEHDR* h = queue_.front();
     if (h == nullptr) {
@@ -110,7 +111,6 @@ bool WaveInDevice::run() {
       CaptureSource::ReadResult got;
       if (!outside([&] { got = source_->read(bounce_.data(), room, waker_); })) return false;
       if (got.kind == CaptureSource::ReadResult::Kind::Failed) {
-        capturing = false;
         if (!fail(got.code)) return false;
         continue;
       }
@@ -125,11 +125,7 @@ bool WaveInDevice::run() {
     }
     if (h->dwBufferLength - h->dwBytesRecorded < frameBytes) returnFront();
   }
-  // Closing the source may wait for a sound server too.
-  return outside([&] {
-    halt();
-    source_.reset();
-  });
+  return true;
 }
 
 }  // namespace platform

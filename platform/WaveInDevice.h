@@ -30,12 +30,16 @@ class WaveInDevice final : public WaveDevice {
 
  private:
   bool run() override;
+  void closeStream(bool playOut) noexcept override;
   void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept override;
   WPARAM handle() const noexcept override { return reinterpret_cast<WPARAM>(this); }
-  // Stops the source and fails the device; false when it was abandoned.
+  // Fails the device, then stops the source; false when it was abandoned.
   bool fail(MMRESULT code) noexcept;
+  // Device thread: stops the source if it captures.
+  void halt() noexcept;
 
   std::unique_ptr<CaptureSource> source_;
+  bool capturing_ = false;            // device thread: the source was started and not stopped since
   std::atomic<bool> running_{false};  // the owner's start/stop, seen by the device thread
   Request stop_;
 };

@@ -63,12 +63,13 @@ bool WaveOutDevice::run() {
     moved_ += static_cast<DWORD>(put.frames * frameBytes);
     if (put.frames > 0) written_.store(true, std::memory_order_release);
   }
-  // What the sink holds plays out before the device reports itself closed;
-  // closing the sink may wait for a sound server too.
-  return outside([this] {
-    if (failure() == MMSYSERR_NOERROR) sink_->drain();
-    sink_.reset();
-  });
+  return true;
+}
+
+// What the sink holds plays out before the device reports itself closed.
+void WaveOutDevice::closeStream(bool playOut) noexcept {
+  if (playOut) sink_->drain();
+  sink_.reset();
 }
 
 }  // namespace platform

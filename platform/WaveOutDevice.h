@@ -27,6 +27,7 @@ class WaveOutDevice final : public WaveDevice {
 
  private:
   bool run() override;
+  void closeStream(bool playOut) noexcept override;
   void callFunction(DWORD_PTR function, UINT msg, DWORD_PTR instance, DWORD_PTR param) noexcept override;
   WPARAM handle() const noexcept override { return reinterpret_cast<WPARAM>(this); }
   bool playsOut() const noexcept override { return written_.load(std::memory_order_acquire); }

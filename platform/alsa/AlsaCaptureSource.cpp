@@ -70,15 +70,15 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
     fresh_ = false;
     if (frames != fittedTo_ && !refit(frames)) return failed;
   }
-  int stalledMs = 0;
+  const AlsaPcm::Clock::time_point since = AlsaPcm::Clock::now();
   bool restarted = false;  // after an overrun, with nothing read since
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_readi(pcm_.handle(), dst, frames);
     if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
     Step step;
     if (n == 0 || n == -EAGAIN) {
-      step = sleep(waker, stalledMs);
-      if (step == Step::Again && stalledMs >= AlsaPcm::kStallMs) {
+      step = sleep(waker);
+      if (step == Step::Again && AlsaPcm::Stalled(since)) {
         pcm_.failStalled();
         step = Step::Failed;
       }
@@ -86,10 +86,8 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
       // Overrunning again at once after a restart: the PCM does not run at
       // all (ALSA's PipeWire plugin reports the end of its server so). It is
       // tried again a period later, and given up as a stalled one would be.
-      const int pause = std::max(periodMs_, 1);
-      if (waker.wait(pause)) return {Kind::Woken, 0, 0};
-      stalledMs += pause;
-      if (stalledMs >= AlsaPcm::kStallMs) {
+      if (waker.wait(std::max(periodMs_, 1))) return {Kind::Woken, 0, 0};
+      if (AlsaPcm::Stalled(since)) {
         pcm_.check()(n, "snd_pcm_readi, overrunning at once after every restart");
         step = Step::Failed;
       } else {
@@ -108,15 +106,11 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
   }
 }
 
-AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
+AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker) {
   using Wake = AlsaPcm::Wake;
   switch (pcm_.wait(waker)) {
     case Wake::Ready:
-      stalledMs = 0;
-      return Step::Again;
     case Wake::Timeout:
-      stalledMs += AlsaPcm::kPollMs;
-      return Step::Again;
     case Wake::Interrupted:
       return Step::Again;
     case Wake::Woken:
@@ -131,7 +125,6 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker, int& stalledMs) {
   // a period away.
   const int pause = std::max(periodMs_ / 4, 1);
   if (waker.wait(pause)) return Step::Woken;
-  stalledMs += pause;
   return Step::Again;
 }
 

@@ -26,8 +26,9 @@
 // from, counted and do not stop capture. Any other read error (the card was
 // unplugged, the sound server went away) fails the device with
 // MMSYSERR_NODRIVER and ALSA's reason, as does a PCM that delivers nothing
-// for several seconds, so that the owner never waits for ever; a PCM that
-// overruns again at once after every restart delivers nothing.
+// for several seconds (AlsaPcm::kStall, by the clock), so that the owner
+// never waits for ever; a PCM that overruns again at once after every
+// restart delivers nothing.
 //
 // The read path allocates nothing and takes no lock.
 #pragma once
@@ -66,9 +67,8 @@ class AlsaCaptureSource final : public CaptureSource {
   bool refit(snd_pcm_uframes_t frames);
 
   using Step = AlsaPcm::Step;
-  // Sleeps until the PCM has frames or the waker fires; adds the time
-  // slept without any sign of the PCM to stalledMs.
-  Step sleep(Waker& waker, int& stalledMs);
+  // Sleeps until the PCM may have frames or the waker fires.
+  Step sleep(Waker& waker);
 
   AlsaPcm pcm_;
   WAVEFORMATEX format_{};

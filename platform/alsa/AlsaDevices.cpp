@@ -77,7 +77,7 @@ bool Usable(const char* pcm, snd_pcm_stream_t stream) {
       return false;
     snd_pcm_close(handle);
     return true;
-  });
+  }) == BoundedProbe::Answer::Yes;
 }
 
 PcmDevice Named(std::string pcm, std::string_view fallback) {

@@ -11,6 +11,7 @@
 #include "platform/AudioSystem.h"
 #include "platform/BoundedCall.h"
 #include "platform/ResultCodes.h"
+#include "platform/StartThread.h"
 
 namespace platform::alsa {
 namespace {
@@ -19,18 +20,19 @@ namespace {
 // without a sign on the descriptors is noticed and the thread ends.
 constexpr int kPollMs = 500;
 
-// A mixer device: the control interface it reads, and whether that is a
-// sound card's.
+// A mixer device: the control interface it reads, whether that is a sound
+// card's, and whether it answered when it was listed.
 struct MixerControl {
   std::string ctl;
   bool card = false;
+  bool answers = true;
 };
 
 // Whether ALSA's "default" control is a sound server's: a plugin (the pulse
-// or pipewire one) that opens, rather than a card's own interface. A server
-// that is not running does not open; one that does not answer is taken as
-// not running.
-bool ServerReachable() {
+// or pipewire one) that opens, rather than a card's own interface (which
+// never waits). A server that is not running does not open (No); one that
+// does not answer (None) is there all the same.
+BoundedProbe::Answer ServerAnswer() {
   static BoundedProbe probe;
   return probe.ask(kDeviceAnswerLimit, [] {
     snd_ctl_t* ctl = nullptr;
@@ -41,13 +43,16 @@ bool ServerReachable() {
   });
 }
 
-// The mixer devices in device order: the sound server's first where one is
-// reachable, then the cards by card number.
+// The mixer devices in device order: the sound server's first where one
+// runs, answering or not, so that no card takes its number; then the cards
+// by card number.
 std::vector<MixerControl> ListControls() {
   SilenceAlsaMessages();
   std::vector<MixerControl> controls;
-  if (ServerReachable()) controls.push_back({"default", false});
-  for (int card = -1; snd_card_next(&card) >= 0 && card >= 0;) controls.push_back({"hw:" + std::to_string(card), true});
+  if (const BoundedProbe::Answer server = ServerAnswer(); server != BoundedProbe::Answer::No)
+    controls.push_back({"default", false, server == BoundedProbe::Answer::Yes});
+  for (int card = -1; snd_card_next(&card) >= 0 && card >= 0;)
+    controls.push_back({"hw:" + std::to_string(card), true, true});
   return controls;
 }
 
@@ -137,7 +142,12 @@ MMRESULT AlsaMixer::Open(UINT deviceId, std::unique_ptr<MixerDevice>& mixer, std
     why = "the device is no longer there";
     return MMSYSERR_BADDEVICEID;
   }
-  const auto& [ctl, card] = controls[deviceId];
+  const auto& [ctl, card, answers] = controls[deviceId];
+  if (!answers) {
+    // Opening it would wait for the server as the listing did.
+    why = NoAnswerReason();
+    return MMSYSERR_NODRIVER;
+  }
   AlsaCheck check;
   Opened reads, events;
   if (!OpenHandle(ctl, reads, check) || !OpenHandle(ctl, events, check)) {
@@ -334,8 +344,8 @@ int AlsaMixer::OnWatchedElement(snd_mixer_elem_t* elem, unsigned int mask) {
   return 0;
 }
 
-void AlsaMixer::startWatching() {
-  thread_ = std::thread([this] { watch(); });
+bool AlsaMixer::startWatching() {
+  return StartThread(thread_, [this] { watch(); });
 }
 
 void AlsaMixer::watch() {

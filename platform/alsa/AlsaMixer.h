@@ -6,7 +6,9 @@
 // Mixer device 0 is the sound server's mixer (ALSA's "default" control,
 // where that is a server's and the server runs), the one a desktop's volume
 // slider moves; the sound cards' control interfaces (hw:CARD) follow by card
-// number. Without a server the cards start at 0. The product name is the
+// number. Without a server the cards start at 0. A server that runs but
+// does not answer keeps its number: its mixer fails to open with the
+// no-answer reason rather than a card's answering in its place. The product name is the
 // card's name, or "Sound server (...)" with the name the server's control
 // gives.
 //
@@ -25,8 +27,9 @@
 // position being the element's place in ALSA's list when the mixer opened;
 // above 65535, so never the component's "no control" value.
 //
-// Threads: alsa-lib is not safe for two threads on one handle, so the owner
-// reads through one mixer handle and the event thread watches a second one.
+// Threads: alsa-lib is not safe for two threads on one handle, so the
+// owner's reads (one at a time, each on a thread of its own: MixerDevice.h)
+// go through one mixer handle and the event thread watches a second one.
 // The event thread sleeps in poll() on that handle's descriptors and a
 // waker; on each element change it compares the element's values with what
 // it saw last and posts the controls that changed, allocating nothing. A
@@ -64,7 +67,7 @@ class AlsaMixer final : public MixerDevice {
   std::string failureDetail() const override { return check_.detail(); }
 
  protected:
-  void startWatching() override;
+  bool startWatching() override;
 
  private:
   struct MixerCloser {

@@ -111,7 +111,8 @@ AlsaPcm::Step AlsaPcm::recover(long error, Waker& waker) {
 
 void AlsaPcm::failStalled() {
   check_.fail(-ETIMEDOUT, std::string("the device ") + (stream_ == SND_PCM_STREAM_CAPTURE ? "delivered" : "took") +
-                              " nothing for " + std::to_string(kStallMs / 1000) + " s");
+                              " nothing for " +
+                              std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kStall).count()) + " s");
 }
 
 }  // namespace platform::alsa

@@ -17,6 +17,7 @@
 #include <alsa/asoundlib.h>
 #include <poll.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,11 +33,16 @@ namespace platform::alsa {
 
 class AlsaPcm {
  public:
+  using Clock = std::chrono::steady_clock;
+
   // poll() wakes at least this often, so that a PCM that stopped moving
   // frames without an error (a stalled server) is noticed.
   static constexpr int kPollMs = 250;
-  // A PCM that moves nothing for this long fails the device.
-  static constexpr int kStallMs = 5000;
+  // A PCM that moves nothing for this long fails the device: by the clock,
+  // from the start of a read or write that moved nothing since (the waits
+  // alone would leave out the time between them).
+  static constexpr std::chrono::milliseconds kStall{5000};
+  static bool Stalled(Clock::time_point since) { return Clock::now() - since >= kStall; }
 
   AlsaPcm() = default;
   ~AlsaPcm();
@@ -72,7 +78,7 @@ class AlsaPcm {
   // Capture starts again at once; playback once the ring is full again.
   Step recover(long error, Waker& waker);
 
-  // Records the failure of a PCM that moved nothing for kStallMs.
+  // Records the failure of a PCM that moved nothing for kStall.
   void failStalled();
 
   snd_pcm_t* handle() const noexcept { return pcm_; }

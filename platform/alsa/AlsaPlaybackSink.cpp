@@ -15,14 +15,13 @@
 namespace platform::alsa {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = AlsaPcm::Clock;
 
 // Periods of about 20 ms, four to the ring: short enough that a sound
 // server does not render far ahead of what it was given, long enough that
 // the device thread keeps up under a loaded machine.
 constexpr unsigned kPeriodsPerSecond = 50;
 constexpr snd_pcm_uframes_t kPeriodsPerRing = 4;
-constexpr auto kStall = std::chrono::milliseconds(AlsaPcm::kStallMs);
 // drain() waits for the ring plus this much (a sound server's own latency),
 // then gives up on a device that no longer plays.
 constexpr auto kDrainMargin = std::chrono::milliseconds(1000);
@@ -55,7 +54,7 @@ PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t f
     if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
     Step step;
     if (n == 0 || n == -EAGAIN) {
-      if (Clock::now() - since >= kStall) {
+      if (AlsaPcm::Stalled(since)) {
         pcm_.failStalled();
         step = Step::Failed;
       } else {

@@ -3,20 +3,25 @@
 
 // A sound server that stops answering (SIGSTOP) at each moment: while
 // capturing, playing and watching the mixer; at Stop; at close; at open;
-// and a tool's Ctrl+C. Nothing may hang: the limits are generous, the exact
-// times are bench/freeze-times'. The test runs its own private server of
-// the suite's kind (never the suite's, which other tests share) and always
-// continues it, also when a check fails.
+// past the stall limit; under each mixer call; and a tool's Ctrl+C. Nothing
+// may hang: the limits are generous, the exact times are
+// bench/freeze-times'. The test runs its own private server of the suite's
+// kind (never the suite's, which other tests share) and always continues
+// it, also when a check fails or a call hangs.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QProcess>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "RealStack.h"
@@ -24,6 +29,9 @@
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "platform/NotifyWindow.h"
+#include "platform/ResultCodes.h"
+#include "platform/alsa/AlsaAudioSystem.h"
+#include "platform/alsa/AlsaPcm.h"
 
 namespace {
 
@@ -34,23 +42,45 @@ const std::string kServerDir = "/tmp/quorvel-freeze-" + std::to_string(getpid())
 // Against a hang only; the bound itself is well under a second.
 constexpr auto kNoHang = 3s;
 
-// Stops the private server while it lives; continues it, whatever happened.
+// The longest a test keeps the server stopped, even when a call hangs.
+constexpr auto kFrozenAtMost = 20s;
+
+// Stops the private server while it lives; continues it, whatever happened,
+// and after kFrozenAtMost at the latest, so that a call that hangs ends in
+// a failed check rather than a server left stopped.
 class Frozen {
  public:
   Frozen() {
     std::ifstream(kServerDir + "/pid") >> pid_;
     if (pid_ > 0) kill(pid_, SIGSTOP);
+    watchdog_ = std::thread([this] {
+      std::unique_lock lock(m_);
+      if (!thawed_.wait_for(lock, kFrozenAtMost, [this] { return thawedFlag_; })) thaw(lock);
+    });
   }
-  ~Frozen() { thaw(); }
+  ~Frozen() {
+    thaw();
+    watchdog_.join();
+  }
   Frozen(const Frozen&) = delete;
   Frozen& operator=(const Frozen&) = delete;
   void thaw() {
-    if (pid_ > 0) kill(pid_, SIGCONT);
-    pid_ = -1;
+    std::unique_lock lock(m_);
+    thaw(lock);
   }
 
  private:
+  void thaw(std::unique_lock<std::mutex>&) {
+    if (pid_ > 0 && !thawedFlag_) kill(pid_, SIGCONT);
+    thawedFlag_ = true;
+    thawed_.notify_all();
+  }
+
   pid_t pid_ = -1;
+  std::mutex m_;
+  std::condition_variable thawed_;
+  bool thawedFlag_ = false;
+  std::thread watchdog_;
 };
 
 template <typename Call>
@@ -108,6 +138,72 @@ TEST_F(FrozenServer, CaptureStopsAndStartsAgainOnceTheServerAnswers) {
   EXPECT_TRUE(audio_->Recorder->Stop());
 }
 
+// Frozen past the stall limit: the capture is reported lost within it (its
+// buffers back, the recorder's error path as for a device that disappears),
+// whatever stopping its stream does meanwhile.
+TEST_F(FrozenServer, CaptureThatStallsIsReportedLost) {
+  ASSERT_TRUE(startCapture()) << audio_->ErrorMessage;
+  {
+    Frozen frozen;
+    EXPECT_TRUE(PumpUntil([&] { return !audio_->Recorder->DeviceOpen; }, platform::alsa::AlsaPcm::kStall + kNoHang));
+    EXPECT_EQ(audio_->ErrorMessage.rfind("Error adding input buffer ", 0), 0u) << audio_->ErrorMessage;
+  }
+  EXPECT_TRUE(startCapture()) << audio_->ErrorMessage;
+  EXPECT_TRUE(audio_->Recorder->Stop());
+}
+
+// Mixer numbers stay as they are while the server does not answer: its
+// mixer fails saying why instead of another answering in its place, and no
+// mixer call (reading a control, a mixer's caps, an open, a close) waits
+// past the bound.
+TEST_F(FrozenServer, MixersKeepTheirNumbersAndNoMixerCallWaits) {
+  using namespace platform;
+  alsa::AlsaAudioSystem system;
+  const UINT mixers = system.mixerGetNumDevs();
+  HMIXER mixer = nullptr;
+  ASSERT_EQ(system.mixerOpen(&mixer, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  MIXERLINEA line{};
+  line.cbStruct = sizeof line;
+  ASSERT_EQ(system.mixerGetLineInfoA(mixer, &line, MIXER_GETLINEINFOF_DESTINATION), MMSYSERR_NOERROR);
+  MIXERCONTROLA control{};
+  MIXERLINECONTROLSA controls{sizeof controls, line.dwLineID, {MIXERCONTROL_CONTROLTYPE_VOLUME}, 1,
+                              sizeof control,  &control};
+  ASSERT_EQ(system.mixerGetLineControlsA(mixer, &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE), MMSYSERR_NOERROR);
+  DWORD values[2] = {};
+  MIXERCONTROLDETAILS details{sizeof details, control.dwControlID, 1, 0, sizeof(MIXERCONTROLDETAILS_UNSIGNED), values};
+  {
+    Frozen frozen;
+    EXPECT_LT(Timed([&] { EXPECT_EQ(system.mixerGetNumDevs(), mixers); }), kNoHang);
+    MIXERCAPSA caps{};
+    HMIXER another = nullptr;
+    // The mixer's first read handles the events of its load: PulseAudio's
+    // plugin asks the server, PipeWire's answers from what it holds. What
+    // waits for the server fails saying why.
+    const struct {
+      const char* name;
+      bool mayAnswer;
+      std::function<MMRESULT()> call;
+    } calls[] = {
+        {"read", true, [&] { return system.mixerGetControlDetailsA(mixer, &details, MIXER_GETCONTROLDETAILSF_VALUE); }},
+        {"caps", false, [&] { return system.mixerGetDevCapsA(0, &caps, sizeof caps); }},
+        {"open", false, [&] { return system.mixerOpen(&another, 0, 0, 0, CALLBACK_NULL); }},
+    };
+    for (const auto& [name, mayAnswer, call] : calls) {
+      MMRESULT rc = MMSYSERR_NOERROR;
+      EXPECT_LT(Timed([&] { rc = call(); }), kNoHang) << name;
+      if (mayAnswer && rc == MMSYSERR_NOERROR) continue;
+      EXPECT_EQ(rc, MMSYSERR_NODRIVER) << name;
+      char text[256];
+      system.waveInGetErrorTextA(rc, text, sizeof text);
+      EXPECT_NE(std::string(text).find("did not answer"), std::string::npos) << name << ": " << text;
+    }
+    EXPECT_LT(Timed([&] { EXPECT_EQ(system.mixerClose(mixer), MMSYSERR_NOERROR); }), kNoHang);
+  }
+  // Once the server answers, its mixer opens again.
+  EXPECT_TRUE(PumpUntil([&] { return system.mixerOpen(&mixer, 0, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR; }, kNoHang));
+  EXPECT_EQ(system.mixerClose(mixer), MMSYSERR_NOERROR);
+}
+
 // PulseAudio's plugin waits for the server to open a stream, PipeWire's
 // does not: an open either fails saying why, or works and stops.
 TEST_F(FrozenServer, OpeningFailsSayingWhyAndWorksOnceTheServerAnswers) {
@@ -121,7 +217,9 @@ TEST_F(FrozenServer, OpeningFailsSayingWhyAndWorksOnceTheServerAnswers) {
       EXPECT_NE(audio_->ErrorMessage.find("did not answer"), std::string::npos) << audio_->ErrorMessage;
     }
   }
-  EXPECT_TRUE(startCapture()) << audio_->ErrorMessage;
+  // The open given up on comes back once the server answers (the next ones
+  // fail at once until then); opens work again from then on.
+  EXPECT_TRUE(PumpUntil([&] { return startCapture(); }, kNoHang)) << audio_->ErrorMessage;
   EXPECT_TRUE(audio_->Recorder->Stop());
 }
 
