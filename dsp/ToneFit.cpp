@@ -28,6 +28,9 @@ constexpr double kProminenceDb = 15;
 // Three standard uncertainties beyond these, and the bins are not read as a tone.
 constexpr double kCoarsestBins = 0.04;  // under 1 Hz at 44100 Hz and 2048 points
 constexpr double kCoarsestDb = 1;
+// Below this many bins, how good a fit is taken to be at best.
+constexpr double kCrowdedBins = 2.5;
+constexpr double kCrowdedBinError = 0.005, kCrowdedDbError = 0.05;
 
 // The model's parameters: f, |c|^2 and Re c^2.
 constexpr int kParameters = 3;
@@ -194,35 +197,44 @@ ToneReading fitStrongest(const std::vector<double>& mag, const WindowShape& shap
   // golden-section search the bottom of each. Near a whole bin a low tone
   // may leave two valleys nearly as deep: then where it lies is uncertain by
   // as much as they are apart.
-  constexpr double kReach = 0.6;
-  constexpr int kFineSteps = 120;
-  double ambiguity = 0;
+  constexpr double kReach = 0.6, kNear = 0.1;
+  constexpr int kSteps = 24, kNearSteps = 40;
+  double ambiguity = 0, f = peak;
   for (int pass = 0; pass < 2; ++pass) {
-    // The first pass only sets the weights; the second scans finely
-    // enough to see valleys a hundredth of a bin apart.
-    const int steps = pass == 0 ? kFineSteps / 5 : kFineSteps;
     const Fit fit(mag, shape, first, last, noise);
     auto residual = [&](double trial) { return fit.residual(trial); };
-    double scan[kFineSteps + 1];
-    for (int i = 0; i <= steps; ++i) scan[i] = residual(peak - kReach + 2 * kReach * i / steps);
-    // The deepest valley first; then the others that the scan found nearly
-    // as deep, each refined.
-    auto valley = [&](int i, double& at) {
-      const double step = 2 * kReach / steps;
-      return refine(peak - kReach + (i - 1) * step, peak - kReach + (i + 1) * step, residual, at);
+    // The low points of a scan over the whole reach and, on the second
+    // pass, of a fine one about the first pass's bottom (to see valleys a
+    // hundredth of a bin apart): each the middle of two steps to search.
+    struct Low {
+      double lo, hi, value;
     };
-    const int deepest = int(std::min_element(scan, scan + steps + 1) - scan);
-    double f = 0;
-    const double depth = valley(deepest, f);
+    std::array<Low, kSteps + kNearSteps + 2> lows;
+    size_t found = 0;
+    auto scan = [&](double from, double to, int steps) {
+      double values[kNearSteps + 1];
+      const double step = (to - from) / steps;
+      for (int i = 0; i <= steps; ++i) values[i] = residual(from + i * step);
+      for (int i = 0; i <= steps; ++i)
+        if ((i == 0 || values[i] <= values[i - 1]) && (i == steps || values[i] < values[i + 1]))
+          lows[found++] = {from + (i - 1) * step, from + (i + 1) * step, values[i]};
+    };
+    scan(peak - kReach, peak + kReach, kSteps);
+    if (pass == 1) scan(f - kNear, f + kNear, kNearSteps);
+    // The deepest valley's bottom, by a golden-section search; then that of
+    // each other valley whose low point is nearly as deep.
+    const Low& deepest = *std::min_element(lows.begin(), lows.begin() + std::ptrdiff_t(found),
+                                           [](const Low& a, const Low& b) { return a.value < b.value; });
+    const double depth = refine(deepest.lo, deepest.hi, residual, f);
     rss = fit.residual(f, q);
     const double spread = std::max(1.0, rss / (fit.rows() - kParameters));
     ambiguity = 0;
-    for (int i = 0; i <= steps; ++i)
-      if (i != deepest && (i == 0 || scan[i] <= scan[i - 1]) && (i == steps || scan[i] < scan[i + 1]) &&
-          scan[i] - depth < 9 * spread) {
-        double at;
-        if (valley(i, at) - depth < 9 * spread) ambiguity = std::max(ambiguity, std::fabs(at - f));
-      }
+    for (size_t i = 0; i < found; ++i) {
+      double at;
+      if (&lows[i] != &deepest && lows[i].value - depth < 9 * spread &&
+          refine(lows[i].lo, lows[i].hi, residual, at) - depth < 9 * spread)
+        ambiguity = std::max(ambiguity, std::fabs(at - f));
+    }
     // The noise floor once the tone is taken away: the median of what the
     // model leaves in the bins around it.
     Fit(mag, shape, floorFirst, floorLast, noise).model(q, model.data());
@@ -291,9 +303,17 @@ ToneReading fitStrongest(const std::vector<double>& mag, const WindowShape& shap
   // A 16-bit sample's rounding is not quite noise: on a small tone it moves
   // the level and the frequency by up to a few hundredths of a step.
   const double rounding = 0.05 / 32768 / tone.amplitude;
-  tone.binUncertainty = std::max(std::hypot(std::sqrt(widen * jwj[0]) * scale[0], rounding / 2), ambiguity);
+  // Below kCrowdedBins a tone's image and its second harmonic lie inside
+  // its main lobe: with magnitudes alone, one far under the tone bends the
+  // fit more than its residual shows (a harmonic 40 dB down moves a 20 Hz
+  // tone by a hundredth of a bin). There the fit is taken as no better than
+  // that.
+  const bool crowded = tone.bin < kCrowdedBins;
+  tone.binUncertainty = std::max(
+      {std::hypot(std::sqrt(widen * jwj[0]) * scale[0], rounding / 2), ambiguity, crowded ? kCrowdedBinError : 0.0});
   tone.dbUncertainty =
-      20 / std::numbers::ln10 * std::hypot(std::sqrt(widen * jwj[n + 1]) * scale[1] / c2 / 2, rounding);
+      std::max(20 / std::numbers::ln10 * std::hypot(std::sqrt(widen * jwj[n + 1]) * scale[1] / c2 / 2, rounding),
+               crowded ? kCrowdedDbError : 0.0);
   if (3 * tone.binUncertainty > kCoarsestBins || 3 * tone.dbUncertainty > kCoarsestDb) {
     reading.why = NoTone::NotOneTone;
     return reading;

@@ -29,11 +29,14 @@
 // widened by as much as the residual exceeds the noise, gives the standard
 // uncertainty of the frequency and of the level; a second valley of the
 // residual nearly as deep (a low tone near a whole bin) widens the first by
-// their distance. A tone is not read when its strongest bin is not well
-// above the floor around it (a noise peak), nor when it is not good to
-// 0.04 bin and 1 dB (three standard uncertainties): then the bins around it
-// are not one tone (two tones closer than the window resolves, a side lobe
-// of something stronger below the lowest bin).
+// their distance. Below 2.5 bins, where a tone's image and second harmonic
+// lie inside its main lobe and bend the fit more than its residual shows,
+// it is taken as good to 0.005 bin and 0.05 dB at best. A tone is not read
+// when its strongest bin is not well above the floor around it (a noise
+// peak), nor when it is not good to 0.04 bin and 1 dB (three standard
+// uncertainties): then the bins around it are not one tone (two tones
+// closer than the window resolves, a side lobe of something stronger below
+// the lowest bin).
 #pragma once
 
 #include "dsp/WindowShape.h"

@@ -19,13 +19,17 @@ bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
   const std::vector<double>& amplitudes = assembler_.frame().amplitudes;
   amplitudeDb_.resize(amplitudes.size());
   for (size_t k = 0; k < amplitudes.size(); ++k) amplitudeDb_[k] = 20 * std::log10(amplitudes[k] / 100 + 1);
+  // The frame that raises the hold's highest point becomes the one its tone
+  // is read from; one that only reaches it leaves the last.
+  const std::vector<double>& held = peaks_.levels();
+  const double before = held.empty() ? 0 : *std::max_element(held.begin(), held.end()) - holdFallDb_;
   peaks_.update(amplitudeDb_, holdFallDb_);
   holdFallen_ += holdFallDb_;
-  const std::vector<double>& held = peaks_.levels();
   const auto highest = std::max_element(held.begin(), held.end());
-  if (highest != held.end() && std::isfinite(*highest) && amplitudeDb_[size_t(highest - held.begin())] == *highest) {
+  if (highest != held.end() && std::isfinite(*highest) && !(*highest <= before)) {
     holdFrame_ = amplitudes;
     holdFallen_ = 0;
+    ++holdFrames_;
   }
   history_.push(assembler_.frame().amplitudes);
   strongest_ = dsp::strongestBin(assembler_.levels());
@@ -36,6 +40,7 @@ void SpectrumModel::resetPeaks() {
   peaks_.reset();
   holdFrame_.clear();
   holdFallen_ = 0;
+  ++holdFrames_;
 }
 
 void SpectrumModel::clear() {

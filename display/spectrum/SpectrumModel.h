@@ -43,6 +43,9 @@ class SpectrumModel {
   // highest, is no one frame's shape. Empty while nothing is held.
   const std::vector<double>& holdFrame() const { return holdFrame_; }
   double holdFallen() const { return holdFallen_; }
+  // Counts each new hold frame (and each reset): when it has not moved, the
+  // hold's tone is read as it was.
+  uint64_t holdFrames() const { return holdFrames_; }
   // Bin index of the latest frame's strongest level, -1 for none.
   int strongest() const { return strongest_; }
   // Frames completed since the last clear.
@@ -55,6 +58,7 @@ class SpectrumModel {
   std::vector<double> amplitudeDb_;  // the latest frame's, for the hold
   std::vector<double> holdFrame_;
   double holdFallen_ = 0;
+  uint64_t holdFrames_ = 0;
   dsp::FrameHistory history_;
   double holdFallDb_ = 0;
   int strongest_ = -1;

@@ -99,7 +99,7 @@ QString noThdText(dsp::NoThd why, double binHz) {
 SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     : PlotView(config, parent),
       model_(config.bins(), historyFrames(config)),
-      frozen_{{}, {}, {}, 0, dsp::FrameHistory(0, 1)},
+      frozen_{{}, {}, {}, 0, 0, dsp::FrameHistory(0, 1)},
       estimator_(config.points, config.binHz()),
       logAction_(QStringLiteral("Log frequency")),
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
@@ -260,9 +260,11 @@ void SpectrumView::updateActionTexts() {
 void SpectrumView::resetPeaks() {
   model_.resetPeaks();
   analysis_.peaks = nullptr;  // the hold's tone is read again
+  analysis_.holdFrames = ~uint64_t{0};
   if (frozen()) {
     std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
     frozen_.holdFrame.clear();
+    ++frozen_.holdFrames;
   }
   update();
 }
@@ -284,6 +286,7 @@ void SpectrumView::frozenChanged() {
   frozen_.peaks = model_.peaks();
   frozen_.holdFrame = model_.holdFrame();
   frozen_.holdFallen = model_.holdFallen();
+  frozen_.holdFrames = model_.holdFrames();
   frozen_.history = model_.history();
   frozen_.strongest = model_.strongest();
   frozen_.frames = model_.frames();
@@ -291,10 +294,10 @@ void SpectrumView::frozenChanged() {
 
 SpectrumView::Shown SpectrumView::shown() const {
   if (frozen())
-    return {frozen_.frame,   frozen_.peaks,     frozen_.holdFrame, frozen_.holdFallen,
-            frozen_.history, frozen_.strongest, frozen_.frames};
-  return {model_.frame(),   model_.peaks(),     model_.holdFrame(), model_.holdFallen(),
-          model_.history(), model_.strongest(), model_.frames()};
+    return {frozen_.frame,      frozen_.peaks,   frozen_.holdFrame, frozen_.holdFallen,
+            frozen_.holdFrames, frozen_.history, frozen_.strongest, frozen_.frames};
+  return {model_.frame(),      model_.peaks(),   model_.holdFrame(), model_.holdFallen(),
+          model_.holdFrames(), model_.history(), model_.strongest(), model_.frames()};
 }
 
 const SpectrumView::Analysis& SpectrumView::analysis() const {
@@ -307,8 +310,12 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   analysis_.peaks = &s.peaks;
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
   // The hold's tone: that of the frame that set it, fallen as the hold has.
-  analysis_.held = estimator_.estimate(s.holdFrame, false);
-  if (analysis_.held.peak) analysis_.held.peak->amplitude *= std::pow(10, -s.holdFallen / 20);
+  if (analysis_.holdFrames != s.holdFrames) {
+    analysis_.held = estimator_.estimate(s.holdFrame, false);
+    analysis_.holdFrames = s.holdFrames;
+    analysis_.heldDbfs = analysis_.held.peak ? analysis_.held.peak->dbfs() : 0;
+  }
+  if (analysis_.held.peak) analysis_.held.peak->amplitude = std::pow(10, (analysis_.heldDbfs - s.holdFallen) / 20);
   // The harmonics' power, averaged over frames (a new frame weighs a
   // quarter, about eight frames in all) while the fundamental stays within
   // half a bin; started afresh otherwise.
@@ -766,7 +773,9 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
                       bin < trace.size() ? dbfsText(trace[bin], 1) : QStringLiteral("\u2013"));
     colours << palette::marker;
   }
-  if (const std::optional<dsp::Tone> held = settings_.peakHold ? analysis().held.peak : std::nullopt) {
+  // The hold's tone, where it is not the live one (a burst gone, a tone moved).
+  const std::optional<dsp::Tone> held = settings_.peakHold ? analysis().held.peak : std::nullopt;
+  if (held && (!a.peak || std::fabs(held->bin - a.peak->bin) > 0.5 || std::fabs(held->dbfs() - a.peak->dbfs()) > 0.5)) {
     lines << QStringLiteral("hold  %1").arg(toneText(*held, binHz));
     colours << palette::peakHold;
   }

@@ -100,6 +100,7 @@ class SpectrumView : public PlotView {
     const std::vector<double>& peaks;
     const std::vector<double>& holdFrame;
     double holdFallen;
+    uint64_t holdFrames;
     const dsp::FrameHistory& history;
     int strongest;
     uint64_t frames;
@@ -109,6 +110,7 @@ class SpectrumView : public PlotView {
     std::vector<double> peaks;
     std::vector<double> holdFrame;
     double holdFallen = 0;
+    uint64_t holdFrames = 0;
     dsp::FrameHistory history;
     int strongest = -1;
     uint64_t frames = 0;
@@ -119,7 +121,9 @@ class SpectrumView : public PlotView {
     bool withHarmonics = false;
     const std::vector<double>* peaks = nullptr;
     dsp::FrameEstimates estimates;
-    dsp::FrameEstimates held;  // the tone of the frame that set the hold
+    dsp::FrameEstimates held;            // the tone of the frame that set the hold
+    uint64_t holdFrames = ~uint64_t{0};  // for which
+    double heldDbfs = 0;                 // its level before the hold fell
     // Each harmonic's fitted power (amplitude squared), averaged over the
     // last frames of the same fundamental, so that its marker stands still
     // under a steady tone; by order, 0 where none was fitted.

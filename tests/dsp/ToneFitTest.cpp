@@ -44,6 +44,8 @@ TEST(ToneFit, KnownSignalsReadRightOrNotAtAll) {
       {"21.5 kHz", {{21500, 0.5, 0}}, 0, 21500, -6.02, true},
       {"30 Hz", {{30, 0.5, 0}}, 0, 30, -6.02, true},
       {"20 Hz", {{20, 0.5, 0}}, 0, 20, -6.02, false},
+      // Its harmonics inside its main lobe bend the fit more than its residual shows.
+      {"20 Hz, harmonics 40 and 50 dB down", {{20, 0.5, 0}, {40, 0.005, 0}, {60, 0.0016, 0}}, 0, 20, -6.02, false},
       // Below one bin: a side lobe is never read as the tone.
       {"10 Hz", {{10, 0.5, 0}}, 0, 10, -6.02, false},
       {"5 Hz", {{5, 0.5, 0}}, 0, 5, -6.02, false},
@@ -55,7 +57,7 @@ TEST(ToneFit, KnownSignalsReadRightOrNotAtAll) {
       {"DC 0.01 + 50 Hz", {{0, 0.01, std::numbers::pi / 2}, {50, 0.01, 0}}, 0, 50, -40, false},
   };
   for (const auto& c : cases)
-    for (int trial = 0; trial < 4; ++trial) {
+    for (int trial = 0; trial < 8; ++trial) {
       std::vector<Partial> partials = c.partials;
       for (Partial& p : partials)
         if (p.hz > 0) p.phase = phase(rng);
@@ -71,7 +73,7 @@ TEST(ToneFit, KnownSignalsReadRightOrNotAtAll) {
       const double hzUnit = std::pow(10, -r.tone->hzDecimals(kBinHz)), dbUnit = std::pow(10, -r.tone->dbDecimals());
       EXPECT_LE(std::fabs(r.tone->hz(kBinHz) - c.hz), hzUnit) << c.name << " reads " << r.tone->hz(kBinHz);
       EXPECT_LE(std::fabs(r.tone->dbfs() - c.dbfs), dbUnit) << c.name << " reads " << r.tone->dbfs();
-      if (c.noise == 0 && c.partials.size() == 1) {
+      if (c.mustRead && c.noise == 0 && c.partials.size() == 1 && c.hz > 60) {  // lower, taken as no better than 0.1 Hz
         EXPECT_EQ(r.tone->hzDecimals(kBinHz), 2) << c.name;
         EXPECT_EQ(r.tone->dbDecimals(), 2) << c.name;
       }
