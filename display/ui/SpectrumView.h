@@ -53,8 +53,7 @@ class SpectrumView : public PlotView {
 
   const SpectrumModel& model() const { return model_; }
   // The strongest tone of the frame on screen, and, with harmonics on, its
-  // harmonics and THD.
-  const dsp::FrameEstimates& estimates() const { return analysis().estimates; }
+  // harmonics and THD; the tone of the frame that set the peak hold.
   const std::optional<dsp::Tone>& peak() const { return analysis().estimates.peak; }
   const std::optional<dsp::Tone>& heldPeak() const { return analysis().held.peak; }
   const std::optional<dsp::HarmonicAnalysis>& harmonics() const { return analysis().estimates.harmonics; }
