@@ -17,6 +17,8 @@
 #include "app/About.h"
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
+#include "app/GeneratorWindow.h"
+#include "app/MeasureWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "audio/Texts.h"
@@ -95,6 +97,8 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
     spectrumEntry->setEnabled(ScopesLoaded);
   });
   Menu->addAction(QStringLiteral("Input…"), this, [this] { ShowInput(); });
+  Menu->addAction(QStringLiteral("Generator…"), this, [this, system] { ShowWindow(Generator, system); });
+  Menu->addAction(QStringLiteral("Measure…"), this, [this, system] { ShowWindow(Measure, system); });
   Menu->addSeparator();
   Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
   BtnMenu = new QToolButton(this);
@@ -149,7 +153,10 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
 
 TMain_Form::~TMain_Form() { FormDestroy(); }
 
+// The program's other windows close with the strip: what they play stops.
 void TMain_Form::closeEvent(QCloseEvent* event) {
+  if (Generator) Generator->close();
+  if (Measure) Measure->close();
   FormDestroy();
   event->accept();
 }
