@@ -83,4 +83,12 @@ std::vector<double> SpectrumAverage::peakLevels() const {
   return levels;
 }
 
+std::vector<double> SpectrumAverage::peakAmplitudes() const {
+  std::vector<double> amplitudes;
+  if (frames_ == 0) return amplitudes;
+  amplitudes.reserve(highest_.size());
+  for (float p : highest_) amplitudes.push_back(double(frameAmplitudePercent(frameAmplitude(p, points_))));
+  return amplitudes;
+}
+
 }  // namespace dsp

@@ -44,6 +44,9 @@ class SpectrumAverage {
   // Per bin, the highest level a frame had: the frame scope's peak hold,
   // held for ever.
   std::vector<double> peakLevels() const;
+  // The same per bin as value 1 of a frame point (percent of full scale
+  // minus 100), for the estimator to read the held tone from.
+  std::vector<double> peakAmplitudes() const;
 
  private:
   SpectrumAverage(std::unique_ptr<RealFft> fft, int hop);

@@ -28,16 +28,17 @@ QRect inner(const QRectF& plot) { return plot.toAlignedRect().adjusted(1, 1, -1,
 
 // To a view or a model: anything that consumes points.
 template <class Sink>
-void send(Sink& m, double v0) {
-  m.consume({{v0, 0, 0}}, false);
+void send(Sink& m, double v0, double v1 = 0) {
+  m.consume({{v0, v1, 0}}, false);
 }
 
-// A whole frame: marker, header, then `bins` levels from levelOf.
+// A whole frame: marker, header, then `bins` levels from levelOf, each bin's
+// amplitude (value 1) that level too.
 template <class Sink, class F>
 void sendFrame(Sink& m, int bins, F levelOf, double headerValue = 0.0) {
   send(m, ScopeFrameMarker);
   for (int i = 0; i < ScopeFrameHeaderPoints; ++i) send(m, headerValue);
-  for (int k = 0; k < bins; ++k) send(m, levelOf(k));
+  for (int k = 0; k < bins; ++k) send(m, levelOf(k), std::pow(10, levelOf(k) / 20) * 100 - 100);
 }
 
 QImage draw(PlotView& v) { return v.render(kSize); }
@@ -132,9 +133,9 @@ TEST(SpectrumModel, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   sendFrame(m, 1024, [](int k) { return k == 300 ? -20.0 : -70.0; });
   EXPECT_EQ(m.frames(), 2u);
   EXPECT_EQ(m.strongest(), 300);
-  EXPECT_EQ(m.peaks()[40], -10.0);
-  EXPECT_EQ(m.peaks()[300], -20.0);
-  EXPECT_EQ(m.peaks()[0], -70.0);
+  EXPECT_NEAR(m.peaks()[40], -10.0, 1e-9);
+  EXPECT_NEAR(m.peaks()[300], -20.0, 1e-9);
+  EXPECT_NEAR(m.peaks()[0], -70.0, 1e-9);
   m.resetPeaks();
   EXPECT_TRUE(std::isinf(m.peaks()[40]));
   EXPECT_EQ(m.strongest(), 300) << "resetting the hold keeps the frame";

@@ -23,6 +23,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using namespace quorvel::display;
 
 namespace {
@@ -137,6 +139,13 @@ TEST_F(ScopeSettingsStoreTest, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOn
   expectDefaults("Signal");
   ScopeSettingsStore::save(*fresh("Signal"));
   EXPECT_TRUE(QFileInfo(ScopeSettingsStore::filePath()).isDir());
+
+  // A FIFO, which a read would wait on for ever (the test would hang).
+  ASSERT_TRUE(QDir().rmdir(ScopeSettingsStore::filePath()));
+  ASSERT_EQ(mkfifo(QFile::encodeName(ScopeSettingsStore::filePath()).constData(), 0600), 0);
+  expectDefaults("Signal");
+  ScopeSettingsStore::save(*fresh("Signal"));
+  EXPECT_FALSE(QFileInfo(ScopeSettingsStore::filePath()).isFile()) << "left as it was";
 }
 
 // A view left beyond what it can show is remembered within it.

@@ -29,6 +29,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
 
 using namespace quorvel::display;
@@ -136,6 +137,19 @@ TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
   flat.setSettings(with(flat, TriggerMode::Normal));
   EXPECT_EQ(flat.state(), TraceModel::State::Waiting);
   EXPECT_FALSE(flat.sweep());
+
+  // A slow wave on a long screen: Auto waits as long as a screen for the
+  // next crossing, and keeps triggering on a 1 Hz sine shown 5 s at a time.
+  TraceModel slow(kRate, 2048);
+  TraceSettings five = slow.settings();
+  five.spanMs = 5000;
+  slow.setSettings(five);
+  long rolling = 0, after = 0;
+  for (long k = 0; k < 20 * kRate; ++k) {
+    slow.add(0.5 * std::sin(kTwoPi * double(k) / kRate), false);
+    if (k > 6 * kRate) ++after, rolling += slow.state() == TraceModel::State::FreeRunning;
+  }
+  EXPECT_EQ(rolling, 0) << "of " << after << " points, free-running";
 
   // Stopped (frozen), a model shows what it showed, and takes every point.
   flat.setSettings(with(flat, TriggerMode::Auto));
@@ -338,36 +352,52 @@ TEST(TraceExport, CopiedTextParsesAndMatchesTheScreen) {
   QLocale::setDefault(userLocale);
 
   const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
-  ASSERT_GT(lines.size(), 8);
+  constexpr int kHeader = 9;
+  ASSERT_GT(lines.size(), kHeader);
+  EXPECT_EQ(lines[0], QStringLiteral("# dbfs: ") + dsp::kDbfsConvention);
   const QStringList names{"frequency_hz", "period_ms", "peak_dbfs", "rms_dbfs", "peak_to_peak", "dc", "clipped"};
   const QRegularExpression number(QStringLiteral("^-?[0-9]+\\.[0-9]+$"));
   std::vector<double> values;
   for (int i = 0; i < names.size(); ++i) {
-    ASSERT_TRUE(lines[i].startsWith("# " + names[i] + ": ")) << lines[i].toStdString();
-    const QString value = lines[i].section(": ", 1);
+    ASSERT_TRUE(lines[1 + i].startsWith("# " + names[i] + ": ")) << lines[1 + i].toStdString();
+    const QString value = lines[1 + i].section(": ", 1);
     if (names[i] != "clipped") {
-      EXPECT_TRUE(number.match(value).hasMatch()) << lines[i].toStdString();
+      EXPECT_TRUE(number.match(value).hasMatch()) << lines[1 + i].toStdString();
       values.push_back(value.toDouble());
     }
   }
   EXPECT_NEAR(values[0], 1000, 0.1);
   EXPECT_NEAR(values[1], 1, 1e-4);
-  EXPECT_EQ(lines[2], "# peak_dbfs: -6.02");
-  EXPECT_EQ(lines[3], "# rms_dbfs: -9.03");
+  EXPECT_EQ(lines[3], "# peak_dbfs: -6.02");
+  EXPECT_EQ(lines[4], "# rms_dbfs: -6.02") << "a sine's RMS reads as its peak";
   EXPECT_NEAR(values[4], 1, 1e-3);
   EXPECT_NEAR(values[5], 0, 1e-4);
-  EXPECT_EQ(lines[6], "# clipped: no");
-  EXPECT_EQ(lines[7], "time_ms,value");
+  EXPECT_EQ(lines[7], "# clipped: no");
+  EXPECT_EQ(lines[8], "time_ms,value");
 
-  // One row per point on screen, timed from the screen's left edge.
+  // One row per point on screen, timed from the screen's left edge, the
+  // point exactly as it came: n / 32768 for a 16-bit sample n.
   const Sweep s = *m.sweep();
-  ASSERT_EQ(lines.size() - 8, s.endPoint() - s.firstPoint());
-  for (int r = 0; r < lines.size() - 8; ++r) {
-    const QStringList cells = lines[8 + r].split(',');
-    ASSERT_EQ(cells.size(), 2) << lines[8 + r].toStdString();
+  ASSERT_EQ(lines.size() - kHeader, s.endPoint() - s.firstPoint());
+  for (int r = 0; r < lines.size() - kHeader; ++r) {
+    const QStringList cells = lines[kHeader + r].split(',');
+    ASSERT_EQ(cells.size(), 2) << lines[kHeader + r].toStdString();
     const int64_t point = s.firstPoint() + r;
     EXPECT_NEAR(cells[0].toDouble(), s.timeMs(double(point), kRate), 5e-6);
-    EXPECT_NEAR(cells[1].toDouble(), m.history().at(point), 5e-6);
+    EXPECT_EQ(cells[1].toDouble() * 32768, double(m.history().at(point)) * 32768) << cells[1].toStdString();
+  }
+  EXPECT_GE(lines[kHeader].section(',', 0, 0).toDouble(), 0);
+
+  // Silence: no level to write but "none"; a part of a cycle: no RMS or DC.
+  for (auto [f, peak, rms, dc] : {std::tuple{+[](long) { return 0.0; }, "none", "none", "0.000000"},
+                                  std::tuple{+[](long i) { return sample16(0.5, 20, i); }, "-6.02", "none", "none"}}) {
+    TraceModel quiet(kRate, 2048);
+    for (long i = 0; i < kRate; ++i) quiet.add(f(i), false);
+    const QStringList q = traceText(quiet).split('\n');
+    EXPECT_EQ(q[3], QStringLiteral("# peak_dbfs: ") + peak);
+    EXPECT_EQ(q[4], QStringLiteral("# rms_dbfs: ") + rms);
+    EXPECT_EQ(q[6], QStringLiteral("# dc: ") + dc);
+    EXPECT_TRUE(q[1] == "# frequency_hz: none" && q[2] == "# period_ms: none") << q[1].toStdString();
   }
   EXPECT_GE(lines[8].section(',', 0, 0).toDouble(), 0);
 }

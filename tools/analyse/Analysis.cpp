@@ -98,7 +98,10 @@ Result Analysis::finish() {
     c.binHz = binHz;
     c.spectrum = p.spectrum->average();
     c.peakLevels = p.spectrum->peakLevels();
-    if (c.frames > 0) c.estimates = estimator.estimate(c.spectrum.amplitudes, true);
+    if (c.frames > 0) {
+      c.estimates = estimator.estimate(c.spectrum.amplitudes, true);
+      c.held = estimator.estimate(p.spectrum->peakAmplitudes(), false);
+    }
     c.truePeakDbtp = p.truePeak->truePeakDbtp(0);
     if (p.spectrogram) p.spectrogram->finish();
     c.spectrogram = std::move(p.spectrogram);

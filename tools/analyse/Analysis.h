@@ -43,6 +43,7 @@ struct ChannelResult {
   dsp::FrameBins spectrum;
   std::vector<double> peakLevels;
   dsp::FrameEstimates estimates;
+  dsp::FrameEstimates held;  // the tone read from the peak hold
   std::optional<double> truePeakDbtp;
   std::unique_ptr<dsp::SpectrogramColumns> spectrogram;  // when asked for
 };

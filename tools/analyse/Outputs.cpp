@@ -29,7 +29,7 @@ bool WriteOutputs(const OutputPlace& place, const Result& result) {
       continue;
     }
     if (!place.csvDir.empty()) {
-      const dsp::FrameText text{c.spectrum, c.peakLevels, c.binHz, c.estimates.peak, c.estimates.thdPercent()};
+      const dsp::FrameText text{c.spectrum, c.peakLevels, c.binHz, c.estimates, c.held};
       write(place.csvDir, name + "-spectrum.csv", QByteArray::fromStdString(text.csv()));
     }
     if (!place.pngDir.empty() && c.spectrogram) {

@@ -35,7 +35,7 @@ const std::vector<std::string>& Summary::columns() {
 void Summary::add(const std::string& source, const Result& r) {
   for (const ChannelResult& c : r.channels) {
     const dsp::PointStats& s = c.levels;
-    const std::optional<dsp::Tone>& tone = c.estimates.peak;
+    const dsp::ReadingsText readings = dsp::readingsText(c.estimates, c.binHz);
     // The levels of silence are -infinity and do not exist, nor does its crest factor.
     const double crest = s.crestFactor();
     rows_.push_back({
@@ -47,9 +47,9 @@ void Summary::add(const std::string& source, const Result& r) {
         dsp::fixedOrNone(dsp::rmsDbfs(s.rms()), 2),
         dsp::fixedOrNone(s.mean(), 6),
         Number(crest > 0 ? std::optional(crest) : std::nullopt, 2),
-        Number(tone ? std::optional(tone->hz(c.binHz)) : std::nullopt, dsp::kPeakHzDecimals),
-        Number(tone ? std::optional(tone->dbfs()) : std::nullopt, dsp::kPeakDbfsDecimals),
-        Number(c.estimates.thdPercent(), dsp::kThdDecimals),
+        readings.hz,
+        readings.dbfs,
+        readings.thdPercent,
         Number(r.loudnessLufs, 2),
         Number(r.loudnessRangeLu, 2),
         Number(c.truePeakDbtp, 2),

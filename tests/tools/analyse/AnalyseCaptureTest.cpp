@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "tests/support/RealStack.h"
-#include "tests/tools/ToolProcess.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <sndfile.h>
 #include <vector>
 
-#include "tests/tools/ToolProcess.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 
