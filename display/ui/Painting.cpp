@@ -12,6 +12,8 @@ QFont uiFont(bool bold) {
   return f;
 }
 
+QString dbfsConvention() { return QStringLiteral("dBFS: full-scale sine = 0 (AES17)"); }
+
 QString withMinusSign(QString s) {
   s.replace('-', QChar(0x2212));
   return s;

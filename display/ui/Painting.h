@@ -15,4 +15,7 @@ QFont uiFont(bool bold = false);
 // Numbers shown to a user carry a true minus sign.
 QString withMinusSign(QString s);
 
+// How both scopes read levels, in the words each says it in.
+QString dbfsConvention();
+
 }  // namespace quorvel::display
