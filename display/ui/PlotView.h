@@ -52,6 +52,19 @@ class PlotView : public QWidget {
   bool frozen() const { return frozen_; }
   // Points lost since the scope was last cleaned, shown in the status line.
   void setDropped(uint64_t dropped) { dropped_ = dropped; }
+  // The health line, at the status line's right end in place of the count
+  // of points lost: what was lost (in the warning colour when anything
+  // was) and the timing. None: not shown.
+  struct Health {
+    QString lost;
+    bool anyLost;
+    QString timing;
+    bool operator==(const Health&) const = default;
+  };
+  void setHealth(std::optional<Health> health) { health_ = std::move(health); }
+  const std::optional<Health>& health() const { return health_; }
+  // Pictures painted on screen (not rendered into images) so far.
+  uint64_t pictures() const { return pictures_; }
   // Shown in the status line, in place of the key hints, for a few seconds.
   void showNotice(const QString& text);
 
@@ -136,6 +149,8 @@ class PlotView : public QWidget {
   const ScopeConfig config_;
   bool frozen_ = false;
   uint64_t dropped_ = 0;
+  std::optional<Health> health_;
+  uint64_t pictures_ = 0;
   std::optional<QPointF> cursor_;
   std::vector<TextBox> boxes_;
   TextCache texts_;
