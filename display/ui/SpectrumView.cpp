@@ -310,7 +310,13 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
   // The hold's tone: that of the frame that set it, fallen as the hold has.
   if (analysis_.holdFrames != s.holdFrames) {
-    analysis_.held = estimator_.estimate(s.holdFrame, false);
+    // Under a steady tone the newest frame keeps setting a falling hold: its
+    // tone has just been read (the harmonics aside, which the hold does not show).
+    if (s.holdFrame == s.frame.amplitudes) {
+      analysis_.held = {analysis_.estimates.peak, analysis_.estimates.noPeak, std::nullopt};
+    } else {
+      analysis_.held = estimator_.estimate(s.holdFrame, false);
+    }
     analysis_.holdFrames = s.holdFrames;
     analysis_.heldDbfs = analysis_.held.peak ? analysis_.held.peak->dbfs() : 0;
   }
