@@ -87,7 +87,8 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
       saveMenuAction_(QStringLiteral("Save")),
       foldedAction_(QStringLiteral("Menu")),
       framesFromStart_(config.framesFromStart),
-      showsFrames_(config.framesFromStart) {
+      showsFrames_(config.framesFromStart),
+      timingLog_(ScopeTimingLog::open(config.title)) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -207,7 +208,15 @@ void ScopeWindow::resizeEvent(QResizeEvent* e) {
 
 bool ScopeWindow::drain() {
   if (const size_t pending = ring_.pending()) view().arriving(pending);
-  const size_t taken = ring_.drain([this](const QueuedPoint& q) {
+  const uint64_t first = ring_.taken();
+  uint64_t index = first, peak = first;
+  double largest = -1;
+  const size_t taken = ring_.drain([&](const QueuedPoint& q) {
+    if (timingLog_ && std::fabs(q.point.Value[0]) > largest) {
+      largest = std::fabs(q.point.Value[0]);
+      peak = index;
+    }
+    ++index;
     const bool afterGap = q.droppedBefore != lastDropped_;
     lastDropped_ = q.droppedBefore;
     if (!showsFrames_ && q.point.Value[0] == ScopeFrameMarker) {
@@ -222,7 +231,9 @@ bool ScopeWindow::drain() {
   ring_.takeBatches([&](const BatchStamp& b) {
     health_.blockArrived(b.ns);
     if (shown) waiting_.push_back(b);
+    if (timingLog_) timingLog_->batch(b);
   });
+  if (timingLog_ && taken > 0) timingLog_->taken(first, taken, peak, largest);
   if (!shown) waiting_.clear();
   const uint64_t dropped = this->dropped();
   const bool droppedChanged = dropped != droppedShown_;
@@ -272,6 +283,7 @@ bool ScopeWindow::event(QEvent* e) {
   if (trace_->pictures() + spectrum_->pictures() != before) {
     const int64_t now = steadyNow();
     health_.pictureDrawn(now);
+    if (timingLog_) timingLog_->picture(now);
     for (const BatchStamp& b : waiting_) health_.blockShown(b.ns, b.capturedNs, now);
     waiting_.clear();
   }

@@ -26,6 +26,7 @@
 #include "display/PointRing.h"
 #include "display/ScopeConfig.h"
 #include "display/ScopeHealth.h"
+#include "display/ScopeTimingLog.h"
 #include "display/ui/PlotView.h"
 
 #include <QAction>
@@ -35,6 +36,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QStackedWidget;
@@ -119,7 +121,8 @@ class ScopeWindow : public QWidget {
   ScopeHealth health_;
   // The blocks taken since the last picture.
   std::vector<BatchStamp> waiting_;
-  QElapsedTimer healthSet_;  // since the health line was last set
+  QElapsedTimer healthSet_;                    // since the health line was last set
+  std::unique_ptr<ScopeTimingLog> timingLog_;  // for the sound-to-screen benchmark
   QTimer refresh_;
 };
 
