@@ -16,10 +16,13 @@ size_t ScopeHealth::Events::count(int64_t now) const {
   return n;
 }
 
-void ScopeHealth::blockShown(int64_t arrivedNs, int64_t capturedNs, int64_t drawnNs) {
+void ScopeHealth::blockShown(int64_t arrivedNs, int64_t capturedNs, int64_t drawnNs, int64_t spanNs) {
   waits_.add(drawnNs, double(drawnNs - arrivedNs) / 1e6);
   // A capture time after the arrival is the host's mistake, not a figure.
-  if (capturedNs > 0 && capturedNs <= arrivedNs) toScreen_.add(drawnNs, double(drawnNs - capturedNs) / 1e6);
+  if (capturedNs > 0 && capturedNs <= arrivedNs) {
+    toScreen_.add(drawnNs, double(drawnNs - capturedNs) / 1e6);
+    oldestToScreen_.add(drawnNs, double(drawnNs - capturedNs + spanNs) / 1e6);
+  }
 }
 
 void ScopeHealth::clear(int64_t ns) {
@@ -27,6 +30,7 @@ void ScopeHealth::clear(int64_t ns) {
   pictures_.clear();
   waits_.clear();
   toScreen_.clear();
+  oldestToScreen_.clear();
   startNs_ = ns;
 }
 

@@ -38,8 +38,8 @@ class ScopeHealth {
   void pictureDrawn(int64_t ns) { pictures_.add(ns, 0); }
   // A block that arrived at arrivedNs was first drawn in the picture
   // finished at drawnNs; its newest sound was captured at capturedNs (0:
-  // not known).
-  void blockShown(int64_t arrivedNs, int64_t capturedNs, int64_t drawnNs);
+  // not known), its oldest spanNs before.
+  void blockShown(int64_t arrivedNs, int64_t capturedNs, int64_t drawnNs, int64_t spanNs);
   // Forgets everything; the counting starts at ns.
   void clear(int64_t ns);
 
@@ -47,9 +47,11 @@ class ScopeHealth {
   std::optional<double> blocksPerSecond(int64_t now) const { return perSecond(arrivals_, now); }
   std::optional<double> picturesPerSecond(int64_t now) const { return perSecond(pictures_, now); }
   // Medians in ms of the blocks shown in the last kSpanNs: from a block's
-  // arrival, and from its capture, to the picture that first showed it.
+  // arrival, and from the capture of its newest and of its oldest sound, to
+  // the picture that first showed it.
   std::optional<double> displayMs(int64_t now) const { return median(waits_, now); }
   std::optional<double> toScreenMs(int64_t now) const { return median(toScreen_, now); }
+  std::optional<double> oldestToScreenMs(int64_t now) const { return median(oldestToScreen_, now); }
 
  private:
   // The latest events, each with a value; older ones are overwritten.
@@ -81,7 +83,7 @@ class ScopeHealth {
   std::optional<double> perSecond(const Events& events, int64_t now) const;
   static std::optional<double> median(const Events& events, int64_t now);
 
-  Events arrivals_, pictures_, waits_, toScreen_;
+  Events arrivals_, pictures_, waits_, toScreen_, oldestToScreen_;
   int64_t startNs_ = 0;
 };
 

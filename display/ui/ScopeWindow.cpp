@@ -267,10 +267,15 @@ PlotView::Health ScopeWindow::healthLine(int64_t now) const {
   h.anyLost = points > 0 || frames > 0;
   h.lost = QStringLiteral("lost %1 points").arg(c.toString(qulonglong(points)));
   if (showsFrames_) h.lost += QStringLiteral(", %1 frames").arg(c.toString(qulonglong(frames)));
+  // Sound to screen: from the newest to the oldest sound of a block.
+  const auto newest = health_.toScreenMs(now), oldest = health_.oldestToScreenMs(now);
+  const QString toScreen =
+      newest && oldest ? QStringLiteral("%1\u2013%2 ms").arg(c.toString(*newest, 'f', 0), c.toString(*oldest, 'f', 0))
+                       : none;
   h.timing = QStringLiteral("%1 \u00b7 %2 \u00b7 display %3 \u00b7 sound to screen %4")
                  .arg(rate(health_.blocksPerSecond(now), QStringLiteral(" blocks/s")),
                       rate(health_.picturesPerSecond(now), QStringLiteral(" pictures/s")), ms(health_.displayMs(now)),
-                      ms(health_.toScreenMs(now)));
+                      toScreen);
   return h;
 }
 
@@ -284,7 +289,14 @@ bool ScopeWindow::event(QEvent* e) {
     const int64_t now = steadyNow();
     health_.pictureDrawn(now);
     if (timingLog_) timingLog_->picture(now);
-    for (const BatchStamp& b : waiting_) health_.blockShown(b.ns, b.capturedNs, now);
+    // A block's sound lasted its points, or, for a frame, the transform's
+    // length; a block ends where the next begins, the last at the points taken.
+    const ScopeConfig& c = view().config();
+    for (size_t i = 0; i < waiting_.size(); ++i) {
+      const uint64_t end = i + 1 < waiting_.size() ? waiting_[i + 1].first : ring_.taken();
+      const double samples = showsFrames_ ? c.points : double(end - waiting_[i].first);
+      health_.blockShown(waiting_[i].ns, waiting_[i].capturedNs, now, int64_t(samples * 1e9 / c.rate));
+    }
     waiting_.clear();
   }
   return handled;

@@ -51,37 +51,38 @@ TEST(ScopeHealth, FiguresOverTheLastTwoSecondsOrWithheld) {
   // before it arrived, but for every other one, whose capture time is not known.
   for (int64_t t = 0; t < 3000 * kMs; t += 50 * kMs) {
     h.blockArrived(t);
-    h.blockShown(t, (t / (50 * kMs)) % 2 ? 0 : t - 25 * kMs, t + 10 * kMs);
+    h.blockShown(t, (t / (50 * kMs)) % 2 ? 0 : t - 25 * kMs, t + 10 * kMs, 40 * kMs);
   }
   for (int64_t t = 0; t < 3000 * kMs; t += 20 * kMs) h.pictureDrawn(t);
 
   struct Case {
     int64_t now;
-    std::optional<double> blocks, pictures, display, toScreen;
+    std::optional<double> blocks, pictures, display, toScreen, oldest;
   };
   for (const Case& c : {
            // Before half a second has passed nothing is said.
-           Case{400 * kMs, std::nullopt, std::nullopt, 10.0, 35.0},
+           Case{400 * kMs, std::nullopt, std::nullopt, 10.0, 35.0, 75.0},
            // Over the time since the start while it is under two seconds.
-           Case{1000 * kMs - 1, 20.0, 50.0, 10.0, 35.0},
-           Case{3000 * kMs - 1, 20.0, 50.0, 10.0, 35.0},
+           Case{1000 * kMs - 1, 20.0, 50.0, 10.0, 35.0, 75.0},
+           Case{3000 * kMs - 1, 20.0, 50.0, 10.0, 35.0, 75.0},
            // Nothing in the last two seconds: rates of 0, times withheld.
-           Case{6000 * kMs, 0.0, 0.0, std::nullopt, std::nullopt},
+           Case{6000 * kMs, 0.0, 0.0, std::nullopt, std::nullopt, std::nullopt},
        }) {
     SCOPED_TRACE(c.now);
     expectNear(h.blocksPerSecond(c.now), c.blocks, "blocks/s");
     expectNear(h.picturesPerSecond(c.now), c.pictures, "pictures/s");
     expectNear(h.displayMs(c.now), c.display, "display");
     expectNear(h.toScreenMs(c.now), c.toScreen, "to screen");
+    expectNear(h.oldestToScreenMs(c.now), c.oldest, "oldest to screen");
   }
 
   // A capture time after the arrival is not a figure; the median of the
   // rest stands.
   ScopeHealth odd;
   odd.clear(0);
-  odd.blockShown(100 * kMs, 40 * kMs, 120 * kMs);   // 80 ms
-  odd.blockShown(200 * kMs, 150 * kMs, 260 * kMs);  // 110 ms
-  odd.blockShown(300 * kMs, 310 * kMs, 330 * kMs);  // captured after it arrived
+  odd.blockShown(100 * kMs, 40 * kMs, 120 * kMs, 0);   // 80 ms
+  odd.blockShown(200 * kMs, 150 * kMs, 260 * kMs, 0);  // 110 ms
+  odd.blockShown(300 * kMs, 310 * kMs, 330 * kMs, 0);  // captured after it arrived
   expectNear(odd.toScreenMs(400 * kMs), 95.0, "to screen");
   expectNear(odd.displayMs(400 * kMs), 30.0, "display");
 }
@@ -124,6 +125,8 @@ TEST(ScopeHealth, WindowShowsLossesAndHidesAndShowsItsLine) {
   ASSERT_TRUE(quorvel_test::PumpUntil([&] { return w.health().toScreenMs(steadyNow()).has_value(); }));
   EXPECT_GE(*w.health().toScreenMs(steadyNow()), 30.0);
   EXPECT_GE(*w.health().toScreenMs(steadyNow()), *w.health().displayMs(steadyNow()));
+  EXPECT_NEAR(*w.health().oldestToScreenMs(steadyNow()) - *w.health().toScreenMs(steadyNow()), 512e3 / 44100, 1e-6)
+      << "the block's 512 points lasted 11.6 ms";
 
   w.updateNow();
   ASSERT_TRUE(v.health());
