@@ -243,11 +243,14 @@ bool ScopeWindow::drain() {
   const bool changed = (taken > 0 && !view().frozen()) || droppedChanged || viewChanged;
   // The health line is set again twice a second: its figures are taken over
   // two seconds, and a text that changed with every picture would be laid
-  // out anew for each. It is redrawn only when its text changed.
+  // out anew for each. A new text rides with the next picture the input
+  // brings; it asks for a picture of its own only when none came for a
+  // second (input stopped, the view frozen), so that it never adds pictures
+  // to a scope that is drawing anyway.
   bool healthChanged = false;
   if (healthShown() && (!healthSet_.isValid() || healthSet_.elapsed() >= 500)) {
     auto line = std::optional(healthLine(steadyNow()));
-    healthChanged = line != view().health();
+    healthChanged = line != view().health() && (!lastPicture_.isValid() || lastPicture_.elapsed() >= 1000);
     view().setHealth(std::move(line));
     healthSet_.start();
   }
@@ -288,6 +291,7 @@ bool ScopeWindow::event(QEvent* e) {
   if (trace_->pictures() + spectrum_->pictures() != before) {
     const int64_t now = steadyNow();
     health_.pictureDrawn(now);
+    lastPicture_.start();
     if (timingLog_) timingLog_->picture(now);
     // A block's sound lasted its points, or, for a frame, the transform's
     // length; a block ends where the next begins, the last at the points taken.

@@ -122,6 +122,7 @@ class ScopeWindow : public QWidget {
   // The blocks taken since the last picture.
   std::vector<BatchStamp> waiting_;
   QElapsedTimer healthSet_;                    // since the health line was last set
+  QElapsedTimer lastPicture_;                  // since the last picture was drawn
   std::unique_ptr<ScopeTimingLog> timingLog_;  // for the sound-to-screen benchmark
   QTimer refresh_;
 };
