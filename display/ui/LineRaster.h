@@ -36,6 +36,11 @@ class QImage;
 
 namespace quorvel::display {
 
+// Draws an opaque picture (a scope's grid) at the painter's top left: copied
+// row by row where the painter's pixels can be written (see above), else
+// drawn through the painter.
+void copyOpaque(QPainter& p, const QImage& picture);
+
 class LineRaster {
  public:
   // A 1-pixel line through the points, clipped to clip. halo: a faint copy

@@ -551,7 +551,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const Panes ps = panes(size);
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
-  p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
+  copyOpaque(p, grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
   noteAll(grid_.boxes());
   peakMark_ = QRectF();
   const Shown s = shown();

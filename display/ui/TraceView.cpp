@@ -462,7 +462,7 @@ QString TraceView::hints() const {
 void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF plot = plotArea(size);
-  p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(plot)));
+  copyOpaque(p, grid_.image(size, dpr, gridLayout(plot)));
   noteAll(grid_.boxes());
 
   const std::optional<Sweep> sweep = model_.sweep();
