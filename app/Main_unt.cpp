@@ -15,8 +15,11 @@
 
 #include "analysis/FFT_Unit.h"
 #include "app/About.h"
+#include "app/InputWindow.h"
+#include "app/LevelMeter.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 
@@ -36,6 +39,11 @@ const QString kStart = QStringLiteral("Start");
 
 // Sizes are laid out for 120 pixels per inch.
 int Scaled(double v, double scale) { return static_cast<int>(std::lround(v * scale)); }
+
+// The window's message, and under it the component's reason, when it gave one.
+QString WithReason(const QString& message, const std::string& reason) {
+  return reason.empty() ? message : message + QLatin1Char('\n') + QString::fromStdString(audio::ForUser(reason));
+}
 }  // namespace
 
 void TMain_Form::ShowMessage(const QString& text) {
@@ -75,6 +83,19 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   CheckFFT->setFont(controlFont);
   CheckFFT->setChecked(true);
   Menu = new QMenu(this);
+  // A scope window the user closed comes back through ScopeShow.
+  QAction* signalEntry = Menu->addAction(QStringLiteral("Signal scope"), this, [this] {
+    if (ScopesLoaded) ScopeShow(SignalScope);
+  });
+  QAction* spectrumEntry = Menu->addAction(QStringLiteral("Spectrum scope"), this, [this] {
+    if (ScopesLoaded) ScopeShow(SpectrumScope);
+  });
+  connect(Menu, &QMenu::aboutToShow, this, [signalEntry, spectrumEntry] {
+    signalEntry->setEnabled(ScopesLoaded);
+    spectrumEntry->setEnabled(ScopesLoaded);
+  });
+  Menu->addAction(QStringLiteral("Input…"), this, [this] { ShowInput(); });
+  Menu->addSeparator();
   Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
   BtnMenu = new QToolButton(this);
   BtnMenu->setText(QStringLiteral("Menu"));
@@ -82,6 +103,10 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   BtnMenu->setPopupMode(QToolButton::InstantPopup);
   BtnMenu->setGeometry(Scaled(8, scale), Scaled(8, scale), Scaled(64, scale), Scaled(24, scale));
   BtnMenu->setFont(controlFont);
+  StripMeter = new LevelMeter(Levels, false, this);
+  StripMeter->setGeometry(Scaled(80, scale), Scaled(11, scale), Scaled(80, scale), Scaled(16, scale));
+  StripMeter->setToolTip(QStringLiteral("Input level; click for the input window"));
+  StripMeter->OnClick = [this] { ShowInput(); };
   setTabOrder(BtnStart, CheckFFT);
   setTabOrder(CheckFFT, BtnMenu);
   BtnStart->setFocus();
@@ -207,12 +232,13 @@ void TMain_Form::BtnStartClick(QObject*) {
     Busy = false;
     AudioM->Recorder->Triggered = false;
     if (!AudioM->Recorder->Start()) {
-      ShowMessage(QStringLiteral("Error: recordind does not start."));
+      ShowMessage(WithReason(QStringLiteral("Error: recordind does not start."), AudioM->ErrorMessage));
       BtnStart->setText(kStart);
     }
   } else {
     Busy = false;
-    if (!AudioM->Recorder->Stop()) ShowMessage(QStringLiteral("Error: recordind does not stop."));
+    if (!AudioM->Recorder->Stop())
+      ShowMessage(WithReason(QStringLiteral("Error: recordind does not stop."), AudioM->ErrorMessage));
     BtnStart->setText(kStart);
     Busy = false;
     platform::ProcessMessages();
@@ -234,6 +260,7 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
   // Never read past what the block holds: a short block is shown short.
   const std::int32_t last = std::min<std::int32_t>(LastSampleIndex, BufferSize / 2 - 1);
   const auto* bytes = static_cast<const unsigned char*>(LP);
+  Levels.Measure(LP, std::size_t(last + 1));
   for (std::int32_t i = 0; i <= last; ++i) {
     if (!Busy.load()) return;  // Stop pressed meanwhile
     std::int16_t sample;
@@ -264,5 +291,43 @@ void TMain_Form::Full_FFT(const float* Values) {
 
 // The box's state is read once per block by the spectrum step.
 void TMain_Form::CheckFFTClick(QObject*) {}
+
+void TMain_Form::ShowInput() {
+  if (!AudioM) return;
+  if (Input == nullptr) {
+    Input = new InputWindow(AudioM->System(), Levels, this);
+    Input->OnChoose = [this](std::int32_t device) { ChooseInput(device); };
+    Input->move(pos() + QPoint(0, -Input->sizeHint().height() - 40));
+  }
+  Input->ShowDevice(AudioM->AudioDeviceID, BtnStart->text() != kStart);
+  Input->show();
+  Input->raise();
+  Input->activateWindow();
+}
+
+void TMain_Form::ChooseInput(std::int32_t device) {
+  if (!AudioM) return;
+  const bool capturing = BtnStart->text() != kStart;
+  if (capturing) {
+    BtnStartClick(nullptr);
+    // The refresh that ends a run is due before the next run starts, not
+    // in the middle of it: ShowNext has one caller at a time.
+    Timer1Timer(nullptr);
+  }
+  AudioM->SetAudioDeviceID(device);
+  if (capturing) BtnStartClick(nullptr);
+  if (Input != nullptr) Input->ShowDevice(AudioM->AudioDeviceID, BtnStart->text() != kStart);
+}
+
+void TMain_Form::BringToFront() {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+  if (ScopesLoaded) {
+    ScopeShow(SignalScope);
+    ScopeShow(SpectrumScope);
+  }
+}
 
 }  // namespace app

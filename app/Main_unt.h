@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// TMain_Form: the program's only window, a narrow strip with a Start/Stop
-// button and an "FFT" box. It owns the audio component AudioM, loads the
-// display library and its two scopes, and hands every captured sample to the
-// signal scope from the block handler, which runs on the device's thread.
+// TMain_Form: the program's main window, a narrow strip with a Start/Stop
+// button and an "FFT" box at its right end, and at its left end a menu (the
+// scopes, the input window, About) and a small meter of the input's level.
+// It owns the audio component AudioM, loads the display library and its two
+// scopes, and hands every captured sample to the signal scope from the block
+// handler, which runs on the device's thread.
 #pragma once
 
 #include <QCheckBox>
@@ -19,6 +21,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/InputLevels.h"
 #include "audio/Audio.h"
 #include "scope/ScopeApi.h"
 
@@ -46,6 +49,10 @@ class TMain_Form : public QWidget {
   // functions, so that Start and the FFT box keep their places.
   QToolButton* BtnMenu = nullptr;
   QMenu* Menu = nullptr;
+  // Beside the menu: the input's level; a click opens the input window.
+  class LevelMeter* StripMeter = nullptr;
+  // Made when first opened.
+  class InputWindow* Input = nullptr;
   // Cleared when the component destroys itself at the end of the session.
   QPointer<audio::TAudio> AudioM;
   QTimer* Timer1 = nullptr;
@@ -80,6 +87,16 @@ class TMain_Form : public QWidget {
   void CheckFFTClick(QObject* Sender);
   // The spectrum step: one frame of Values (the power spectrum) per block.
   void Full_FFT(const float* Values);
+
+  // Shows the input window, with the device in use.
+  void ShowInput();
+  // Records from `device` (AudioDeviceID) from now on; while capturing,
+  // capture stops and starts again on it.
+  void ChooseInput(std::int32_t device);
+  // Brings the strip and both scopes to the front (another launch asked).
+  void BringToFront();
+  // Every block's level, for the meters.
+  InputLevels Levels;
 
   static void ShowMessage(const QString& text);
 

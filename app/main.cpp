@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/Main_unt.h"
+#include "app/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "quorvel/Version.h"
 
@@ -26,8 +27,21 @@ int main(int argc, char** argv) {
   // ties the windows to them.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvel.audio"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quorvel.audio")));
+  // A second launch brings the first copy to the front and ends, before it
+  // opens a device, a scope or a setting.
+  app::SingleInstance instance = app::SingleInstance::ForThisDisplay();
+  switch (instance.claim()) {
+    case app::SingleInstance::Claim::First:
+      break;
+    case app::SingleInstance::Claim::Asked:
+      return 0;
+    case app::SingleInstance::Claim::NoAnswer:
+      std::fprintf(stderr, "quorvel-audio: another copy runs on this display but does not answer; close it first\n");
+      return 1;
+  }
   app::TMain_Form form;
   form.show();
+  instance.OnRaise = [&form] { form.BringToFront(); };
 
   // Ctrl+C and SIGTERM close the window, so that capture stops and
   // everything is released in order, as when the user closes it.

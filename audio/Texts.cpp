@@ -14,6 +14,13 @@ void SetErrorText(TAudio& owner, ErrorTextCall textOf, platform::MMRESULT code, 
   owner.ErrorMessage = text[0] == '\0' ? lead : lead + " " + text;
 }
 
+std::string ForUser(const std::string& errorMessage) {
+  std::string shown = errorMessage;
+  for (std::size_t at = shown.find(":  "); at != std::string::npos; at = shown.find(":  ", at + 1))
+    shown.erase(at + 1, 1);
+  return shown;
+}
+
 namespace text {
 
 std::string StreamTooLong(std::int64_t size, std::int64_t most) {

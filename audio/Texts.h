@@ -31,6 +31,11 @@ inline constexpr platform::UINT kRequeueRequest = platform::MM_WIM_DATA;  // a d
 inline constexpr platform::UINT kRefillRequest = platform::MM_WOM_DONE;   // the next block is read and written
 inline constexpr platform::UINT kCloseRequest = platform::MM_WOM_CLOSE;   // the output device is closed
 
+// ErrorMessage as a user reads it, in a window or on a terminal: the two
+// spaces that a prefix ending in ": " leaves before the system's text made
+// one. ErrorMessage itself keeps its exact form.
+std::string ForUser(const std::string& errorMessage);
+
 // The system's ...GetErrorTextA of one direction.
 using ErrorTextCall = platform::MMRESULT (platform::AudioSystem::*)(platform::MMRESULT, char*, platform::UINT);
 

@@ -19,8 +19,13 @@ QUORVEL_EXPORT int32_t ScopeCreate(int32_t points, int32_t rate, const char* nam
 
 QUORVEL_EXPORT void ScopeDestroy(int32_t handle) { ScopeRegistry::instance().destroy(handle); }
 
+// Also brings back a window the user closed or minimised, to the front.
 QUORVEL_EXPORT void ScopeShow(int32_t handle) {
-  if (auto* w = ScopeRegistry::instance().window(handle)) w->show();
+  if (auto* w = ScopeRegistry::instance().window(handle)) {
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    w->show();
+    w->raise();
+  }
 }
 
 QUORVEL_EXPORT void ScopeHide(int32_t handle) {

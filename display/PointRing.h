@@ -59,6 +59,9 @@ class PointRing {
     return head - tail;
   }
 
+  // Consumer side: how many points are queued now.
+  size_t pending() const { return head_.load(std::memory_order_acquire) - tail_.load(std::memory_order_relaxed); }
+
   // Consumer side: forgets every point queued so far.
   void discardPending() { tail_.store(head_.load(std::memory_order_acquire), std::memory_order_release); }
 

@@ -17,6 +17,7 @@
 
 #include "audio/Audio.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 #include "dsp/BlockLevels.h"
 #include "platform/AudioSystem.h"
 #include "platform/SpscRing.h"
@@ -43,7 +44,7 @@ void Usage(FILE* to) {
                "\n"
                "  --device N       capture device number from the list; -1 (default) is the\n"
                "                   system's default input\n"
-               "  --seconds S      how long to record (default 3)\n"
+               "  --seconds S      how long to record, up to 86400 (default 3)\n"
                "  --trigger LEVEL  deliver blocks only from the first sample >= LEVEL on\n"
                "                   (-32768..32767; default 0)\n"
                "  --stereo         record two channels\n"
@@ -56,36 +57,46 @@ void Usage(FILE* to) {
                "128 + the signal's number when a signal ended it (130 for Ctrl+C).\n");
 }
 
+// The longest recording: a day, well within what a timer counts in milliseconds.
+constexpr double kMostSeconds = 86400;
+
+// Says what is wrong with the command line; false for a bad one.
 bool Parse(int argc, char** argv, Options& o) {
+  auto bad = [](const std::string& why) { return tools::Complain("quorvel-devices", why); };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
+    const bool valued = a == "--device" || a == "--seconds" || a == "--trigger";
+    if (valued && i + 1 >= argc) return bad(a + " needs a value");
+    const std::string value = valued ? argv[++i] : "";
     long v = 0;
     if (tools::IsHelp(a)) {
       tools::ShowHelp(Usage);
     } else if (tools::IsVersion(a)) {
       tools::ShowVersion("quorvel-devices");
-    } else if (a == "--device" && hasValue && tools::ParseInt(argv[++i], -1, 9, v)) {
+    } else if (a == "--device") {
+      if (!tools::ParseInt(value.c_str(), -1, 9, v))
+        return bad("--device takes a capture device number from the list (-1 to 9), not '" + value + "'");
       o.device = static_cast<int>(v);
-    } else if (a == "--seconds" && hasValue) {
+    } else if (a == "--seconds") {
       char* end = nullptr;
-      o.seconds = std::strtod(argv[++i], &end);
-      if (*end != '\0' || !(o.seconds > 0)) return false;
-    } else if (a == "--trigger" && hasValue && tools::ParseInt(argv[++i], -32768, 32767, v)) {
+      o.seconds = std::strtod(value.c_str(), &end);
+      if (value.empty() || *end != '\0' || !std::isfinite(o.seconds))
+        return bad("--seconds takes a number of seconds, not '" + value + "'");
+      if (!(o.seconds > 0) || o.seconds > kMostSeconds)
+        return bad("--seconds must be more than 0 and at most 86400 (a day), not " + value);
+    } else if (a == "--trigger") {
+      if (!tools::ParseInt(value.c_str(), -32768, 32767, v))
+        return bad("--trigger takes a sample level from -32768 to 32767, not '" + value + "'");
       o.trigger = static_cast<int>(v);
     } else if (a == "--stereo") {
       o.stereo = true;
     } else if (a == "--split") {
       o.split = true;
     } else {
-      std::fprintf(stderr, "quorvel-devices: bad argument '%s'\n", a.c_str());
-      return false;
+      return bad("unknown argument '" + a + "'");
     }
   }
-  if (o.split && !o.stereo) {
-    std::fprintf(stderr, "quorvel-devices: --split needs --stereo\n");
-    return false;
-  }
+  if (o.split && !o.stereo) return bad("--split needs --stereo");
   return true;
 }
 
@@ -143,7 +154,7 @@ int main(int argc, char** argv) {
   std::printf("Recording %.1f s from device %d: %s, 16 bits, 44100 Hz, 2048 frames per block\n", o.seconds, o.device,
               o.stereo ? "stereo" : "mono");
   if (!rec.Start()) {
-    std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
+    std::fprintf(stderr, "quorvel-devices: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
 
@@ -172,7 +183,7 @@ int main(int argc, char** argv) {
   app.exec();
 
   const bool failed = !rec.DeviceOpen;
-  const std::string failure = audio.ErrorMessage;
+  const std::string failure = audio::ForUser(audio.ErrorMessage);
   const bool stopped = rec.Stop();
   print();
   tools::SayIfAbandoned("quorvel-devices", system);
@@ -181,7 +192,7 @@ int main(int argc, char** argv) {
     return tools::kExitFailure;
   }
   if (!stopped) {
-    std::fprintf(stderr, "quorvel-devices: %s\n", audio.ErrorMessage.c_str());
+    std::fprintf(stderr, "quorvel-devices: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
   std::printf("%lu blocks%s\n", blocks, lost ? (", " + std::to_string(lost) + " not printed").c_str() : "");

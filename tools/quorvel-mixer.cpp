@@ -40,7 +40,8 @@ void Usage(FILE* to) {
                "  --watch     then print every control change, until Ctrl+C: first as\n"
                "              reported raw (\"raw\", the mixer handle's and the control's\n"
                "              low 16 bits), then, for a volume or mute of the table, as\n"
-               "              its line (\"line\", destination, source and name)\n"
+               "              its line (\"line\", destination, source and name), with\n"
+               "              its volume and mute as they are now\n"
                "  --help      this text\n"
                "  --version   the release number\n"
                "\n"
@@ -94,13 +95,13 @@ std::string OpenFailure(platform::AudioSystem& system, int device) {
 // for a line, whatever its numbers.
 class ChangePrinter {
  public:
-  explicit ChangePrinter(const audio::TMixerSettings& mixer) : mixer_(mixer) {}
+  ChangePrinter(platform::AudioSystem& system, const audio::TMixerSettings& mixer) : system_(system), mixer_(mixer) {}
 
   void operator()(platform::WORD first, platform::WORD second) {
     const audio::TMixDetails* line = expected_;
     expected_ = nullptr;
     if (line != nullptr && first == line->Destination && second == line->Source) {
-      std::printf("line  %5u %5u  %s\n", first, second, line->LineName.c_str());
+      std::printf("line  %5u %5u  %s%s\n", first, second, line->LineName.c_str(), ValuesNow(*line).c_str());
     } else {
       std::printf("raw   %5u %5u\n", first, second);
       expected_ = LineOf(second);
@@ -117,6 +118,34 @@ class ChangePrinter {
     return nullptr;
   }
 
+  // "  volume 26214 26214  muted no": what the line's controls hold now
+  // (the component keeps the values it read when it listed the lines).
+  std::string ValuesNow(const audio::TMixDetails& line) const {
+    std::string text;
+    platform::DWORD values[2] = {};
+    auto read = [&](platform::DWORD control, platform::DWORD channels) {
+      platform::MIXERCONTROLDETAILS details{};
+      details.cbStruct = sizeof details;
+      details.dwControlID = control;
+      details.cChannels = channels;
+      details.cbDetails = sizeof(platform::MIXERCONTROLDETAILS_UNSIGNED);
+      details.paDetails = values;
+      return system_.mixerGetControlDetailsA(mixer_.MixerHandle, &details, platform::MIXER_GETCONTROLDETAILSF_VALUE) ==
+             platform::MMSYSERR_NOERROR;
+    };
+    if (line.VolumeID != audio::NoneID) {
+      if (read(line.VolumeID, line.MonoVolume ? 1 : 2))
+        text += "  volume " + std::to_string(values[0] & 0xFFFF) +
+                (line.MonoVolume ? "" : " " + std::to_string(values[1] & 0xFFFF));
+      else
+        text += "  volume unreadable";
+    }
+    if (line.MuteID != audio::NoneID)
+      text += read(line.MuteID, 1) ? (values[0] != 0 ? "  muted yes" : "  muted no") : "  mute unreadable";
+    return text;
+  }
+
+  platform::AudioSystem& system_;
   const audio::TMixerSettings& mixer_;
   const audio::TMixDetails* expected_ = nullptr;  // the line the next report names
 };
@@ -182,7 +211,7 @@ int main(int argc, char** argv) {
 
   std::printf("\nWatching for changes (Ctrl+C ends)...\n");
   std::fflush(stdout);
-  ChangePrinter print(mixer);
+  ChangePrinter print(system, mixer);
   audio.OnMixerChange = [&](audio::TObject*, platform::WORD first, platform::WORD second) { print(first, second); };
   platform::TerminationSignals terminate([&app] { app.quit(); });
   const int code = app.exec();

@@ -17,6 +17,7 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/SoundFile.h"
+#include "audio/Texts.h"
 #include "platform/AudioSystem.h"
 #include "platform/TerminationSignals.h"
 #include "tools/CommandLine.h"
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
 
   const platform::UINT device = o.device < 0 ? platform::WAVE_MAPPER : static_cast<platform::UINT>(o.device);
   if (!player.PlayFile(o.path, static_cast<platform::WORD>(o.loops), device)) {
-    std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
+    std::fprintf(stderr, "quorvel-play: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
   started = true;
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
   // A device that failed while playing, or a stream that could not be read
   // on, ends the playing early and leaves the reason.
   if (code != 0 || !audio.ErrorMessage.empty()) {
-    std::fprintf(stderr, "quorvel-play: %s\n", audio.ErrorMessage.c_str());
+    std::fprintf(stderr, "quorvel-play: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
   // Stopped by a signal: the shell's convention, so that a script tells it

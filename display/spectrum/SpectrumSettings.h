@@ -40,6 +40,7 @@ inline constexpr std::array<int, 4> kAverages{0, 4, 16, 64};      // frames; 0 i
 struct SpectrumSettings {
   bool logFrequency = false;
   LevelRange level;
+  bool peakHold = true;            // shows (and copies) the held peaks
   double holdFallDbPerSecond = 0;  // 0 holds peaks for ever
   int averageFrames = 0;           // power average over this many frames; 0 shows none
   SpectrumLayout layout = SpectrumLayout::Spectrum;

@@ -13,10 +13,10 @@
 
 namespace quorvel::display {
 
-// The trace at instant x (in points, fractional): linear between the two
-// points either side, as the trace is drawn; none where the history does
-// not hold both.
-std::optional<double> valueAt(const dsp::TraceHistory& h, double x);
+// The trace of sweep s at instant x (in points, fractional): linear between
+// the two points either side, as the trace is drawn; none where the history
+// does not hold both or they lie outside the sweep's stretch.
+std::optional<double> valueAt(const dsp::TraceHistory& h, const Sweep& s, double x);
 
 struct CursorReadings {
   std::optional<double> a, b;  // the trace's value at each cursor

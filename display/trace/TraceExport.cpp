@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace quorvel::display {
@@ -19,10 +21,11 @@ QString traceText(const TraceModel& model) {
   const std::optional<Sweep> s = model.sweep();
   if (!s) return {};
   return QString::fromStdString(
-      dsp::traceText(model.history(), s->firstPoint(), s->endPoint(), s->start, model.rate(), model.clipped()));
+      dsp::traceText(model.shownPoints(), s->firstPoint(), s->endPoint(), s->start, model.rate(), model.clipped()));
 }
 
-bool writeWav(const QString& path, const dsp::TraceHistory& h, int rate, QString& error) {
+bool writeWav(const QString& path, const dsp::TraceHistory& h, const std::vector<int64_t>& breaks, int rate,
+              QString& error) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;
@@ -32,6 +35,17 @@ bool writeWav(const QString& path, const dsp::TraceHistory& h, int rate, QString
     error = QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(sf_strerror(nullptr)));
     return false;
   }
+  SF_CUES cues{};
+  for (int64_t at : breaks) {
+    if (at <= h.begin() || at >= h.end() || cues.cue_count == std::size(cues.cue_points)) continue;
+    SF_CUE_POINT& c = cues.cue_points[cues.cue_count];
+    c.indx = int32_t(cues.cue_count + 1);
+    c.position = c.sample_offset = uint32_t(at - h.begin());
+    c.fcc_chunk = 0x61746164;  // "data"
+    std::strcpy(c.name, "break");
+    ++cues.cue_count;
+  }
+  if (cues.cue_count > 0) sf_command(file, SFC_SET_CUE, &cues, sizeof cues);
   // Converted here rather than by the library, which scales floats by 32767.
   std::vector<short> block;
   block.reserve(65536);

@@ -15,13 +15,6 @@ QFont uiFont(bool bold) {
   return f;
 }
 
-double drawRightToLeft(QPainter& p, double x, double y, const QString& s, const QColor& c) {
-  const double w = QFontMetricsF(p.font()).horizontalAdvance(s);
-  p.setPen(c);
-  p.drawText(QPointF(x - w, y), s);
-  return x - w - 18;
-}
-
 void strokeLine(QPainter& p, const QPolygonF& line, const QColor& colour) {
   QColor halo = colour;
   halo.setAlpha(70);

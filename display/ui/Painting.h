@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Small drawing helpers every scope picture uses: its text font, read-outs
-// set from right to left, and the line style of the data.
+// Small drawing helpers every scope picture uses: its text font and the
+// line style of the data.
 #pragma once
 
 #include <QColor>
@@ -14,10 +14,6 @@
 namespace quorvel::display {
 
 QFont uiFont(bool bold = false);
-
-// Draws text from right to left, ending at x, and returns where the next
-// piece to its left has to end.
-double drawRightToLeft(QPainter& p, double x, double y, const QString& s, const QColor& c);
 
 // A smooth 1-pixel line over a faint aliased copy one pixel lower: it reads
 // as a line of about 1.5 pixels at a small part of the cost of a wide pen,

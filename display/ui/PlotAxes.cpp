@@ -10,7 +10,7 @@ namespace quorvel::display {
 
 namespace {
 
-constexpr double kLeft = 58, kRight = 18, kTop = 30, kBottom = 46;
+constexpr double kLeft = 66, kRight = 18, kTop = 30, kBottom = 46;
 
 // A 1-2-5 step that gives about `wanted` intervals over span.
 double niceStep(double span, int wanted) {
@@ -67,10 +67,21 @@ std::vector<Tick> AmplitudeAxis::dbfsTicks() const {
 double timeToX(double ms, double spanMs, const QRectF& plot) { return plot.left() + ms / spanMs * plot.width(); }
 double xToTime(double x, double spanMs, const QRectF& plot) { return (x - plot.left()) / plot.width() * spanMs; }
 
+QString timeUnit(double spanMs) { return spanMs >= 1000 ? QStringLiteral("s") : QStringLiteral("ms"); }
+
+QString timeText(double ms, double spanMs, double pixels) {
+  const double perUnit = spanMs >= 1000 ? 1000 : 1;
+  const int decimals = std::clamp(int(std::ceil(-std::log10(spanMs / perUnit / std::max(pixels, 1.0)))), 0, 6);
+  QString s = QString::number(ms / perUnit, 'f', decimals);
+  if (s.startsWith('-')) s.replace(0, 1, QChar(0x2212));
+  return s + ' ' + timeUnit(spanMs);
+}
+
 std::vector<Tick> timeTicks(double spanMs) {
   std::vector<Tick> t;
   const double step = niceStep(spanMs, 8);
-  for (int i = 0; i * step <= spanMs * (1 + 1e-9); ++i) t.push_back({i * step, true, number(i * step)});
+  const double perUnit = spanMs >= 1000 ? 1000 : 1;
+  for (int i = 0; i * step <= spanMs * (1 + 1e-9); ++i) t.push_back({i * step, true, number(i * step / perUnit)});
   for (int i = 0; (i + 0.5) * step < spanMs; ++i) t.push_back({(i + 0.5) * step, false, {}});
   return t;
 }

@@ -45,7 +45,12 @@ struct AmplitudeAxis {
 // Time: 0 ms (oldest point) at the left edge, spanMs at the right edge.
 double timeToX(double ms, double spanMs, const QRectF& plot);
 double xToTime(double x, double spanMs, const QRectF& plot);
+// Labelled in the unit timeUnit gives: ms, or s from a span of 1 s up.
 std::vector<Tick> timeTicks(double spanMs);
+QString timeUnit(double spanMs);
+// A time in that unit, to the precision one of `pixels` across the span
+// stands for: "12.35 ms", "1.250 s".
+QString timeText(double ms, double spanMs, double pixels);
 
 // Level in dB: topDb at the top edge, bottomDb at the bottom edge.
 struct LevelAxis {

@@ -10,6 +10,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvel::display {
@@ -57,53 +58,72 @@ void PlotGrid::draw(QImage& img, const GridLayout& layout) {
   p.setPen(QPen(palette::frame, 1));
   p.drawRect(plot.adjusted(-0.5, -0.5, 0.5, 0.5));
 
+  boxes_.clear();
   const QFont font = uiFont();
+  const QFontMetricsF metrics(font);
   p.setFont(font);
   p.setPen(palette::label);
   const double labelTop = plot.bottom() + 4;
+  // The turned title keeps a column of its own at the left edge; the
+  // amplitude labels end clear of the level marker at the axis.
+  const double titleColumn = metrics.height() + 2;
+  const double labelRight = plot.left() - 10;
+  double lastRight = -1e9;
   for (const GridLayout::Line& t : layout.x) {
     if (t.label.isEmpty() || t.pos < plot.left() - 0.5 || t.pos > plot.right() + 0.5) continue;
     // Labels at the plot's edges are pulled inside so they are not cut off.
-    Qt::Alignment align = Qt::AlignHCenter;
-    QRectF box(t.pos - 40, labelTop, 80, 14);
-    if (t.pos - plot.left() < 12) {
-      box.moveLeft(t.pos - 2);
-      align = Qt::AlignLeft;
-    } else if (plot.right() - t.pos < 20) {
-      box.moveRight(t.pos + 2);
-      align = Qt::AlignRight;
-    }
-    p.drawText(box, align | Qt::AlignTop, t.label);
+    const double w = metrics.horizontalAdvance(t.label);
+    double left = t.pos - w / 2;
+    if (t.pos - plot.left() < 12) left = t.pos - 2;
+    if (plot.right() - t.pos < 20) left = t.pos + 2 - w;
+    if (left < lastRight + 6) continue;  // it would touch the one before
+    const QRectF box(left, labelTop, w, metrics.height());
+    p.drawText(box, Qt::AlignLeft | Qt::AlignTop, t.label);
+    boxes_.push_back({QStringLiteral("x label ") + t.label, box});
+    lastRight = box.right();
   }
+  std::vector<QRectF> placedY;
   for (const GridLayout::Line& t : layout.y) {
     if (t.label.isEmpty() || t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5) continue;
-    p.drawText(QRectF(0, t.pos - 7, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignVCenter, t.label);
+    const double w = metrics.horizontalAdvance(t.label);
+    QRectF box(labelRight - w, t.pos - metrics.height() / 2, w, metrics.height());
+    // The bottom edge's label stays clear of the time axis's labels and unit.
+    if (box.bottom() > labelTop - 1) box.moveBottom(labelTop - 1);
+    const QRectF spaced = box.adjusted(0, -1, 0, 1);
+    if (box.left() < titleColumn ||
+        std::any_of(placedY.begin(), placedY.end(), [&](const QRectF& r) { return r.intersects(spaced); }))
+      continue;
+    p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, t.label);
+    boxes_.push_back({QStringLiteral("y label ") + t.label, box});
+    placedY.push_back(box);
   }
   p.setPen(palette::dimText);
   for (const GridLayout::Line& t : layout.yRight) {
     if (t.pos < plot.top() - 0.5 || t.pos > plot.bottom() + 0.5) continue;
     // Just above its line; below it where the plot's top edge is too close.
     const double top = t.pos - plot.top() < 14 ? t.pos + 2 : t.pos - 13;
-    p.drawText(QRectF(plot.right() - 124, top, 120, 12), Qt::AlignRight | Qt::AlignVCenter, t.label);
+    const double w = metrics.horizontalAdvance(t.label);
+    const QRectF box(plot.right() - 4 - w, top, w, 12);
+    p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, t.label);
+    boxes_.push_back({QStringLiteral("right label ") + t.label, box});
   }
-  p.drawText(QRectF(0, labelTop, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignTop, layout.xUnit);
-
-  const double readoutBaseline = plot.top() - 10;
-  const QFont bold = uiFont(true);
-  p.setFont(bold);
-  p.setPen(palette::text);
-  p.drawText(QPointF(plot.left(), readoutBaseline), layout.title);
-  const double aboutX = plot.left() + QFontMetricsF(bold).horizontalAdvance(layout.title) + 14;
-  p.setFont(font);
-  p.setPen(palette::dimText);
-  p.drawText(QPointF(aboutX, readoutBaseline), layout.about);
-  p.drawText(QPointF(plot.left(), size.height() - 9), layout.hints);
-
-  p.save();
-  p.translate(12, plot.center().y());
-  p.rotate(-90);
-  p.drawText(QRectF(-80, -7, 160, 14), Qt::AlignCenter, layout.yTitle);
-  p.restore();
+  if (!layout.xUnit.isEmpty()) {
+    const double w = metrics.horizontalAdvance(layout.xUnit);
+    const QRectF box(plot.left() - 6 - w, labelTop, w, metrics.height());
+    p.drawText(box, Qt::AlignRight | Qt::AlignTop, layout.xUnit);
+    boxes_.push_back({QStringLiteral("x unit"), box});
+  }
+  const double titleWidth = metrics.horizontalAdvance(layout.yTitle);
+  if (!layout.yTitle.isEmpty() && titleWidth <= plot.height()) {
+    p.save();
+    p.translate(titleColumn / 2, plot.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-titleWidth / 2, -metrics.height() / 2, titleWidth, metrics.height()), Qt::AlignCenter,
+               layout.yTitle);
+    p.restore();
+    boxes_.push_back(
+        {QStringLiteral("y title"), QRectF(0, plot.center().y() - titleWidth / 2, titleColumn, titleWidth)});
+  }
 }
 
 }  // namespace quorvel::display

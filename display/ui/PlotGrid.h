@@ -1,12 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The still part of a scope picture: background, plot frame, grid, axis
-// labels, the title and the key hints. It changes only with the size and the
-// axes, so it is drawn once into an image and blitted under every frame.
+// The still part of a scope picture: background, plot frame, grid and axis
+// labels. It changes only with the size and the axes, so it is drawn once
+// into an image and blitted under every frame. A label that would cover its
+// neighbour on the axis is left out (its line stays).
 #pragma once
 
 #include "display/ui/PlotAxes.h"
+#include "display/ui/ReadoutLine.h"
 
 #include <QImage>
 #include <QSize>
@@ -29,8 +31,6 @@ struct GridLayout {
   std::optional<double> zeroY;  // a brighter horizontal line, such as a trace's zero
   QString xUnit;                // below the vertical axis's labels
   QString yTitle;               // turned, along the left edge
-  QString title, about;         // the fixed part of the read-out line
-  QString hints;                // the status line's key hints
   double footer = 0;            // pixels kept free under the axis labels (plotRect)
   bool operator==(const GridLayout&) const = default;
 };
@@ -48,12 +48,15 @@ class PlotGrid {
  public:
   // The cached picture for this layout, redrawn when the size or the layout changed.
   const QImage& image(QSize size, qreal dpr, const GridLayout& layout);
+  // Where the image's labels are.
+  const std::vector<TextBox>& boxes() const { return boxes_; }
 
  private:
   void draw(QImage& img, const GridLayout& layout);
 
   QImage image_;
   GridLayout layout_;
+  std::vector<TextBox> boxes_;
 };
 
 }  // namespace quorvel::display

@@ -8,6 +8,7 @@
 // a few vertices per column however many points there are.
 #pragma once
 
+#include "display/trace/TraceModel.h"
 #include "display/ui/PlotAxes.h"
 #include "dsp/TraceHistory.h"
 
@@ -18,16 +19,19 @@
 
 namespace quorvel::display {
 
-// The points of a history from point position start (fractional: a
-// triggered sweep is placed to a fraction of a point) across length points,
-// over the plot's width. Points the history does not hold are left out.
+// The points of a sweep (placed to a fraction of a point: a triggered sweep
+// starts at its interpolated instant) over the plot's width. Points the
+// history does not hold, and points outside the sweep's stretch, are left out.
 // Up to kTraceColumnPoints points per pixel column, the line goes through
 // every point where it lies, so a sweep placed a fraction of a point later
 // is drawn that much later; beyond, each column is one stroke from its
 // minimum to its maximum.
 inline constexpr double kTraceColumnPoints = 4;
-void traceLine(const dsp::TraceHistory& h, double start, double length, const AmplitudeAxis& axis, const QRectF& plot,
-               QPolygonF& out);
+// reconstruct: from a pixel per point up, the line between the points is
+// the band-limited signal they are samples of (sin(x)/x interpolation, as
+// bench scopes draw a fast timebase), not straight lines between them.
+void traceLine(const dsp::TraceHistory& h, const Sweep& s, const AmplitudeAxis& axis, const QRectF& plot,
+               QPolygonF& out, bool reconstruct = false);
 
 // levels: dB per bin, bin k at k * binHz. Levels below the axis (or not
 // finite) sit on the bottom edge; bins beyond the axis are left out.

@@ -26,6 +26,7 @@ PlotView::PlotView(const ScopeConfig& config, QWidget* parent) : QWidget(parent)
 }
 
 void PlotView::paintPicture(QPainter& p, QSize size, bool overlays) {
+  boxes_.clear();
   paintContent(p, size, overlays);
   paintStatus(p, size, overlays);
 }
@@ -50,6 +51,35 @@ void PlotView::showNotice(const QString& text) {
   update();
 }
 
+bool PlotView::watchInput(bool came) {
+  const Input was = input_;
+  if (came) {
+    sinceInput_.start();
+    lastInput_ = QTime::currentTime();
+    input_ = Input::Coming;
+  } else if (input_ == Input::Coming && sinceInput_.elapsed() > kStallMs) {
+    input_ = Input::Stalled;
+  }
+  return input_ != was;
+}
+
+void PlotView::quickUpdated() {
+  if (input_ != Input::None) input_ = Input::Stopped;
+}
+
+QString PlotView::inputText(const QString& what) const {
+  switch (input_) {
+    case Input::Stalled:
+      return QStringLiteral("no %1 since %2").arg(what, lastInput_.toString(QStringLiteral("hh:mm:ss")));
+    case Input::Stopped:
+      return QStringLiteral("stopped");
+    case Input::None:
+    case Input::Coming:
+      break;
+  }
+  return {};
+}
+
 void PlotView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   paintPicture(p, size());
@@ -72,36 +102,41 @@ void PlotView::paintCrosshair(QPainter& p, const QRectF& plot) const {
   p.drawLine(QPointF(plot.left(), cursor_->y()), QPointF(plot.right(), cursor_->y()));
 }
 
+void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right) {
+  const QRectF plot = plotRect(size);
+  ReadoutLine line(p, plot.left(), size.width() - 18, plot.top() - 10, boxes_, texts_);
+  for (const Readout& r : right) line.fromRight(r.text, r.colour, uiFont(), r.what);
+  if (line.fromLeft(config_.title, palette::text, uiFont(true), QStringLiteral("title")))
+    line.fromLeft(about, palette::dimText, uiFont(), QStringLiteral("about"));
+}
+
 void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
-  const double baseline = size.height() - 9;
-  p.setFont(uiFont());
-  double right = size.width() - 18;
+  const QRectF plot = plotRect(size);
+  ReadoutLine line(p, plot.left(), size.width() - 18, size.height() - 9, boxes_, texts_);
   if (dropped_ > 0)
-    right = drawRightToLeft(p, right, baseline,
-                            QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
-                            palette::warning);
-  if (frozen_) {
-    p.setFont(uiFont(true));
+    line.fromRight(QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
+                   palette::warning, uiFont(), QStringLiteral("dropped"));
+  if (overlays && frozen_) {
+    const QFont bold = uiFont(true);
     const QString s = QStringLiteral("FROZEN");
-    const double w = QFontMetricsF(p.font()).horizontalAdvance(s);
-    const QRectF box(right - w - 12, baseline - 12, w + 12, 16);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(Qt::NoPen);
-    p.setBrush(palette::badge);
-    p.drawRoundedRect(box, 3, 3);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(palette::text);
-    p.drawText(box, Qt::AlignCenter, s);
-    p.setFont(uiFont());
-    right = box.left() - 18;
+    if (const auto box =
+            line.reserveRight(QFontMetricsF(bold).horizontalAdvance(s) + 12, 16, QStringLiteral("frozen"))) {
+      p.save();
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.setPen(Qt::NoPen);
+      p.setBrush(palette::badge);
+      p.drawRoundedRect(*box, 3, 3);
+      p.setFont(bold);
+      p.setPen(palette::text);
+      p.drawText(*box, Qt::AlignCenter, s);
+      p.restore();
+    }
   }
-  if (overlays && !notice_.isEmpty()) {
-    // Covers the key hints that the grid carries.
-    const QRectF plot = plotRect(size);
-    p.fillRect(QRectF(plot.left(), baseline - 12, right - plot.left(), 16), palette::window);
-    p.setPen(palette::text);
-    p.drawText(QPointF(plot.left(), baseline), notice_);
-  }
+  // A notice takes the place of the key hints for a while.
+  if (overlays && !notice_.isEmpty())
+    line.fromLeft(notice_, palette::text, uiFont(), QStringLiteral("notice"));
+  else
+    line.fromLeft(hints(), palette::dimText, uiFont(), QStringLiteral("hints"));
 }
 
 }  // namespace quorvel::display

@@ -12,11 +12,14 @@
 #pragma once
 
 #include "display/ScopeConfig.h"
+#include "display/ui/ReadoutLine.h"
 #include "scope/ScopeApi.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointF>
 #include <QString>
+#include <QTime>
 #include <QTimer>
 #include <QWidget>
 
@@ -30,14 +33,16 @@ class PlotView : public QWidget {
  public:
   explicit PlotView(const ScopeConfig& config, QWidget* parent = nullptr);
 
+  // Before the window hands over the `count` points queued now (some).
+  virtual void arriving(size_t /*count*/) {}
   // One point from the ring. afterGap: points were lost just before it.
   virtual void consume(const ScopePoint& p, bool afterGap) = 0;
   // Back to nothing received, unfrozen.
   virtual void clear() = 0;
 
   // The whole picture at the given size. Without overlays it leaves out
-  // what belongs to the moment (the mouse cursor, notices), as a saved
-  // picture does.
+  // what belongs to the moment or to the screen (the mouse cursor, notices,
+  // the FROZEN badge), as a saved picture does.
   void paintPicture(QPainter& p, QSize size, bool overlays = true);
   QImage render(QSize size, bool overlays = true);
 
@@ -52,10 +57,22 @@ class PlotView : public QWidget {
   // After each time the window took queued points (taken may be 0, at the
   // refresh rate): true when the view needs repainting for a reason of its
   // own, such as input that stopped coming.
-  virtual bool drained(size_t /*taken*/) { return false; }
+  virtual bool drained(size_t taken) = 0;
   // After QuickUpDate had the window take the points and repaint: the
   // sender says the stream has ended for now.
-  virtual void quickUpdated() {}
+  virtual void quickUpdated();
+
+  // Whether what the view shows keeps coming: nothing yet, coming, stalled
+  // (it came, then nothing for kStallMs without the sender saying it had
+  // finished), or stopped (the sender said so with QuickUpDate).
+  enum class Input { None, Coming, Stalled, Stopped };
+  static constexpr int kStallMs = 1000;
+  Input input() const { return input_; }
+  // When the last of it came.
+  QTime lastInput() const { return lastInput_; }
+
+  // The view's ways of saving what it shows (beside the window's PNG).
+  virtual QList<QAction*> exportActions() { return {}; }
 
   // What Ctrl+C puts on the clipboard: the view's measurements and data as
   // text; empty when there is nothing to copy.
@@ -63,7 +80,30 @@ class PlotView : public QWidget {
 
   const ScopeConfig& config() const { return config_; }
 
+  // Where the texts of the last picture went: the axes' labels, each piece
+  // of the read-out lines, the boxes of read-outs and the marks they must
+  // not cover. Laid out so that none covers another at any size from
+  // 400 x 300 up.
+  const std::vector<TextBox>& textBoxes() const { return boxes_; }
+
  protected:
+  // A piece of the line above the plot.
+  struct Readout {
+    QString text;
+    QColor colour;
+    QString what;
+  };
+  // The line above the plot: `right` set from the right end (the first
+  // rightmost, each whole or left out), then the title and `about` from the
+  // left in the room left (cut short with an ellipsis).
+  void paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right);
+  // The key hints of the status line.
+  virtual QString hints() const = 0;
+  void noteText(const QString& what, const QRectF& rect) { boxes_.push_back({what, rect}); }
+  void noteAll(const std::vector<TextBox>& boxes) { boxes_.insert(boxes_.end(), boxes.begin(), boxes.end()); }
+  std::vector<TextBox>& boxes() { return boxes_; }
+  TextCache& texts() { return texts_; }
+
   // The view's own part of the picture: grid, data and read-outs.
   virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
   // Called after the frozen state changed: a view takes or drops the still
@@ -73,6 +113,13 @@ class PlotView : public QWidget {
   // The mouse position over the picture, if it is over it.
   const std::optional<QPointF>& cursor() const { return cursor_; }
   bool cursorOver(const QRectF& plot) const { return cursor_ && plot.contains(*cursor_); }
+  // Called from drained(): came says whether new input reached the view.
+  // True when input() changed.
+  bool watchInput(bool came);
+  void forgetInput() { input_ = Input::None; }
+  // "stopped", "no <what> since hh:mm:ss", or empty while input comes.
+  QString inputText(const QString& what) const;
+
   // Dashed lines through the mouse position across the plot.
   void paintCrosshair(QPainter& p, const QRectF& plot) const;
 
@@ -87,6 +134,11 @@ class PlotView : public QWidget {
   bool frozen_ = false;
   uint64_t dropped_ = 0;
   std::optional<QPointF> cursor_;
+  std::vector<TextBox> boxes_;
+  TextCache texts_;
+  Input input_ = Input::None;
+  QElapsedTimer sinceInput_;
+  QTime lastInput_;
   QString notice_;
   QTimer noticeTimer_;
 };

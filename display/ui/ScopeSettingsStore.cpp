@@ -113,6 +113,7 @@ SpectrumSettings spectrumSettings(const QSettings& s, SpectrumSettings f) {
   f.level.topDb = std::clamp(f.level.topDb, LevelRange::kLowestBottomDb + f.level.spanDb, LevelRange::kHighestTopDb);
   take(f.level.topDb, clamped(s, QStringLiteral("spectrum/topDb"), LevelRange::kLowestBottomDb + f.level.spanDb,
                               LevelRange::kHighestTopDb));
+  take(f.peakHold, flag(s, QStringLiteral("spectrum/peakHold")));
   take(f.holdFallDbPerSecond, choice(s, QStringLiteral("spectrum/holdFallDbPerSecond"), kHoldFalls));
   take(f.averageFrames, choice(s, QStringLiteral("spectrum/averageFrames"), kAverages));
   if (const auto l = word(s, QStringLiteral("spectrum/layout"), kLayoutWords)) f.layout = SpectrumLayout(*l);
@@ -185,7 +186,11 @@ void ScopeSettingsStore::save(const ScopeWindow& window) {
   }
   s.setValue(QStringLiteral("window/maximized"), window.isMaximized());
 
-  const TraceSettings& t = window.traceView().settings();
+  // A view left out of range is remembered within it: the level within
+  // the screen at its zoom, the level axis no higher than its default top
+  // (nothing lies above that but empty space).
+  TraceSettings t = window.traceView().settings();
+  t.level = std::clamp(t.level, -1.0 / t.zoom, 1.0 / t.zoom);
   s.setValue(QStringLiteral("trace/spanMs"), t.spanMs);
   s.setValue(QStringLiteral("trace/zoom"), t.zoom);
   s.setValue(QStringLiteral("trace/mode"), QString::fromLatin1(kModeWords[size_t(t.mode)]));
@@ -194,10 +199,12 @@ void ScopeSettingsStore::save(const ScopeWindow& window) {
   s.setValue(QStringLiteral("trace/position"), t.position);
   s.setValue(QStringLiteral("trace/holdOffMs"), t.holdOffMs);
 
-  const SpectrumSettings& f = window.spectrumView().settings();
+  SpectrumSettings f = window.spectrumView().settings();
+  f.level.shift(std::min(0.0, LevelRange{}.topDb - f.level.topDb));
   s.setValue(QStringLiteral("spectrum/logFrequency"), f.logFrequency);
   s.setValue(QStringLiteral("spectrum/topDb"), f.level.topDb);
   s.setValue(QStringLiteral("spectrum/spanDb"), f.level.spanDb);
+  s.setValue(QStringLiteral("spectrum/peakHold"), f.peakHold);
   s.setValue(QStringLiteral("spectrum/holdFallDbPerSecond"), f.holdFallDbPerSecond);
   s.setValue(QStringLiteral("spectrum/averageFrames"), f.averageFrames);
   s.setValue(QStringLiteral("spectrum/layout"), QString::fromLatin1(kLayoutWords[size_t(f.layout)]));

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -76,8 +77,10 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
       trace_(new TraceView(config, stack_)),
       spectrum_(new SpectrumView(config, stack_)),
       freezeAction_(QStringLiteral("Freeze")),
-      saveAction_(QStringLiteral("Save PNG")),
+      saveAction_(QStringLiteral("Save PNG\u2026")),
       copyAction_(QStringLiteral("Copy")),
+      saveMenuAction_(QStringLiteral("Save")),
+      foldedAction_(QStringLiteral("Menu")),
       framesFromStart_(config.framesFromStart),
       showsFrames_(config.framesFromStart) {
   setWindowTitle(config.title);
@@ -121,6 +124,8 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
     view().showNotice(copyToClipboard() ? QStringLiteral("copied to the clipboard")
                                         : QStringLiteral("nothing to copy yet"));
   });
+  saveMenuAction_.setMenu(&saveMenu_);
+  foldedAction_.setMenu(&foldedMenu_);
   showView(&view());
 
   refresh_.setInterval(refreshIntervalMs(QGuiApplication::primaryScreen()));
@@ -134,24 +139,60 @@ PlotView& ScopeWindow::view() { return showsFrames_ ? static_cast<PlotView&>(*sp
 
 void ScopeWindow::showView(PlotView* v) {
   stack_->setCurrentWidget(v);
+  saveMenu_.clear();
+  saveMenu_.addAction(&saveAction_);
+  saveMenu_.addActions(v->exportActions());
+  saveMenu_.addSeparator();
+  saveMenu_.addAction(&copyAction_);
+  for (QAction* a : saveMenu_.actions()) describeKey(a);
+  folded_ = false;
   toolbar_->clear();
   for (QAction* a : allActions()) {
     describeKey(a);
     toolbar_->addAction(a);
-    // An action with a menu opens it on a click.
-    if (auto* button = a->menu() ? qobject_cast<QToolButton*>(toolbar_->widgetForAction(a)) : nullptr)
-      button->setPopupMode(QToolButton::InstantPopup);
   }
+  wholeToolbarWidth_ = toolbar_->sizeHint().width();
+  fitToolbar();
   freezeAction_.setChecked(v->frozen());
 }
 
 QList<QAction*> ScopeWindow::allActions() {
-  QList<QAction*> all{&freezeAction_, &saveAction_, &copyAction_};
+  QList<QAction*> all{&freezeAction_};
   all += view().actions();
+  all += &saveMenuAction_;
   return all;
 }
 
+void ScopeWindow::fitToolbar() {
+  const bool fold = width() < wholeToolbarWidth_;
+  if (fold != folded_) {
+    folded_ = fold;
+    toolbar_->clear();
+    foldedMenu_.clear();
+    if (fold) {
+      foldedMenu_.addActions(allActions());
+      toolbar_->addAction(&foldedAction_);
+    } else {
+      toolbar_->addActions(allActions());
+    }
+  }
+  // A button with a menu opens it on a click.
+  // (Polished again, so that the style sheet makes room for its arrow.)
+  for (QAction* a : toolbar_->actions())
+    if (auto* button = a->menu() ? qobject_cast<QToolButton*>(toolbar_->widgetForAction(a)) : nullptr) {
+      button->setPopupMode(QToolButton::InstantPopup);
+      button->style()->unpolish(button);
+      button->style()->polish(button);
+    }
+}
+
+void ScopeWindow::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  fitToolbar();
+}
+
 bool ScopeWindow::drain() {
+  if (const size_t pending = ring_.pending()) view().arriving(pending);
   const size_t taken = ring_.drain([this](const QueuedPoint& q) {
     const bool afterGap = q.droppedBefore != lastDropped_;
     lastDropped_ = q.droppedBefore;
@@ -214,15 +255,13 @@ void ScopeWindow::saveInteractively() {
       QDir(dir.isEmpty() ? QDir::homePath() : dir)
           .filePath(
               QStringLiteral("%1-%2.png").arg(windowTitle(), QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
-  // Freeze while the dialog is open, so what is saved is what was on screen.
-  const bool wasFrozen = frozen();
-  setFrozen(true);
+  // The picture as it was when asked for; the scope goes on while the dialog is open.
+  const QImage picture = view().render(view().size(), false);
   const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save scope as PNG"), suggested,
                                                     QStringLiteral("PNG images (*.png)"));
   if (!path.isEmpty())
-    view().showNotice(saveImage(path) ? QStringLiteral("saved %1").arg(path)
-                                      : QStringLiteral("could not save %1").arg(path));
-  setFrozen(wasFrozen);
+    view().showNotice(picture.save(path, "PNG") ? QStringLiteral("saved %1").arg(path)
+                                                : QStringLiteral("could not save %1").arg(path));
 }
 
 void ScopeWindow::keyPressEvent(QKeyEvent* e) {

@@ -3,6 +3,11 @@
 
 // A scope's top-level window: a toolbar over the scope's picture.
 //
+// The toolbar holds only labelled buttons: Freeze, the current view's menus,
+// and a Save menu (PNG, the view's own files, Copy). When the window is too
+// narrow for them, they fold into one labelled menu, so that every action
+// stays in reach with its name; the context menu offers the same.
+//
 // A timer at the screen's refresh rate (at most 60 Hz) takes the points
 // queued by ShowNext and hands them to the current view, which is repainted
 // when something changed. A scope starts as a trace scope and becomes a frame
@@ -17,6 +22,7 @@
 #include "display/ui/PlotView.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 
@@ -63,11 +69,15 @@ class ScopeWindow : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
   void showView(PlotView* view);
+  // Freeze, the view's actions, and the Save menu.
   QList<QAction*> allActions();
+  // Lays the toolbar out whole, or folded when it does not fit the width.
+  void fitToolbar();
   void saveInteractively();
 
   PointRing& ring_;
@@ -78,6 +88,10 @@ class ScopeWindow : public QWidget {
   QAction freezeAction_;
   QAction saveAction_;
   QAction copyAction_;
+  QMenu saveMenu_, foldedMenu_;
+  QAction saveMenuAction_, foldedAction_;
+  int wholeToolbarWidth_ = 0;  // what the unfolded toolbar needs
+  bool folded_ = false;
   const bool framesFromStart_;
   bool showsFrames_;
   uint64_t received_ = 0;

@@ -67,13 +67,16 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
       harmonicsAction_(QStringLiteral("Harmonics")),
       clearMarkersAction_(QStringLiteral("Clear markers")),
-      csvAction_(QStringLiteral("Save CSV")),
+      csvAction_(QStringLiteral("Save CSV\u2026")),
       levelAction_(QStringLiteral("Level")),
+      viewAction_(QStringLiteral("View")),
       zoomInAction_(QStringLiteral("Zoom in")),
       zoomOutAction_(QStringLiteral("Zoom out")),
       upAction_(QStringLiteral("Shift up")),
       downAction_(QStringLiteral("Shift down")),
-      fullRangeAction_(QStringLiteral("Whole range")) {
+      fineUpAction_(QStringLiteral("Shift up, fine")),
+      fineDownAction_(QStringLiteral("Shift down, fine")),
+      fullRangeAction_(QStringLiteral("Default range")) {
   auto on = [this](QAction& a, const QList<QKeySequence>& keys, auto fn) {
     a.setShortcuts(keys);
     QObject::connect(&a, &QAction::triggered, this, fn);
@@ -84,8 +87,16 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     settings_.layout = SpectrumLayout((int(settings_.layout) + 1) % 3);
     settingsChanged();
   });
+  // P steps through the ways of holding, then off, then round again.
   on(holdAction_, {Qt::Key_P}, [this] {
-    settings_.holdFallDbPerSecond = following(kHoldFalls, settings_.holdFallDbPerSecond);
+    if (!settings_.peakHold) {
+      settings_.peakHold = true;
+      settings_.holdFallDbPerSecond = kHoldFalls.front();
+    } else if (settings_.holdFallDbPerSecond == kHoldFalls.back()) {
+      settings_.peakHold = false;
+    } else {
+      settings_.holdFallDbPerSecond = following(kHoldFalls, settings_.holdFallDbPerSecond);
+    }
     settingsChanged();
   });
   on(resetPeaksAction_, {Qt::Key_R}, [this] { resetPeaks(); });
@@ -107,19 +118,30 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   on(zoomOutAction_, {Qt::Key_Minus}, [this] { zoomLevel(2); });
   on(upAction_, {Qt::Key_Up}, [this] { shiftLevel(10); });
   on(downAction_, {Qt::Key_Down}, [this] { shiftLevel(-10); });
+  on(fineUpAction_, {Qt::SHIFT | Qt::Key_Up}, [this] { shiftLevel(1); });
+  on(fineDownAction_, {Qt::SHIFT | Qt::Key_Down}, [this] { shiftLevel(-1); });
   on(fullRangeAction_, {Qt::Key_Home}, [this] {
     settings_.level = LevelRange{};
     settingsChanged();
   });
-  levelMenu_.addActions({&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fullRangeAction_});
+  levelMenu_.addActions(
+      {&zoomInAction_, &zoomOutAction_, &upAction_, &downAction_, &fineUpAction_, &fineDownAction_, &fullRangeAction_});
   levelAction_.setMenu(&levelMenu_);
-  // The hold's menu: each way of holding, and the reset.
+  // The hold's menu: off, each way of holding, and the reset.
+  QAction* holdOff = holdMenu_.addAction(QStringLiteral("Off"));
+  holdOff->setCheckable(true);
+  holdOff->setData(-1.0);
+  QObject::connect(holdOff, &QAction::triggered, this, [this] {
+    settings_.peakHold = false;
+    settingsChanged();
+  });
   for (double fall : kHoldFalls) {
     QAction* a =
         holdMenu_.addAction(fall > 0 ? QStringLiteral("Falling %1 dB/s").arg(fall) : QStringLiteral("For ever"));
     a->setCheckable(true);
     a->setData(fall);
     QObject::connect(a, &QAction::triggered, this, [this, fall] {
+      settings_.peakHold = true;
       settings_.holdFallDbPerSecond = fall;
       settingsChanged();
     });
@@ -127,16 +149,38 @@ SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
   holdMenu_.addSeparator();
   holdMenu_.addAction(&resetPeaksAction_);
   holdAction_.setMenu(&holdMenu_);
-  // Most used first: a narrow window's toolbar cuts off the end.
-  addActions({&logAction_, &layoutAction_, &harmonicsAction_, &averageAction_, &holdAction_, &levelAction_,
-              &clearMarkersAction_, &csvAction_});
+  // The average's menu: off, and each length.
+  for (int frames : kAverages) {
+    QAction* a =
+        averageMenu_.addAction(frames > 0 ? QStringLiteral("Over %1 frames").arg(frames) : QStringLiteral("Off"));
+    a->setCheckable(true);
+    a->setData(frames);
+    QObject::connect(a, &QAction::triggered, this, [this, frames] {
+      settings_.averageFrames = frames;
+      settingsChanged();
+    });
+  }
+  averageAction_.setMenu(&averageMenu_);
+  viewMenu_.addActions({&logAction_, &layoutAction_, &harmonicsAction_});
+  viewMenu_.addSeparator();
+  viewMenu_.addAction(&clearMarkersAction_);
+  viewAction_.setMenu(&viewMenu_);
+  addActions({&viewAction_, &holdAction_, &averageAction_, &levelAction_});
   updateActionTexts();
 }
 
 void SpectrumView::consume(const ScopePoint& p, bool afterGap) { model_.consume(p, afterGap); }
 
+bool SpectrumView::drained(size_t) {
+  const bool came = model_.frames() != framesSeen_;
+  framesSeen_ = model_.frames();
+  return watchInput(came);
+}
+
 void SpectrumView::clear() {
   model_.clear();
+  framesSeen_ = 0;
+  forgetInput();
   analysis_ = Analysis{};
   setFrozen(false);
   update();
@@ -163,11 +207,14 @@ void SpectrumView::updateActionTexts() {
   harmonicsAction_.setChecked(settings_.harmonics);
   static const QString layouts[] = {QStringLiteral("off"), QStringLiteral("below"), QStringLiteral("only")};
   layoutAction_.setText(QStringLiteral("Spectrogram: %1").arg(layouts[int(settings_.layout)]));
+  const double hold = settings_.peakHold ? settings_.holdFallDbPerSecond : -1.0;
   for (QAction* a : holdMenu_.actions())
-    if (a->isCheckable()) a->setChecked(a->data().toDouble() == settings_.holdFallDbPerSecond);
-  holdAction_.setText(settings_.holdFallDbPerSecond > 0
-                          ? QStringLiteral("Hold: falls %1 dB/s").arg(settings_.holdFallDbPerSecond)
-                          : QStringLiteral("Hold: for ever"));
+    if (a->isCheckable()) a->setChecked(a->data().toDouble() == hold);
+  resetPeaksAction_.setEnabled(settings_.peakHold);
+  holdAction_.setText(!settings_.peakHold ? QStringLiteral("Hold: off")
+                      : hold > 0          ? QStringLiteral("Hold: falls %1 dB/s").arg(hold)
+                                          : QStringLiteral("Hold: for ever"));
+  for (QAction* a : averageMenu_.actions()) a->setChecked(a->data().toInt() == settings_.averageFrames);
   averageAction_.setText(settings_.averageFrames > 0 ? QStringLiteral("Average: %1").arg(settings_.averageFrames)
                                                      : QStringLiteral("Average: off"));
 }
@@ -206,10 +253,68 @@ SpectrumView::Shown SpectrumView::shown() const {
 const SpectrumView::Analysis& SpectrumView::analysis() const {
   const Shown s = shown();
   if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
+  const bool newFrame = analysis_.frames != s.frames && analysis_.withHarmonics == settings_.harmonics;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
+  // The harmonics' power, averaged over frames (a new frame weighs a
+  // quarter, about eight frames in all) while the fundamental stays within
+  // half a bin; started afresh otherwise.
+  constexpr double kNewWeight = 0.25;
+  const auto& h = analysis_.estimates.harmonics;
+  const double bin = analysis_.estimates.peak ? analysis_.estimates.peak->bin : -1;
+  const bool same = newFrame && h && std::fabs(bin - analysis_.fundamentalBin) <= 0.5;
+  std::array<double, dsp::kHighestHarmonic + 1> power{};
+  if (h)
+    for (const dsp::Harmonic& one : h->harmonics) power[size_t(one.order)] = one.amplitude * one.amplitude;
+  for (size_t n = 0; n < power.size(); ++n)
+    analysis_.harmonicPower[n] =
+        same ? analysis_.harmonicPower[n] + kNewWeight * (power[n] - analysis_.harmonicPower[n]) : power[n];
+  analysis_.fundamentalBin = bin;
   return analysis_;
+}
+
+std::vector<SpectrumView::HarmonicMark> SpectrumView::harmonicMarks(const QRectF& pane) {
+  std::vector<HarmonicMark> marks;
+  const Analysis& a = analysis();
+  if (!a.estimates.harmonics) return marks;
+  const std::vector<double>& trace = markedTrace(shown());
+  for (const dsp::Harmonic& h : a.estimates.harmonics->harmonics) {
+    const double hz = h.bin * config().binHz();
+    const std::optional<double> curve = curveLevelAt(trace, hz, pane);
+    // What the curve shows there: its loudest bin next to the harmonic.
+    double shown = -std::numeric_limits<double>::infinity();
+    for (int k = int(std::floor(h.bin)) - 1; k <= int(std::ceil(h.bin)) + 1; ++k)
+      if (k >= 0 && size_t(k) < trace.size()) shown = std::max(shown, trace[size_t(k)]);
+    const double power = a.harmonicPower[size_t(h.order)];
+    // Nothing fitted there (power 0) reads as buried too.
+    const double fitted = power > 0 ? 10 * std::log10(power) : -std::numeric_limits<double>::infinity();
+    const bool buried = curve && fitted < shown - kBuriedDb;
+    if (!buried && !std::isfinite(fitted)) continue;  // off the trace, and nothing fitted
+    marks.push_back({h.order, hz, buried ? *curve : fitted, buried});
+  }
+  return marks;
+}
+
+std::optional<double> SpectrumView::curveLevelAt(const std::vector<double>& trace, double hz,
+                                                 const QRectF& pane) const {
+  const double binHz = config().binHz();
+  const FrequencyAxis axis = frequencyAxis();
+  const double x = axis.toX(hz, pane);
+  // The bins of the pixel column at x (the line keeps the loudest of them).
+  const int lo = int(std::ceil(axis.fromX(std::floor(x), pane) / binHz));
+  const int hi = int(std::floor(axis.fromX(std::floor(x) + 1, pane) / binHz));
+  if (hi >= lo) {
+    double loudest = -std::numeric_limits<double>::infinity();
+    for (int k = std::max(lo, 0); k <= std::min(hi, int(trace.size()) - 1); ++k)
+      loudest = std::max(loudest, trace[size_t(k)]);
+    return std::isfinite(loudest) ? std::optional(loudest) : std::nullopt;
+  }
+  // Fewer bins than columns: the line between the two either side.
+  const double at = hz / binHz;
+  const int k = int(std::floor(at));
+  if (k < 0 || size_t(k) + 1 >= trace.size()) return std::nullopt;
+  return trace[size_t(k)] + (trace[size_t(k) + 1] - trace[size_t(k)]) * (at - k);
 }
 
 const std::vector<double>& SpectrumView::average(const Shown& s) {
@@ -229,11 +334,14 @@ QString SpectrumView::clipboardText() const {
   const Shown s = shown();
   if (s.frames == 0) return {};
   const dsp::FrameEstimates& e = analysis().estimates;
-  return QString::fromStdString(dsp::FrameText{s.frame, s.peaks, config().binHz(), e.peak, e.thdPercent()}.csv());
+  static const std::vector<double> kNoPeaks;
+  return QString::fromStdString(
+      dsp::FrameText{s.frame, settings_.peakHold ? s.peaks : kNoPeaks, config().binHz(), e.peak, e.thdPercent()}.csv());
 }
 
-bool SpectrumView::saveCsv(const QString& path, QString* error) const {
-  const QString text = clipboardText();
+namespace {
+
+bool writeText(const QString& path, const QString& text, QString* error) {
   QSaveFile file(path);
   if (text.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(text.toUtf8()) < 0 ||
       !file.commit()) {
@@ -243,14 +351,19 @@ bool SpectrumView::saveCsv(const QString& path, QString* error) const {
   return true;
 }
 
+}  // namespace
+
+bool SpectrumView::saveCsv(const QString& path, QString* error) const {
+  return writeText(path, clipboardText(), error);
+}
+
 void SpectrumView::saveCsvInteractively() {
-  if (clipboardText().isEmpty()) {
+  // What was on screen when asked is what is saved; the view goes on meanwhile.
+  const QString text = clipboardText();
+  if (text.isEmpty()) {
     showNotice(QStringLiteral("nothing to save yet"));
     return;
   }
-  // What was on screen when asked is what is saved: freeze while the dialog is open.
-  const bool wasFrozen = frozen();
-  setFrozen(true);
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   const QString suggested =
       QDir(dir.isEmpty() ? QDir::homePath() : dir)
@@ -260,10 +373,9 @@ void SpectrumView::saveCsvInteractively() {
                                                     QStringLiteral("CSV files (*.csv)"));
   if (!path.isEmpty()) {
     QString error;
-    showNotice(saveCsv(path, &error) ? QStringLiteral("saved %1").arg(path)
-                                     : QStringLiteral("could not save %1: %2").arg(path, error));
+    showNotice(writeText(path, text, &error) ? QStringLiteral("saved %1").arg(path)
+                                             : QStringLiteral("could not save %1: %2").arg(path, error));
   }
-  setFrozen(wasFrozen);
 }
 
 void SpectrumView::placeMarker(double hz) {
@@ -344,16 +456,21 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
     g.yTitle = QStringLiteral("level, dBFS");
   else if (ps.spectrum.isEmpty())
     g.yTitle = QStringLiteral("time");
-  g.title = config().title;
+  return g;
+}
+
+QString SpectrumView::about() const {
   QString about = QStringLiteral("%1 bins of %2 Hz").arg(config().bins()).arg(config().binHz(), 0, 'f', 2);
-  if (settings_.holdFallDbPerSecond > 0)
+  if (settings_.peakHold && settings_.holdFallDbPerSecond > 0)
     about += QStringLiteral(" \u00b7 hold falls %1 dB/s").arg(settings_.holdFallDbPerSecond);
   if (settings_.averageFrames > 0) about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
-  g.about = about;
-  g.hints = QStringLiteral(
-      "click marker \u00b7 wheel/\u2191\u2193/+\u2212 level \u00b7 G spectrogram \u00b7 "
+  return about;
+}
+
+QString SpectrumView::hints() const {
+  return QStringLiteral(
+      "click marker \u00b7 wheel/\u2191\u2193/+\u2212 level (Shift: fine) \u00b7 G spectrogram \u00b7 "
       "H harmonics \u00b7 L log \u00b7 Space freeze");
-  return g;
 }
 
 void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
@@ -362,6 +479,8 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
+  noteAll(grid_.boxes());
+  peakMark_ = QRectF();
   const Shown s = shown();
 
   if (!ps.spectrum.isEmpty() && s.frames > 0) paintSpectrum(p, ps.spectrum, s, axis, level);
@@ -380,27 +499,50 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
                QPointF(ps.spectrum.right() + 0.5, ps.spectrum.bottom() + 0.5));
     p.setFont(uiFont());
     p.setPen(palette::dimText);
+    const QFontMetricsF fm(p.font());
     for (auto [pane, title] :
          {std::pair{ps.spectrum, QStringLiteral("dBFS")}, std::pair{ps.spectrogram, QStringLiteral("time")}}) {
+      const double w = fm.horizontalAdvance(title), column = fm.height() + 2;
+      if (w > pane.height()) continue;
       p.save();
-      p.translate(12, pane.center().y());
+      p.translate(column / 2, pane.center().y());
       p.rotate(-90);
-      p.drawText(QRectF(-60, -7, 120, 14), Qt::AlignCenter, title);
+      p.drawText(QRectF(-w / 2, -fm.height() / 2, w, fm.height()), Qt::AlignCenter, title);
       p.restore();
+      noteText(QStringLiteral("pane title ") + title, QRectF(0, pane.center().y() - w / 2, column, w));
     }
   }
   const QRectF plot = plotRect(size);
   if (overlays && cursorOver(plot) && frequencyAt(*cursor(), ps)) {
     p.save();
     p.setClipRect(plot);
-    paintCrosshair(p, plot);
+    const QPointF c = *cursor();
+    const std::optional<double> db = ps.spectrum.contains(c) && s.frames > 0
+                                         ? curveLevelAt(markedTrace(s), axis.fromX(c.x(), ps.spectrum), ps.spectrum)
+                                         : std::nullopt;
+    if (db) {
+      // Over the spectrum: a line at the pointer's frequency and a dot where the curve is there.
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.setPen(QPen(palette::cursor, 1, Qt::DashLine));
+      p.drawLine(QPointF(c.x(), plot.top()), QPointF(c.x(), plot.bottom()));
+      p.setRenderHint(QPainter::Antialiasing, true);
+      p.setPen(QPen(palette::text, 1));
+      p.drawEllipse(QPointF(c.x(), std::clamp(level.toY(*db, ps.spectrum), ps.spectrum.top(), ps.spectrum.bottom())), 3,
+                    3);
+    } else {
+      paintCrosshair(p, plot);
+    }
     p.restore();
   }
   paintReadouts(p, size, ps, s, overlays);
   if (s.frames == 0) {
     p.setFont(uiFont(true));
     p.setPen(palette::label);
-    p.drawText(plot, Qt::AlignCenter, QStringLiteral("waiting for frames"));
+    const QString waiting = QStringLiteral("waiting for frames");
+    p.drawText(plot, Qt::AlignCenter, waiting);
+    const QFontMetricsF fm(p.font());
+    const QSizeF box(fm.horizontalAdvance(waiting), fm.height());
+    noteText(QStringLiteral("waiting"), QRectF(plot.center() - QPointF(box.width() / 2, box.height() / 2), box));
   }
 }
 
@@ -410,7 +552,7 @@ void SpectrumView::paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s
   p.save();
   p.setClipRect(pane);
   p.setRenderHint(QPainter::Antialiasing, true);
-  if (!s.peaks.empty()) {
+  if (settings_.peakHold && !s.peaks.empty()) {
     spectrumLine(s.peaks, binHz, axis, level, pane, line_);
     QPen pen(palette::peakHold, 1);
     pen.setCosmetic(true);
@@ -479,18 +621,23 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   // The strongest tone, at its level between bins; without amplitudes in
   // the frame, at its strongest bin.
   const dsp::FrameEstimates& a = analysis().estimates;
+  std::optional<QPointF> peakTip;
   if (a.peak)
-    pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
+    peakTip = pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
   else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
-    pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
-  if (a.harmonics)
-    for (const dsp::Harmonic& h : a.harmonics->harmonics) {
-      if (h.amplitude <= 0) continue;  // nothing found there
-      const QPointF tip = pointer(h.bin * binHz, 20 * std::log10(std::max(h.amplitude, 1e-12)), palette::harmonic);
-      p.setPen(palette::harmonic);
-      p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(h.order));
-    }
+    peakTip = pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
+  // The read-out box keeps off it.
+  if (peakTip) peakMark_ = QRectF(peakTip->x() - 4, peakTip->y() - 7, 8, 7);
   const std::vector<double>& trace = markedTrace(s);
+  for (const HarmonicMark& m : harmonicMarks(pane)) {
+    const QPointF tip = pointer(m.hz, m.db, m.buried ? palette::window : palette::harmonic);
+    p.setPen(palette::harmonic);
+    if (m.buried) {
+      const QPointF shape[3] = {tip, tip + QPointF(-4, -7), tip + QPointF(4, -7)};
+      p.drawPolygon(shape, 3);
+    }
+    p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(m.order));
+  }
   for (size_t i = 0; i < markers_.bins().size(); ++i) {
     const int bin = markers_.bins()[i];
     if (size_t(bin) >= trace.size()) continue;
@@ -504,17 +651,26 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
 
 void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const Shown& s, bool overlays) {
   const double binHz = config().binHz();
-  const QRectF plot = plotRect(size);
-  const double baseline = plot.top() - 10;
-  p.setFont(uiFont());
-  double right = size.width() - 18;
+  std::vector<Readout> right;
+  if (const QString input = inputText(QStringLiteral("frames")); !input.isEmpty())
+    right.push_back({input, palette::trigger, QStringLiteral("input")});
+  const dsp::FrameEstimates& a = analysis().estimates;
+  if (a.peak)
+    right.push_back(
+        {QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
+         palette::strongest, QStringLiteral("peak")});
+  else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+    right.push_back({QStringLiteral("peak  %1  %2")
+                         .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
+                     palette::strongest, QStringLiteral("peak")});
   if (overlays && cursor()) {
     const QPointF c = *cursor();
     QString text;
     if (!ps.spectrum.isEmpty() && ps.spectrum.contains(c)) {
-      text = QStringLiteral("cursor  %1  %2")
-                 .arg(frequencyText(frequencyAxis().fromX(c.x(), ps.spectrum)),
-                      dbfsText(levelAxis().fromY(c.y(), ps.spectrum), 1));
+      // The curve's own level at the pointer's frequency, not the pointer's height.
+      const double hz = frequencyAxis().fromX(c.x(), ps.spectrum);
+      const std::optional<double> db = s.frames > 0 ? curveLevelAt(markedTrace(s), hz, ps.spectrum) : std::nullopt;
+      text = QStringLiteral("cursor  %1  %2").arg(frequencyText(hz), db ? dbfsText(*db, 1) : QStringLiteral("\u2013"));
     } else if (!ps.spectrogram.isEmpty() && ps.spectrogram.contains(c)) {
       // The frame under the cursor, and its level there.
       const double hz = frequencyAxis().fromX(c.x(), ps.spectrogram);
@@ -526,22 +682,13 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
       if (age < s.history.size() && bin >= 0 && bin < s.history.bins())
         text += QStringLiteral("  ") + dbfsText(dsp::powerDb(s.history.row(age)[bin]), 1);
     }
-    if (!text.isEmpty()) right = drawRightToLeft(p, right, baseline, text, palette::text);
+    // Shown where there is room left beside the lasting read-outs.
+    right.push_back({text, palette::text, QStringLiteral("pointer")});
   }
-  const dsp::FrameEstimates& a = analysis().estimates;
-  if (a.peak) {
-    drawRightToLeft(
-        p, right, baseline,
-        QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
-        palette::strongest);
-  } else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size()) {
-    drawRightToLeft(p, right, baseline,
-                    QStringLiteral("peak  %1  %2")
-                        .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
-                    palette::strongest);
-  }
+  paintTopLine(p, size, about(), right);
+  if (!peakMark_.isNull()) noteText(QStringLiteral("peak mark"), peakMark_);
 
-  // Markers and THD, in a box at the top left of the first pane.
+  // Markers and THD, in a box in a corner of the first pane.
   QStringList lines;
   QList<QColor> colours;
   const std::vector<double>& trace = markedTrace(s);
@@ -563,29 +710,65 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   }
   if (lines.isEmpty()) return;
   const QRectF pane = ps.spectrum.isEmpty() ? ps.spectrogram : ps.spectrum;
+  p.setFont(uiFont());
   const QFontMetricsF fm(p.font());
   double width = 0;
-  for (const QString& l : lines) width = std::max(width, fm.horizontalAdvance(withMinusSign(l)));
+  for (QString& l : lines) {
+    l = fm.elidedText(withMinusSign(l), Qt::ElideRight, pane.width() - 24);
+    width = std::max(width, fm.horizontalAdvance(l));
+  }
   const double lineHeight = 14;
-  QRectF box(pane.left() + 6, pane.top() + 6, width + 12, lines.size() * lineHeight + 6);
-  // In the top corner where the trace stays lower, so as to hide no peak.
-  auto loudestUnder = [&](const QRectF& r) {
-    double loudest = -std::numeric_limits<double>::infinity();
+  const QSizeF boxSize(width + 12, lines.size() * lineHeight + 6);
+  // In a corner where it hides no part of the curve (nor the peak's mark):
+  // a top corner above the curve, or a bottom one under it; else the top
+  // corner over the lower part of the curve.
+  const LevelAxis level = levelAxis();
+  auto extremes = [&](const QRectF& r) {
+    double loudest = -std::numeric_limits<double>::infinity(), quietest = -loudest;
     for (size_t k = 0; k < trace.size(); ++k) {
       const double x = frequencyAxis().toX(k * binHz, pane);
-      if (x >= r.left() && x <= r.right()) loudest = std::max(loudest, trace[k]);
+      if (x < r.left() || x > r.right()) continue;
+      loudest = std::max(loudest, trace[k]);
+      quietest = std::min(quietest, trace[k]);
     }
-    return loudest;
+    return std::pair{loudest, quietest};
   };
-  const QRectF atRight = box.translated(pane.right() - 6 - box.right(), 0);
-  if (!ps.spectrum.isEmpty() && loudestUnder(atRight) < loudestUnder(box)) box = atRight;
+  const QRectF topLeft(pane.topLeft() + QPointF(6, 6), boxSize);
+  const QRectF topRight = topLeft.translated(pane.width() - 12 - boxSize.width(), 0);
+  const QRectF bottomLeft = topLeft.translated(0, pane.height() - 12 - boxSize.height());
+  const QRectF bottomRight = topRight.translated(0, pane.height() - 12 - boxSize.height());
+  auto clear = [&](const QRectF& r, bool top) {
+    if (ps.spectrum.isEmpty() || s.frames == 0) return true;
+    if (!peakMark_.isNull() && r.intersects(peakMark_)) return false;
+    const auto [loudest, quietest] = extremes(r);
+    if (!std::isfinite(loudest)) return true;
+    return top ? level.toY(loudest, pane) > r.bottom() + 2 : level.toY(quietest, pane) < r.top() - 2;
+  };
+  const std::pair<QRectF, bool> corners[] = {
+      {topLeft, true}, {topRight, true}, {bottomLeft, false}, {bottomRight, false}};
+  auto avoidsPeak = [&](const QRectF& r) { return peakMark_.isNull() || !r.intersects(peakMark_); };
+  // Else the top corner over the lower part of the curve; else any corner
+  // clear of the peak's mark (a small pane).
+  QRectF box = extremes(topRight).first < extremes(topLeft).first ? topRight : topLeft;
+  if (!avoidsPeak(box))
+    for (const auto& corner : corners)
+      if (avoidsPeak(corner.first)) {
+        box = corner.first;
+        break;
+      }
+  for (const auto& [candidate, top] : corners)
+    if (clear(candidate, top)) {
+      box = candidate;
+      break;
+    }
   QColor back = palette::window;
   back.setAlpha(200);
   p.fillRect(box, back);
   for (int i = 0; i < lines.size(); ++i) {
     p.setPen(colours[i]);
-    p.drawText(QPointF(box.left() + 6, box.top() + 3 + (i + 1) * lineHeight - 3), withMinusSign(lines[i]));
+    p.drawText(QPointF(box.left() + 6, box.top() + 3 + (i + 1) * lineHeight - 3), lines[i]);
   }
+  noteText(QStringLiteral("markers and THD"), box);
 }
 
 }  // namespace quorvel::display

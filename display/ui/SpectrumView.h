@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPolygonF>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -32,10 +33,12 @@ class SpectrumView : public PlotView {
   explicit SpectrumView(const ScopeConfig& config, QWidget* parent = nullptr);
 
   void consume(const ScopePoint& p, bool afterGap) override;
+  bool drained(size_t taken) override;
   // Drops every frame, the peak hold and the history; settings and markers stay.
   void clear() override;
   // The frame on screen as CSV text (see FrameText).
   QString clipboardText() const override;
+  QList<QAction*> exportActions() override { return {&csvAction_}; }
   // Writes clipboardText() to path; false with the reason in *error.
   bool saveCsv(const QString& path, QString* error) const;
 
@@ -60,6 +63,25 @@ class SpectrumView : public PlotView {
     QRectF spectrum, spectrogram;
   };
   Panes panes(QSize size) const;
+
+  // The harmonics' markers in a pane: each at its fitted level, averaged
+  // over the frames of a steady fundamental, which is on the curve where
+  // the curve shows the harmonic. One buried under the fundamental's
+  // leakage or the noise (fitted more than kBuriedDb under the curve)
+  // marks the curve, hollow: it is at most that loud.
+  static constexpr double kBuriedDb = 6;
+  struct HarmonicMark {
+    int order;
+    double hz, db;
+    bool buried;
+  };
+  std::vector<HarmonicMark> harmonicMarks(const QRectF& pane);
+  // The drawn curve's level at frequency hz (what the pointer reads there):
+  // the loudest bin that the pane's pixel column holds there, or between two
+  // bins, the line between them; none outside the trace.
+  std::optional<double> curveLevelAt(const std::vector<double>& trace, double hz, const QRectF& pane) const;
+  // The levels the markers read: the power average while it is on, else the frame's.
+  const std::vector<double>& markedLevels() { return markedTrace(shown()); }
   LevelAxis levelAxis() const { return {settings_.level.topDb, settings_.level.bottomDb()}; }
   FrequencyAxis frequencyAxis() const { return {config().nyquistHz(), settings_.logFrequency}; }
 
@@ -90,6 +112,11 @@ class SpectrumView : public PlotView {
     uint64_t frames = 0;
     bool withHarmonics = false;
     dsp::FrameEstimates estimates;
+    // Each harmonic's fitted power (amplitude squared), averaged over the
+    // last frames of the same fundamental, so that its marker stands still
+    // under a steady tone; by order, 0 where none was fitted.
+    std::array<double, dsp::kHighestHarmonic + 1> harmonicPower{};
+    double fundamentalBin = -1;
   };
 
   Shown shown() const;
@@ -109,6 +136,8 @@ class SpectrumView : public PlotView {
   void paintFill(QPainter& p, const QRectF& pane);
   void paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis, const LevelAxis& level);
   void paintReadouts(QPainter& p, QSize size, const Panes& panes, const Shown& s, bool overlays);
+  QString about() const;
+  QString hints() const override;
   std::optional<double> frequencyAt(QPointF at, const Panes& panes) const;
 
   SpectrumSettings settings_;
@@ -125,14 +154,16 @@ class SpectrumView : public PlotView {
   } averageKey_;
 
   QAction logAction_, resetPeaksAction_, holdAction_, averageAction_, harmonicsAction_, clearMarkersAction_,
-      layoutAction_, csvAction_, levelAction_;
-  QMenu levelMenu_, holdMenu_;
-  QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fullRangeAction_;
+      layoutAction_, csvAction_, levelAction_, viewAction_;
+  QMenu levelMenu_, holdMenu_, averageMenu_, viewMenu_;
+  QAction zoomInAction_, zoomOutAction_, upAction_, downAction_, fineUpAction_, fineDownAction_, fullRangeAction_;
 
   PlotGrid grid_;
   SpectrogramImage spectrogram_;
   QPolygonF line_;    // reused between pictures
   QImage fillStrip_;  // the gradient under the spectrum, one pixel wide
+  uint64_t framesSeen_ = 0;
+  QRectF peakMark_;  // where the strongest tone's mark was drawn
 };
 
 }  // namespace quorvel::display

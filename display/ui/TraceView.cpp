@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetricsF>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,12 +65,6 @@ QString fullScaleText(double v, int decimals = 5) {
   return withMinusSign(QString::fromStdString(dsp::fixedText(v, decimals)));
 }
 
-// Milliseconds to the precision one pixel of the plot stands for.
-QString msText(double ms, double spanMs, double plotWidth) {
-  const int decimals = std::clamp(int(std::ceil(-std::log10(spanMs / plotWidth))), 0, 4);
-  return withMinusSign(QString::number(ms, 'f', decimals)) + QStringLiteral(" ms");
-}
-
 QString stateName(TraceModel::State s) {
   switch (s) {
     case TraceModel::State::Rolling:
@@ -99,38 +94,41 @@ QRectF TraceView::plotArea(QSize size) { return plotRect(size, kFooter); }
 
 // --- points and state ------------------------------------------------------
 
+// Points that arrive after a pause longer than they last do not follow the
+// ones before: the sender paused (a capture run ended, QuickUpDate said so,
+// and another began; or the input stalled for a second). A GUI thread that
+// was busy finds as many points waiting as the time it was away, and marks
+// nothing; a late block marks a break where there is none at worst, which
+// only keeps a sweep from reaching across it.
+void TraceView::arriving(size_t count) {
+  const double pauseMs = runEnded_ ? 250 : kStallMs;
+  if (sinceArrival_.isValid() && double(sinceArrival_.elapsed()) - double(count) * 1000.0 / model_.rate() > pauseMs)
+    model_.markBreak();
+  sinceArrival_.start();
+  runEnded_ = false;
+}
+
+void TraceView::quickUpdated() {
+  PlotView::quickUpdated();
+  runEnded_ = true;
+}
+
 void TraceView::consume(const ScopePoint& p, bool afterGap) { model_.add(p.Value[0], afterGap); }
 
 void TraceView::clear() {
   model_.clear();
-  inputSeen_ = finished_ = stalled_ = false;
+  sinceArrival_.invalidate();
+  runEnded_ = false;
+  forgetInput();
   setFrozen(false);
   update();
 }
 
 QString TraceView::clipboardText() const { return traceText(model_); }
 
-bool TraceView::drained(size_t taken) {
-  if (taken > 0) {
-    sinceInput_.start();
-    lastInput_ = QTime::currentTime();
-    inputSeen_ = true;
-    finished_ = false;
-  }
-  const bool stalled = inputSeen_ && !finished_ && sinceInput_.elapsed() > 1000;
-  const bool changed = stalled != stalled_;
-  stalled_ = stalled;
-  return changed;
-}
+bool TraceView::drained(size_t taken) { return watchInput(taken > 0); }
 
-void TraceView::quickUpdated() {
-  finished_ = true;
-  stalled_ = false;
-}
-
-void TraceView::frozenChanged() { updateStopped(); }
-
-void TraceView::updateStopped() { model_.setStopped(frozen() || saving_); }
+void TraceView::frozenChanged() { model_.setStopped(frozen()); }
 
 void TraceView::setSettings(const TraceSettings& s) {
   const bool levelMoved = s.level != settings().level;
@@ -165,7 +163,7 @@ std::optional<double> TraceView::timeCursor(int which) const {
 }
 
 bool TraceView::saveSound(const QString& path, QString& error) const {
-  return writeWav(path, model_.history(), model_.rate(), error);
+  return writeWav(path, model_.history(), model_.breaks(), model_.rate(), error);
 }
 
 // --- actions ---------------------------------------------------------------
@@ -205,6 +203,11 @@ void TraceView::buildActions() {
   slopeAction_->setCheckable(true);
   addKeyAction(trigger, QStringLiteral("Level up"), {Qt::Key_Up}, [this] { stepLevel(1); });
   addKeyAction(trigger, QStringLiteral("Level down"), {Qt::Key_Down}, [this] { stepLevel(-1); });
+  addKeyAction(trigger, QStringLiteral("Level up, fine"), {Qt::SHIFT | Qt::Key_Up}, [this] { stepLevel(1, true); });
+  addKeyAction(trigger, QStringLiteral("Level down, fine"), {Qt::SHIFT | Qt::Key_Down},
+               [this] { stepLevel(-1, true); });
+  addKeyAction(trigger, QStringLiteral("Automatic level"), {Qt::Key_L}, [this] { setAutoLevel(); });
+  addKeyAction(trigger, QStringLiteral("Level\u2026"), {}, [this] { enterLevel(); });
   // The position moves in tenths of the screen.
   auto movePosition = [this](int direction) {
     change([direction](TraceSettings& s) { s.position = std::round(s.position * 10 + direction) / 10; });
@@ -224,6 +227,14 @@ void TraceView::buildActions() {
                [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, 1); }); });
   addKeyAction(time, QStringLiteral("Shorter span"), {Qt::Key_Left},
                [this] { change([](TraceSettings& s) { s.spanMs = steppedSpanMs(s.spanMs, -1); }); });
+  addKeyAction(time, QStringLiteral("Span\u2026"), {}, [this] { enterSpan(); });
+  QAction* samples = addKeyAction(time, QStringLiteral("Samples as dots"), {Qt::Key_D}, [this] {
+    showSamples_ = !showSamples_;
+    update();
+  });
+  samples->setCheckable(true);
+  time->addSeparator();
+  addKeyAction(time, QStringLiteral("Default view"), {Qt::Key_Home}, [this] { defaultView(); });
   addAction(time->menuAction());
 
   auto* zoom = new QMenu(QStringLiteral("Zoom"), this);
@@ -233,12 +244,16 @@ void TraceView::buildActions() {
                [this] { change([](TraceSettings& s) { s.zoom = steppedZoom(s.zoom, -1); }); });
   addAction(zoom->menuAction());
 
-  addKeyAction(nullptr, QStringLiteral("Clear cursors"), {Qt::Key_C}, [this] {
+  auto* cursors = new QMenu(QStringLiteral("Cursors"), this);
+  addKeyAction(cursors, QStringLiteral("Clear cursors"), {Qt::Key_C}, [this] {
     setTimeCursor(0, std::nullopt);
     setTimeCursor(1, std::nullopt);
   });
-  addKeyAction(nullptr, QStringLiteral("Save sound\u2026"), {Qt::CTRL | Qt::SHIFT | Qt::Key_S},
-               [this] { saveSoundInteractively(); });
+  addAction(cursors->menuAction());
+
+  saveSoundAction_ = addKeyAction(nullptr, QStringLiteral("Save sound\u2026"), {Qt::CTRL | Qt::SHIFT | Qt::Key_S},
+                                  [this] { saveSoundInteractively(); });
+  removeAction(saveSoundAction_);  // offered in the window's Save menu
   syncActions();
 }
 
@@ -247,10 +262,56 @@ void TraceView::syncActions() {
   slopeAction_->setChecked(settings().slope == Slope::Falling);
 }
 
-void TraceView::stepLevel(int direction) {
-  // A hundredth of the screen's height, on a grid of such steps.
-  const double step = 0.02 / settings().zoom;
+void TraceView::stepLevel(int direction, bool fine) {
+  // A hundredth of the screen's height (fine: a thousandth), on a grid of such steps.
+  const double step = (fine ? 0.002 : 0.02) / settings().zoom;
   change([&](TraceSettings& s) { s.level = (std::round(s.level / step) + direction) * step; });
+}
+
+void TraceView::setAutoLevel() {
+  if (const auto level = model_.autoLevel())
+    change([&](TraceSettings& s) { s.level = *level; });
+  else
+    showNotice(QStringLiteral("no input yet to set the level from"));
+}
+
+void TraceView::enterLevel() {
+  bool ok = false;
+  const double level = QInputDialog::getDouble(this, QStringLiteral("Trigger level"),
+                                               QStringLiteral("Level, full scale (\u22121 to 1):"), settings().level,
+                                               -1, 1, 5, &ok, Qt::WindowFlags(), 0.001);
+  if (ok) change([level](TraceSettings& s) { s.level = level; });
+}
+
+void TraceView::enterSpan() {
+  bool ok = false;
+  const double ms =
+      QInputDialog::getDouble(this, QStringLiteral("Timebase"),
+                              QStringLiteral("Time across the screen, ms (%1 to %2):").arg(kMinSpanMs).arg(kMaxSpanMs),
+                              settings().spanMs, kMinSpanMs, kMaxSpanMs, 2, &ok, Qt::WindowFlags(), 1);
+  if (ok) change([ms](TraceSettings& s) { s.spanMs = ms; });
+}
+
+void TraceView::defaultView() {
+  const double span = config().spanMs();
+  change([span](TraceSettings& s) {
+    const TraceSettings d;
+    s.spanMs = span;
+    s.zoom = d.zoom;
+    s.position = d.position;
+  });
+}
+
+void TraceView::mouseDoubleClickEvent(QMouseEvent* e) {
+  // On the amplitude axis: type the level; under the plot: type the timebase.
+  const QRectF plot = plotArea(size());
+  const QPointF at = e->position();
+  if (at.x() < plot.left() && at.y() >= plot.top() && at.y() <= plot.bottom())
+    enterLevel();
+  else if (at.y() > plot.bottom() && at.y() < plot.bottom() + 20 && at.x() >= plot.left())
+    enterSpan();
+  else
+    PlotView::mouseDoubleClickEvent(e);
 }
 
 void TraceView::saveSoundInteractively() {
@@ -263,23 +324,29 @@ void TraceView::saveSoundInteractively() {
       QDir(dir.isEmpty() ? QDir::homePath() : dir)
           .filePath(QStringLiteral("%1-%2.wav")
                         .arg(config().title, QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss")));
-  // No points are taken while the dialog is open: what is saved ends where
-  // the dialog was asked for.
-  saving_ = true;
-  updateStopped();
+  // The history goes on taking points while the dialog is open: what is
+  // saved is a copy that ends where the dialog was asked for.
+  const dsp::TraceHistory& h = model_.history();
+  dsp::TraceHistory copy(size_t(h.end() - h.begin()));
+  h.forEachRun(h.begin(), h.end(), [&](const float* v, size_t n, int64_t) {
+    for (size_t k = 0; k < n; ++k) copy.add(v[k]);
+  });
+  std::vector<int64_t> breaks;
+  for (int64_t b : model_.breaks())
+    if (b > h.begin()) breaks.push_back(b - h.begin());
   const QString path =
       QFileDialog::getSaveFileName(this, QStringLiteral("Save the last %1 s as sound").arg(TraceModel::kHistorySeconds),
                                    suggested, QStringLiteral("WAV sound (*.wav)"));
-  if (!path.isEmpty()) {
-    QString error;
-    const dsp::TraceHistory& h = model_.history();
-    showNotice(
-        saveSound(path, error)
-            ? QStringLiteral("saved %1 s in %2").arg(double(h.end() - h.begin()) / model_.rate(), 0, 'f', 1).arg(path)
-            : error);
+  if (path.isEmpty()) return;
+  QString error;
+  if (!writeWav(path, copy, breaks, model_.rate(), error)) {
+    showNotice(error);
+    return;
   }
-  saving_ = false;
-  updateStopped();
+  QString text = QStringLiteral("saved %1 s in %2").arg(double(copy.end()) / model_.rate(), 0, 'f', 1).arg(path);
+  if (!breaks.empty())
+    text += QStringLiteral(": the input broke off %1 time(s) in it, each marked by a cue point").arg(breaks.size());
+  showNotice(text);
 }
 
 // --- mouse -------------------------------------------------------------------
@@ -366,41 +433,49 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
   g.y = placed(axis.ticks(), [&](double v) { return axis.toY(v, plot); });
   g.yRight = placed(axis.dbfsTicks(), [&](double v) { return axis.toY(v, plot); });
   g.zeroY = axis.toY(0, plot);
-  g.xUnit = QStringLiteral("ms");
+  g.xUnit = timeUnit(s.spanMs);
   g.yTitle = QStringLiteral("amplitude, full scale");
-  g.title = config().title;
-  g.about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
-  if (s.mode == TriggerMode::Off) {
-    g.about += QStringLiteral("trigger off");
-  } else {
-    g.about +=
-        QStringLiteral("%1 %2 %3 at %4 %")
-            .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
-                 fullScaleText(s.level, 4))
-            .arg(std::lround(s.position * 100));
-    if (s.holdOffMs > 0) g.about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
-  }
-  g.hints = QStringLiteral(
-      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level \u00b7 "
-      "click: cursors");
   g.footer = kFooter;
   return g;
+}
+
+QString TraceView::about() const {
+  const TraceSettings& s = settings();
+  QString about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
+  if (s.mode == TriggerMode::Off) return about + QStringLiteral("trigger off");
+  about += QStringLiteral("%1 %2 %3 at %4 %")
+               .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
+                    fullScaleText(s.level, 4))
+               .arg(std::lround(s.position * 100));
+  if (s.holdOffMs > 0) about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
+  return about;
+}
+
+QString TraceView::hints() const {
+  return QStringLiteral(
+      "Space freeze \u00b7 \u2190\u2192 time \u00b7 +\u2212 zoom \u00b7 \u2191\u2193 level (Shift: fine) \u00b7 "
+      "L auto level \u00b7 Home default view \u00b7 click: cursors");
 }
 
 void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF plot = plotArea(size);
   p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(plot)));
+  noteAll(grid_.boxes());
 
   const std::optional<Sweep> sweep = model_.sweep();
-  const dsp::TraceHistory& h = model_.history();
+  const dsp::TraceHistory& h = model_.shownPoints();
   const dsp::TraceMeasurements m =
       sweep ? dsp::measure(h, sweep->firstPoint(), sweep->endPoint()) : dsp::TraceMeasurements{};
 
   p.save();
   p.setClipRect(plot);
   if (sweep) {
-    traceLine(h, sweep->start, sweep->length, AmplitudeAxis{double(settings().zoom)}, plot, line_);
+    // At a fast timebase, a wave of fewer than kReconstructBelow points per
+    // cycle is drawn as the band-limited signal its points are samples of.
+    const double pixelsPerPoint = plot.width() / sweep->length;
+    const bool reconstruct = pixelsPerPoint >= 2 && m.periodPoints && *m.periodPoints < kReconstructBelow;
+    traceLine(h, *sweep, AmplitudeAxis{double(settings().zoom)}, plot, line_, reconstruct);
     if (sweep->length > kTraceColumnPoints * plot.width()) {
       // Strokes of whole columns: smoothing would not show, and would cost
       // some ten times as much for a band of full-height strokes.
@@ -412,18 +487,39 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
     } else {
       strokeLine(p, line_, palette::trace);
     }
+    if (showSamples_ && pixelsPerPoint >= 3) paintSamples(p, plot, h, *sweep);
     paintTimeCursors(p, plot, *sweep);
   }
   p.restore();
   paintMarks(p, plot);
-  if (overlays) paintHover(p, plot, sweep ? &*sweep : nullptr, size);
-  paintState(p, plot, size);
+  const QString hover = overlays ? paintHover(p, plot, sweep ? &*sweep : nullptr) : QString();
+  // The state first: it stays; the pointer's read-out shows when there is room.
+  const TraceModel::State state = model_.state();
+  const bool quiet = inputText(QStringLiteral("input")).isEmpty() &&
+                     (state == TraceModel::State::Triggered || state == TraceModel::State::Rolling);
+  paintTopLine(p, size, about(),
+               {{stateText(), quiet ? palette::label : palette::trigger, QStringLiteral("state")},
+                {hover, palette::text, QStringLiteral("pointer")}});
   paintMeasurements(p, plot, m);
   if (sweep && (cursors_[0] || cursors_[1])) paintCursorReadings(p, plot, *sweep);
-  if (overlays && stalled_) paintStall(p, plot);
 }
 
-void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {
+void TraceView::paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const {
+  const AmplitudeAxis axis{double(settings().zoom)};
+  const double pixelsPerPoint = plot.width() / s.length;
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(Qt::NoPen);
+  p.setBrush(palette::text);
+  h.forEachRun(s.firstPoint(), s.endPoint(), [&](const float* v, size_t n, int64_t first) {
+    for (size_t k = 0; k < n; ++k)
+      p.drawEllipse(
+          QPointF(plot.left() + (double(first + int64_t(k)) - s.start) * pixelsPerPoint, axis.toY(v[k], plot)), 2, 2);
+  });
+  p.restore();
+}
+
+void TraceView::paintMarks(QPainter& p, const QRectF& plot) {
   const TraceSettings& s = settings();
   if (s.mode == TriggerMode::Off) return;
   p.save();
@@ -434,10 +530,12 @@ void TraceView::paintMarks(QPainter& p, const QRectF& plot) const {
   const double y = std::clamp(AmplitudeAxis{double(s.zoom)}.toY(s.level, plot), plot.top(), plot.bottom());
   const QPointF level[3] = {{plot.left() + 1, y}, {plot.left() - 7, y - 5}, {plot.left() - 7, y + 5}};
   p.drawPolygon(level, 3);
+  noteText(QStringLiteral("trigger level mark"), QRectF(plot.left() - 7, y - 5, 8, 10));
   // The trigger instant's place on screen, on the top edge.
   const double x = plot.left() + s.position * plot.width();
   const QPointF position[3] = {{x, plot.top() + 1}, {x - 5, plot.top() - 7}, {x + 5, plot.top() - 7}};
   p.drawPolygon(position, 3);
+  noteText(QStringLiteral("trigger position mark"), QRectF(x - 5, plot.top() - 7, 10, 8));
   if (drag_ == Drag::Level || (levelMoved_.isValid() && levelMoved_.elapsed() < kLevelLineMs)) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(palette::trigger, 1, Qt::DashLine));
@@ -458,7 +556,7 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
     p.setPen(QPen(palette::timeCursor, 1));
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     p.drawText(QPointF(x + 3, plot.bottom() - 4), c == 0 ? QStringLiteral("A") : QStringLiteral("B"));
-    if (const auto v = valueAt(model_.history(), s.start + ms * model_.rate() / 1000.0)) {
+    if (const auto v = valueAt(model_.shownPoints(), s, s.start + ms * model_.rate() / 1000.0)) {
       p.setRenderHint(QPainter::Antialiasing, true);
       p.setBrush(palette::timeCursor);
       p.setPen(Qt::NoPen);
@@ -468,12 +566,12 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
   }
 }
 
-void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size) {
-  if (!cursorOver(plot) || drag_ != Drag::None) return;
+QString TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s) {
+  if (!cursorOver(plot) || drag_ != Drag::None) return {};
   // The trace's own value at the mouse's time, not the mouse's height (NaN
   // where there is none: the history holds no NaN).
   const double ms = xToTime(cursor()->x(), settings().spanMs, plot);
-  const double v = s ? valueAt(model_.history(), s->start + ms * model_.rate() / 1000.0).value_or(NAN) : NAN;
+  const double v = s ? valueAt(model_.shownPoints(), *s, s->start + ms * model_.rate() / 1000.0).value_or(NAN) : NAN;
   p.save();
   p.setClipRect(plot);
   p.setRenderHint(QPainter::Antialiasing, false);
@@ -486,74 +584,73 @@ void TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSiz
     p.drawEllipse(QPointF(x, AmplitudeAxis{double(settings().zoom)}.toY(v, plot)), 3, 3);
   }
   p.restore();
-  p.setFont(uiFont());
-  QString text = QStringLiteral("at ") + msText(ms, settings().spanMs, plot.width());
+  QString text = QStringLiteral("at ") + timeText(ms, settings().spanMs, plot.width());
   if (!std::isnan(v))
     text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dsp::dbfs(std::fabs(v))) +
             QStringLiteral(" dBFS)");
-  // Left of the state, which is drawn at the right end of the same line.
-  const double stateWidth = QFontMetricsF(uiFont()).horizontalAdvance(stateName(model_.state()));
-  drawRightToLeft(p, size.width() - 18 - stateWidth - 18, plot.top() - 10, text, palette::text);
+  return text;
 }
 
-void TraceView::paintState(QPainter& p, const QRectF& plot, QSize size) const {
-  p.setFont(uiFont());
+QString TraceView::stateText() const {
+  const QString input = inputText(QStringLiteral("input"));
+  if (!input.isEmpty()) return input;
   const TraceModel::State s = model_.state();
-  const bool quiet = s == TraceModel::State::Triggered || s == TraceModel::State::Rolling;
-  drawRightToLeft(p, size.width() - 18, plot.top() - 10, stateName(s), quiet ? palette::label : palette::trigger);
+  // A signal that never crosses the level says so, and what L would set.
+  if ((s == TraceModel::State::FreeRunning || s == TraceModel::State::Waiting) && model_.levelInReach() == false)
+    if (const auto level = model_.autoLevel())
+      return QStringLiteral("too small to trigger: L sets level %1").arg(fullScaleText(*level, 5));
+  return stateName(s);
 }
 
 void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m) {
   const int rate = model_.rate();
-  QString text;
+  QStringList fields;
   if (!m.count) {
-    text = QStringLiteral("nothing on screen");
+    fields << QStringLiteral("nothing on screen");
   } else {
     const auto hz = m.frequencyHz(rate);
-    text = hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
-              : QStringLiteral("no whole cycle");
-    text += QStringLiteral("   peak %1 dBFS   RMS %2 dBFS   p-p %3   DC %4   crest %5")
-                .arg(dbText(dsp::dbfs(m.peak)), dbText(dsp::dbfs(m.rms)), fullScaleText(m.peakToPeak()),
-                     fullScaleText(m.dc), QString::number(m.crestFactor(), 'f', 2));
+    fields << (hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
+                  : QStringLiteral("no whole cycle"))
+           << QStringLiteral("peak %1 dBFS").arg(dbText(dsp::dbfs(m.peak)))
+           << QStringLiteral("RMS %1 dBFS").arg(dbText(dsp::dbfs(m.rms)))
+           << QStringLiteral("p-p %1").arg(fullScaleText(m.peakToPeak()))
+           << QStringLiteral("DC %1").arg(fullScaleText(m.dc))
+           << QStringLiteral("crest %1").arg(m.crestFactor(), 0, 'f', 2);
   }
-  // The text is laid out again only when it changed.
-  if (measureText_.text() != text) measureText_.setText(text);
-  p.setFont(uiFont());
-  const QFontMetricsF metrics(p.font());
-  const double baseline = plot.bottom() + 33;
-
+  ReadoutLine line(p, plot.left(), plot.right(), plot.bottom() + 33, boxes(), texts());
   // The clip indicator at the right end, lit when a point of the last second
-  // reached full scale; in a narrow window it cuts the measurements short.
+  // reached full scale; the measurements take the room left, whole ones only.
   const bool clipped = model_.clipped();
   const QString clip = QStringLiteral("CLIP");
-  const double w = metrics.horizontalAdvance(clip) + 10;
-  const QRectF box(plot.right() - w, baseline - 11, w, 14);
-  p.save();
-  p.setRenderHint(QPainter::Antialiasing, true);
-  p.setPen(Qt::NoPen);
-  p.setBrush(clipped ? palette::warning : palette::gridMajor);
-  p.drawRoundedRect(box, 3, 3);
-  p.setPen(clipped ? palette::text : palette::dimText);
-  p.drawText(box, Qt::AlignCenter, clip);
-  p.setClipRect(QRectF(plot.left(), box.top() - 2, box.left() - 12 - plot.left(), box.height() + 6));
-  p.setPen(palette::text);
-  p.drawStaticText(QPointF(plot.left(), baseline - metrics.ascent()), measureText_);
-  p.restore();
+  if (const auto box =
+          line.reserveRight(QFontMetricsF(uiFont()).horizontalAdvance(clip) + 10, 14, QStringLiteral("clip"))) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(clipped ? palette::warning : palette::gridMajor);
+    p.drawRoundedRect(*box, 3, 3);
+    p.setFont(uiFont());
+    p.setPen(clipped ? palette::text : palette::dimText);
+    p.drawText(*box, Qt::AlignCenter, clip);
+    p.restore();
+  }
+  for (const QString& f : fields)
+    if (!line.fromLeft(f, palette::text, uiFont(), QStringLiteral("measurement"), false)) break;
 }
 
-void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const {
-  const CursorReadings r = readCursors(model_.history(), s, model_.rate(), timeCursor(0), timeCursor(1));
+void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) {
+  const CursorReadings r = readCursors(model_.shownPoints(), s, model_.rate(), timeCursor(0), timeCursor(1));
   const double span = settings().spanMs;
   auto at = [&](int c, const std::optional<double>& v) {
     const QString name = c == 0 ? QStringLiteral("A") : QStringLiteral("B");
     const auto ms = timeCursor(c);
     if (!ms) return QString();
     return QStringLiteral("%1 %2  %3")
-        .arg(name, msText(*ms, span, plot.width()), v ? fullScaleText(*v) : QStringLiteral("\u2014"));
+        .arg(name, timeText(*ms, span, plot.width()), v ? fullScaleText(*v) : QStringLiteral("\u2014"));
   };
   QStringList lines{(at(0, r.a) + QStringLiteral("     ") + at(1, r.b)).trimmed()};
   if (r.dtMs) {
-    QString between = QStringLiteral("\u0394t %1").arg(msText(std::fabs(*r.dtMs), span, plot.width()));
+    QString between = QStringLiteral("\u0394t %1").arg(timeText(std::fabs(*r.dtMs), span, plot.width()));
     if (*r.dtMs != 0) between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
     if (r.rms)
       between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dsp::dbfs(*r.rms)), fullScaleText(*r.peakToPeak));
@@ -561,26 +658,20 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
   }
   p.setFont(uiFont());
   const QFontMetricsF metrics(p.font());
+  // Clear of the dBFS labels at the plot's right edge; lines cut short to fit.
+  const double most = plot.width() - 6 - kRightLabels - 12;
   double width = 0;
-  for (const QString& l : lines) width = std::max(width, metrics.horizontalAdvance(l));
+  for (QString& l : lines) {
+    l = metrics.elidedText(l, Qt::ElideRight, most);
+    width = std::max(width, metrics.horizontalAdvance(l));
+  }
   const QRectF box(plot.left() + 6, plot.top() + 6, width + 12, 16.0 * lines.size() + 4);
   QColor shade = palette::window;
   shade.setAlpha(210);
   p.fillRect(box, shade);
   p.setPen(palette::timeCursor);
   for (int i = 0; i < lines.size(); ++i) p.drawText(QPointF(box.left() + 6, box.top() + 14 + 16 * i), lines[i]);
-}
-
-void TraceView::paintStall(QPainter& p, const QRectF& plot) const {
-  p.setFont(uiFont(true));
-  const QString text = QStringLiteral("no input since %1").arg(lastInput_.toString(QStringLiteral("hh:mm:ss")));
-  const double w = QFontMetricsF(p.font()).horizontalAdvance(text) + 20;
-  const QRectF box(plot.center().x() - w / 2, plot.center().y() - 12, w, 24);
-  QColor shade = palette::window;
-  shade.setAlpha(220);
-  p.fillRect(box, shade);
-  p.setPen(palette::warning);
-  p.drawText(box, Qt::AlignCenter, text);
+  noteText(QStringLiteral("cursor readings"), box);
 }
 
 }  // namespace quorvel::display

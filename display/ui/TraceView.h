@@ -19,7 +19,6 @@
 
 #include <QElapsedTimer>
 #include <QPolygonF>
-#include <QStaticText>
 #include <QTime>
 
 #include <array>
@@ -39,9 +38,11 @@ class TraceView : public PlotView {
  public:
   explicit TraceView(const ScopeConfig& config, QWidget* parent = nullptr);
 
+  void arriving(size_t count) override;
   void consume(const ScopePoint& p, bool afterGap) override;
   void clear() override;
   QString clipboardText() const override;
+  QList<QAction*> exportActions() override { return {saveSoundAction_}; }
   bool drained(size_t taken) override;
   void quickUpdated() override;
 
@@ -53,10 +54,15 @@ class TraceView : public PlotView {
 
   // Time cursors A (0) and B (1), in ms from the screen's left edge. They
   // keep their place on the screen when the timebase changes.
+  static constexpr double kReconstructBelow = 10;  // points per cycle
+  // Room the dBFS labels take at the plot's right edge.
+  static constexpr double kRightLabels = 60;
+
   void setTimeCursor(int which, std::optional<double> ms);
   std::optional<double> timeCursor(int which) const;
 
-  // Writes every point held (up to the last minute) as a WAV file.
+  // Writes every point held (up to the last minute) as a WAV file, with a
+  // cue point where the input broke off.
   bool saveSound(const QString& path, QString& error) const;
 
   // The plot inside a picture of this size.
@@ -68,6 +74,7 @@ class TraceView : public PlotView {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
 
  private:
@@ -77,41 +84,46 @@ class TraceView : public PlotView {
   void buildActions();
   void syncActions();
   void change(const std::function<void(TraceSettings&)>& edit);
-  void stepLevel(int direction);
+  void stepLevel(int direction, bool fine = false);
+  // Half-way between the recent minimum and maximum.
+  void setAutoLevel();
+  // Typed entry of the level and of the timebase.
+  void enterLevel();
+  void enterSpan();
+  // The span of the scope's points, no zoom, the trigger in the middle.
+  void defaultView();
   void setLevelFromY(double y);
   void placeCursor(double x, bool pressed);
   void saveSoundInteractively();
-  void updateStopped();
   GridLayout gridLayout(const QRectF& plot) const;
 
-  void paintMarks(QPainter& p, const QRectF& plot) const;
+  void paintMarks(QPainter& p, const QRectF& plot);
+  // A dot at each point, where they are at least 3 pixels apart.
+  void paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const;
   void paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) const;
-  void paintHover(QPainter& p, const QRectF& plot, const Sweep* s, QSize size);
+  // The pointer's line and dot; its read-out, for the line above the plot.
+  QString paintHover(QPainter& p, const QRectF& plot, const Sweep* s);
   void paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m);
-  void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s) const;
-  void paintState(QPainter& p, const QRectF& plot, QSize size) const;
-  void paintStall(QPainter& p, const QRectF& plot) const;
+  void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s);
+  // The trigger's state, or that input stopped coming.
+  QString stateText() const;
+  QString about() const;
+  QString hints() const override;
 
   TraceModel model_;
   PlotGrid grid_;
-  QPolygonF line_;  // reused between pictures
-  QStaticText measureText_;
+  QPolygonF line_;                                // reused between pictures
   std::array<std::optional<double>, 2> cursors_;  // share of the screen's width from its left edge
   Drag drag_ = Drag::None;
-  int wheelAngle_ = 0;        // the wheel's turn not yet spent on a step
-  QElapsedTimer levelMoved_;  // the level line shows for a moment after a change
-  bool saving_ = false;       // the sound file dialog is open
-
-  // Input that stopped: points came, then none for a second, and the sender
-  // did not say it had finished (QuickUpDate).
-  QElapsedTimer sinceInput_;
-  QTime lastInput_;
-  bool inputSeen_ = false;
-  bool finished_ = false;
-  bool stalled_ = false;
+  int wheelAngle_ = 0;          // the wheel's turn not yet spent on a step
+  QElapsedTimer levelMoved_;    // the level line shows for a moment after a change
+  QElapsedTimer sinceArrival_;  // since points last arrived
+  bool runEnded_ = false;       // QuickUpDate came since
 
   QList<QAction*> modeActions_;
   QAction* slopeAction_ = nullptr;
+  QAction* saveSoundAction_ = nullptr;
+  bool showSamples_ = false;
 };
 
 }  // namespace quorvel::display

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <chrono>
+#include <cmath>
+#include <functional>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
@@ -19,8 +21,11 @@
 
 #include "FakeScopeLog.h"
 #include "analysis/FFT_Unit.h"
+#include "app/InputWindow.h"
+#include "app/LevelMeter.h"
 #include "app/Main_unt.h"
 #include "audio/Recorder.h"
+#include "audio/Texts.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 #include "platform/FaultInjection.h"
@@ -266,20 +271,24 @@ TEST_F(MainForm, UntickedFftSendsNoSpectrumFrame) {
   EXPECT_EQ(spectrumPoints, 0);
 }
 
-TEST_F(MainForm, FailedStartAndStopShowTheirMessages) {
+// The window's own message, exact, and under it the component's reason.
+TEST_F(MainForm, FailedStartAndStopShowTheirMessagesWithTheReason) {
   if (!Missing().empty()) GTEST_SKIP();
   TMain_Form form(&faults);
   faults.failCall(Call::waveInOpen, platform::MMSYSERR_NOMEM);
   form.BtnStart->click();
   EXPECT_EQ(form.BtnStart->text(), "Start");
-  ASSERT_EQ(messages, std::vector<std::string>{"Error: recordind does not start."});
+  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_FALSE(form.AudioM->ErrorMessage.empty());
+  EXPECT_EQ(messages[0], "Error: recordind does not start.\n" + audio::ForUser(form.AudioM->ErrorMessage));
+  EXPECT_EQ(messages[0].find("  "), std::string::npos) << messages[0];
 
   form.BtnStart->click();
   ASSERT_EQ(form.BtnStart->text(), "Stop");
   faults.failCall(Call::waveInReset, platform::MMSYSERR_NOMEM);
   form.BtnStart->click();
   EXPECT_EQ(form.BtnStart->text(), "Start");
-  EXPECT_EQ(messages.back(), "Error: recordind does not stop.");
+  EXPECT_EQ(messages.back(), "Error: recordind does not stop.\n" + audio::ForUser(form.AudioM->ErrorMessage));
   faults.clearFaults();
   form.AudioM->Recorder->Stop();
 }
@@ -371,3 +380,84 @@ TEST_F(MainForm, LoadingFailureLeavesCaptureWorkingAndSendsNothing) {
 }
 
 }  // namespace
+
+// The strip's menu brings closed scopes back through ScopeShow; its input
+// window lists the devices, meters the blocks, and moves capture to another
+// device with the run's refresh in between.
+TEST_F(MainForm, TheMenuReopensScopesAndTheInputWindowMovesCapture) {
+  if (!Missing().empty()) GTEST_SKIP();
+  std::int32_t signal = 0;
+  std::vector<std::string> order;
+  {
+    TMain_Form form(&sim);
+    signal = SignalScope;
+    auto entry = [&](const QString& text) {
+      for (QAction* a : form.Menu->actions())
+        if (a->text() == text) return a;
+      return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_TRUE(entry("Signal scope") && entry("Spectrum scope") && entry("Input…"));
+    entry("Signal scope")->trigger();
+    int shown = 0;
+    for (const auto& c : log()) shown += c.entry == "ScopeShow" && c.handle() == signal;
+    EXPECT_EQ(shown, 2) << "once at load, once from the menu";
+
+    entry("Input…")->trigger();
+    ASSERT_TRUE(form.Input && form.Input->isVisible());
+    EXPECT_EQ(form.Input->Devices->count(), int(sim.waveInGetNumDevs()) + 1) << "the default input, then each device";
+    EXPECT_EQ(form.Input->Devices->currentData().toInt(), -1);
+
+    form.BtnStart->click();
+    sim.release(2048);
+    ASSERT_TRUE(PumpUntil([&] { return form.Levels.Latest().block >= 1; }));
+    // The signal holds both 16-bit limits.
+    EXPECT_TRUE(form.Levels.Latest().clipped);
+    EXPECT_NEAR(form.Levels.Latest().peakDb, 0, 1e-9);
+
+    form.ChooseInput(0);
+    EXPECT_EQ(form.AudioM->AudioDeviceID, 0);
+    EXPECT_EQ(form.BtnStart->text(), "Stop");
+    EXPECT_EQ(sim.lastDeviceId(), 0u);
+    EXPECT_EQ(form.Input->Devices->currentData().toInt(), 0);
+    sim.release(2048);
+    ASSERT_TRUE(PumpUntil([&] { return form.Levels.Latest().block >= 2; }));
+    form.BtnStart->click();
+    form.close();
+  }
+  // The first run's refresh came before the second run's points.
+  bool refreshed = false, pointsAfter = false;
+  for (const auto& c : log()) {
+    if (c.entry == "QuickUpDate" && c.handle() == signal) refreshed = true;
+    if (refreshed && c.entry == "ShowNext" && c.handle() == signal) pointsAfter = true;
+  }
+  EXPECT_TRUE(refreshed && pointsAfter);
+}
+
+// Known blocks read their levels per AES17: a full-scale sine is 0 dBFS
+// both as peak and as RMS.
+TEST(InputLevel, KnownBlocksReadTheirLevels) {
+  struct Case {
+    const char* name;
+    std::function<int(int)> sample;
+    double peakDb, rmsDb;
+    bool clipped;
+  };
+  const double pi = 3.14159265358979323846;
+  const std::vector<Case> cases{
+      {"silence", [](int) { return 0; }, kSilenceDb, kSilenceDb, false},
+      {"-6 dBFS sine", [&](int i) { return int(std::lround(16384 * std::sin(2 * pi * i / 64))); }, -6.02, -6.02, false},
+      {"full-scale square", [](int i) { return i % 64 < 32 ? 32767 : -32767; }, 0, 3.01, true},
+      {"one sample of -32768", [](int i) { return i == 5 ? -32768 : 0; }, 0, -33.11 + 3.01, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::int16_t> block(2048);
+    for (int i = 0; i < 2048; ++i) block[std::size_t(i)] = std::int16_t(c.sample(i));
+    InputLevels levels;
+    levels.Measure(block.data(), block.size());
+    const InputLevel l = levels.Latest();
+    EXPECT_EQ(l.block, 1u) << c.name;
+    EXPECT_NEAR(l.peakDb, c.peakDb, 0.01) << c.name;
+    EXPECT_NEAR(l.rmsDb, c.rmsDb, 0.01) << c.name;
+    EXPECT_EQ(l.clipped, c.clipped) << c.name;
+  }
+}

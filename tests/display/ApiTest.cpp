@@ -81,6 +81,14 @@ TEST(Library, CreatesTitledWindowsThatShowAndHide) {
   EXPECT_FALSE(sw->geometry().intersects(fw->geometry())) << "the two scopes cover each other";
   ScopeHide(fft.h);
   EXPECT_FALSE(fw->isVisible());
+  // A window the user closed, or minimised, comes back with ScopeShow.
+  sw->close();
+  EXPECT_FALSE(sw->isVisible());
+  ScopeShow(signal.h);
+  EXPECT_TRUE(sw->isVisible());
+  sw->showMinimized();
+  ScopeShow(signal.h);
+  EXPECT_FALSE(sw->isMinimized());
 }
 
 TEST(Library, ScopesComeBackWherePlacedByTitle) {

@@ -6,6 +6,7 @@
 #include "Pixels.h"
 #include "display/spectrum/FrameAssembler.h"
 #include "display/ui/PlotAxes.h"
+#include "display/ui/PlotLines.h"
 #include "display/spectrum/SpectrumModel.h"
 #include "display/ui/SpectrumView.h"
 #include "display/ui/TraceView.h"
@@ -153,6 +154,51 @@ TEST(Axes, PositionsAndReadoutsAreInverse) {
   const auto ticks = level.ticks();
   EXPECT_EQ(std::count_if(ticks.begin(), ticks.end(), [](const Tick& t) { return !t.label.isEmpty(); }), 7)
       << "every 20 dB from -120 to 0";
+}
+
+// 19 kHz at 44100 Hz, 2.3 points per cycle, over a 1 ms screen: drawn
+// through its points with sin(x)/x, the line is the sine itself between
+// them; straight lines between the points miss it by a third of its peak.
+TEST(TraceScaling, AFastToneIsReconstructedBetweenItsPoints) {
+  const double w = 2 * std::numbers::pi * 19000 / 44100, peak = 0.5;
+  dsp::TraceHistory h(4096);
+  for (int i = 0; i < 4096; ++i) h.add(float(peak * std::sin(w * i)));
+  const QRectF plot = plotRect(kSize);
+  const AmplitudeAxis axis{1};
+  const Sweep s{2000.3, 44.1, std::nullopt};
+  auto worst = [&](bool reconstruct) {
+    QPolygonF line;
+    traceLine(h, s, axis, plot, line, reconstruct);
+    EXPECT_GT(line.size(), 40);
+    // Along the line, between its vertices too.
+    double err = 0;
+    for (int v = 0; v + 1 < line.size(); ++v)
+      for (double f = 0; f < 1; f += 0.125) {
+        const QPointF pt = line[v] + (line[v + 1] - line[v]) * f;
+        if (pt.x() < plot.left() || pt.x() > plot.right()) continue;
+        const double t = s.start + (pt.x() - plot.left()) / plot.width() * s.length;
+        err = std::max(err, std::fabs(axis.fromY(pt.y(), plot) - peak * std::sin(w * t)));
+      }
+    return err;
+  };
+  EXPECT_LT(worst(true), 0.02 * peak);
+  EXPECT_GT(worst(false), 0.3 * peak);
+}
+
+TEST(Axes, TimeReadsInSecondsFromOneSecondUp) {
+  struct Case {
+    double spanMs;
+    QString unit, lastLabel, at;
+  };
+  for (const Case& c :
+       {Case{500, "ms", "500", "250.0 ms"}, Case{1000, "s", "1", "0.500 s"}, Case{5000, "s", "5", "2.500 s"}}) {
+    EXPECT_EQ(timeUnit(c.spanMs), c.unit) << c.spanMs;
+    QString last;
+    for (const Tick& t : timeTicks(c.spanMs))
+      if (!t.label.isEmpty()) last = t.label;
+    EXPECT_EQ(last, c.lastLabel) << c.spanMs;
+    EXPECT_EQ(timeText(c.spanMs / 2, c.spanMs, 1000), c.at) << c.spanMs;
+  }
 }
 
 TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {

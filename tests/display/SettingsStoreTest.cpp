@@ -73,7 +73,7 @@ TEST_F(Remembering, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   t.zoom = 8;
   t.mode = TriggerMode::Normal;
   t.slope = Slope::Falling;
-  t.level = -0.25;
+  t.level = -0.1;
   t.position = 0.2;
   t.holdOffMs = 50;
   SpectrumSettings f;
@@ -137,6 +137,26 @@ TEST_F(Remembering, DamagedOrForeignFilesGiveDefaultsAndAreReplacedOnSave) {
   expectDefaults("Signal");
   ScopeSettingsStore::save(*fresh("Signal"));
   EXPECT_TRUE(QFileInfo(ScopeSettingsStore::filePath()).isDir());
+}
+
+// A view left beyond what it can show is remembered within it.
+TEST_F(Remembering, ViewsOutOfRangeAreRememberedWithinRange) {
+  {
+    auto w = fresh("Out");
+    TraceSettings t;
+    t.zoom = 4;
+    t.level = 0.8;
+    w->traceView().setSettings(t);
+    SpectrumSettings f;
+    f.level.zoom(1.5, f.level.topDb - f.level.spanDb / 2);
+    ASSERT_GT(f.level.topDb, 10);
+    w->spectrumView().setSettings(f);
+    ScopeSettingsStore::save(*w);
+  }
+  const auto again = open("Out");
+  EXPECT_EQ(again->traceView().settings().level, 0.25) << "the top of the screen at x4";
+  EXPECT_EQ(again->spectrumView().settings().level.topDb, 10);
+  EXPECT_EQ(again->spectrumView().settings().level.spanDb, 210);
 }
 
 TEST_F(Remembering, ValuesOutOfRangeAreHeldAtTheirLimits) {

@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <vector>
 
@@ -119,4 +121,75 @@ TEST(FrameScope, ProgramsSpectrumScopeWaitsForFramesAndReturnsToThat) {
   EXPECT_TRUE(signal.showsFrames());
   signal.cleanBuffers();
   EXPECT_FALSE(signal.showsFrames());
+}
+
+namespace {
+
+SpectrumView* fedView = nullptr;
+
+// Blocks of a continuing signal through the program's own analyser, frame
+// after frame, its level smoothing carried on, into the view.
+void sendBlocks(SpectrumView& view, const std::function<double(long)>& signal, long& next, int blocks) {
+  fedView = &view;
+  for (int b = 0; b < blocks; ++b) {
+    for (int n = 0; n < 2048; ++n, ++next) analysis::StoreSample(n, float(std::round(signal(next) * 32768) / 32768));
+    analysis::FFT_Spectrum();
+    ScopePoint point{};
+    analysis::SpectrumFrame(
+        analysis::PowerBuffer, 2048, [](int32_t, const ScopePoint* p) { fedView->consume(*p, false); }, 1, point);
+  }
+}
+
+}  // namespace
+
+// Under a steady tone the harmonics' markers stand still at their fitted
+// levels, on the curve; one buried under the fundamental's leakage marks
+// the curve. The pointer reads the curve's level at its frequency.
+TEST(FrameMarks, HarmonicsSitOnTheCurveAndStandStill) {
+  ASSERT_TRUE(analysis::FFT_Init());
+  SpectrumView view(ScopeConfig{});
+  SpectrumSettings s;
+  s.harmonics = true;
+  view.setSettings(s);
+  const QSize size(900, 420);
+  view.resize(size);
+  const QRectF pane = view.panes(size).spectrum;
+  const double f = 997, w = 2 * std::numbers::pi * f / kRate;
+  const double second = std::pow(10, -50 / 20.0), third = std::pow(10, -140 / 20.0);
+  auto signal = [&](long n) {
+    return 0.5 * std::sin(w * double(n)) + second * std::sin(2 * w * double(n) + 1) +
+           third * std::sin(3 * w * double(n) + 2);
+  };
+  long next = 0;
+  sendBlocks(view, signal, next, 30);
+  std::vector<double> seconds;
+  for (int frame = 0; frame < 10; ++frame) {
+    sendBlocks(view, signal, next, 1);
+    const auto marks = view.harmonicMarks(pane);
+    ASSERT_GE(marks.size(), 3u);
+    const auto& m2 = marks[0];
+    const auto& m3 = marks[1];
+    ASSERT_EQ(m2.order, 2);
+    EXPECT_FALSE(m2.buried);
+    EXPECT_NEAR(m2.db, -50, 1);
+    // The curve's peak there: its bins, up to the window's scalloping
+    // (1.78 dB) under a tone between them.
+    const std::vector<double>& levels = view.markedLevels();
+    const int bin = int(std::lround(m2.hz / kBinHz));
+    const double curve2 = std::max({levels[size_t(bin - 1)], levels[size_t(bin)], levels[size_t(bin + 1)]});
+    EXPECT_NEAR(m2.db, curve2, 1.8) << "on the curve";
+    seconds.push_back(m2.db);
+    ASSERT_EQ(m3.order, 3);
+    EXPECT_TRUE(m3.buried) << "-140 dBFS lies under the leakage";
+    const std::optional<double> curve3 = view.curveLevelAt(view.markedLevels(), m3.hz, pane);
+    ASSERT_TRUE(curve3);
+    EXPECT_EQ(m3.db, *curve3);
+  }
+  EXPECT_LT(*std::max_element(seconds.begin(), seconds.end()) - *std::min_element(seconds.begin(), seconds.end()), 0.3)
+      << "the marker stands still";
+  // The pointer's read-out at the fundamental is the curve's peak there, not the pointer's height.
+  const std::optional<double> atTone = view.curveLevelAt(view.markedLevels(), f, pane);
+  ASSERT_TRUE(atTone);
+  EXPECT_NEAR(*atTone, -6.02, 1.8);
+  analysis::FFT_Free();
 }

@@ -1,0 +1,110 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/LevelMeter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+
+namespace {
+constexpr double kFloorDb = -60;
+constexpr double kFallDbPerSecond = 20;  // how fast the bars fall back
+constexpr int kClipMs = 2000;
+constexpr int kMaxMs = 2000;
+constexpr int kLiveMs = 500;
+
+QString Db(double db) {
+  if (db <= kSilenceDb) return QStringLiteral("\u2212\u221e");
+  QString s = QString::number(db, 'f', 1);
+  if (s.startsWith('-')) s.replace(0, 1, QChar(0x2212));
+  return s;
+}
+}  // namespace
+
+LevelMeter::LevelMeter(const InputLevels& levels, bool withNumbers, QWidget* parent)
+    : QWidget(parent), levels_(levels), withNumbers_(withNumbers) {
+  timer_.setInterval(33);
+  QObject::connect(&timer_, &QTimer::timeout, this, [this] { Follow(); });
+  timer_.start();
+  sinceFollow_.start();
+}
+
+bool LevelMeter::clipLit() const { return sinceClip_.isValid() && sinceClip_.elapsed() < kClipMs; }
+
+bool LevelMeter::live() const { return sinceBlock_.isValid() && sinceBlock_.elapsed() < kLiveMs; }
+
+void LevelMeter::Follow() {
+  const double fall = kFallDbPerSecond * sinceFollow_.restart() / 1000.0;
+  peakDb_ = std::max(kSilenceDb, peakDb_ - fall);
+  rmsDb_ = std::max(kSilenceDb, rmsDb_ - fall);
+  const InputLevel now = levels_.Latest();
+  if (now.block != lastBlock_) {
+    lastBlock_ = now.block;
+    sinceBlock_.start();
+    peakDb_ = std::max(peakDb_, now.peakDb);
+    rmsDb_ = std::max(rmsDb_, now.rmsDb);
+    if (now.clipped) sinceClip_.start();
+    if (now.peakDb >= maxDb_ || !sinceMax_.isValid() || sinceMax_.elapsed() > kMaxMs) {
+      maxDb_ = now.peakDb;
+      sinceMax_.start();
+    }
+  }
+  update();
+}
+
+QString LevelMeter::readingText() const {
+  if (!live()) return QStringLiteral("no input");
+  return QStringLiteral("peak %1 dBFS   RMS %2 dBFS").arg(Db(peakDb_), Db(rmsDb_));
+}
+
+void LevelMeter::mouseReleaseEvent(QMouseEvent*) {
+  if (OnClick) OnClick();
+}
+
+QSize LevelMeter::sizeHint() const { return withNumbers_ ? QSize(360, 56) : QSize(84, 20); }
+
+void LevelMeter::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  const QFontMetrics fm(font());
+  const int clipWidth = withNumbers_ ? fm.horizontalAdvance(QStringLiteral("CLIP")) + 10 : 8;
+  const int barsHeight = withNumbers_ ? 18 : height() - 4;
+  const QRect bars(1, withNumbers_ ? fm.height() + 4 : 2, width() - clipWidth - 5, barsHeight);
+  const QRect clip(bars.right() + 4, bars.top(), clipWidth, bars.height());
+  auto x = [&](double db) {
+    return bars.left() + int(std::lround(std::clamp((db - kFloorDb) / -kFloorDb, 0.0, 1.0) * bars.width()));
+  };
+  p.fillRect(bars, QColor(30, 34, 40));
+  const bool on = live();
+  if (on) {
+    // RMS: the lower, thicker bar; peak: a thin bar over its upper part.
+    const QRect rms(bars.left(), bars.top() + bars.height() / 3, x(rmsDb_) - bars.left(), bars.height() * 2 / 3);
+    p.fillRect(rms, rmsDb_ > -6 ? QColor(230, 170, 60) : QColor(80, 190, 120));
+    p.fillRect(QRect(bars.left(), bars.top(), x(peakDb_) - bars.left(), bars.height() / 3), QColor(150, 220, 170));
+    p.fillRect(QRect(x(maxDb_) - 1, bars.top(), 2, bars.height()), QColor(235, 235, 235));
+  }
+  // Ticks every 10 dB.
+  p.setPen(QColor(90, 96, 104));
+  for (double db = kFloorDb + 10; db < 0; db += 10) p.drawLine(x(db), bars.bottom() - 2, x(db), bars.bottom());
+  p.fillRect(clip, clipLit() ? QColor(220, 50, 50) : QColor(60, 64, 70));
+  if (withNumbers_) {
+    p.setPen(clipLit() ? Qt::white : QColor(150, 150, 150));
+    p.drawText(clip, Qt::AlignCenter, QStringLiteral("CLIP"));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(QRect(0, 0, width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter, readingText());
+    p.setPen(palette().color(QPalette::PlaceholderText));
+    const int scaleTop = bars.bottom() + 2;
+    for (double db : {-60.0, -40.0, -20.0, -10.0, 0.0}) {
+      const QString label = Db(db);
+      const int w = fm.horizontalAdvance(label);
+      const int left = std::clamp(x(db) - w / 2, 0, bars.right() - w);
+      p.drawText(QRect(left, scaleTop, w, fm.height()), Qt::AlignCenter, label);
+    }
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,54 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// A live meter of the input's level: a bar for the RMS level, a thinner one
+// for the peak with a mark at the highest peak of the last two seconds, on a
+// scale from -60 to 0 dBFS, and a clip light that stays lit for two seconds
+// after a sample reached full scale. With numbers, it also reads both levels
+// in dBFS. It follows InputLevels at about 30 pictures a second and says
+// when no block has come for a while.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+#include "app/InputLevels.h"
+
+namespace app {
+
+class LevelMeter : public QWidget {
+ public:
+  LevelMeter(const InputLevels& levels, bool withNumbers, QWidget* parent = nullptr);
+
+  // What the meter shows now; the bars fall back slowly, as meters do.
+  double peakDb() const { return peakDb_; }
+  double rmsDb() const { return rmsDb_; }
+  bool clipLit() const;
+  // A block came within the last half second.
+  bool live() const;
+  // The reading as a line of text, e.g. "peak −12.0 dBFS   RMS −15.1 dBFS".
+  QString readingText() const;
+
+  // Takes the latest block now (the timer does so by itself).
+  void Follow();
+
+  QSize sizeHint() const override;
+  // A click on the meter.
+  std::function<void()> OnClick;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
+
+ private:
+  const InputLevels& levels_;
+  const bool withNumbers_;
+  QTimer timer_;
+  std::uint64_t lastBlock_ = 0;
+  QElapsedTimer sinceBlock_, sinceFollow_, sinceClip_, sinceMax_;
+  double peakDb_ = kSilenceDb, rmsDb_ = kSilenceDb, maxDb_ = kSilenceDb;
+};
+
+}  // namespace app

@@ -1,0 +1,76 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "display/ui/ReadoutLine.h"
+
+#include <QFontMetricsF>
+
+namespace quorvel::display {
+
+namespace {
+// Less than this of a cut piece is not worth showing.
+constexpr double kLeastShown = 40;
+}  // namespace
+
+const QStaticText& TextCache::get(const QString& text, const QFont& font) {
+  const QString key = (font.bold() ? QStringLiteral("b") : QStringLiteral("r")) + text;
+  if (const auto it = texts_.constFind(key); it != texts_.constEnd()) return *it;
+  if (texts_.size() >= kMost) texts_.clear();
+  QStaticText laid(text);
+  laid.setTextFormat(Qt::PlainText);
+  laid.setPerformanceHint(QStaticText::AggressiveCaching);
+  laid.prepare(QTransform(), font);
+  return *texts_.insert(key, laid);
+}
+
+ReadoutLine::ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes,
+                         TextCache& cache)
+    : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache) {}
+
+QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
+  const QFontMetricsF m(font);
+  return {x, baseline_ - m.ascent(), width, m.ascent() + m.descent()};
+}
+
+void ReadoutLine::draw(const QStaticText& text, double x, const QColor& colour, const QFont& font) {
+  p_.setFont(font);
+  p_.setPen(colour);
+  p_.drawStaticText(QPointF(x, baseline_ - QFontMetricsF(font).ascent()), text);
+}
+
+bool ReadoutLine::fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what) {
+  if (text.isEmpty()) return false;
+  const QStaticText& laid = cache_.get(text, font);
+  const double width = laid.size().width();
+  if (right_ - width < left_) return false;
+  draw(laid, right_ - width, colour, font);
+  boxes_.push_back({what, boxOf(right_ - width, width, font)});
+  right_ -= width + kGap;
+  return true;
+}
+
+bool ReadoutLine::fromLeft(const QString& text, const QColor& colour, const QFont& font, const QString& what,
+                           bool elide) {
+  if (text.isEmpty()) return false;
+  const double room = right_ - left_;
+  const QStaticText* laid = &cache_.get(text, font);
+  if (laid->size().width() > room) {
+    if (!elide || room < kLeastShown) return false;
+    laid = &cache_.get(QFontMetricsF(font).elidedText(text, Qt::ElideRight, room), font);
+  }
+  const double width = laid->size().width();
+  draw(*laid, left_, colour, font);
+  boxes_.push_back({what, boxOf(left_, width, font)});
+  left_ += width + kGap;
+  return true;
+}
+
+std::optional<QRectF> ReadoutLine::reserveRight(double width, double height, const QString& what) {
+  if (right_ - width < left_) return std::nullopt;
+  const QRectF box(right_ - width, baseline_ - height + 4, width, height);
+  boxes_.push_back({what, box});
+  right_ -= width + kGap;
+  return box;
+}
+
+}  // namespace quorvel::display

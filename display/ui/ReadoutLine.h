@@ -1,0 +1,68 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// One line of text pieces across a scope picture, laid out so that none
+// covers another at any width: pieces are set from the right end leftwards,
+// then from the left end rightwards in the room that is left. A piece that
+// does not fit is left out, or cut short with an ellipsis where that is
+// asked for. Every piece drawn leaves its rectangle in a list, so that the
+// picture can tell where its texts are (TextBox).
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QRectF>
+#include <QHash>
+#include <QStaticText>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quorvel::display {
+
+// Where a text of a picture was drawn, and what it is.
+struct TextBox {
+  QString what;
+  QRectF rect;
+};
+
+// Texts laid out once and kept from one picture to the next: most read-outs
+// change seldom, and laying a text out costs more than drawing it.
+class TextCache {
+ public:
+  const QStaticText& get(const QString& text, const QFont& font);
+
+ private:
+  static constexpr int kMost = 512;  // then it starts afresh
+  QHash<QString, QStaticText> texts_;
+};
+
+class ReadoutLine {
+ public:
+  // Pieces go between left and right, on the baseline.
+  ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes, TextCache& cache);
+
+  // From the right end, whole or not at all; false when left out.
+  bool fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what);
+  // From the left end; cut short with an ellipsis when elide, else whole or
+  // not at all. False when left out.
+  bool fromLeft(const QString& text, const QColor& colour, const QFont& font, const QString& what, bool elide = true);
+  // A box of the given width from the right end, for a piece drawn by the
+  // caller (a badge); none when it does not fit.
+  std::optional<QRectF> reserveRight(double width, double height, const QString& what);
+
+  static constexpr double kGap = 14;  // between pieces
+
+ private:
+  QRectF boxOf(double x, double width, const QFont& font) const;
+  void draw(const QStaticText& text, double x, const QColor& colour, const QFont& font);
+
+  QPainter& p_;
+  double left_, right_, baseline_;
+  std::vector<TextBox>& boxes_;
+  TextCache& cache_;
+};
+
+}  // namespace quorvel::display
