@@ -17,6 +17,7 @@
 #include "app/About.h"
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
+#include "app/LevelsWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "audio/Texts.h"
@@ -95,6 +96,7 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
     spectrumEntry->setEnabled(ScopesLoaded);
   });
   Menu->addAction(QStringLiteral("Input…"), this, [this] { ShowInput(); });
+  Menu->addAction(QStringLiteral("Levels…"), this, [this] { ShowLevels(); });
   Menu->addSeparator();
   Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
   BtnMenu = new QToolButton(this);
@@ -231,7 +233,9 @@ void TMain_Form::BtnStartClick(QObject*) {
     BtnStart->setText(QStringLiteral("Stop"));
     Busy = false;
     AudioM->Recorder->Triggered = false;
+    if (LevelsView != nullptr && LevelsView->isVisible()) LevelsView->Begin(AudioM->Recorder->SampleRate, InputName());
     if (!AudioM->Recorder->Start()) {
+      if (LevelsView != nullptr) LevelsView->End();
       ShowMessage(WithReason(QStringLiteral("Error: recordind does not start."), AudioM->ErrorMessage));
       BtnStart->setText(kStart);
     }
@@ -239,6 +243,7 @@ void TMain_Form::BtnStartClick(QObject*) {
     Busy = false;
     if (!AudioM->Recorder->Stop())
       ShowMessage(WithReason(QStringLiteral("Error: recordind does not stop."), AudioM->ErrorMessage));
+    if (LevelsView != nullptr) LevelsView->End();
     BtnStart->setText(kStart);
     Busy = false;
     platform::ProcessMessages();
@@ -252,6 +257,8 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
   // trigger fired) has nothing to show; the spectrum step would transform
   // the previous block's samples, already windowed, again.
   if (BufferSize < 2) return;
+  // The Levels window measures every block, those the scopes drop too.
+  LevelsFeed.Push16(LP, BufferSize / 2);
   if (Busy.load()) {
     messages_->post(kOverlapping, 0, 0);  // shown on the GUI thread; the block is dropped
     return;
@@ -303,6 +310,26 @@ void TMain_Form::ShowInput() {
   Input->show();
   Input->raise();
   Input->activateWindow();
+}
+
+QString TMain_Form::InputName() const {
+  return AudioM ? InputWindow::DeviceName(AudioM->System(), AudioM->AudioDeviceID) : QString();
+}
+
+void TMain_Form::ShowLevels() {
+  if (!AudioM) return;
+  if (LevelsView == nullptr) {
+    LevelsView = new LevelsWindow(LevelsFeed, this);
+    LevelsView->resize(LevelsView->sizeHint().expandedTo(QSize(720, 520)));
+  }
+  // Opened while capturing, it measures from now; open already, it goes on.
+  if (BtnStart->text() != kStart && !LevelsView->Running())
+    LevelsView->Begin(AudioM->Recorder->SampleRate, InputName());
+  else
+    LevelsView->ShowDevice(InputName());
+  LevelsView->show();
+  LevelsView->raise();
+  LevelsView->activateWindow();
 }
 
 void TMain_Form::ChooseInput(std::int32_t device) {

@@ -5,10 +5,10 @@
 
 #include "dsp/CrossingDetector.h"
 #include "dsp/LeastSquares.h"
+#include "dsp/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 
 namespace dsp {
@@ -24,13 +24,16 @@ constexpr int kParts = 8;
 
 double meanSquareDb(double meanSquare) { return 10 * std::log10(meanSquare) + kSinePeakDb; }
 
-std::string printed(const char* format, double v) {
-  char text[96];
-  std::snprintf(text, sizeof text, format, v);
-  return text;
-}
+// Whatever the user's locale.
+std::string printed(double v, int decimals, const char* unit) { return fixedText(v, decimals) + unit; }
 
 }  // namespace
+
+std::string Calibration::note() const {
+  std::string s = offsetDb ? "offset " + printed(*offsetDb, 2, " dB") : std::string("no");
+  if (microphone) s += ", microphone " + microphoneName;
+  return s;
+}
 
 double offsetFromCalibrator(double calibratorDbSpl, double measuredDbfs) { return calibratorDbSpl - measuredDbfs; }
 
@@ -53,7 +56,7 @@ CalibratorReading readCalibrator(const float* x, std::size_t n, double rate) {
   const double meanSquare = sumSquares / double(n) - mean * mean;
   r.levelDbfs = meanSquareDb(sumSquares / double(n));
   if (!(meanSquare > 0) || meanSquareDb(meanSquare) < kQuietest) {
-    r.why = "no tone: the input reads " + printed("%.0f dBFS", r.levelDbfs);
+    r.why = "no tone: the input reads " + printed(r.levelDbfs, 0, " dBFS");
     return r;
   }
   // The frequency from the first and the last rising zero crossing.
@@ -72,7 +75,7 @@ CalibratorReading readCalibrator(const float* x, std::size_t n, double rate) {
   }
   r.hz = double(count - 1) / (last - first) * rate;
   if (std::fabs(r.hz / 1000 - 1) > kOffNominal) {
-    r.why = "the tone is at " + printed("%.0f Hz", r.hz) + "; a calibrator plays 1 kHz";
+    r.why = "the tone is at " + printed(r.hz, 0, " Hz") + "; a calibrator plays 1 kHz";
     return r;
   }
   // Steady: the level of each part of the stretch.
@@ -86,7 +89,7 @@ CalibratorReading readCalibrator(const float* x, std::size_t n, double rate) {
     highest = std::max(highest, db);
   }
   if (highest - lowest > kSteadyDb) {
-    r.why = "the level moves by " + printed("%.1f dB", highest - lowest) + ": hold the calibrator still";
+    r.why = "the level moves by " + printed(highest - lowest, 1, " dB") + ": hold the calibrator still";
     return r;
   }
   // Clean: what a sine at the tone's frequency leaves unexplained.
@@ -101,7 +104,7 @@ CalibratorReading readCalibrator(const float* x, std::size_t n, double rate) {
   const double residual = fit.solve() / double(n);
   const double below = 10 * std::log10(meanSquare / std::max(residual, 1e-300));
   if (below < kCleanDb) {
-    r.why = "noise or other tones only " + printed("%.0f dB", below) + " below the tone";
+    r.why = "noise or other tones only " + printed(below, 0, " dB") + " below the tone";
     return r;
   }
   r.ok = true;

@@ -6,9 +6,14 @@
 // of the largest magnitude, which for a sine is 3.01 dB below its RMS level
 // in these dBFS; in dB SPL a peak is the peak pressure, so it takes the
 // offset and those 3.01 dB: a 94 dB SPL sine (1 Pa RMS) peaks at 97.0 dB.
+// A microphone's correction file, when there is one, takes its response at
+// each band's mid-band frequency off the band's level, calibrated or not.
 #pragma once
 
+#include "dsp/MicrophoneCorrection.h"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace dsp {
@@ -17,10 +22,20 @@ inline constexpr double kPascalDbSpl = 93.979400086720375;  // 1 Pa re 20 uPa
 inline constexpr double kSinePeakDb = 3.0102999566398120;   // a sine's peak over its RMS, 20 lg sqrt 2
 
 struct Calibration {
-  double offsetDb = 0;
+  std::optional<double> offsetDb;  // none: levels stay in dBFS
+  std::optional<MicrophoneCorrection> microphone;
+  std::string microphoneName;  // the file's, for the notes
 
-  double level(double dbfs) const { return dbfs + offsetDb; }
-  double peak(double dbfs) const { return dbfs + offsetDb + kSinePeakDb; }
+  bool calibrated() const { return offsetDb.has_value(); }
+  const char* unit() const { return offsetDb ? "dB SPL" : "dBFS"; }
+  double level(double dbfs) const { return dbfs + offsetDb.value_or(0); }
+  double peak(double dbfs) const { return offsetDb ? dbfs + *offsetDb + kSinePeakDb : dbfs; }
+  double band(double dbfs, double midHz) const {
+    return level(dbfs) - (microphone ? microphone->responseDb(midHz) : 0);
+  }
+  // How the exports state it: "no", "offset 94.00 dB", "offset 94.00 dB,
+  // microphone umik.txt" or "no, microphone umik.txt".
+  std::string note() const;
 };
 
 // The offset that makes a calibrator's tone, which reads `measuredDbfs`,

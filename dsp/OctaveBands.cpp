@@ -3,10 +3,11 @@
 
 #include "dsp/OctaveBands.h"
 
+#include "dsp/NumberText.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace dsp {
 
@@ -17,12 +18,7 @@ const double kG = std::pow(10.0, 0.3);
 constexpr double kLowestEdge = -6.5, kHighestEdge = 4.5;
 
 std::string shortHz(double hz, int decimals) {
-  char text[32];
-  if (hz >= 1000)
-    std::snprintf(text, sizeof text, "%.*fk", decimals, hz / 1000);
-  else
-    std::snprintf(text, sizeof text, "%.*f", decimals, hz);
-  std::string s = text;
+  std::string s = hz >= 1000 ? fixedText(hz / 1000, decimals) + 'k' : fixedText(hz, decimals);
   // "1.00k" is "1k", "31.5" stays.
   if (s.find('.') != std::string::npos) {
     const bool kilo = s.back() == 'k';

@@ -27,7 +27,8 @@ TEST(Calibration, ACalibratorTonesLevelSetsTheOffset) {
     ASSERT_TRUE(r.ok) << r.why;
     EXPECT_NEAR(r.levelDbfs, -20, 0.01);
     EXPECT_NEAR(r.hz, 1000, 0.01);
-    const Calibration c{offsetFromCalibrator(calibrator, r.levelDbfs)};
+    Calibration c;
+    c.offsetDb = offsetFromCalibrator(calibrator, r.levelDbfs);
     // The same tone, and one 6 dB below, through the meter.
     for (double below : {0.0, 6.0}) {
       SoundLevelMeter meter(kRate, 60);
@@ -67,10 +68,21 @@ TEST(Calibration, WhatIsNotACalibratorsTone) {
 
 // 10 mV/Pa into an input whose full-scale sine is 1 V: 1 Pa reads -40 dBFS.
 // Peaks in dB SPL are the peak pressure: 3.01 dB above a sine's level.
-TEST(Calibration, SensitivityAndPeaks) {
+// Bands lose the microphone's response at their middle, calibrated or not.
+TEST(Calibration, SensitivityPeaksAndBands) {
   EXPECT_NEAR(offsetFromSensitivity(10, 1), kPascalDbSpl + 40, 1e-9);
   EXPECT_NEAR(offsetFromSensitivity(50, 0.5), kPascalDbSpl + 20, 1e-9);
-  const Calibration c{offsetFromSensitivity(10, 1)};
+  Calibration c;
+  EXPECT_EQ(c.note(), "no");
+  EXPECT_EQ(c.peak(-6), -6);
+  std::string error;
+  c.microphone = parseMicrophoneCorrection("100 -2\n1000 0\n10000 3\n", error);
+  c.microphoneName = "mic.txt";
+  EXPECT_EQ(c.note(), "no, microphone mic.txt");
+  EXPECT_NEAR(c.band(-30, 10000), -33, 1e-12);
+  c.offsetDb = offsetFromSensitivity(10, 1);
+  EXPECT_EQ(c.note(), "offset 133.98 dB, microphone mic.txt");
+  EXPECT_NEAR(c.band(-30, 100), -30 + kPascalDbSpl + 40 + 2, 1e-9);
   // A 1 Pa sine: -40 dBFS (AES17), so its peak is 0.01 of full scale.
   EXPECT_NEAR(c.level(-40), 93.98, 0.005);
   EXPECT_NEAR(c.peak(20 * std::log10(0.01)), 93.98 + 3.01, 0.005);
