@@ -18,6 +18,8 @@
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
 #include "app/LevelsWindow.h"
+#include "app/GeneratorWindow.h"
+#include "app/MeasureWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "audio/Texts.h"
@@ -97,6 +99,8 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   });
   Menu->addAction(QStringLiteral("Input…"), this, [this] { ShowInput(); });
   Menu->addAction(QStringLiteral("Levels…"), this, [this] { ShowLevels(); });
+  Menu->addAction(QStringLiteral("Generator…"), this, [this, system] { ShowWindow(Generator, system); });
+  Menu->addAction(QStringLiteral("Measure…"), this, [this, system] { ShowWindow(Measure, system); });
   Menu->addSeparator();
   Menu->addAction(QStringLiteral("About Quorvel audio…"), this, [this] { ShowAbout(this); });
   BtnMenu = new QToolButton(this);
@@ -151,7 +155,10 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
 
 TMain_Form::~TMain_Form() { FormDestroy(); }
 
+// The program's other windows close with the strip: what they play stops.
 void TMain_Form::closeEvent(QCloseEvent* event) {
+  if (Generator) Generator->close();
+  if (Measure) Measure->close();
   FormDestroy();
   event->accept();
 }

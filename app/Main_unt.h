@@ -56,6 +56,10 @@ class TMain_Form : public QWidget {
   // Made when first opened.
   class InputWindow* Input = nullptr;
   class LevelsWindow* LevelsView = nullptr;
+  // Made the first time the menu asks for them, then shown again; each has
+  // a component of its own, so the strip's capture goes on meanwhile.
+  std::unique_ptr<class GeneratorWindow> Generator;
+  std::unique_ptr<class MeasureWindow> Measure;
   // Cleared when the component destroys itself at the end of the session.
   QPointer<audio::TAudio> AudioM;
   QTimer* Timer1 = nullptr;
@@ -108,6 +112,13 @@ class TMain_Form : public QWidget {
   SampleFeed LevelsFeed;
 
   static void ShowMessage(const QString& text);
+  template <typename W>
+  void ShowWindow(std::unique_ptr<W>& window, platform::AudioSystem* system) {
+    if (!window) window = std::make_unique<W>(system);
+    window->show();
+    window->raise();
+    window->activateWindow();
+  }
 
  private:
   void closeEvent(QCloseEvent* event) override;

@@ -4,8 +4,10 @@
 // quorvel-audio: a live signal scope and spectrum of the sound input.
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "app/Main_unt.h"
 #include "app/SingleInstance.h"
@@ -39,12 +41,21 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "quorvel-audio: another copy runs on this display but does not answer; close it first\n");
       return 1;
   }
+  // Ctrl+C and SIGTERM close the window, so that capture stops and
+  // everything is released in order, as when the user closes it. Caught
+  // before the window is made: a signal that comes while it loads the
+  // display library waits for the event loop instead of ending the program.
+  app::TMain_Form* window = nullptr;
+  std::function<void()> close = [&] {
+    if (window != nullptr)
+      window->close();
+    else  // still being made (messages are handled while it loads): once it is
+      QTimer::singleShot(0, &application, close);
+  };
+  platform::TerminationSignals terminate(close);
   app::TMain_Form form;
+  window = &form;
   form.show();
   instance.OnRaise = [&form] { form.BringToFront(); };
-
-  // Ctrl+C and SIGTERM close the window, so that capture stops and
-  // everything is released in order, as when the user closes it.
-  platform::TerminationSignals terminate([&form] { form.close(); });
   return application.exec();
 }

@@ -87,6 +87,8 @@ class ForwardingAudioSystem : public platform::AudioSystem {
   }
   MMRESULT mixerClose(HMIXER h) override { return inner_.mixerClose(h); }
   unsigned devicesAbandoned() const override { return inner_.devicesAbandoned(); }
+  MMRESULT waveInGetStamp(HWAVEIN h, platform::WAVESTAMP* s) override { return inner_.waveInGetStamp(h, s); }
+  MMRESULT waveOutGetStamp(HWAVEOUT h, platform::WAVESTAMP* s) override { return inner_.waveOutGetStamp(h, s); }
 
  private:
   platform::AudioSystem& inner_;

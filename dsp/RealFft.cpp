@@ -46,4 +46,32 @@ RealFft::~RealFft() {
 
 void RealFft::execute() { fftwf_execute(plan_); }
 
+std::unique_ptr<InverseRealFft> InverseRealFft::create(int points) {
+  if (points < 1) return nullptr;
+  const std::lock_guard guard(plannerLock());
+  fftwf_complex* input = fftwf_alloc_complex(size_t(points / 2 + 1));
+  float* output = fftwf_alloc_real(size_t(points));
+  // A complex-to-real plan overwrites its input unless told to keep it,
+  // which FFTW can do for one dimension.
+  fftwf_plan plan =
+      input && output ? fftwf_plan_dft_c2r_1d(points, input, output, FFTW_ESTIMATE | FFTW_PRESERVE_INPUT) : nullptr;
+  if (!plan) {
+    fftwf_free(input);
+    fftwf_free(output);
+    return nullptr;
+  }
+  std::fill(reinterpret_cast<float*>(input), reinterpret_cast<float*>(input) + 2 * (points / 2 + 1), 0.0f);
+  return std::unique_ptr<InverseRealFft>(
+      new InverseRealFft(points, reinterpret_cast<std::complex<float>*>(input), output, plan));
+}
+
+InverseRealFft::~InverseRealFft() {
+  const std::lock_guard guard(plannerLock());
+  fftwf_destroy_plan(plan_);
+  fftwf_free(input_);
+  fftwf_free(output_);
+}
+
+void InverseRealFft::execute() { fftwf_execute(plan_); }
+
 }  // namespace dsp

@@ -48,4 +48,32 @@ class RealFft {
   fftwf_plan_s* plan_;
 };
 
+// The inverse: x_n = sum over k of X_k e^(i 2 pi k n / N), n = 0 ... N - 1,
+// from the N / 2 + 1 bins of a real signal's transform, unnormalised (a
+// round trip multiplies by N). As RealFft: fill input(), execute(), read
+// output(); execute() leaves the input as it is.
+class InverseRealFft {
+ public:
+  static std::unique_ptr<InverseRealFft> create(int points);
+  ~InverseRealFft();
+  InverseRealFft(const InverseRealFft&) = delete;
+  InverseRealFft& operator=(const InverseRealFft&) = delete;
+
+  int points() const { return points_; }
+  int bins() const { return points_ / 2 + 1; }
+  std::complex<float>* input() { return input_; }
+  const float* output() const { return output_; }
+
+  void execute();
+
+ private:
+  InverseRealFft(int points, std::complex<float>* input, float* output, fftwf_plan_s* plan)
+      : points_(points), input_(input), output_(output), plan_(plan) {}
+
+  int points_;
+  std::complex<float>* input_;
+  float* output_;
+  fftwf_plan_s* plan_;
+};
+
 }  // namespace dsp

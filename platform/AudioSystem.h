@@ -106,7 +106,10 @@
 
 #include <chrono>
 
+#include <cstdint>
+
 #include "platform/MixerTypes.h"
+#include "platform/ResultCodes.h"
 #include "platform/Types.h"
 
 namespace platform {
@@ -126,6 +129,16 @@ inline constexpr std::chrono::milliseconds kDeviceAnswerLimit{400};
 #endif
 // How much longer waveOutClose waits while the device plays out (above).
 inline constexpr std::chrono::milliseconds kPlayOutLimit{1500};
+
+// Where a wave device's stream stood at one moment: `frames` frames since
+// it opened had passed its converter (captured, or played out) at
+// `nanoseconds` on the back-end's clock (CLOCK_MONOTONIC; the simulated
+// device's own). Two devices' stamps relate their streams: a measurement
+// finds where in its capture the first frame it played would stand.
+struct WAVESTAMP {
+  std::uint64_t frames = 0;
+  std::int64_t nanoseconds = 0;
+};
 
 // What a wave-input device is; the name is longer than the 32 characters of
 // the older platform so that sound-card names are not cut.
@@ -205,6 +218,11 @@ class AudioSystem {
   // MMSYSERR_INVALPARAM: no buffer or cch 0.
   virtual MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
 
+  // The latest stamp of an open device. MMSYSERR_NOTSUPPORTED where the
+  // back-end cannot tell (the default), or before the device has moved a
+  // frame; MMSYSERR_INVALPARAM: no record.
+  virtual MMRESULT waveInGetStamp(HWAVEIN, WAVESTAMP*) { return MMSYSERR_NOTSUPPORTED; }
+
   // --- Wave output ----------------------------------------------------------
 
   virtual UINT waveOutGetNumDevs() = 0;
@@ -229,6 +247,8 @@ class AudioSystem {
   virtual MMRESULT waveOutClose(HWAVEOUT handle) = 0;
   // See "Forced close" above.
   virtual void waveOutForceClose(HWAVEOUT handle) = 0;
+  // As waveInGetStamp.
+  virtual MMRESULT waveOutGetStamp(HWAVEOUT, WAVESTAMP*) { return MMSYSERR_NOTSUPPORTED; }
   // As waveInGetErrorTextA; the texts and reasons are shared.
   virtual MMRESULT waveOutGetErrorTextA(MMRESULT code, char* text, UINT cch) = 0;
 

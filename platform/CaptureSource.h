@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/AudioSystem.h"
 #include "platform/Types.h"
 
 namespace platform {
@@ -45,6 +46,11 @@ class CaptureSource {
   // the waker is signalled; a source that wakes on the waker drains it and
   // returns Woken, so the device re-checks what its owner asked for.
   virtual ReadResult read(BYTE* dst, std::size_t frames, Waker& waker) = 0;
+
+  // Device thread, right after a read that gave frames: where the stream
+  // stands (AudioSystem::waveInGetStamp: frames captured since the open,
+  // and when); false when the source cannot tell.
+  virtual bool stamp(WAVESTAMP&) { return false; }
 
   // The reason behind the latest failure, for the error text (may be empty).
   virtual std::string failureDetail() const { return {}; }

@@ -264,6 +264,18 @@ MMRESULT DeviceAudioSystem::waveInReset(HWAVEIN h) {
   return result(h->reset(), h);
 }
 
+MMRESULT DeviceAudioSystem::waveInGetStamp(HWAVEIN h, WAVESTAMP* stamp) {
+  QUORVEL_CHECK_HANDLE(h);
+  if (stamp == nullptr) return MMSYSERR_INVALPARAM;
+  return h->readStamp(*stamp) ? MMSYSERR_NOERROR : MMSYSERR_NOTSUPPORTED;
+}
+
+MMRESULT DeviceAudioSystem::waveOutGetStamp(HWAVEOUT h, WAVESTAMP* stamp) {
+  QUORVEL_CHECK_HANDLE(h);
+  if (stamp == nullptr) return MMSYSERR_INVALPARAM;
+  return h->readStamp(*stamp) ? MMSYSERR_NOERROR : MMSYSERR_NOTSUPPORTED;
+}
+
 MMRESULT DeviceAudioSystem::waveInClose(HWAVEIN h) {
   QUORVEL_CHECK_HANDLE(h);
   const MMRESULT rc = h->close();

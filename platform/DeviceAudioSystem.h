@@ -54,6 +54,9 @@ class DeviceAudioSystem : public AudioSystem {
   MMRESULT waveInStop(HWAVEIN handle) override;
   MMRESULT waveInReset(HWAVEIN handle) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
+  // The stamps the device's source or sink published (none: not supported).
+  MMRESULT waveInGetStamp(HWAVEIN handle, WAVESTAMP* stamp) override;
+  MMRESULT waveOutGetStamp(HWAVEOUT handle, WAVESTAMP* stamp) override;
   void waveInForceClose(HWAVEIN handle) override;
   MMRESULT waveInGetErrorTextA(MMRESULT code, char* text, UINT cch) override;
 

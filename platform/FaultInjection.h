@@ -109,6 +109,8 @@ class FaultInjection final : public AudioSystem {
   MMRESULT mixerGetControlDetailsA(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) override;
   MMRESULT mixerClose(HMIXER handle) override;
   unsigned devicesAbandoned() const override { return system_.devicesAbandoned(); }
+  MMRESULT waveInGetStamp(HWAVEIN h, WAVESTAMP* s) override { return system_.waveInGetStamp(h, s); }
+  MMRESULT waveOutGetStamp(HWAVEOUT h, WAVESTAMP* s) override { return system_.waveOutGetStamp(h, s); }
 
  private:
   struct Fault {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/AudioSystem.h"
 #include "platform/Types.h"
 
 namespace platform {
@@ -44,6 +45,11 @@ class PlaybackSink {
   virtual void drain() = 0;
   // Throws away what was written and not yet played (waveOutReset).
   virtual void discard() = 0;
+
+  // Device thread, right after a write that took frames: where the stream
+  // stands (AudioSystem::waveOutGetStamp: frames played out since the open,
+  // and when); false when the sink cannot tell.
+  virtual bool stamp(WAVESTAMP&) { return false; }
 
   // The reason behind the latest failure, for the error text (may be empty).
   virtual std::string failureDetail() const { return {}; }

@@ -181,4 +181,29 @@ void WaveDevice::fail(MMRESULT code, std::string detail) noexcept {
   returnAll();
 }
 
+void WaveDevice::publishStamp(const WAVESTAMP& stamp) noexcept {
+  // The fields are stored with release, so the odd sequence before them is
+  // seen by any reader that sees them (no fences: ThreadSanitizer checks
+  // these orders, not fences).
+  const unsigned sequence = stampSequence_.load(std::memory_order_relaxed);
+  stampSequence_.store(sequence + 1, std::memory_order_relaxed);
+  stampFrames_.store(stamp.frames, std::memory_order_release);
+  stampNanoseconds_.store(stamp.nanoseconds, std::memory_order_release);
+  stampSequence_.store(sequence + 2, std::memory_order_release);
+}
+
+bool WaveDevice::readStamp(WAVESTAMP& stamp) const noexcept {
+  // A few tries: the device thread writes a stamp in a few instructions.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned before = stampSequence_.load(std::memory_order_acquire);
+    if (before == 0) return false;
+    if (before % 2 != 0) continue;
+    // Acquire loads: the second look at the sequence cannot come before them.
+    stamp.frames = stampFrames_.load(std::memory_order_acquire);
+    stamp.nanoseconds = stampNanoseconds_.load(std::memory_order_acquire);
+    if (stampSequence_.load(std::memory_order_relaxed) == before) return true;
+  }
+  return false;
+}
+
 }  // namespace platform

@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/AudioSystem.h"
 #include "platform/HeaderQueue.h"
 #include "platform/NotifyWindow.h"
 #include "platform/OwnerFence.h"
@@ -72,6 +73,10 @@ class WaveDevice {
   // Owner's side: true once, the first time it is asked after the owner gave
   // up on the device.
   bool newlyAbandoned() noexcept { return abandoned() && !std::exchange(abandonCounted_, true); }
+
+  // Owner's side: the latest stamp the device thread published; false
+  // before any.
+  bool readStamp(WAVESTAMP& stamp) const noexcept;
 
  protected:
   // The notifications of a direction: open, a header back, close.
@@ -141,6 +146,9 @@ class WaveDevice {
   // Sleeps until a header is queued or the owner asks for something; false
   // when the device was abandoned meanwhile.
   bool waitForHeader() noexcept;
+  // Device thread: publishes where the stream stands (a sequence lock of
+  // atomics: the owner never waits, the device thread never blocks).
+  void publishStamp(const WAVESTAMP& stamp) noexcept;
   // Publishes the failure of the source or sink and hands every header back.
   void fail(MMRESULT code, std::string detail) noexcept;
 
@@ -177,6 +185,10 @@ class WaveDevice {
   std::atomic<bool> closing_{false};
   std::atomic<bool> forced_{false};            // the close is a forced one: nothing plays out
   std::atomic<bool> waitingForHeader_{false};  // the device thread sleeps for want of a header
+
+  std::atomic<unsigned> stampSequence_{0};  // odd while a stamp is written; 0: none yet
+  std::atomic<std::uint64_t> stampFrames_{0};
+  std::atomic<std::int64_t> stampNanoseconds_{0};
 
   std::atomic<MMRESULT> failure_{0};
   std::string failureDetail_;  // written by the device thread (or the abandoning owner) before failure_ is published

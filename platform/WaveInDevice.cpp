@@ -109,7 +109,14 @@ bool WaveInDevice::run() {
         std::min<std::size_t>((h->dwBufferLength - h->dwBytesRecorded) / frameBytes, bounce_.size() / frameBytes);
     if (room > 0) {
       CaptureSource::ReadResult got;
-      if (!outside([&] { got = source_->read(bounce_.data(), room, waker_); })) return false;
+      WAVESTAMP stamp;
+      bool stamped = false;
+      if (!outside([&] {
+            got = source_->read(bounce_.data(), room, waker_);
+            stamped = got.kind == CaptureSource::ReadResult::Kind::Frames && got.frames > 0 && source_->stamp(stamp);
+          }))
+        return false;
+      if (stamped) publishStamp(stamp);
       if (got.kind == CaptureSource::ReadResult::Kind::Failed) {
         if (!fail(got.code)) return false;
         continue;

@@ -54,7 +54,14 @@ bool WaveOutDevice::run() {
     }
     std::memcpy(bounce_.data(), h->lpData + moved_, frames * frameBytes);
     PlaybackSink::WriteResult put;
-    if (!outside([&] { put = sink_->write(bounce_.data(), frames, waker_); })) return false;
+    WAVESTAMP stamp;
+    bool stamped = false;
+    if (!outside([&] {
+          put = sink_->write(bounce_.data(), frames, waker_);
+          stamped = put.kind == PlaybackSink::WriteResult::Kind::Frames && put.frames > 0 && sink_->stamp(stamp);
+        }))
+      return false;
+    if (stamped) publishStamp(stamp);
     if (put.kind == PlaybackSink::WriteResult::Kind::Failed) {
       fail(put.code, sink_->failureDetail());
       continue;

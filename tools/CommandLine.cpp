@@ -45,4 +45,10 @@ bool ParseInt(const char* text, long lo, long hi, long& out) {
   return end != text && *end == '\0' && out >= lo && out <= hi;
 }
 
+bool ParseNumber(const char* text, double lo, double hi, double& out) {
+  char* end = nullptr;
+  out = std::strtod(text, &end);
+  return end != text && *end == '\0' && out >= lo && out <= hi;
+}
+
 }  // namespace tools

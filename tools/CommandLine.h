@@ -46,5 +46,7 @@ void SayIfAbandoned(const char* tool, const platform::AudioSystem& system);
 
 // A whole decimal number from lo to hi, and nothing else.
 bool ParseInt(const char* text, long lo, long hi, long& out);
+// A decimal number (as "1000", "-20.5" or "1e3") from lo to hi, and nothing else.
+bool ParseNumber(const char* text, double lo, double hi, double& out);
 
 }  // namespace tools

@@ -74,7 +74,10 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
   bool restarted = false;  // after an overrun, with nothing read since
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_readi(pcm_.handle(), dst, frames);
-    if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    if (n > 0) {
+      framesRead_ += static_cast<std::uint64_t>(n);
+      return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    }
     Step step;
     if (n == 0 || n == -EAGAIN) {
       step = sleep(waker);
@@ -126,6 +129,15 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker) {
   const int pause = std::max(periodMs_ / 4, 1);
   if (waker.wait(pause)) return Step::Woken;
   return Step::Again;
+}
+
+// From the device's delay: the frames captured and not yet read, a sound
+// server's own buffering included.
+bool AlsaCaptureSource::stamp(WAVESTAMP& stamp) {
+  snd_pcm_sframes_t waiting = 0;
+  if (!pcm_.delayAt(waiting, stamp.nanoseconds) || waiting < 0) return false;
+  stamp.frames = framesRead_ + static_cast<std::uint64_t>(waiting);
+  return true;
 }
 
 }  // namespace platform::alsa

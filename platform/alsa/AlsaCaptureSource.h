@@ -55,6 +55,8 @@ class AlsaCaptureSource final : public CaptureSource {
   ReadResult read(BYTE* dst, std::size_t frames, Waker& waker) override;
   std::string failureDetail() const override { return pcm_.check().detail(); }
   std::size_t overruns() const noexcept override { return overruns_.load(std::memory_order_relaxed); }
+  // The frames read so far and those the device holds for reading, now.
+  bool stamp(WAVESTAMP& stamp) override;
 
   // The period the PCM runs with now, in frames.
   snd_pcm_uframes_t periodFrames() const noexcept { return period_; }
@@ -77,6 +79,7 @@ class AlsaCaptureSource final : public CaptureSource {
   snd_pcm_uframes_t fittedTo_ = 0;  // the buffer size the periods were fitted to
   bool fresh_ = false;              // nothing read yet in this capture run
   std::atomic<std::size_t> overruns_{0};
+  std::uint64_t framesRead_ = 0;  // since the open
 };
 
 }  // namespace platform::alsa

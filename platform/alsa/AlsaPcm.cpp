@@ -3,6 +3,8 @@
 
 #include "platform/alsa/AlsaPcm.h"
 
+#include <ctime>
+
 #include <cerrno>
 
 #include "platform/ResultCodes.h"
@@ -113,6 +115,20 @@ void AlsaPcm::failStalled() {
   check_.fail(-ETIMEDOUT, std::string("the device ") + (stream_ == SND_PCM_STREAM_CAPTURE ? "delivered" : "took") +
                               " nothing for " +
                               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kStall).count()) + " s");
+}
+
+bool AlsaPcm::delayAt(snd_pcm_sframes_t& delay, std::int64_t& nanoseconds) const {
+  auto now = [] {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  };
+  const std::int64_t before = now();
+  if (snd_pcm_delay(handle(), &delay) < 0) return false;
+  const std::int64_t after = now();
+  if (after - before > 100000) return false;
+  nanoseconds = before + (after - before) / 2;
+  return true;
 }
 
 }  // namespace platform::alsa

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <functional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,11 @@ class AlsaPcm {
   void failStalled();
 
   snd_pcm_t* handle() const noexcept { return pcm_; }
+  // The device's delay (frames written and not yet heard, or captured and
+  // not yet read) and the CLOCK_MONOTONIC moment it holds for, in ns: the
+  // middle of the call. False when the call failed, or took over 100 us
+  // (the thread was held up, and the moment is not known well enough).
+  bool delayAt(snd_pcm_sframes_t& delay, std::int64_t& nanoseconds) const;
   AlsaCheck& check() noexcept { return check_; }
   const AlsaCheck& check() const noexcept { return check_; }
 

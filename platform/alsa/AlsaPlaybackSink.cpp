@@ -51,7 +51,10 @@ PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t f
   const Clock::time_point since = Clock::now();
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_writei(pcm_.handle(), src, frames);
-    if (n > 0) return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    if (n > 0) {
+      framesWritten_ += static_cast<std::uint64_t>(n);
+      return {Kind::Frames, static_cast<std::size_t>(n), 0};
+    }
     Step step;
     if (n == 0 || n == -EAGAIN) {
       if (AlsaPcm::Stalled(since)) {
@@ -116,6 +119,16 @@ void AlsaPlaybackSink::drain() {
 void AlsaPlaybackSink::discard() {
   snd_pcm_drop(pcm_.handle());
   pcm_.check()(snd_pcm_prepare(pcm_.handle()), "snd_pcm_prepare");
+}
+
+// From the device's delay: the frames written and not yet heard.
+bool AlsaPlaybackSink::stamp(WAVESTAMP& stamp) {
+  snd_pcm_sframes_t delay = 0;
+  if (!pcm_.delayAt(delay, stamp.nanoseconds)) return false;
+  const auto pending = static_cast<std::uint64_t>(std::max<snd_pcm_sframes_t>(delay, 0));
+  if (pending > framesWritten_) return false;
+  stamp.frames = framesWritten_ - pending;
+  return true;
 }
 
 }  // namespace platform::alsa

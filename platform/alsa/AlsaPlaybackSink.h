@@ -50,6 +50,8 @@ class AlsaPlaybackSink final : public PlaybackSink {
   void discard() override;
   std::string failureDetail() const override { return pcm_.check().detail(); }
   std::size_t underruns() const noexcept override { return underruns_.load(std::memory_order_relaxed); }
+  // The frames written so far less those still to be heard, now.
+  bool stamp(WAVESTAMP& stamp) override;
 
   // The ring the PCM runs with, in frames.
   snd_pcm_uframes_t periodFrames() const noexcept { return period_; }
@@ -69,6 +71,7 @@ class AlsaPlaybackSink final : public PlaybackSink {
   snd_pcm_uframes_t period_ = 0;
   snd_pcm_uframes_t buffer_ = 0;
   std::atomic<std::size_t> underruns_{0};
+  std::uint64_t framesWritten_ = 0;  // since the open
 };
 
 }  // namespace platform::alsa

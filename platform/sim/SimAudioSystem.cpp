@@ -117,9 +117,9 @@ DeviceAudioSystem::Opener<CaptureSource> SimAudioSystem::captureOpener(UINT devi
   if (inputs_ == 0) return Refusal<CaptureSource>();
   lastDeviceId_ = deviceId;
   lastFormat_ = format;
-  return [state = state_, signal = signal_, pacing = pacing_, format](std::unique_ptr<CaptureSource>& source,
-                                                                      std::string&) {
-    source = std::make_unique<SimCaptureSource>(state, signal, pacing, format);
+  return [state = state_, signal = signal_, pacing = pacing_, format, path = loopback_](
+             std::unique_ptr<CaptureSource>& source, std::string&) {
+    source = std::make_unique<SimCaptureSource>(state, signal, pacing, format, path);
     return MMSYSERR_NOERROR;
   };
 }
@@ -168,6 +168,28 @@ void SimAudioSystem::waveInForceClose(HWAVEIN h) {
   forwards_.erase(h);
 }
 
+namespace {
+std::int64_t Nanoseconds(std::uint64_t frames, DWORD rate) {
+  return static_cast<std::int64_t>(static_cast<long double>(frames) * 1e9L / rate + 0.5L);
+}
+}  // namespace
+
+MMRESULT SimAudioSystem::waveInGetStamp(HWAVEIN, WAVESTAMP* stamp) {
+  if (stamp == nullptr) return MMSYSERR_INVALPARAM;
+  if (!loopback_) return MMSYSERR_NOTSUPPORTED;
+  const std::uint64_t frames = state_->deviceFrames.load(std::memory_order_acquire);
+  *stamp = {frames, Nanoseconds(frames, lastFormat_.nSamplesPerSec)};
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT SimAudioSystem::waveOutGetStamp(HWAVEOUT, WAVESTAMP* stamp) {
+  if (stamp == nullptr) return MMSYSERR_INVALPARAM;
+  const std::int64_t origin = state_->loopOrigin.load(std::memory_order_acquire);
+  if (!loopback_ || origin < 0) return MMSYSERR_NOTSUPPORTED;
+  *stamp = {0, Nanoseconds(static_cast<std::uint64_t>(origin), lastFormat_.nSamplesPerSec)};
+  return MMSYSERR_NOERROR;
+}
+
 // --- Output ---------------------------------------------------------------
 
 void SimAudioSystem::releasePlayback(std::uint64_t frames) {
@@ -194,6 +216,7 @@ DeviceAudioSystem::Opener<PlaybackSink> SimAudioSystem::playbackOpener(UINT devi
   // the record can be made anew here.
   state_->played.assign(recordBytes_, 0);
   state_->playedBytes.store(0, std::memory_order_release);
+  state_->loopOrigin.store(-1, std::memory_order_release);
   lastOutputDeviceId_ = deviceId;
   lastOutputFormat_ = format;
   return [state = state_, pacing = pacing_, format](std::unique_ptr<PlaybackSink>& sink, std::string&) {

@@ -28,12 +28,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/DeviceAudioSystem.h"
 #include "platform/ResultCodes.h"
+#include "platform/sim/LoopbackPath.h"
 #include "platform/sim/Signal.h"
 #include "platform/sim/SimCaptureSource.h"
 #include "platform/sim/SimMixer.h"
@@ -63,6 +65,20 @@ class SimAudioSystem : public DeviceAudioSystem {
   // signal starts at frame 0.
   void setSignal(Signal s) { signal_ = std::move(s); }
   void setPacing(Pacing p) { pacing_ = p; }
+
+  // Loops the output back to the input through `path` (LoopbackPath.h),
+  // for the devices opened from now on: the input captures what the output
+  // plays, and the output plays at the pace the input takes it (with Clock
+  // pacing, real time; Unpaced, as fast as the two go). Before and after a
+  // playing the input hears the path at rest (its noise).
+  void setLoopback(LoopbackPath path) {
+    loopback_ = std::move(path);
+    state_->loopback = true;
+  }
+  // The frame the input had captured (counted from its open) when the
+  // latest playing's first frame came round the loop with no delay; -1
+  // before any.
+  std::int64_t loopbackOrigin() const { return state_->loopOrigin.load(std::memory_order_acquire); }
 
   // Manual pacing: lets the device produce `frames` more frames, or fill
   // `buffers` more buffers to the end (full or short); released frames go
@@ -128,6 +144,11 @@ class SimAudioSystem : public DeviceAudioSystem {
   MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                       DWORD_PTR instance, DWORD flags) override;
   MMRESULT waveInClose(HWAVEIN handle) override;
+  // Looped back, the devices' stamps are exact on the input's clock (its
+  // frames at the format's rate): the input's at its latest frame, the
+  // output's at the origin of the latest playing. Otherwise not supported.
+  MMRESULT waveInGetStamp(HWAVEIN handle, WAVESTAMP* stamp) override;
+  MMRESULT waveOutGetStamp(HWAVEOUT handle, WAVESTAMP* stamp) override;
   void waveInForceClose(HWAVEIN handle) override;
 
  protected:
@@ -154,6 +175,7 @@ class SimAudioSystem : public DeviceAudioSystem {
   std::vector<std::string> names_;
   Signal signal_;
   Pacing pacing_ = Pacing::Clock;
+  std::optional<LoopbackPath> loopback_;
   std::shared_ptr<SimState> state_;
   std::map<HWAVEIN, std::unique_ptr<Forward>> forwards_;
   UINT lastDeviceId_ = 0;

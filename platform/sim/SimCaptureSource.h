@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/CaptureSource.h"
+#include "platform/sim/LoopbackPath.h"
 #include "platform/sim/Signal.h"
 #include "platform/sim/SimState.h"
 
@@ -29,7 +30,10 @@ enum class Pacing {
 
 class SimCaptureSource : public CaptureSource {
  public:
-  SimCaptureSource(std::shared_ptr<SimState> state, Signal signal, Pacing pacing, const WAVEFORMATEX& format);
+  // With a path, the frames are what the output device plays, through it
+  // (the state's loopback wire); the signal is not used.
+  SimCaptureSource(std::shared_ptr<SimState> state, Signal signal, Pacing pacing, const WAVEFORMATEX& format,
+                   std::optional<LoopbackPath> path = std::nullopt);
 
   MMRESULT start() override;
   void stop() override;
@@ -45,6 +49,10 @@ class SimCaptureSource : public CaptureSource {
   void decideLimit() noexcept;
   void commitBuffer() noexcept;
   void endBuffer() noexcept;
+  // Loopback: renders up to n frames from the wire; fewer when the output
+  // plays and its frames have not arrived yet.
+  std::size_t renderLoopback(BYTE* dst, std::size_t n) noexcept;
+  void putSample(BYTE*& dst, double v) const noexcept;
 
   const std::shared_ptr<SimState> state_;
   const Signal signal_;
@@ -62,6 +70,12 @@ class SimCaptureSource : public CaptureSource {
   std::optional<std::size_t> limit_;  // its length in frames when short
 
   std::string failureDetail_;
+
+  // Loopback: one path per channel, and the frame of the current playing's
+  // origin (as loopOrigin in the state), if one has begun.
+  std::vector<LoopbackChannel> channels_;
+  std::optional<LoopbackPath> path_;
+  std::optional<std::uint64_t> origin_;
 };
 
 }  // namespace platform::sim

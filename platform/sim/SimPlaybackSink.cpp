@@ -14,6 +14,13 @@ namespace platform::sim {
 SimPlaybackSink::SimPlaybackSink(std::shared_ptr<SimState> state, Pacing pacing, const WAVEFORMATEX& format)
     : state_(std::move(state)), pacing_(pacing), format_(format) {}
 
+SimPlaybackSink::~SimPlaybackSink() {
+  if (state_->loopback && started_) {
+    state_->wireOpen.store(false, std::memory_order_release);
+    state_->poke.wake();
+  }
+}
+
 PlaybackSink::WriteResult SimPlaybackSink::write(const BYTE* src, std::size_t frames, Waker& waker) {
   for (;;) {
     if (const MMRESULT code = state_->outFailure.load(std::memory_order_acquire); code != MMSYSERR_NOERROR) {
@@ -27,7 +34,10 @@ PlaybackSink::WriteResult SimPlaybackSink::write(const BYTE* src, std::size_t fr
       clockFrames_ = 0;
     }
     std::optional<Clock::time_point> retryAt;
-    if (const std::size_t n = take(frames, retryAt); n > 0) {
+    // A looped-back sink plays at the pace the input takes its frames.
+    const std::size_t n = state_->loopback ? wireRoom(frames) : take(frames, retryAt);
+    if (n > 0) {
+      if (state_->loopback) pushWire(src, n);
       // The record was sized when the device opened; what does not fit is
       // counted, not kept, so the device thread never allocates.
       const std::size_t bytes = n * format_.nBlockAlign;
@@ -40,6 +50,34 @@ PlaybackSink::WriteResult SimPlaybackSink::write(const BYTE* src, std::size_t fr
     }
     if (SleepUntil(waker, state_->playPoke, retryAt)) return {WriteResult::Kind::Woken, 0, 0};
   }
+}
+
+std::size_t SimPlaybackSink::wireRoom(std::size_t n) noexcept {
+  if (!state_->wireOpen.load(std::memory_order_relaxed)) {
+    if (!state_->wire.push(WireFrame{{0, 0}, true})) return 0;
+    state_->wireOpen.store(true, std::memory_order_release);
+  }
+  return std::min(n, state_->wire.capacity() - state_->wire.size());
+}
+
+void SimPlaybackSink::pushWire(const BYTE* src, std::size_t frames) noexcept {
+  const unsigned channels = format_.nChannels;
+  for (std::size_t i = 0; i < frames; ++i) {
+    WireFrame f;
+    for (unsigned c = 0; c < channels && c < 2; ++c) {
+      if (format_.wBitsPerSample == 16) {
+        std::int16_t v;
+        std::memcpy(&v, src, 2);
+        src += 2;
+        f.sample[c] = static_cast<float>(v) / 32768.0f;
+      } else {
+        f.sample[c] = static_cast<float>(static_cast<int>(*src++) - 128) / 128.0f;
+      }
+    }
+    if (channels == 1) f.sample[1] = f.sample[0];
+    state_->wire.push(f);  // room was checked: this thread is the only producer
+  }
+  state_->poke.wake();
 }
 
 void SimPlaybackSink::discard() {

@@ -25,6 +25,9 @@ class SimPlaybackSink : public PlaybackSink {
   static constexpr std::size_t kPeriodFrames = 512;
 
   SimPlaybackSink(std::shared_ptr<SimState> state, Pacing pacing, const WAVEFORMATEX& format);
+  // A looped-back sink's wire is closed: the input hears silence after its
+  // last frame.
+  ~SimPlaybackSink() override;
 
   WriteResult write(const BYTE* src, std::size_t frames, Waker& waker) override;
   void drain() override {}
@@ -34,6 +37,10 @@ class SimPlaybackSink : public PlaybackSink {
  private:
   using Clock = std::chrono::steady_clock;
   std::size_t take(std::size_t want, std::optional<Clock::time_point>& retryAt) noexcept;
+  // Loopback: how many of n frames the wire has room for now (after the
+  // start mark of a playing's first write).
+  std::size_t wireRoom(std::size_t n) noexcept;
+  void pushWire(const BYTE* src, std::size_t frames) noexcept;
 
   const std::shared_ptr<SimState> state_;
   const Pacing pacing_;

@@ -26,6 +26,13 @@ struct ShortBuffer {
   unsigned nth = 1;  // which buffer: 1 is the next one the device fills
 };
 
+// One frame on the loopback's wire, as the output device played it; `start`
+// marks the first frame of a new playing (its samples are not used).
+struct WireFrame {
+  float sample[2] = {0, 0};
+  bool start = false;
+};
+
 struct SimState {
   // Test -> device: wakes a capture device that sleeps for want of frames.
   Waker poke;
@@ -67,6 +74,20 @@ struct SimState {
   std::atomic<std::size_t> playedBytes{0};
   std::atomic<std::uint64_t> framesPlayed{0};
   std::atomic<std::uint64_t> outputResets{0};
+
+  // Loopback (set before the devices open): the output device pushes what it
+  // plays onto the wire, the input device takes it through the path. The
+  // output waits for room (woken by playPoke), the input for frames (woken
+  // by poke). wireOpen: an output device plays into the wire; it is cleared
+  // after its last frame is pushed. loopOrigin: the captured frame (from
+  // the input device's open) at which the latest playing's first frame
+  // arrives with no delay, or -1.
+  bool loopback = false;
+  SpscRing<WireFrame, 1u << 16> wire;
+  std::atomic<bool> wireOpen{false};
+  std::atomic<std::int64_t> loopOrigin{-1};
+  // Frames the latest input device captured since it opened.
+  std::atomic<std::uint64_t> deviceFrames{0};
 
   void count(std::atomic<std::uint64_t>& counter, std::uint64_t n = 1) noexcept {
     counter.fetch_add(n, std::memory_order_acq_rel);

@@ -45,3 +45,20 @@ TEST(RealFft, SilenceDcAndAToneOnABin) {
     }
   }
 }
+
+// The inverse brings a transform back, times the length, for even and odd
+// lengths, and leaves its input as it was.
+TEST(RealFft, TheInverseUndoesTheTransform) {
+  EXPECT_FALSE(InverseRealFft::create(0));
+  for (int points : {6, 1021, 4096}) {
+    const std::unique_ptr<RealFft> forward = RealFft::create(points);
+    const std::unique_ptr<InverseRealFft> inverse = InverseRealFft::create(points);
+    ASSERT_TRUE(forward && inverse) << points;
+    for (int i = 0; i < points; ++i) forward->input()[i] = float(std::sin(0.37 * i * i) + 0.1);
+    forward->execute();
+    std::copy(forward->output(), forward->output() + forward->bins(), inverse->input());
+    inverse->execute();
+    for (int i = 0; i < points; ++i) EXPECT_NEAR(inverse->output()[i] / points, forward->input()[i], 2e-5) << i;
+    for (int k = 0; k < inverse->bins(); ++k) EXPECT_EQ(inverse->input()[k], forward->output()[k]) << k;
+  }
+}

@@ -68,34 +68,23 @@ inline double fittedAmplitude(const double* x, std::size_t from, std::size_t to,
 // sines beat.
 inline std::vector<float> pinkPeriod(double rate, double seconds, double lowHz, double highHz, double& powerPerNeper) {
   const int n = int(std::lround(rate * seconds));
-  // x_i = sum over k of a_k cos(2 pi k i / n + phi_k)
-  //     = Re(DFT(a cos phi))_i + Im(DFT(a sin phi))_i, with the spectrum's
-  // bins as the transforms' input; the second half of i mirrors the first.
-  const std::unique_ptr<RealFft> cosines = RealFft::create(n), sines = RealFft::create(n);
-  std::fill(cosines->input(), cosines->input() + n, 0.0f);
-  std::fill(sines->input(), sines->input() + n, 0.0f);
-  // Phases quadratic in k keep the crest low.
+  const std::unique_ptr<InverseRealFft> inverse = InverseRealFft::create(n);
+  std::fill(inverse->input(), inverse->input() + inverse->bins(), std::complex<float>(0));
+  // A sine of amplitude a is two bins of a / 2 (the inverse adds the
+  // mirrored half); its power a^2 / 2 falls as 1 / f. Phases quadratic in k
+  // keep the crest low.
   const double scale = 0.02;  // the amplitude of the bin at 1 Hz
-  powerPerNeper = 0;
   for (int k = 1; k < n / 2; ++k) {
     const double hz = k / seconds;
     if (hz < lowHz || hz > highHz) continue;
     const double a = scale / std::sqrt(hz), phi = 2 * std::numbers::pi * std::fmod(0.6180339887 * k * k, 1.0);
-    cosines->input()[k] = float(a * std::cos(phi));
-    sines->input()[k] = float(a * std::sin(phi));
+    inverse->input()[k] = std::complex<float>(std::polar(a / 2, phi));
   }
   // a^2 / 2 per bin, 1 / seconds Hz apart: (scale^2 / 2) / f per Hz, which
-  // is scale^2 / 2 per neper of frequency.
+  // is scale^2 seconds / 2 per neper of frequency.
   powerPerNeper = scale * scale / 2 * seconds;
-  cosines->execute();
-  sines->execute();
-  std::vector<float> x(static_cast<std::size_t>(n));
-  for (int i = 0; i <= n / 2; ++i) {
-    const std::complex<float> c = cosines->output()[i], s = sines->output()[i];
-    x[std::size_t(i)] = c.real() + s.imag();
-    if (i > 0 && i < n - i) x[std::size_t(n - i)] = c.real() - s.imag();
-  }
-  return x;
+  inverse->execute();
+  return std::vector<float>(inverse->output(), inverse->output() + n);
 }
 
 }  // namespace dsp::test

@@ -127,6 +127,16 @@ TEST_F(PlayTool, BadCommandLinesSayWhatIsWrongAndExitWith64AndBadDevicesWithOne)
       {{path, QStringLiteral("--device"), QStringLiteral("abc")},
        QStringLiteral("--device takes an output device number from --list, or -1 for the default output, not 'abc'")},
       {{path, path}, QStringLiteral("one file at a time: '%1' follows '%1'").arg(path)},
+      {{QStringLiteral("--tone"), QStringLiteral("30000")},
+       QStringLiteral("--tone needs frequencies below half the rate (22050 Hz)")},
+      {{QStringLiteral("--noise"), QStringLiteral("brown")},
+       QStringLiteral("--noise takes white or pink, not 'brown'")},
+      {{QStringLiteral("--tone"), QStringLiteral("1000"), QStringLiteral("--level"), QStringLiteral("3")},
+       QStringLiteral("--level takes dBFS from -150 to 0, not '3'")},
+      {{path, QStringLiteral("--seconds"), QStringLiteral("2")},
+       QStringLiteral("--seconds is for a generated signal (--tone, --square, --sweep, --noise)")},
+      {{QStringLiteral("--sweep"), QStringLiteral("1000"), QStringLiteral("100")},
+       QStringLiteral("a logarithmic sweep runs upwards: FROM must be below TO")},
   };
   for (const auto& [args, why] : cases) {
     const Outcome r = Play(args);
@@ -138,6 +148,28 @@ TEST_F(PlayTool, BadCommandLinesSayWhatIsWrongAndExitWith64AndBadDevicesWithOne)
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-play: Could not open the output device")))
       << r.err.toStdString();
+}
+
+// Generated signals play for their seconds through the player's buffers
+// (44100 Hz, 8192-frame buffers), with what was played named.
+TEST_F(PlayTool, GeneratedSignalsPlayForTheirSeconds) {
+  const std::pair<QStringList, QString> cases[] = {
+      {{QStringLiteral("--tone"), QStringLiteral("997.5"), QStringLiteral("--level"), QStringLiteral("-12.25"),
+        QStringLiteral("--seconds"), QStringLiteral("0.4")},
+       QStringLiteral("Played 997.50 Hz sine at -12.25 dBFS: 0.40 s in 3 buffers")},
+      {{QStringLiteral("--noise"), QStringLiteral("pink"), QStringLiteral("--seconds"), QStringLiteral("0.2"),
+        QStringLiteral("--channels"), QStringLiteral("2"), QStringLiteral("--dither")},
+       QStringLiteral("Played pink noise at -20.00 dBFS: 0.20 s in 2 buffers")},
+      {{QStringLiteral("--sweep"), QStringLiteral("100"), QStringLiteral("200"), QStringLiteral("--linear"),
+        QStringLiteral("--seconds"), QStringLiteral("0.3")},
+       QStringLiteral("Played linear sweep 100.00 Hz to 200.00 Hz in 0.30 s at -20.00 dBFS: 0.30 s in 2 buffers")},
+  };
+  for (const auto& [args, last] : cases) {
+    const Outcome r = Play(args);
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.out.size(), 2) << r.out.join('\n').toStdString();
+    EXPECT_EQ(r.out.last(), last);
+  }
 }
 
 // --list names the output devices with the numbers --device takes.
