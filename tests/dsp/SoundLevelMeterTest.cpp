@@ -92,11 +92,11 @@ TEST(SoundLevelMeter, ToneBurstsReachTheirMaxima) {
   const struct {
     TimeWeighting t;
     double seconds, belowSteady, tolerance;
-  } rows[] = {{TimeWeighting::Fast, 0.2, -1.0, 0.1},
-              {TimeWeighting::Fast, 0.002, -18.0, 0.1},
-              {TimeWeighting::Fast, 0.00025, -27.0, 0.3},
-              {TimeWeighting::Slow, 0.2, -7.4, 0.1},
-              {TimeWeighting::Slow, 0.002, -27.0, 0.1}};
+  } rows[] = {{TimeWeighting::Fast, 0.2, -1.0, 0.05},
+              {TimeWeighting::Fast, 0.002, -18.0, 0.05},
+              {TimeWeighting::Fast, 0.00025, -27.0, 0.2},
+              {TimeWeighting::Slow, 0.2, -7.4, 0.05},
+              {TimeWeighting::Slow, 0.002, -27.0, 0.05}};
   for (const auto& row : rows) {
     SoundLevelMeter meter(kRate, 60);
     feed(meter, silence(0.5));
