@@ -216,8 +216,6 @@ LevelsWindow::LevelsWindow(SampleFeed& feed, QWidget* parent)
   ShowFigures();
 }
 
-LevelsWindow::~LevelsWindow() { feed_.SetWanted(false); }
-
 dsp::Weighting LevelsWindow::ShownWeighting() const { return dsp::Weighting(Weighting->currentIndex()); }
 dsp::TimeWeighting LevelsWindow::ShownTime() const { return dsp::TimeWeighting(Time->currentIndex()); }
 

@@ -41,8 +41,9 @@ class SampleFeed;
 
 class LevelsWindow : public QWidget {
  public:
+  // The feed outlives the window's use of it: it is touched only between
+  // Begin and End (or the window's closing).
   explicit LevelsWindow(SampleFeed& feed, QWidget* parent = nullptr);
-  ~LevelsWindow() override;
 
   // A run of capture begins at `rate` Hz from `device` (its name): a new
   // measurement, with the device's calibration.
