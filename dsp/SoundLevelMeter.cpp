@@ -15,6 +15,7 @@ constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 // 10 lg 2: a full-scale sine's mean square is 1/2 and reads 0 dBFS.
 constexpr double kSineDb = 3.0102999566398120;
+constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 constexpr double kStatSeconds = 0.010;
 constexpr double kSettleTimeConstants = 5;
 constexpr std::array<TimeWeighting, 3> kTimes{TimeWeighting::Fast, TimeWeighting::Slow, TimeWeighting::Impulse};
@@ -88,8 +89,14 @@ SoundLevelMeter::Chain::Chain(Weighting w, double rate)
 SoundLevelMeter::SoundLevelMeter(double rate, double intervalSeconds)
     : rate_(rate),
       intervalSamples_(
-          std::uint64_t(std::llround(std::clamp(intervalSeconds, kShortestInterval, kLongestInterval) * rate))),
+          std::isinf(intervalSeconds)
+              ? kUnlimited
+              : std::uint64_t(std::llround(std::clamp(intervalSeconds, kShortestInterval, kLongestInterval) * rate))),
       chains_{Chain(Weighting::A, rate), Chain(Weighting::C, rate), Chain(Weighting::Z, rate)} {}
+
+double SoundLevelMeter::intervalSeconds() const {
+  return intervalSamples_ == kUnlimited ? kInf : double(intervalSamples_) / rate_;
+}
 
 void SoundLevelMeter::restart(Chain& c) noexcept {
   c.energy = 0;

@@ -56,7 +56,8 @@ class SoundLevelMeter {
   static constexpr double kShortestInterval = 1, kLongestInterval = 24 * 3600.0;
 
   // `rate`: the input's sample rate; `intervalSeconds` is clamped to
-  // [kShortestInterval, kLongestInterval].
+  // [kShortestInterval, kLongestInterval], or infinite: the measurement
+  // then runs for as long as the stream (a file's analysis).
   SoundLevelMeter(double rate, double intervalSeconds);
 
   double rate() const { return rate_; }
@@ -65,7 +66,7 @@ class SoundLevelMeter {
   // A new measurement from here.
   void restart() noexcept;
 
-  double intervalSeconds() const { return double(intervalSamples_) / rate_; }
+  double intervalSeconds() const;
   double measuredSeconds() const { return double(measured_) / rate_; }
   bool complete() const { return measured_ >= intervalSamples_; }
 

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "FakeScopeLog.h"
-#include "Pump.h"
 #include "analysis/FFT_Unit.h"
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
@@ -33,8 +32,6 @@
 #include "platform/sim/SimAudioSystem.h"
 
 using namespace app;
-using app::test::PumpFor;
-using app::test::PumpUntil;
 using Call = platform::AudioCall;
 using platform::sim::Pacing;
 using platform::sim::Signal;
@@ -47,6 +44,20 @@ std::string LogPath() { return std::getenv(quorvel::fakes::kFakeScopeLogEnv); }
 std::string Missing() {
   const char* m = std::getenv("QUORVEL_MISSING");
   return m ? m : "";
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    platform::ProcessMessages();
+  }
+  return true;
+}
+
+void PumpFor(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) platform::ProcessMessages();
 }
 
 // The fake library's test controls, from the copy the window has loaded.

@@ -163,4 +163,11 @@ TEST(SoundLevelMeter, MeasurementCompletesAndHolds) {
   f = meter.figures(Weighting::Z, TimeWeighting::Fast);
   EXPECT_NEAR(f.leq, dbOf(0.5), 0.02);
   EXPECT_NEAR(meter.measuredSeconds(), 1, 1e-9);
+  // A file's measurement runs for as long as the file.
+  SoundLevelMeter whole(kRate, INFINITY);
+  feed(whole, test::sine(1000, 0.1, kRate, 2));
+  feed(whole, test::sine(1000, 0.5, kRate, 2));
+  EXPECT_FALSE(whole.complete());
+  EXPECT_EQ(whole.intervalSeconds(), INFINITY);
+  EXPECT_NEAR(whole.figures(Weighting::Z, TimeWeighting::Fast).leq, 10 * std::log10((0.01 + 0.25) / 2), 0.02);
 }
