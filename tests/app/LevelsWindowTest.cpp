@@ -13,15 +13,15 @@
 #include <QTemporaryDir>
 #include <cmath>
 
-#include "Pump.h"
 #include "app/BandBars.h"
 #include "app/LevelsStore.h"
 #include "app/LevelsWindow.h"
 #include "app/Main_unt.h"
 #include "platform/sim/SimAudioSystem.h"
+#include "tests/audio/AudioFixture.h"
 
 using namespace app;
-using app::test::PumpUntil;
+using audio_test::PumpUntil;
 using dsp::Figure;
 using platform::sim::Pacing;
 using platform::sim::Signal;
