@@ -3,11 +3,12 @@
 
 // What the Levels window costs: the engine's work on one block of 2048
 // samples at 44.1 kHz (the meter's three weightings and time weightings,
-// and the bands), one picture of the window, and one second of the window
-// at the program's rate (21.5 blocks through the feed, 25 timer ticks, each
-// taking what came and repainting). The CPU time of that second in ms,
-// divided by 10, is the share of one core in %; bench_display's
-// BM_DisplaySecond is the same for the two scopes.
+// and the bands; blocks come 21.5 times a second, so 465 us of CPU time a
+// block would be 1 % of a core), one picture of the window, and one second
+// of the window at the program's rate (21.5 blocks through the feed, 25
+// timer ticks, each taking what came and repainting). The CPU time of that
+// second in ms, divided by 10, is the share of one core in %;
+// bench_display's BM_DisplaySecond is the same for the two scopes.
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -50,11 +51,27 @@ void BM_LevelsBlock(benchmark::State& state) {
     bank.process(x.data() + at, kBlock);
     at = (at + kBlock) % x.size();
   }
-  // Blocks come 21.5 times a second: the share of one core, in %.
-  state.counters["core_percent"] = benchmark::Counter(
-      1 / (kRate / kBlock * 100), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_LevelsBlock)->Arg(1)->Arg(3)->Arg(24)->ArgName("bands")->Unit(benchmark::kMicrosecond);
+
+// The same in digital silence, once the filters have rung down for 20 s:
+// what a muted input costs (with denormal numbers, some fifty times more).
+void BM_LevelsBlockInSilence(benchmark::State& state) {
+  dsp::SoundLevelMeter meter(kRate, 3600);
+  dsp::OctaveFilterBank bank(int(state.range(0)), kRate, dsp::Weighting::A);
+  const std::vector<float> x = Sound(std::size_t(kRate)), silence(kBlock, 0.0f);
+  meter.process(x.data(), x.size());
+  bank.process(x.data(), x.size());
+  for (int i = 0; i < 20 * int(kRate) / kBlock; ++i) {
+    meter.process(silence.data(), kBlock);
+    bank.process(silence.data(), kBlock);
+  }
+  for (auto _ : state) {
+    meter.process(silence.data(), kBlock);
+    bank.process(silence.data(), kBlock);
+  }
+}
+BENCHMARK(BM_LevelsBlockInSilence)->Arg(3)->ArgName("bands")->Unit(benchmark::kMicrosecond);
 
 // A window that has measured 3 s of sound, in `bands` per octave.
 struct Window {

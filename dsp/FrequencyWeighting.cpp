@@ -3,6 +3,8 @@
 
 #include "dsp/FrequencyWeighting.h"
 
+#include "dsp/NoDenormals.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -154,6 +156,7 @@ double WeightingFilter::responseDb(double hz) const {
 }
 
 void WeightingFilter::process(const float* in, std::size_t n, double* out) noexcept {
+  const NoDenormals flushed;
   if (weighting_ == Weighting::Z) {
     for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
     return;

@@ -3,6 +3,8 @@
 
 #include "dsp/OctaveFilterBank.h"
 
+#include "dsp/NoDenormals.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -196,6 +198,7 @@ void OctaveFilterBank::runInput(const float* samples, std::size_t n) noexcept {
 }
 
 void OctaveFilterBank::process(const float* samples, std::size_t n) noexcept {
+  const NoDenormals flushed;
   if (stages_.empty()) return;
   while (n > 0) {
     const std::size_t m = std::min(n, kChunk);
@@ -208,6 +211,7 @@ void OctaveFilterBank::process(const float* samples, std::size_t n) noexcept {
 }
 
 void OctaveFilterBank::flush() {
+  const NoDenormals flushed;
   if (stages_.empty()) return;
   static const std::array<float, kChunk> kSilence{};
   // Through the weighting filter first, which rings too, and the top

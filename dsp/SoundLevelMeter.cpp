@@ -3,6 +3,8 @@
 
 #include "dsp/SoundLevelMeter.h"
 
+#include "dsp/NoDenormals.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -114,6 +116,7 @@ void SoundLevelMeter::restart() noexcept {
 }
 
 void SoundLevelMeter::process(const float* samples, std::size_t n) noexcept {
+  const NoDenormals flushed;
   while (n > 0) {
     const std::size_t m = std::min(n, kChunk);
     const std::size_t measured = std::size_t(std::min<std::uint64_t>(m, intervalSamples_ - measured_));

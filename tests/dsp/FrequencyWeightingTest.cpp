@@ -75,3 +75,21 @@ TEST(WeightingFilter, TonesReadTheirWeighting) {
     }
   }
 }
+
+// Digital silence after a tone: the filter's ring-down goes to zero rather
+// than through the denormal numbers that would make each sample cost tens of times
+// more (the lowest poles get there after some 8 s).
+TEST(WeightingFilter, SilenceRingsDownToZeroNotToDenormals) {
+  WeightingFilter filter(Weighting::A, 44100);
+  const std::vector<float> tone = test::sine(1000, 0.5, 44100, 0.5);
+  std::vector<double> y(tone.size() * 2);
+  filter.process(tone.data(), tone.size(), y.data());
+  const std::vector<float> silence(44100, 0.0f);
+  y.resize(silence.size() * 2);
+  int denormal = 0;
+  for (int second = 0; second < 20; ++second) {
+    filter.process(silence.data(), silence.size(), y.data());
+    for (double v : y) denormal += std::fpclassify(v) == FP_SUBNORMAL;
+  }
+  EXPECT_EQ(denormal, 0);
+}
