@@ -31,7 +31,7 @@ std::string printed(double v, int decimals, const char* unit) { return fixedText
 
 std::string Calibration::note() const {
   std::string s = offsetDb ? "offset " + printed(*offsetDb, 2, " dB") : std::string("no");
-  if (microphone) s += ", microphone " + microphoneName;
+  if (microphone) s += "; microphone " + microphoneName;
   return s;
 }
 

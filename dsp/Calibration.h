@@ -33,8 +33,9 @@ struct Calibration {
   double band(double dbfs, double midHz) const {
     return level(dbfs) - (microphone ? microphone->responseDb(midHz) : 0);
   }
-  // How the exports state it: "no", "offset 94.00 dB", "offset 94.00 dB,
-  // microphone umik.txt" or "no, microphone umik.txt".
+  // How the exports state it: "no", "offset 94.00 dB", "offset 94.00 dB;
+  // microphone umik.txt" or "no; microphone umik.txt" (no comma, so that it
+  // stands in a CSV field as it is).
   std::string note() const;
 };
 

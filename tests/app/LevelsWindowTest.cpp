@@ -148,7 +148,7 @@ TEST_F(Levels, AMicrophoneFileTakesItsResponseOffTheBands) {
   Capture(*view, 3);
   EXPECT_NEAR(BandAt(*view, 1000), -6.02 - 3, 0.1);
   EXPECT_NEAR(view->Shown(Figure::Leq), -6.02, 0.05) << "the broadband figures are not corrected";
-  EXPECT_TRUE(view->CopyText().contains("# calibrated: no, microphone mic.txt"));
+  EXPECT_TRUE(view->CopyText().contains("# calibrated: no; microphone mic.txt"));
   view->ApplyMicrophone->setChecked(false);
   EXPECT_NEAR(BandAt(*view, 1000), -6.02, 0.1);
   form.BtnStart->click();

@@ -78,10 +78,10 @@ TEST(Calibration, SensitivityPeaksAndBands) {
   std::string error;
   c.microphone = parseMicrophoneCorrection("100 -2\n1000 0\n10000 3\n", error);
   c.microphoneName = "mic.txt";
-  EXPECT_EQ(c.note(), "no, microphone mic.txt");
+  EXPECT_EQ(c.note(), "no; microphone mic.txt");
   EXPECT_NEAR(c.band(-30, 10000), -33, 1e-12);
   c.offsetDb = offsetFromSensitivity(10, 1);
-  EXPECT_EQ(c.note(), "offset 133.98 dB, microphone mic.txt");
+  EXPECT_EQ(c.note(), "offset 133.98 dB; microphone mic.txt");
   EXPECT_NEAR(c.band(-30, 100), -30 + kPascalDbSpl + 40 + 2, 1e-9);
   // A 1 Pa sine: -40 dBFS (AES17), so its peak is 0.01 of full scale.
   EXPECT_NEAR(c.level(-40), 93.98, 0.005);
