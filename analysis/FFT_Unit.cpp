@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
-#include <numbers>
+#include <vector>
+
+#include "dsp/FrameScale.h"
+#include "dsp/WindowShape.h"
 
 namespace analysis {
 
@@ -30,10 +33,9 @@ bool FFT_Init() {
     FFT_Free();
     return false;
   }
-  for (int n = 0; n < kFFTPoints; ++n) {
-    SampleBuffer[n] = 0;
-    Window[n] = static_cast<float>(0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (kFFTPoints - 1)));
-  }
+  const std::vector<float> window = dsp::analyserWindow(kFFTPoints);
+  std::copy(window.begin(), window.end(), Window);
+  std::fill(SampleBuffer, SampleBuffer + kFFTPoints, 0.0f);
   for (int k = 0; k < kPowerBins; ++k) PowerBuffer[k] = 0;
   // Out of place, a real-to-complex plan leaves its input as it is, so the
   // part of SampleBuffer a short block does not reach keeps its values.
@@ -79,15 +81,12 @@ void SpectrumFrame(const float* Values, std::uint16_t NoSamples, ShowNextFn show
   // Only the first kFFTPoints samples of a longer block reach the transform,
   // so the divisor stops there too; fewer than two samples would divide by 0.
   const int used = std::min<int>(NoSamples, kFFTPoints);
-  const long double half = used >> 1 ? static_cast<long double>(used >> 1) : 1.0L;
   for (int k = 0; k < kPowerBins; ++k) {
-    long double a = Values[k] > 0 ? std::sqrt(static_cast<long double>(Values[k])) : 0.0L;
-    a = a / half;
-    a = a * 1.85L;
-    const long double L = a > 0 ? 20.0L * std::log10(a) : kSilenceFloorDb;
+    const long double a = dsp::frameAmplitude(Values[k], used);
+    const long double L = dsp::frameLevelDb(a);
     TLevelSmoothing& s = LevelSmoothing[k];
     s.Level = static_cast<float>(L * s.NewWeight + static_cast<long double>(s.Level) * s.OldWeight);
-    point.Value[1] = static_cast<double>(a * 100 - 100);
+    point.Value[1] = static_cast<double>(dsp::frameAmplitudePercent(a));
     point.Value[0] = static_cast<double>(s.Level);
     point.Value[2] = 0;
     if (show) show(scope, &point);

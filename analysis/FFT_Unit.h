@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <fftw3.h>
 
+#include "dsp/FrameScale.h"
 #include "scope/ScopeApi.h"
 
 namespace analysis {
@@ -24,10 +25,9 @@ inline constexpr int kSpectrumBins = kFFTPoints / 2 + 1;                      //
 inline constexpr int kPowerBins = kFFTPoints / 2;                             // 1024
 inline constexpr int kFramePoints = 1 + ScopeFrameHeaderPoints + kPowerBins;  // 1044
 
-// A bin with no power has no finite level; it counts as this floor, far
-// below anything a 16-bit signal reaches, so digital silence shows as the
-// bottom of the scale.
-inline constexpr long double kSilenceFloorDb = -200.0L;
+// A bin with no power has no finite level; it counts as this floor, so
+// digital silence shows as the bottom of the scale.
+inline constexpr long double kSilenceFloorDb = dsp::kFrameFloorDb;
 
 struct TLevelSmoothing {
   float Level;

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -15,11 +17,14 @@
 
 #include "analysis/FFT_Unit.h"
 #include "app/About.h"
+#include "app/DropFilter.h"
+#include "app/FilePlayback.h"
+#include "app/GeneratorWindow.h"
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
 #include "app/LevelsWindow.h"
-#include "app/GeneratorWindow.h"
 #include "app/MeasureWindow.h"
+#include "app/SoundFileWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "audio/Texts.h"
@@ -86,6 +91,12 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   CheckFFT->setFont(controlFont);
   CheckFFT->setChecked(true);
   Menu = new QMenu(this);
+  Menu->addAction(QStringLiteral("Open sound file…"), this, [this] {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open sound file"), QString(),
+        QStringLiteral("Sound files (*.wav *.flac *.ogg *.oga *.aif *.aiff *.au *.caf *.w64 *.mp3);;All files (*)"));
+    if (!path.isEmpty()) OpenSoundFile(path);
+  });
   // A scope window the user closed comes back through ScopeShow.
   QAction* signalEntry = Menu->addAction(QStringLiteral("Signal scope"), this, [this] {
     if (ScopesLoaded) ScopeShow(SignalScope);
@@ -143,6 +154,9 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
   // mirrored into an atomic instead of asking the widget there.
   connect(CheckFFT, &QCheckBox::toggled, this, [this](bool on) { fftTicked_.store(on); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
+  // Files dropped on any window of the program, the scopes' included.
+  drops_ = new DropFilter([this](const QString& path) { OpenSoundFile(path); }, this);
+  QCoreApplication::instance()->installEventFilter(drops_);
   // The end of the desktop session reaches the component's window.
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(gui, &QGuiApplication::commitDataRequest, this, [this] {
@@ -171,6 +185,8 @@ void TMain_Form::FormCreate() {
 void TMain_Form::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(drops_);
+  CloseSoundFile();
   if (BtnStart->text() != kStart) BtnStartClick(nullptr);
   for (int i = 0; i < 64; ++i) platform::ProcessMessages();
   analysis::FFT_Free();
@@ -230,6 +246,8 @@ void TMain_Form::ScopeUnLoad() {
 }
 
 void TMain_Form::BtnStartClick(QObject*) {
+  // Live capture takes the scopes back from a file.
+  if (file_ && BtnStart->text() == kStart) CloseSoundFile();
   // Once the component has destroyed itself there is nothing to start or stop.
   if (!AudioM) {
     BtnStart->setText(kStart);
@@ -264,27 +282,138 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
   // trigger fired) has nothing to show; the spectrum step would transform
   // the previous block's samples, already windowed, again.
   if (BufferSize < 2) return;
-  // The Levels window measures every block, those the scopes drop too.
-  LevelsFeed.Push16(LP, BufferSize / 2);
+  // Never read past what the block holds: a short block is shown short.
+  const std::int32_t last = std::min<std::int32_t>(LastSampleIndex, BufferSize / 2 - 1);
+  const auto* bytes = static_cast<const unsigned char*>(LP);
+  // The input's meters see every captured block, one dropped as overlapping too.
+  Levels.Measure(LP, std::size_t(last + 1));
+  LevelsFeed.Push16(LP, std::size_t(last + 1));
+  ShowBlock(
+      last + 1,
+      [bytes](std::int32_t i) {
+        std::int16_t sample;
+        std::memcpy(&sample, bytes + 2 * i, sizeof sample);
+        return static_cast<float>(sample) / 32768.0f;
+      },
+      true);
+}
+
+template <class SampleAt>
+void TMain_Form::ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum) {
   if (Busy.load()) {
     messages_->post(kOverlapping, 0, 0);  // shown on the GUI thread; the block is dropped
     return;
   }
   Busy = true;
-  // Never read past what the block holds: a short block is shown short.
-  const std::int32_t last = std::min<std::int32_t>(LastSampleIndex, BufferSize / 2 - 1);
-  const auto* bytes = static_cast<const unsigned char*>(LP);
-  Levels.Measure(LP, std::size_t(last + 1));
-  for (std::int32_t i = 0; i <= last; ++i) {
+  for (std::int32_t i = 0; i < count; ++i) {
     if (!Busy.load()) return;  // Stop pressed meanwhile
-    std::int16_t sample;
-    std::memcpy(&sample, bytes + 2 * i, sizeof sample);
-    const float value = analysis::StoreSample(i, static_cast<float>(sample) / 32768.0f);
+    const float value = analysis::StoreSample(i, sampleAt(i));
     SignalPoint = ScopePoint{{static_cast<double>(value), 0, 0}};
     if (ScopesLoaded) ShowNext(SignalScope, &SignalPoint);
   }
-  if (fftTicked_.load(std::memory_order_relaxed)) Full_FFT(analysis::PowerBuffer);
+  if (spectrum && fftTicked_.load(std::memory_order_relaxed)) Full_FFT(analysis::PowerBuffer);
   Busy = false;
+}
+
+// A file's last part, shorter than a block, goes to the signal scope only:
+// the rest of the transform's buffer would be the block before, windowed.
+void TMain_Form::FileBlock(const float* samples, int count, bool whole) {
+  ShowBlock(
+      count, [samples](std::int32_t i) { return samples[i]; }, whole);
+}
+
+bool TMain_Form::OpenSoundFile(const QString& path) {
+  std::string error;
+  std::unique_ptr<FilePlayback> playback = FilePlayback::Open(QFile::encodeName(path).toStdString(), error);
+  if (!playback) {
+    ShowMessage(QStringLiteral("Cannot open the sound file %1: %2").arg(path, QString::fromStdString(error)));
+    return false;
+  }
+  if (!AudioM) return false;  // the session is ending
+  CloseSoundFile();
+  if (BtnStart->text() != kStart) BtnStartClick(nullptr);
+  // The refresh after Stop would send from this thread while the file sends from its own.
+  Timer1->stop();
+  file_ = std::move(playback);
+  filePath_ = path;
+  ScopesAtRate(file_->rate());
+  SoundFileWindow::Actions actions;
+  actions.pause = [this](bool paused) {
+    Timer1->stop();
+    file_->setPaused(paused);
+    if (hearing_) HearFile(!paused);
+  };
+  actions.seek = [this](std::int64_t frame) {
+    Timer1->stop();
+    file_->seek(frame);
+    if (hearing_ && !file_->paused()) HearFile(true);
+  };
+  actions.channel = [this](int channel) { file_->setChannel(channel); };
+  actions.audible = [this](bool on) {
+    hearing_ = on;
+    HearFile(on && !file_->paused() && !file_->ended());
+  };
+  actions.close = [this] { CloseSoundFile(); };
+  // As after Stop: the last points again, and each scope redrawn.
+  actions.ended = [this] { Timer1->start(); };
+  fileWindow_ = new SoundFileWindow(path, *file_, std::move(actions));
+  fileWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  fileWindow_->adjustSize();
+  // Under the strip, which it belongs to.
+  fileWindow_->move(frameGeometry().left(), frameGeometry().bottom() + 8);
+  fileWindow_->show();
+  Busy = false;
+  file_->start([this](const float* samples, int count, bool whole) { FileBlock(samples, count, whole); });
+  file_->setPaused(false);
+  return true;
+}
+
+void TMain_Form::CloseSoundFile() {
+  // Taken out first: the window's closing asks for this again, and finds nothing.
+  std::unique_ptr<FilePlayback> file = std::move(file_);
+  if (!file) return;
+  // As Stop does: a block in progress ends at its next sample.
+  Busy = false;
+  file->stop();
+  Busy = false;
+  if (hearing_ && AudioM) AudioM->Player->Stop();
+  hearing_ = false;
+  // The window reads the playback until it is closed.
+  if (fileWindow_) fileWindow_->close();
+  file.reset();
+  if (destroyed_) return;  // the scopes are going too
+  ScopesAtRate(44100);
+  Timer1->start();
+}
+
+// Hears the file from where the scopes are, or stops hearing it.
+void TMain_Form::HearFile(bool on) {
+  if (!AudioM || !file_) return;
+  audio::TPlayer& player = *AudioM->Player;
+  if (player.DeviceOpen) player.Stop();
+  if (!on) return;
+  if (!player.PlayFile(filePath_, 0, platform::WAVE_MAPPER, file_->position())) {
+    hearing_ = false;
+    if (fileWindow_) {
+      fileWindow_->say(QStringLiteral("Cannot hear it: %1").arg(QString::fromStdString(AudioM->ErrorMessage)));
+      const QSignalBlocker quiet(fileWindow_->audibleBox());
+      fileWindow_->audibleBox()->setChecked(false);
+    }
+  }
+}
+
+void TMain_Form::ScopesAtRate(int rate) {
+  if (rate == scopeRate_ || !ScopesLoaded) return;
+  scopeRate_ = rate;
+  // The scopes' axes are made for one rate: new ones for another. Each
+  // comes back where it was and as it was looked at (the library keeps that).
+  const std::int32_t asked = rate == 44100 ? 0 : rate;
+  ScopeDestroy(SpectrumScope);
+  ScopeDestroy(SignalScope);
+  SignalScope = ScopeCreate(0, asked, nullptr);
+  ScopeShow(SignalScope);
+  SpectrumScope = ScopeCreate(0, asked, "FFT");
+  ScopeShow(SpectrumScope);
 }
 
 void TMain_Form::Timer1Timer(QObject*) {

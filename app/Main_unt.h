@@ -24,6 +24,7 @@
 
 #include "app/InputLevels.h"
 #include "app/SampleFeed.h"
+#include "app/SoundFileWindow.h"
 #include "audio/Audio.h"
 #include "scope/ScopeApi.h"
 
@@ -33,6 +34,9 @@ class NotifyWindow;
 }  // namespace platform
 
 namespace app {
+
+class DropFilter;
+class FilePlayback;
 
 // Unit-level state: one instance each.
 extern std::int32_t SignalScope;
@@ -111,6 +115,15 @@ class TMain_Form : public QWidget {
   // Every block's samples, while the Levels window wants them.
   SampleFeed LevelsFeed;
 
+  // A sound file played into the scopes in place of capture, at its own
+  // pace, through the block handler's own steps (FilePlayback), with a
+  // window to pause, move and hear it. Opening one stops capture; Start
+  // closes it. False, with the reason shown, when it cannot be read.
+  bool OpenSoundFile(const QString& path);
+  void CloseSoundFile();
+  SoundFileWindow* FileWindow() const { return fileWindow_; }
+  const FilePlayback* SoundFile() const { return file_.get(); }
+
   static void ShowMessage(const QString& text);
   template <typename W>
   void ShowWindow(std::unique_ptr<W>& window, platform::AudioSystem* system) {
@@ -122,11 +135,26 @@ class TMain_Form : public QWidget {
 
  private:
   void closeEvent(QCloseEvent* event) override;
+  // Each sample through the signal scope, then the spectrum step: the
+  // block handler's work, for captured and for file blocks alike.
+  template <class SampleAt>
+  void ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum);
+  // Runs on the playback thread, as AudioMRecord on the device's.
+  void FileBlock(const float* samples, int count, bool whole);
+  // Scopes for sound at `rate` (the program's own 44100 Hz, or a file's).
+  void ScopesAtRate(int rate);
+  void HearFile(bool on);
 
   bool destroyed_ = false;
   std::atomic<bool> fftTicked_{true};
   // "Overlapping!" is raised on the device thread and shown on this one.
   std::unique_ptr<platform::NotifyWindow> messages_;
+  std::unique_ptr<FilePlayback> file_;
+  QString filePath_;
+  QPointer<SoundFileWindow> fileWindow_;
+  bool hearing_ = false;
+  int scopeRate_ = 44100;
+  DropFilter* drops_ = nullptr;
 };
 
 }  // namespace app

@@ -106,7 +106,7 @@ bool TPlayer::Play(std::unique_ptr<QIODevice> stream, std::int32_t position, WOR
   return true;
 }
 
-bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
+bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId, std::int64_t fromFrame) {
   TAudio& owner = *AudioComponent;
   // Checked before the format is touched: switching it would stop what plays.
   if (DeviceOpen) {
@@ -137,7 +137,11 @@ bool TPlayer::PlayFile(const QString& path, WORD loops, UINT deviceId) {
   SetBitsPerSample(TBPS::_16);
   // Storage that could not be built for the file's format has left its
   // reason in ErrorMessage already.
-  if (WaveFormat != nullptr && BufferBytes != 0 && Play(std::move(file), 0, loops, deviceId)) return true;
+  // A place past what a byte position can name plays from the start.
+  const std::int64_t position = std::clamp<std::int64_t>(fromFrame, 0, file->frames()) * file->channels() * 2;
+  if (WaveFormat != nullptr && BufferBytes != 0 &&
+      Play(std::move(file), position <= INT32_MAX ? std::int32_t(position) : 0, loops, deviceId))
+    return true;
   // Not started: the player's own format comes back at once, the reason stays.
   const std::string why = owner.ErrorMessage;
   if (RestoreFormat && !DeviceOpen) RestoreSavedFormat();

@@ -50,8 +50,10 @@ class TPlayer : public TAudioSettings {
   // playing and goes back to its own when the device closes. A file that
   // cannot be played is refused before the device opens, with the reason;
   // so is one whose format would have to be switched under a running
-  // capture (unless SeparateCtrls unlinks the halves' formats).
-  bool PlayFile(const QString& path, platform::WORD loops = 0, platform::UINT deviceId = platform::WAVE_MAPPER);
+  // capture (unless SeparateCtrls unlinks the halves' formats). Playing
+  // starts at frame `fromFrame` (the file's first pass only).
+  bool PlayFile(const QString& path, platform::WORD loops = 0, platform::UINT deviceId = platform::WAVE_MAPPER,
+                std::int64_t fromFrame = 0);
 
   // Stops playing, releases the stream and waits until the device has
   // closed; failures go to the owner's ErrorMessage.

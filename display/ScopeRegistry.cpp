@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <limits>
+#include <new>
 
 namespace quorvel::display {
 
@@ -41,12 +42,20 @@ int32_t ScopeRegistry::create(int32_t points, int32_t rate, const char* name) {
     int32_t& gen = generations_[size_t(s)];
     gen = gen == std::numeric_limits<int32_t>::max() / kSlots - 1 ? 0 : gen + 1;
     const int32_t handle = gen * kSlots + s + 1;
-    auto channel = std::make_unique<ScopeChannel>(handle, kRingCapacity);
-    channel->window =
-        std::make_unique<ScopeWindow>(ScopeConfig::fromCreate(points, rate, name), channel->ring, created_++);
-    ScopeSettingsStore::restore(*channel->window);
-    slots_[size_t(s)].store(channel.release(), std::memory_order_release);
-    return handle;
+    // A scope holds some megabytes (its ring, a minute of trace, seconds of
+    // frames): without them it is not made, and the caller gets 0 rather
+    // than an exception through a C entry point, which would end it.
+    try {
+      auto channel = std::make_unique<ScopeChannel>(handle, kRingCapacity);
+      channel->window =
+          std::make_unique<ScopeWindow>(ScopeConfig::fromCreate(points, rate, name), channel->ring, created_);
+      ScopeSettingsStore::restore(*channel->window);
+      ++created_;
+      slots_[size_t(s)].store(channel.release(), std::memory_order_release);
+      return handle;
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
   }
   return 0;
 }

@@ -47,7 +47,8 @@ class ScopeRegistry {
   // The library's one table.
   static ScopeRegistry& instance();
 
-  // 0 when there is no GUI application on this thread or no free slot.
+  // 0 when there is no GUI application on this thread, no free slot or not
+  // the memory for the scope.
   int32_t create(int32_t points, int32_t rate, const char* name);
   void destroy(int32_t handle);
   void destroyAll();

@@ -27,7 +27,7 @@ BlockLevels MeasureBlock(const void* data, std::size_t bytes, bool sixteenBit) n
     peak = std::fmax(peak, std::fabs(v));
     sum += v * v;
   }
-  return {dbfs(peak), dbfs(n ? std::sqrt(sum / static_cast<double>(n)) : 0.0)};
+  return {dbfs(peak), rmsDbfs(n ? std::sqrt(sum / static_cast<double>(n)) : 0.0)};
 }
 
 }  // namespace dsp

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Peak and RMS level of a block of samples as the sound card gives them,
-// in dBFS (0 dB: full scale).
+// in dBFS as AES17 has it: the peak relative to full scale, the RMS so that
+// a full-scale sine reads 0 dBFS (a square wave at full scale, +3.01).
 #pragma once
 
 #include <cstddef>

@@ -10,8 +10,13 @@ FrameEstimator::FrameEstimator(int points, double binHz) : shape_(points), binHz
 FrameEstimates FrameEstimator::estimate(const std::vector<double>& amplitudePercent, bool withHarmonics) {
   FrameEstimates e;
   transformMagnitudes(amplitudePercent, shape_.points(), magnitudes_);
-  e.peak = strongestTone(magnitudes_, shape_);
-  if (withHarmonics && e.peak) e.harmonics = harmonics_.analyse(magnitudes_, *e.peak, shape_, binHz_);
+  const ToneReading peak = strongestTone(magnitudes_, shape_);
+  e.peak = peak.tone;
+  e.noPeak = peak.why;
+  if (withHarmonics) {
+    e.harmonics = e.peak ? harmonics_.analyse(magnitudes_, *e.peak, shape_, binHz_) : HarmonicAnalysis{};
+    if (!e.peak) e.harmonics->why = NoThd::NoTone;
+  }
   return e;
 }
 

@@ -18,10 +18,19 @@
 namespace dsp {
 
 struct FrameEstimates {
-  std::optional<Tone> peak;                   // none without a tone (silence, no amplitudes)
-  std::optional<HarmonicAnalysis> harmonics;  // none unless asked for and there is a tone
+  std::optional<Tone> peak;                   // the strongest tone; none without one that can be read
+  NoTone noPeak = NoTone::None;               // and why
+  std::optional<HarmonicAnalysis> harmonics;  // none unless asked for
 
-  std::optional<double> thdPercent() const { return harmonics ? std::optional(harmonics->thd * 100) : std::nullopt; }
+  // THD in percent when it is read; an upper bound on it when only that is.
+  std::optional<double> thdPercent() const { return thdIf(false); }
+  std::optional<double> thdBoundPercent() const { return thdIf(true); }
+
+ private:
+  std::optional<double> thdIf(bool bound) const {
+    if (!harmonics || harmonics->why != NoThd::None || harmonics->thdIsBound != bound) return std::nullopt;
+    return harmonics->thd * 100;
+  }
 };
 
 // Keeps the window's shape and its working storage from one frame to the next.

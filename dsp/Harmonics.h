@@ -19,6 +19,15 @@
 // for, and the noise floor; THD+N is THD with that floor added. For a clean
 // tone with harmonics 40 to 80 dB down, THD and THD+N come out within a few
 // hundredths of a dB.
+//
+// What is not read: THD of a fundamental below kLowestFundamentalBins,
+// whose harmonics lie within each other's and the fundamental's main lobes
+// (one frame's magnitudes cannot part them, and more frames of magnitudes
+// do not either); THD with no harmonic in the frame; and THD that is not
+// good to half a dB: then only an upper bound. The fit weights each bin by
+// the inverse of its power's variance in the noise around the fundamental,
+// and what each |c_n|^2 is good to comes from the fit itself: the diagonal
+// of (A'WA)^-1, widened by as much as the residual exceeds the noise.
 #pragma once
 
 #include "dsp/LeastSquares.h"
@@ -35,9 +44,23 @@ struct Harmonic {
   double amplitude;  // fraction of full scale
 };
 
+// Why a frame has no THD.
+enum class NoThd {
+  None,               // it has one
+  NoTone,             // no fundamental
+  FundamentalTooLow,  // below kLowestFundamentalBins
+  NoHarmonicInFrame,  // 2f lies beyond the frame
+};
+
 struct HarmonicAnalysis {
   std::vector<Harmonic> harmonics;  // 2f ... 10f, those inside the frame
-  double thd = 0;                   // sqrt(sum of A_n^2) / A_1
+  NoThd why = NoThd::None;          // none of the rest is meaningful unless None
+  int highestOrder = 0;             // the harmonics counted: 2f ... highestOrder f
+  // sqrt(sum of A_n^2) / A_1, and its standard uncertainty; when three of
+  // those are more than half a dB, thdIsBound and thd is an upper bound.
+  double thd = 0;
+  double thdUncertainty = 0;
+  bool thdIsBound = false;
   // The harmonics and the noise between 20 Hz and 20 kHz (or the frame's
   // end), as an amplitude ratio to the fundamental.
   double thdPlusNoise = 0;
@@ -46,7 +69,15 @@ struct HarmonicAnalysis {
   bool thdPlusNoiseIsBound = false;
 };
 
+// The decimals THD in percent is written with: a reading's one unit of the
+// last is at least three standard uncertainties; a bound has two
+// significant digits (and is rounded up to them).
+int thdDecimals(const HarmonicAnalysis& h);
+
 inline constexpr int kHighestHarmonic = 10;
+// Below this, in bins, a fundamental's harmonics are not told apart: 4.5
+// bins is 97 Hz at 44100 Hz and 2048 points.
+inline constexpr double kLowestFundamentalBins = 4.5;
 
 // Keeps its working storage from one frame to the next.
 class HarmonicAnalyser {
@@ -57,6 +88,7 @@ class HarmonicAnalyser {
  private:
   std::vector<double> kernels_;
   std::vector<int> rows_;
+  std::vector<double> modelled_;
   LeastSquares fit_;
 };
 

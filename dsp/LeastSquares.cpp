@@ -21,14 +21,16 @@ double LeastSquares::solve(double tolerance) {
   auto a = [this](size_t r, size_t c) -> double& { return a_[c * rows_ + r]; };
   // Columns are compared by direction, not by size: each is scaled to unit
   // length first (an all-zero column is left out).
-  std::vector<double> scale(columns_, 0.0);
+  std::vector<double>& scale = scale_;
+  scale.assign(columns_, 0.0);
   for (size_t c = 0; c < columns_; ++c) {
     double s = 0;
     for (size_t r = 0; r < rows_; ++r) s += a(r, c) * a(r, c);
     scale[c] = s > 0 ? 1 / std::sqrt(s) : 0;
     for (size_t r = 0; r < rows_; ++r) a(r, c) *= scale[c];
   }
-  std::vector<size_t> order(columns_);
+  std::vector<size_t>& order = order_;
+  order.resize(columns_);
   std::iota(order.begin(), order.end(), size_t{0});
   // What is left of each column below the rows done, squared: kept up to
   // date by taking off each finished row, and summed afresh where that has
@@ -77,6 +79,7 @@ double LeastSquares::solve(double tolerance) {
     a(j, j) = alpha;
     rank = j + 1;
   }
+  rank_ = rank;
   std::vector<double> z(rank);
   for (size_t i = rank; i-- > 0;) {
     double s = y_[i];
@@ -88,6 +91,28 @@ double LeastSquares::solve(double tolerance) {
   double residual = 0;
   for (size_t r = rank; r < rows_; ++r) residual += y_[r] * y_[r];
   return residual;
+}
+
+std::vector<double> LeastSquares::varianceFactors() const {
+  // (A'A)^-1 = P S R^-1 R^-T S P' for A P S = Q R (P the pivoting, S the
+  // scaling): the diagonal is the squared norm of each row of R^-1, scaled.
+  auto r = [this](size_t i, size_t j) { return a_[j * rows_ + i]; };
+  std::vector<double> inverse(rank_ * rank_, 0.0);  // R^-1, upper triangular, by rows
+  for (size_t j = rank_; j-- > 0;) {
+    inverse[j * rank_ + j] = 1 / r(j, j);
+    for (size_t i = j; i-- > 0;) {
+      double s = 0;
+      for (size_t k = i + 1; k <= j; ++k) s += r(i, k) * inverse[k * rank_ + j];
+      inverse[i * rank_ + j] = -s / r(i, i);
+    }
+  }
+  std::vector<double> factors(columns_, 0.0);
+  for (size_t i = 0; i < rank_; ++i) {
+    double s = 0;
+    for (size_t k = i; k < rank_; ++k) s += inverse[i * rank_ + k] * inverse[i * rank_ + k];
+    factors[order_[i]] = s * scale_[order_[i]] * scale_[order_[i]];
+  }
+  return factors;
 }
 
 }  // namespace dsp

@@ -27,10 +27,15 @@ class LeastSquares {
   // of the residual; solution() then holds x.
   double solve(double tolerance = 1e-10);
   const std::vector<double>& solution() const { return x_; }
+  // After solve: the diagonal of (A'A)^-1, what a unit variance of each
+  // target makes the variance of each x; 0 for a column left out.
+  std::vector<double> varianceFactors() const;
 
  private:
-  size_t rows_ = 0, columns_ = 0;
+  size_t rows_ = 0, columns_ = 0, rank_ = 0;
   std::vector<double> a_, y_, x_;  // a_ by columns: the solver walks down them
+  std::vector<double> scale_;      // of each column, to unit length
+  std::vector<size_t> order_;      // the columns in the order taken
 };
 
 }  // namespace dsp

@@ -66,4 +66,22 @@ std::string fixedText(double v, int decimals) {
 
 std::string fixedOrNone(double v, int decimals) { return std::isfinite(v) ? fixedText(v, decimals) : "none"; }
 
+std::string sampleText(float v) {
+  if (!std::isfinite(v)) return "none";
+  const double steps = double(v) * 32768;
+  std::string s;
+  if (steps == std::round(steps)) {
+    // n / 2^15 has at most 15 decimals, all of them exact.
+    s = fixedText(v, 15);
+  } else {
+    s.resize(64);
+    const auto [end, error] = std::to_chars(s.data(), s.data() + s.size(), v, std::chars_format::fixed);
+    s.resize(error == std::errc{} ? size_t(end - s.data()) : 0);
+    if (s.find('.') == std::string::npos) s += ".0";
+  }
+  // Trailing zeros say nothing; one decimal stays.
+  while (s.ends_with('0') && s[s.size() - 2] != '.') s.pop_back();
+  return s;
+}
+
 }  // namespace dsp

@@ -17,5 +17,10 @@ namespace dsp {
 std::string fixedText(double v, int decimals);
 // Not finite: "none".
 std::string fixedOrNone(double v, int decimals);
+// A trace's point, exactly: a value on the 16-bit grid (n / 32768, what the
+// program sends) in all the decimals it has, so that n comes back exactly
+// ("0.000030517578125", "-0.5"); any other value in the fewest decimals
+// that give back the same single-precision number. Not finite: "none".
+std::string sampleText(float v);
 
 }  // namespace dsp

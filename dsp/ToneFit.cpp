@@ -3,100 +3,346 @@
 
 #include "dsp/ToneFit.h"
 
+#include "dsp/FrameScale.h"
+#include "dsp/LeastSquares.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <numbers>
 
 namespace dsp {
 
 namespace {
 
-struct Fit {
-  const std::vector<double>& mag;
-  const WindowShape& shape;
-  int first, last;  // rows: bins first ... last, at most kRows
+// Bins either side of the strongest one that the fit takes.
+constexpr int kRowsEachSide = 3;
+// The noise floor around a tone: bins this far either side, without the
+// tone's main lobe.
+constexpr int kFloorReach = 48;
+constexpr int kMainLobe = 4;
+// The fit's rows, or the floor's bins when the model is laid over them.
+constexpr int kMostRows = 2 * kFloorReach + 1;
+// The strongest bin of white noise in a frame lies some 10 dB above the
+// median of the bins; a tone's must stand this far above the floor.
+constexpr double kProminenceDb = 15;
+// Three standard uncertainties beyond these, and the bins are not read as a tone.
+constexpr double kCoarsestBins = 0.04;  // under 1 Hz at 44100 Hz and 2048 points
+constexpr double kCoarsestDb = 1;
+// Below this many bins, how good a fit is taken to be at best.
+constexpr double kCrowdedBins = 2.5;
+constexpr double kCrowdedBinError = 0.005, kCrowdedDbError = 0.05;
 
-  static constexpr int kRows = 5;
+// The model's parameters: f, |c|^2 and Re c^2.
+constexpr int kParameters = 3;
 
-  // Least-squares residual of the model with the tone at f bins; with
-  // `tone`, also the amplitude it implies. Two unknowns, |c|^2 and Re c^2:
-  // solved from their 2 x 2 normal equations, or for |c|^2 alone where the
-  // image's column is too small to tell from the tone's.
-  double residual(double f, Tone* tone = nullptr) const {
-    const int rows = last - first + 1;
-    double minus[kRows], plus[kRows];
-    shape.run(f, first, rows, minus);
-    shape.run(-f, first, rows, plus);
+// The least-squares fit of rows first ... last: with the tone at f, each
+// bin's power is |c|^2 (Km^2 + Kp^2) + Re c^2 2 Km Kp, Km = K(k - f) and
+// Kp = K(k + f). Each row is weighted by the inverse of its power's
+// variance in noise of power P a bin, 2 |X_k|^2 P + P^2: the small bins
+// either side of a tone near a whole bin tell where it lies, and unweighted
+// they would be lost beside the large ones.
+class Fit {
+ public:
+  Fit(const std::vector<double>& mag, const WindowShape& shape, int first, int last, double noise)
+      : mag_(mag), shape_(shape), first_(first), rows_(last - first + 1) {
+    for (int r = 0; r < rows_; ++r) weight_[size_t(r)] = 1 / (2 * power(r) * noise + noise * noise);
+  }
+
+  int rows() const { return rows_; }
+  double power(int r) const {
+    const double m = mag_[size_t(first_ + r)];
+    return m * m;
+  }
+  double weight(int r) const { return weight_[size_t(r)]; }
+
+  // The least residual with the tone at f; with q, the parameters that give it.
+  double residual(double f, double* q = nullptr) const {
+    double a[kMostRows], b[kMostRows];
+    columns(f, a, b);
     double aa = 0, ab = 0, bb = 0, ay = 0, by = 0, yy = 0;
-    for (int r = 0; r < rows; ++r) {
-      const double a = minus[r] * minus[r] + plus[r] * plus[r], b = 2 * minus[r] * plus[r];
-      const double y = mag[size_t(first + r)] * mag[size_t(first + r)];
-      aa += a * a, ab += a * b, bb += b * b, ay += a * y, by += b * y, yy += y * y;
+    for (int r = 0; r < rows_; ++r) {
+      const double y = power(r), w = weight(r);
+      aa += w * a[r] * a[r], ab += w * a[r] * b[r], bb += w * b[r] * b[r];
+      ay += w * a[r] * y, by += w * b[r] * y, yy += w * y * y;
     }
+    // From the 2 x 2 normal equations, or for |c|^2 alone where the image's
+    // column is too small to tell from the tone's.
     const double det = aa * bb - ab * ab;
-    double c2 = ay / aa, image = 0;
+    double c2 = aa > 0 ? ay / aa : 0, image = 0;
     if (det > 1e-12 * aa * bb) {
       c2 = (ay * bb - by * ab) / det;
       image = (by * aa - ay * ab) / det;
     }
-    if (tone) {
-      // The kernel carries the window's gain, so |c| is A / 2 in the
-      // samples' own units, fractions of full scale.
-      tone->bin = f;
-      tone->amplitude = 2 * std::sqrt(std::max(c2, 0.0));
-    }
+    if (q) q[0] = f, q[1] = c2, q[2] = image;
     // |y - c2 a - image b|^2, expanded.
-    return yy - 2 * (c2 * ay + image * by) + c2 * c2 * aa + 2 * c2 * image * ab + image * image * bb;
+    return std::max(0.0, yy - 2 * (c2 * ay + image * by) + c2 * c2 * aa + 2 * c2 * image * ab + image * image * bb);
   }
+
+  // The model's power in each row for parameters q.
+  void model(const double* q, double* out) const {
+    double a[kMostRows], b[kMostRows];
+    columns(q[0], a, b);
+    for (int r = 0; r < rows_; ++r) out[r] = q[1] * a[r] + q[2] * b[r];
+  }
+
+ private:
+  void columns(double f, double* a, double* b) const {
+    double minus[kMostRows], plus[kMostRows];
+    shape_.run(f, first_, rows_, minus);
+    shape_.run(-f, first_, rows_, plus);
+    for (int r = 0; r < rows_; ++r) {
+      a[r] = minus[r] * minus[r] + plus[r] * plus[r];
+      b[r] = 2 * minus[r] * plus[r];
+    }
+  }
+
+  const std::vector<double>& mag_;
+  const WindowShape& shape_;
+  int first_, rows_;
+  std::array<double, kMostRows> weight_{};
 };
 
-}  // namespace
-
-void transformMagnitudes(const std::vector<double>& amplitudePercent, int points, std::vector<double>& out) {
-  out.resize(amplitudePercent.size());
-  const double scale = points / 2.0 / 1.85;
-  for (size_t k = 0; k < out.size(); ++k) {
-    const double a = amplitudePercent[k] / 100 + 1;
-    out[k] = std::isfinite(a) && a > 0 ? a * scale : 0.0;
+// The minimum of fn between a and b by golden-section search.
+template <class Fn>
+double refine(double a, double b, Fn&& fn, double& at) {
+  const double golden = (std::sqrt(5.0) - 1) / 2;
+  double x1 = b - golden * (b - a), x2 = a + golden * (b - a);
+  double r1 = fn(x1), r2 = fn(x2);
+  while (b - a > 1e-9) {
+    if (r1 < r2) {
+      b = x2, x2 = x1, r2 = r1;
+      x1 = b - golden * (b - a);
+      r1 = fn(x1);
+    } else {
+      a = x1, x1 = x2, r1 = r2;
+      x2 = a + golden * (b - a);
+      r2 = fn(x2);
+    }
   }
+  at = (a + b) / 2;
+  return fn(at);
 }
 
-std::optional<Tone> strongestTone(const std::vector<double>& mag, const WindowShape& shape) {
+// Inverts a symmetric positive definite n x n matrix (row-major) in
+// place, by Gauss-Jordan elimination; false when it is singular.
+bool invert(double* a, int n) {
+  for (int p = 0; p < n; ++p) {
+    const double pivot = a[p * n + p];
+    if (!(pivot > 1e-14)) return false;
+    for (int j = 0; j < n; ++j) a[p * n + j] /= pivot;
+    a[p * n + p] = 1 / pivot;
+    for (int i = 0; i < n; ++i) {
+      if (i == p) continue;
+      const double f = a[i * n + p];
+      a[i * n + p] = 0;
+      for (int j = 0; j < n; ++j) a[i * n + j] -= f * a[p * n + j];
+    }
+  }
+  return true;
+}
+
+double median(std::vector<double>& v) {
+  if (v.empty()) return 0;
+  const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
+  std::nth_element(v.begin(), mid, v.end());
+  return *mid;
+}
+
+// The mean power of noise whose median bin power is m (an exponential
+// distribution's median is its mean times ln 2).
+double floorOf(double m) { return m / std::numbers::ln2; }
+
+int decimalsFor(double unit) {
+  if (!(unit > 0)) return 2;
+  return std::clamp(int(std::floor(-std::log10(unit))), 0, 2);
+}
+
+// The tone behind the strongest local maximum, or why there is none.
+ToneReading fitStrongest(const std::vector<double>& mag, const WindowShape& shape) {
+  ToneReading reading;
   const int bins = int(mag.size());
   int peak = -1;
   for (int k = 1; k + 1 < bins; ++k)
     if (mag[size_t(k)] > 0 && mag[size_t(k)] >= mag[size_t(k - 1)] && mag[size_t(k)] > mag[size_t(k + 1)] &&
         (peak < 0 || mag[size_t(k)] > mag[size_t(peak)]))
       peak = k;
-  if (peak < 0) return std::nullopt;
-  const Fit fit{mag, shape, std::max(0, peak - Fit::kRows / 2), std::min(bins - 1, peak + Fit::kRows / 2)};
-
-  // The tone lies within half a bin of its strongest bin (a little more when
-  // its image pulls): a coarse scan finds the valley, a golden-section
-  // search its bottom.
-  constexpr double kReach = 0.6, kStep = 0.05;
-  double best = peak, bestResidual = fit.residual(peak);
-  for (double f = peak - kReach; f <= peak + kReach + 1e-9; f += kStep) {
-    const double r = fit.residual(f);
-    if (r < bestResidual) best = f, bestResidual = r;
+  if (peak < 0) {
+    reading.why = NoTone::Silence;
+    return reading;
   }
-  const double golden = (std::sqrt(5.0) - 1) / 2;
-  double lo = best - kStep, hi = best + kStep;
-  double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
-  double r1 = fit.residual(x1), r2 = fit.residual(x2);
-  while (hi - lo > 1e-9) {
-    if (r1 < r2) {
-      hi = x2, x2 = x1, r2 = r1;
-      x1 = hi - golden * (hi - lo);
-      r1 = fit.residual(x1);
-    } else {
-      lo = x1, x1 = x2, r1 = r2;
-      x2 = lo + golden * (hi - lo);
-      r2 = fit.residual(x2);
+  auto power = [&](int k) { return mag[size_t(k)] * mag[size_t(k)]; };
+
+  // The floor around the peak, and the peak well above it.
+  const int floorFirst = std::max(0, peak - kFloorReach), floorLast = std::min(bins - 1, peak + kFloorReach);
+  std::vector<double> around;
+  around.reserve(2 * kFloorReach + 1);
+  for (int k = floorFirst; k <= floorLast; ++k)
+    if (std::abs(k - peak) > kMainLobe) around.push_back(power(k));
+  if (power(peak) < floorOf(median(around)) * std::pow(10, kProminenceDb / 10)) {
+    reading.why = NoTone::InNoise;
+    return reading;
+  }
+
+  // Fitted twice: weighted first by the floor around the peak, which holds
+  // the tone's own side lobes, then by the noise the model leaves there.
+  // Single-precision transforms leave nothing below 140 dB under the peak.
+  const double least = 1e-14 * power(peak);
+  double noise = std::max(floorOf(median(around)), least);
+  const int first = std::max(0, peak - kRowsEachSide), last = std::min(bins - 1, peak + kRowsEachSide);
+  const int span = floorLast - floorFirst + 1;
+  std::vector<double> model(static_cast<size_t>(span));
+  double q[kParameters], rss = 0;
+  // The tone lies within half a bin of its strongest bin (a little more
+  // when its image pulls): a scan finds the valleys of the residual, a
+  // golden-section search the bottom of each. Near a whole bin a low tone
+  // may leave two valleys nearly as deep: then where it lies is uncertain by
+  // as much as they are apart.
+  constexpr double kReach = 0.6, kNear = 0.1;
+  constexpr int kSteps = 24, kNearSteps = 40;
+  double ambiguity = 0, f = peak;
+  for (int pass = 0; pass < 2; ++pass) {
+    const Fit fit(mag, shape, first, last, noise);
+    auto residual = [&](double trial) { return fit.residual(trial); };
+    // The low points of a scan over the whole reach and, on the second
+    // pass, of a fine one about the first pass's bottom (to see valleys a
+    // hundredth of a bin apart): each the middle of two steps to search.
+    struct Low {
+      double lo, hi, value;
+    };
+    std::array<Low, kSteps + kNearSteps + 2> lows;
+    size_t found = 0;
+    auto scan = [&](double from, double to, int steps) {
+      double values[kNearSteps + 1];
+      const double step = (to - from) / steps;
+      for (int i = 0; i <= steps; ++i) values[i] = residual(from + i * step);
+      for (int i = 0; i <= steps; ++i)
+        if ((i == 0 || values[i] <= values[i - 1]) && (i == steps || values[i] < values[i + 1]))
+          lows[found++] = {from + (i - 1) * step, from + (i + 1) * step, values[i]};
+    };
+    scan(peak - kReach, peak + kReach, kSteps);
+    if (pass == 1) scan(f - kNear, f + kNear, kNearSteps);
+    // The deepest valley's bottom, by a golden-section search; then that of
+    // each other valley whose low point is nearly as deep.
+    const Low& deepest = *std::min_element(lows.begin(), lows.begin() + std::ptrdiff_t(found),
+                                           [](const Low& a, const Low& b) { return a.value < b.value; });
+    const double depth = refine(deepest.lo, deepest.hi, residual, f);
+    rss = fit.residual(f, q);
+    const double spread = std::max(1.0, rss / (fit.rows() - kParameters));
+    ambiguity = 0;
+    for (size_t i = 0; i < found; ++i) {
+      double at;
+      if (&lows[i] != &deepest && lows[i].value - depth < 9 * spread &&
+          refine(lows[i].lo, lows[i].hi, residual, at) - depth < 9 * spread)
+        ambiguity = std::max(ambiguity, std::fabs(at - f));
     }
+    // The noise floor once the tone is taken away: the median of what the
+    // model leaves in the bins around it.
+    Fit(mag, shape, floorFirst, floorLast, noise).model(q, model.data());
+    around.clear();
+    for (int k = floorFirst; k <= floorLast; ++k)
+      if (std::abs(k - peak) > kMainLobe) {
+        // A bin's power, m from the tone and noise of power P, misses m by
+        // e with e^2 about 2 m P + P^2: each bin's P, solved from that.
+        const double m = std::max(model[size_t(k - floorFirst)], 0.0), e = power(k) - m;
+        around.push_back(std::sqrt(m * m + e * e) - m);
+      }
+    // The median of e^2 over its variance is 0.455 (chi-square, one degree
+    // of freedom); in bins of noise alone it would be 0.69: the floor errs
+    // high there, by 1.8 dB.
+    if (pass == 0) noise = std::max(median(around) / 0.455, least);
+  }
+  const double c2 = q[1];
+  if (!(c2 > 0)) {
+    reading.why = NoTone::NotOneTone;
+    return reading;
   }
   Tone tone;
-  fit.residual((lo + hi) / 2, &tone);
-  return tone;
+  tone.bin = q[0];
+  // The kernel carries the window's gain, so |c| is A / 2 in the samples'
+  // own units, fractions of full scale.
+  tone.amplitude = 2 * std::sqrt(c2);
+  tone.floorPower = noise;
+
+  // The uncertainties, through the fit linearised about its result: the
+  // covariance of the parameters is (J'WJ)^-1, widened by as much as the
+  // weighted residual exceeds what the noise explains. The derivatives are
+  // taken numerically, each column scaled to unit length.
+  const Fit fit(mag, shape, first, last, noise);
+  const int rows = fit.rows(), n = kParameters;
+  double jac[kMostRows][kParameters], scale[kParameters];
+  for (int p = 0; p < n; ++p) {
+    const double h = p == 0 ? 1e-5 : std::max(std::fabs(q[p]), 1e-30) * 1e-6;
+    double up[kParameters], down[kParameters], yUp[kMostRows], yDown[kMostRows];
+    std::copy(q, q + n, up);
+    std::copy(q, q + n, down);
+    up[p] += h;
+    down[p] -= h;
+    fit.model(up, yUp);
+    fit.model(down, yDown);
+    double norm = 0;
+    for (int r = 0; r < rows; ++r) {
+      jac[r][p] = (yUp[r] - yDown[r]) / (2 * h);
+      norm += fit.weight(r) * jac[r][p] * jac[r][p];
+    }
+    if (!(norm > 0)) {
+      reading.why = NoTone::NotOneTone;
+      return reading;
+    }
+    scale[p] = 1 / std::sqrt(norm);
+    for (int r = 0; r < rows; ++r) jac[r][p] *= scale[p];
+  }
+  double jwj[kParameters * kParameters] = {};
+  for (int r = 0; r < rows; ++r)
+    for (int a = 0; a < n; ++a)
+      for (int b = 0; b < n; ++b) jwj[a * n + b] += fit.weight(r) * jac[r][a] * jac[r][b];
+  if (!invert(jwj, n)) {
+    reading.why = NoTone::NotOneTone;
+    return reading;
+  }
+  const double widen = std::max(1.0, rss / std::max(1, rows - n));
+  // A 16-bit sample's rounding is not quite noise: on a small tone it moves
+  // the level and the frequency by up to a few hundredths of a step.
+  const double rounding = 0.05 / 32768 / tone.amplitude;
+  // Below kCrowdedBins a tone's image and its second harmonic lie inside
+  // its main lobe: with magnitudes alone, one far under the tone bends the
+  // fit more than its residual shows (a harmonic 40 dB down moves a 20 Hz
+  // tone by a hundredth of a bin). There the fit is taken as no better than
+  // that.
+  const bool crowded = tone.bin < kCrowdedBins;
+  tone.binUncertainty = std::max(
+      {std::hypot(std::sqrt(widen * jwj[0]) * scale[0], rounding / 2), ambiguity, crowded ? kCrowdedBinError : 0.0});
+  tone.dbUncertainty =
+      std::max(20 / std::numbers::ln10 * std::hypot(std::sqrt(widen * jwj[n + 1]) * scale[1] / c2 / 2, rounding),
+               crowded ? kCrowdedDbError : 0.0);
+  if (3 * tone.binUncertainty > kCoarsestBins || 3 * tone.dbUncertainty > kCoarsestDb) {
+    reading.why = NoTone::NotOneTone;
+    return reading;
+  }
+  reading.tone = tone;
+  return reading;
+}
+
+}  // namespace
+
+int Tone::hzDecimals(double binHz) const { return decimalsFor(3 * binUncertainty * binHz); }
+int Tone::dbDecimals() const { return decimalsFor(3 * dbUncertainty); }
+
+void transformMagnitudes(const std::vector<double>& amplitudePercent, int points, std::vector<double>& out) {
+  out.resize(amplitudePercent.size());
+  const double scale = points / 2.0 / double(kAnalyserGain);
+  for (size_t k = 0; k < out.size(); ++k) {
+    const double a = amplitudePercent[k] / 100 + 1;
+    out[k] = std::isfinite(a) && a > 0 ? a * scale : 0.0;
+  }
+}
+
+ToneReading strongestTone(const std::vector<double>& mag, const WindowShape& shape) {
+  const ToneReading reading = fitStrongest(mag, shape);
+  // What stands out below the lowest bin has side lobes that no tone fits.
+  if (!reading.tone && reading.why != NoTone::Silence && std::max_element(mag.begin(), mag.end()) == mag.begin())
+    return {std::nullopt, NoTone::AtZeroHz};
+  return reading;
 }
 
 }  // namespace dsp

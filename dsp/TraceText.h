@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Points of a trace as text, what the trace scope's Copy puts on the
-// clipboard: their measurements as "# name: value" lines, then one
-// "time_ms,value" row per point. Numbers are written as NumberText says.
+// clipboard: the dBFS convention and the measurements as "# name: value"
+// lines (a value withheld or not finite is "none"; a reading has the
+// decimals it is good to), then one "time_ms,value" row per point, each
+// value exactly as it came (NumberText's sampleText).
 #pragma once
 
 #include "dsp/TraceHistory.h"

@@ -4,11 +4,11 @@
 #include "dsp/WindowShape.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <numbers>
 #include <utility>
-#include <vector>
 
 namespace dsp {
 
@@ -23,6 +23,13 @@ double sinPi(double x) {
 }
 
 }  // namespace
+
+std::vector<float> analyserWindow(int points) {
+  std::vector<float> w(size_t(std::max(points, 0)));
+  for (int n = 0; n < points; ++n)
+    w[size_t(n)] = static_cast<float>(0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (points - 1)));
+  return w;
+}
 
 WindowShape::WindowShape(int points) : n_(points), step_(double(points) / (points - 1)) {
   double sum = 0, sumSquares = 0;
@@ -66,19 +73,22 @@ void WindowShape::run(double centre, int first, int count, double* out) const {
   for (int j = 0; j < 3; ++j) {
     const double d0 = first - centre - shifts[j];
     const double numerator = sinPi(d0);
-    // The stretches within a few bins of a multiple of N, in order.
-    std::vector<std::pair<int, int>> near;
+    // The stretches within a few bins of a multiple of N, in order: a run
+    // of fewer than N bins meets at most two multiples, and each further
+    // N bins one more.
+    std::array<std::pair<int, int>, 8> near;
+    size_t stretches = 0;
     for (long long m = std::llround(std::floor((d0 - kNearSingular) / n_)); m * n_ <= d0 + count + kNearSingular; ++m) {
       const int from = std::max(0, int(std::ceil(m * n_ - kNearSingular - d0)));
       const int to = std::min(count - 1, int(std::floor(m * n_ + kNearSingular - d0)));
-      if (from <= to) near.emplace_back(from, to);
+      if (from <= to && stretches < near.size()) near[stretches++] = {from, to};
     }
     size_t stretch = 0;
     std::complex<double> phasor;
     for (int i = 0; i < count; ++i) {
       phasor = i % kReseed == 0 ? std::polar(1.0, std::numbers::pi * (d0 + i) / n_) : phasor * turn;
-      while (stretch < near.size() && near[stretch].second < i) ++stretch;
-      const bool direct = stretch < near.size() && near[stretch].first <= i;
+      while (stretch < stretches && near[stretch].second < i) ++stretch;
+      const bool direct = stretch < stretches && near[stretch].first <= i;
       out[i] += kWeights[j] * (direct ? dirichlet(d0 + i) : (i % 2 ? -numerator : numerator) / phasor.imag());
     }
   }

@@ -12,7 +12,13 @@
 // weighted by one complex number per tone. The estimators build on that.
 #pragma once
 
+#include <vector>
+
 namespace dsp {
+
+// The analyser's window itself, as the frames' transform multiplies the
+// samples by it: w[n] in single precision.
+std::vector<float> analyserWindow(int points);
 
 class WindowShape {
  public:
@@ -22,8 +28,8 @@ class WindowShape {
   // K(d): exact, for any real d, including the image of a tone folded back
   // from beyond the transform's length.
   double at(double bins) const;
-  // K(first - centre), K(first + 1 - centre), ...: count values into out, as
-  // at() gives them, at a small part of its cost.
+  // K(first - centre), K(first + 1 - centre), ...: count values (fewer
+  // than 6 N) into out, as at() gives them, at a small part of its cost.
   void run(double centre, int first, int count, double* out) const;
   // K(0) = sum of w[n]: a tone of amplitude A exactly on a bin gives a bin
   // of magnitude A K(0) / 2.

@@ -3,6 +3,7 @@
 
 #include "tools/CommandLine.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "quorvel/Version.h"
@@ -40,6 +41,8 @@ void SayIfAbandoned(const char* tool, const platform::AudioSystem& system) {
 }
 
 bool ParseInt(const char* text, long lo, long hi, long& out) {
+  // strtol would skip leading blanks.
+  if (std::isspace(static_cast<unsigned char>(*text))) return false;
   char* end = nullptr;
   out = std::strtol(text, &end, 10);
   return end != text && *end == '\0' && out >= lo && out <= hi;

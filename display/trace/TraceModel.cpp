@@ -81,7 +81,7 @@ void TraceModel::add(double v, bool afterGap) {
     const double firstNeeded = double(std::max(history_.begin(), stretchBegin_));
     if (!pending_ && at >= readyAt_ && at - prePoints() >= firstNeeded) pending_ = at;
   } else if (settings_.mode == TriggerMode::Auto && completed_ && !pending_ &&
-             double(i) - readyAt_ > kAutoTimeoutMs * rate_ / 1000.0) {
+             double(i) - readyAt_ > autoTimeoutPoints()) {
     completed_.reset();  // free-running from here
   }
 }
@@ -157,7 +157,7 @@ TraceModel::State TraceModel::liveState() const {
     case TriggerMode::Auto:
       return completed_ ? State::Triggered : State::FreeRunning;
     case TriggerMode::Normal: {
-      const bool recent = pending_ || double(history_.end()) - readyAt_ <= kAutoTimeoutMs * rate_ / 1000.0;
+      const bool recent = pending_ || double(history_.end()) - readyAt_ <= autoTimeoutPoints();
       return completed_ && recent ? State::Triggered : State::Waiting;
     }
     case TriggerMode::Single:

@@ -13,7 +13,9 @@
 // is shown once the points after it fill the screen.
 //
 // Modes: Auto shows the latest triggered sweep, and rolls when no crossing
-// came for kAutoTimeoutMs after the trigger was ready again; Normal keeps
+// came for a while after the trigger was ready again (kAutoTimeoutMs, or a
+// screen's span when that is longer, so that a slow wave that crosses once
+// a screen keeps triggering); Normal keeps
 // the latest triggered sweep until a new one is complete; Single takes one
 // sweep and then holds it until re-armed; Off rolls.
 //
@@ -30,6 +32,7 @@
 #include "dsp/CrossingDetector.h"
 #include "dsp/TraceHistory.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -124,6 +127,8 @@ class TraceModel {
   const std::vector<int64_t>& breaks() const { return breaks_; }
   int rate() const { return rate_; }
   double spanPoints() const { return settings_.spanMs * rate_ / 1000.0; }
+  // How long Auto waits for a crossing before it rolls, in points.
+  double autoTimeoutPoints() const { return std::max(kAutoTimeoutMs * rate_ / 1000.0, spanPoints()); }
   // The trigger's hysteresis now, full scale.
   double hysteresis() const { return hysteresis_; }
 

@@ -31,6 +31,8 @@ void strokeLine(QPainter& p, const QPolygonF& line, const QColor& colour) {
   p.drawPolyline(line);
 }
 
+QString dbfsConvention() { return QStringLiteral("dBFS: full-scale sine = 0 (AES17)"); }
+
 QString withMinusSign(QString s) {
   s.replace('-', QChar(0x2212));
   return s;

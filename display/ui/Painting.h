@@ -23,4 +23,7 @@ void strokeLine(QPainter& p, const QPolygonF& line, const QColor& colour);
 // Numbers shown to a user carry a true minus sign.
 QString withMinusSign(QString s);
 
+// How both scopes read levels, in the words each says it in.
+QString dbfsConvention();
+
 }  // namespace quorvel::display

@@ -7,6 +7,7 @@
 #include "display/ui/SpectrumView.h"
 #include "display/ui/TraceView.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -148,6 +149,14 @@ std::optional<QRect> windowRect(const QSettings& s, QSize minimum) {
   return r;
 }
 
+// QSettings reads the file on the GUI thread: a FIFO or a device in its
+// place would hold the program up, or feed it without end. Only a regular
+// file, or none yet, is read or written.
+bool readable(const QString& path) {
+  const QFileInfo file(path);
+  return !file.exists() || file.isFile();
+}
+
 }  // namespace
 
 QString ScopeSettingsStore::filePath() {
@@ -157,7 +166,7 @@ QString ScopeSettingsStore::filePath() {
 
 void ScopeSettingsStore::restore(ScopeWindow& window) {
   const QString path = filePath();
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || !readable(path)) return;
   QSettings s(path, QSettings::IniFormat);
   if (s.status() != QSettings::NoError) return;
   s.beginGroup(groupOf(window.windowTitle()));
@@ -170,7 +179,7 @@ void ScopeSettingsStore::restore(ScopeWindow& window) {
 
 void ScopeSettingsStore::save(const ScopeWindow& window) {
   const QString path = filePath();
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || !readable(path)) return;
   QSettings s(path, QSettings::IniFormat);
   // A file that does not parse is not merged into: it starts afresh.
   if (s.status() == QSettings::FormatError) s.clear();

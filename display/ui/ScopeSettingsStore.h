@@ -15,6 +15,8 @@
 // the keys and the wheel keep to, and a place that lies on no screen now
 // present gives way to the default placement. A file that cannot be read or
 // does not parse is ignored; the next save replaces one that does not parse.
+// Anything but a regular file in its place (a directory, a FIFO, a device)
+// is neither read nor written.
 // Nothing here reports an error: remembering is a convenience.
 #pragma once
 

@@ -3,47 +3,14 @@
 
 #include "display/ui/SpectrogramImage.h"
 
+#include "dsp/ColourMap.h"
+
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace quorvel::display {
 
-namespace {
-
-// A perceptual map of the magma kind, as a sixth-degree polynomial per
-// channel fitted to it: lightness rises steadily from black to pale yellow,
-// so equal steps in level read as equal steps in brightness, also in grey.
-std::array<QRgb, 256> makeColours() {
-  static constexpr double c[7][3] = {{-0.002136485053939582, -0.000749655052795221, -0.005386127855323933},
-                                     {0.2516605407371642, 0.6775232436837668, 2.494026599312351},
-                                     {8.353717279216625, -3.577719514958484, 0.3144679030132573},
-                                     {-27.66873308576866, 14.26473078096533, -13.64921318813922},
-                                     {52.17613981234068, -27.94360607168351, 12.94416944238394},
-                                     {-50.76852536473588, 29.04658282127291, 4.23415299384598},
-                                     {18.65570506591883, -11.48977351997711, -5.601961508734096}};
-  std::array<QRgb, 256> table{};
-  for (int i = 0; i < 256; ++i) {
-    const double t = i / 255.0;
-    int rgb[3];
-    for (int ch = 0; ch < 3; ++ch) {
-      double v = 0;
-      for (int d = 6; d >= 0; --d) v = v * t + c[d][ch];
-      rgb[ch] = std::clamp(int(std::lround(v * 255)), 0, 255);
-    }
-    table[size_t(i)] = qRgb(rgb[0], rgb[1], rgb[2]);
-  }
-  return table;
-}
-
-const std::array<QRgb, 256>& colours() {
-  static const std::array<QRgb, 256> table = makeColours();
-  return table;
-}
-
-}  // namespace
-
-QRgb SpectrogramImage::colour(double t) { return colours()[size_t(std::clamp(int(t * 255 + 0.5), 0, 255))]; }
+QRgb SpectrogramImage::colour(double t) { return dsp::levelColour(t); }
 
 int SpectrogramImage::newestRow() const {
   return drawn_ == 0 ? 0 : geometry_.rows - 1 - int((drawn_ - 1) % uint64_t(geometry_.rows));

@@ -4,7 +4,8 @@
 // The spectrogram's picture: one row of pixels per frame in a ring image,
 // the newest frame at the top, older ones below it, coloured by level in a
 // perceptual colour map (dark and blue-violet for quiet, through red and
-// orange, to pale yellow for loud) over the spectrum's level range.
+// orange, to pale yellow for loud; dsp/ColourMap) over the spectrum's level
+// range.
 //
 // A new frame costs one row: the ring is only redrawn whole when the
 // frequency axis, the level range or the width changes.

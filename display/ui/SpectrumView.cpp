@@ -49,11 +49,49 @@ QString dbfsText(double db, int decimals) {
 }
 
 // "0.0012 %  (-98.4 dB)"; an upper bound reads "< 0.0012 %  (< -98.4 dB)".
-QString ratioText(double ratio, bool bound = false) {
+// decimals: of the percentage, when known (see dsp::thdDecimals).
+QString ratioText(double ratio, bool bound = false, int decimals = -1) {
   const QString below = bound ? QStringLiteral("< ") : QString();
+  if (decimals < 0) decimals = ratio < 0.01 ? 4 : 2;
   return QStringLiteral("%1%2 %  (%1%3 dB)")
-      .arg(below, QString::number(ratio * 100, 'f', ratio < 0.01 ? 4 : 2),
+      .arg(below, QString::number(ratio * 100, 'f', decimals),
            withMinusSign(QString::number(20 * std::log10(std::max(ratio, 1e-12)), 'f', 1)));
+}
+
+// "1000.00 Hz  -6.02 dBFS", each with the decimals it is good to.
+QString toneText(const dsp::Tone& t, double binHz) {
+  return QStringLiteral("%1 Hz  %2")
+      .arg(t.hz(binHz), 0, 'f', t.hzDecimals(binHz))
+      .arg(dbfsText(t.dbfs(), t.dbDecimals()));
+}
+
+QString noToneText(dsp::NoTone why) {
+  switch (why) {
+    case dsp::NoTone::InNoise:
+      return QStringLiteral("no tone above the noise");
+    case dsp::NoTone::AtZeroHz:
+      return QStringLiteral("at 0 Hz: DC or below one bin");
+    case dsp::NoTone::NotOneTone:
+      return QStringLiteral("not a single tone");
+    case dsp::NoTone::Silence:
+    case dsp::NoTone::None:
+      break;
+  }
+  return QStringLiteral("no tone");
+}
+
+QString noThdText(dsp::NoThd why, double binHz) {
+  switch (why) {
+    case dsp::NoThd::FundamentalTooLow:
+      return QStringLiteral("fundamental below %1 Hz: harmonics not resolved")
+          .arg(std::ceil(dsp::kLowestFundamentalBins * binHz));
+    case dsp::NoThd::NoHarmonicInFrame:
+      return QStringLiteral("no harmonic in the frame");
+    case dsp::NoThd::NoTone:
+    case dsp::NoThd::None:
+      break;
+  }
+  return QStringLiteral("no tone");
 }
 
 }  // namespace
@@ -61,7 +99,7 @@ QString ratioText(double ratio, bool bound = false) {
 SpectrumView::SpectrumView(const ScopeConfig& config, QWidget* parent)
     : PlotView(config, parent),
       model_(config.bins(), historyFrames(config)),
-      frozen_{{}, {}, dsp::FrameHistory(0, 1)},
+      frozen_{{}, {}, {}, 0, 0, dsp::FrameHistory(0, 1)},
       estimator_(config.points, config.binHz()),
       logAction_(QStringLiteral("Log frequency")),
       resetPeaksAction_(QStringLiteral("Reset peak hold")),
@@ -221,7 +259,13 @@ void SpectrumView::updateActionTexts() {
 
 void SpectrumView::resetPeaks() {
   model_.resetPeaks();
-  if (frozen()) std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
+  analysis_.peaks = nullptr;  // the hold's tone is read again
+  analysis_.holdFrames = ~uint64_t{0};
+  if (frozen()) {
+    std::fill(frozen_.peaks.begin(), frozen_.peaks.end(), -std::numeric_limits<double>::infinity());
+    frozen_.holdFrame.clear();
+    ++frozen_.holdFrames;
+  }
   update();
 }
 
@@ -240,23 +284,38 @@ void SpectrumView::frozenChanged() {
   if (!frozen()) return;
   frozen_.frame = model_.frame();
   frozen_.peaks = model_.peaks();
+  frozen_.holdFrame = model_.holdFrame();
+  frozen_.holdFallen = model_.holdFallen();
+  frozen_.holdFrames = model_.holdFrames();
   frozen_.history = model_.history();
   frozen_.strongest = model_.strongest();
   frozen_.frames = model_.frames();
 }
 
 SpectrumView::Shown SpectrumView::shown() const {
-  if (frozen()) return {frozen_.frame, frozen_.peaks, frozen_.history, frozen_.strongest, frozen_.frames};
-  return {model_.frame(), model_.peaks(), model_.history(), model_.strongest(), model_.frames()};
+  if (frozen())
+    return {frozen_.frame,      frozen_.peaks,   frozen_.holdFrame, frozen_.holdFallen,
+            frozen_.holdFrames, frozen_.history, frozen_.strongest, frozen_.frames};
+  return {model_.frame(),      model_.peaks(),   model_.holdFrame(), model_.holdFallen(),
+          model_.holdFrames(), model_.history(), model_.strongest(), model_.frames()};
 }
 
 const SpectrumView::Analysis& SpectrumView::analysis() const {
   const Shown s = shown();
-  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics) return analysis_;
+  if (analysis_.frames == s.frames && analysis_.withHarmonics == settings_.harmonics && analysis_.peaks == &s.peaks)
+    return analysis_;
   const bool newFrame = analysis_.frames != s.frames && analysis_.withHarmonics == settings_.harmonics;
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
+  analysis_.peaks = &s.peaks;
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
+  // The hold's tone: that of the frame that set it, fallen as the hold has.
+  if (analysis_.holdFrames != s.holdFrames) {
+    analysis_.held = estimator_.estimate(s.holdFrame, false);
+    analysis_.holdFrames = s.holdFrames;
+    analysis_.heldDbfs = analysis_.held.peak ? analysis_.held.peak->dbfs() : 0;
+  }
+  if (analysis_.held.peak) analysis_.held.peak->amplitude = std::pow(10, (analysis_.heldDbfs - s.holdFallen) / 20);
   // The harmonics' power, averaged over frames (a new frame weighs a
   // quarter, about eight frames in all) while the fundamental stays within
   // half a bin; started afresh otherwise.
@@ -333,10 +392,12 @@ const std::vector<double>& SpectrumView::markedTrace(const Shown& s) {
 QString SpectrumView::clipboardText() const {
   const Shown s = shown();
   if (s.frames == 0) return {};
-  const dsp::FrameEstimates& e = analysis().estimates;
+  const Analysis& a = analysis();
   static const std::vector<double> kNoPeaks;
+  static const dsp::FrameEstimates kNoHold;
+  const bool hold = settings_.peakHold;
   return QString::fromStdString(
-      dsp::FrameText{s.frame, settings_.peakHold ? s.peaks : kNoPeaks, config().binHz(), e.peak, e.thdPercent()}.csv());
+      dsp::FrameText{s.frame, hold ? s.peaks : kNoPeaks, config().binHz(), a.estimates, hold ? a.held : kNoHold}.csv());
 }
 
 namespace {
@@ -460,10 +521,17 @@ GridLayout SpectrumView::gridLayout(QSize size, const Panes& ps, const Frequency
 }
 
 QString SpectrumView::about() const {
-  QString about = QStringLiteral("%1 bins of %2 Hz").arg(config().bins()).arg(config().binHz(), 0, 'f', 2);
+  QString about = QStringLiteral("%1 bins of %2 Hz \u00b7 %3 \u00b7 trace smoothed in dB")
+                      .arg(config().bins())
+                      .arg(config().binHz(), 0, 'f', 2)
+                      .arg(dbfsConvention());
   if (settings_.peakHold && settings_.holdFallDbPerSecond > 0)
     about += QStringLiteral(" \u00b7 hold falls %1 dB/s").arg(settings_.holdFallDbPerSecond);
-  if (settings_.averageFrames > 0) about += QStringLiteral(" \u00b7 average of %1 frames").arg(settings_.averageFrames);
+  // Noise smoothed in dB reads low: the mean of the log of its power lies
+  // 2.5 dB under the log of its mean power.
+  if (settings_.averageFrames > 0)
+    about += QStringLiteral(" \u00b7 power average of %1 frames (noise: 2.5 dB over the trace)")
+                 .arg(settings_.averageFrames);
   return about;
 }
 
@@ -624,7 +692,7 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
   std::optional<QPointF> peakTip;
   if (a.peak)
     peakTip = pointer(a.peak->hz(binHz), a.peak->dbfs(), palette::strongest);
-  else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+  else if (a.noPeak == dsp::NoTone::Silence && s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
     peakTip = pointer(s.strongest * binHz, s.frame.levels[size_t(s.strongest)], palette::strongest);
   // The read-out box keeps off it.
   if (peakTip) peakMark_ = QRectF(peakTip->x() - 4, peakTip->y() - 7, 8, 7);
@@ -655,14 +723,19 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
   if (const QString input = inputText(QStringLiteral("frames")); !input.isEmpty())
     right.push_back({input, palette::trigger, QStringLiteral("input")});
   const dsp::FrameEstimates& a = analysis().estimates;
-  if (a.peak)
+  if (a.peak) {
     right.push_back(
-        {QStringLiteral("peak  %1 Hz  %2").arg(a.peak->hz(binHz), 0, 'f', 1).arg(dbfsText(a.peak->dbfs(), 2)),
-         palette::strongest, QStringLiteral("peak")});
-  else if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
-    right.push_back({QStringLiteral("peak  %1  %2")
-                         .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
-                     palette::strongest, QStringLiteral("peak")});
+        {QStringLiteral("peak  %1").arg(toneText(*a.peak, binHz)), palette::strongest, QStringLiteral("peak")});
+  } else if (a.noPeak == dsp::NoTone::Silence) {
+    // A frame without amplitudes: its strongest level, if any.
+    if (s.strongest >= 0 && size_t(s.strongest) < s.frame.levels.size())
+      right.push_back({QStringLiteral("peak  %1  %2")
+                           .arg(frequencyText(s.strongest * binHz), levelText(s.frame.levels[size_t(s.strongest)])),
+                       palette::strongest, QStringLiteral("peak")});
+  } else {
+    right.push_back(
+        {QStringLiteral("peak  \u2013  (%1)").arg(noToneText(a.noPeak)), palette::strongest, QStringLiteral("peak")});
+  }
   if (overlays && cursor()) {
     const QPointF c = *cursor();
     QString text;
@@ -700,12 +773,21 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
                       bin < trace.size() ? dbfsText(trace[bin], 1) : QStringLiteral("\u2013"));
     colours << palette::marker;
   }
-  if (a.harmonics) {
-    lines << QStringLiteral("THD  %1").arg(ratioText(a.harmonics->thd))
-          << QStringLiteral("THD+N  %1").arg(ratioText(a.harmonics->thdPlusNoise, a.harmonics->thdPlusNoiseIsBound));
+  // The hold's tone, where it is not the live one (a burst gone, a tone moved).
+  const std::optional<dsp::Tone> held = settings_.peakHold ? analysis().held.peak : std::nullopt;
+  if (held && (!a.peak || std::fabs(held->bin - a.peak->bin) > 0.5 || std::fabs(held->dbfs() - a.peak->dbfs()) > 0.5)) {
+    lines << QStringLiteral("hold  %1").arg(toneText(*held, binHz));
+    colours << palette::peakHold;
+  }
+  if (a.harmonics && a.harmonics->why == dsp::NoThd::None) {
+    const dsp::HarmonicAnalysis& h = *a.harmonics;
+    lines << QStringLiteral("THD (2f\u2013%1f)  %2")
+                 .arg(h.highestOrder)
+                 .arg(ratioText(h.thd, h.thdIsBound, dsp::thdDecimals(h)))
+          << QStringLiteral("THD+N  %1").arg(ratioText(h.thdPlusNoise, h.thdPlusNoiseIsBound));
     colours << palette::harmonic << palette::harmonic;
-  } else if (settings_.harmonics) {
-    lines << QStringLiteral("THD  \u2013  (no tone)");
+  } else if (a.harmonics) {
+    lines << QStringLiteral("THD  \u2013  (%1)").arg(noThdText(a.harmonics->why, binHz));
     colours << palette::harmonic;
   }
   if (lines.isEmpty()) return;

@@ -53,8 +53,9 @@ class SpectrumView : public PlotView {
 
   const SpectrumModel& model() const { return model_; }
   // The strongest tone of the frame on screen, and, with harmonics on, its
-  // harmonics and THD.
+  // harmonics and THD; the tone of the frame that set the peak hold.
   const std::optional<dsp::Tone>& peak() const { return analysis().estimates.peak; }
+  const std::optional<dsp::Tone>& heldPeak() const { return analysis().held.peak; }
   const std::optional<dsp::HarmonicAnalysis>& harmonics() const { return analysis().estimates.harmonics; }
 
   // Where the spectrum and the spectrogram are in a picture of this size
@@ -96,6 +97,9 @@ class SpectrumView : public PlotView {
   struct Shown {
     const dsp::FrameBins& frame;
     const std::vector<double>& peaks;
+    const std::vector<double>& holdFrame;
+    double holdFallen;
+    uint64_t holdFrames;
     const dsp::FrameHistory& history;
     int strongest;
     uint64_t frames;
@@ -103,6 +107,9 @@ class SpectrumView : public PlotView {
   struct FrozenCopy {
     dsp::FrameBins frame;
     std::vector<double> peaks;
+    std::vector<double> holdFrame;
+    double holdFallen = 0;
+    uint64_t holdFrames = 0;
     dsp::FrameHistory history;
     int strongest = -1;
     uint64_t frames = 0;
@@ -111,7 +118,11 @@ class SpectrumView : public PlotView {
   struct Analysis {
     uint64_t frames = 0;
     bool withHarmonics = false;
+    const std::vector<double>* peaks = nullptr;
     dsp::FrameEstimates estimates;
+    dsp::FrameEstimates held;            // the tone of the frame that set the hold
+    uint64_t holdFrames = ~uint64_t{0};  // for which
+    double heldDbfs = 0;                 // its level before the hold fell
     // Each harmonic's fitted power (amplitude squared), averaged over the
     // last frames of the same fundamental, so that its marker stands still
     // under a steady tone; by order, 0 where none was fitted.

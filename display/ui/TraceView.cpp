@@ -37,6 +37,8 @@ constexpr double kFooter = 16;
 // How near (pixels) a press must be to a cursor or the level marker to take it.
 constexpr double kGrab = 5;
 constexpr int kLevelLineMs = 1500;
+// A reading withheld.
+const QString kNone = QStringLiteral("\u2013");
 
 QString spanText(double ms) {
   return ms < 1000 ? QString::number(ms, 'g', 3) + QStringLiteral(" ms")
@@ -442,13 +444,13 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
 QString TraceView::about() const {
   const TraceSettings& s = settings();
   QString about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
-  if (s.mode == TriggerMode::Off) return about + QStringLiteral("trigger off");
+  if (s.mode == TriggerMode::Off) return about + QStringLiteral("trigger off \u00b7 ") + dbfsConvention();
   about += QStringLiteral("%1 %2 %3 at %4 %")
                .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
                     fullScaleText(s.level, 4))
                .arg(std::lround(s.position * 100));
   if (s.holdOffMs > 0) about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
-  return about;
+  return about + QStringLiteral(" \u00b7 ") + dbfsConvention();
 }
 
 QString TraceView::hints() const {
@@ -609,13 +611,31 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::Tr
     fields << QStringLiteral("nothing on screen");
   } else {
     const auto hz = m.frequencyHz(rate);
-    fields << (hz ? QStringLiteral("%1 Hz   %2 ms").arg(*hz, 0, 'f', 2).arg(*m.periodMs(rate), 0, 'f', 5)
-                  : QStringLiteral("no whole cycle"))
-           << QStringLiteral("peak %1 dBFS").arg(dbText(dsp::dbfs(m.peak)))
-           << QStringLiteral("RMS %1 dBFS").arg(dbText(dsp::dbfs(m.rms)))
+    QString period;
+    if (hz) {
+      period = QStringLiteral("%1 Hz   %2 ms")
+                   .arg(*hz, 0, 'f', m.frequencyDecimals(rate))
+                   .arg(*m.periodMs(rate), 0, 'f', m.periodDecimals(rate));
+    } else {
+      switch (m.why) {
+        case dsp::NoPeriod::NoSwing:
+          period = QStringLiteral("no swing: no period");
+          break;
+        case dsp::NoPeriod::LessThanACycle:
+          period = QStringLiteral("less than a whole cycle: no period, RMS or DC");
+          break;
+        case dsp::NoPeriod::Irregular:
+        case dsp::NoPeriod::None:
+          period = QStringLiteral("no steady period");
+          break;
+      }
+    }
+    const auto crest = m.crestFactor();
+    fields << period << QStringLiteral("peak %1 dBFS").arg(dbText(dsp::dbfs(m.peak)))
+           << QStringLiteral("RMS %1").arg(m.rms ? dbText(dsp::rmsDbfs(*m.rms)) + QStringLiteral(" dBFS") : kNone)
            << QStringLiteral("p-p %1").arg(fullScaleText(m.peakToPeak()))
-           << QStringLiteral("DC %1").arg(fullScaleText(m.dc))
-           << QStringLiteral("crest %1").arg(m.crestFactor(), 0, 'f', 2);
+           << QStringLiteral("DC %1").arg(m.dc ? fullScaleText(*m.dc) : kNone)
+           << QStringLiteral("crest %1").arg(crest ? QString::number(*crest, 'f', 2) : kNone);
   }
   ReadoutLine line(p, plot.left(), plot.right(), plot.bottom() + 33, boxes(), texts());
   // The clip indicator at the right end, lit when a point of the last second
@@ -653,7 +673,8 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
     QString between = QStringLiteral("\u0394t %1").arg(timeText(std::fabs(*r.dtMs), span, plot.width()));
     if (*r.dtMs != 0) between += QStringLiteral("   1/\u0394t %1 Hz").arg(1000.0 / std::fabs(*r.dtMs), 0, 'f', 1);
     if (r.rms)
-      between += QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dsp::dbfs(*r.rms)), fullScaleText(*r.peakToPeak));
+      between +=
+          QStringLiteral("   RMS %1 dBFS   p-p %2").arg(dbText(dsp::rmsDbfs(*r.rms)), fullScaleText(*r.peakToPeak));
     lines.append(between);
   }
   p.setFont(uiFont());

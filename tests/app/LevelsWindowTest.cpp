@@ -18,10 +18,11 @@
 #include "app/LevelsWindow.h"
 #include "app/Main_unt.h"
 #include "platform/sim/SimAudioSystem.h"
-#include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
-using namespace app;
-using audio_test::PumpUntil;
+using app::LevelsStore;
+using app::TMain_Form;
+using quorvel_test::PumpUntil;
 using dsp::Figure;
 using platform::sim::Pacing;
 using platform::sim::Signal;
@@ -29,7 +30,7 @@ using platform::sim::SimAudioSystem;
 
 namespace {
 
-class Levels : public testing::Test {
+class LevelsWindow : public testing::Test {
  protected:
   void SetUp() override {
     if (std::getenv("QUORVEL_MISSING") != nullptr) GTEST_SKIP();
@@ -38,13 +39,13 @@ class Levels : public testing::Test {
   }
   void TearDown() override { TMain_Form::MessageSink = nullptr; }
 
-  static LevelsWindow* Open(TMain_Form& form) {
+  static app::LevelsWindow* Open(TMain_Form& form) {
     for (QAction* a : form.Menu->actions())
       if (a->text() == QStringLiteral("Levels…")) a->trigger();
     return form.LevelsView;
   }
   // Seconds of the signal through capture, until the window has them.
-  void Capture(LevelsWindow& view, double seconds) {
+  void Capture(app::LevelsWindow& view, double seconds) {
     const double before = view.Meter()->measuredSeconds();
     sim.release(std::uint64_t(seconds * 44100));
     ASSERT_TRUE(PumpUntil([&] { return view.Meter()->measuredSeconds() >= before + seconds - 0.05; }));
@@ -54,7 +55,7 @@ class Levels : public testing::Test {
   std::vector<std::string> messages;
 };
 
-double BandAt(const LevelsWindow& view, double hz) {
+double BandAt(const app::LevelsWindow& view, double hz) {
   const dsp::OctaveFilterBank& bank = *view.Bank();
   for (std::size_t j = 0; j < bank.bands().size(); ++j)
     if (std::fabs(bank.bands()[j].midHz / hz - 1) < 0.05) return view.CalibrationInUse().band(bank.leqDb(j), hz);
@@ -63,10 +64,10 @@ double BandAt(const LevelsWindow& view, double hz) {
 
 }  // namespace
 
-TEST_F(Levels, TheMenuOpensItAndItMeasuresWhatIsCaptured) {
+TEST_F(LevelsWindow, TheMenuOpensItAndItMeasuresWhatIsCaptured) {
   sim.setSignal(Signal::Sine(1000, 0.5));
   TMain_Form form(&sim);
-  LevelsWindow* view = Open(form);
+  app::LevelsWindow* view = Open(form);
   ASSERT_TRUE(view && view->isVisible());
   EXPECT_TRUE(view->Status->text().startsWith("Not measuring")) << view->Status->text().toStdString();
   form.BtnStart->click();
@@ -87,13 +88,13 @@ TEST_F(Levels, TheMenuOpensItAndItMeasuresWhatIsCaptured) {
   form.close();
 }
 
-TEST_F(Levels, ACalibratorCalibratesItsDeviceAndTheNextRunRemembers) {
+TEST_F(LevelsWindow, ACalibratorCalibratesItsDeviceAndTheNextRunRemembers) {
   sim.setInputDevices(2);
   sim.setSignal(Signal::Sine(1000, 0.1));  // -20 dBFS
   {
     TMain_Form form(&sim);
     form.ChooseInput(0);
-    LevelsWindow* view = Open(form);
+    app::LevelsWindow* view = Open(form);
     ASSERT_TRUE(view);
     view->CalibratorLevel->setValue(94);
     form.BtnStart->click();
@@ -117,7 +118,7 @@ TEST_F(Levels, ACalibratorCalibratesItsDeviceAndTheNextRunRemembers) {
   EXPECT_TRUE(QFile::exists(LevelsStore::FilePath()));
   TMain_Form form(&sim);
   form.ChooseInput(0);
-  LevelsWindow* view = Open(form);
+  app::LevelsWindow* view = Open(form);
   ASSERT_TRUE(view && view->CalibrationInUse().offsetDb);
   EXPECT_NEAR(*view->CalibrationInUse().offsetDb, 114, 0.02);
   EXPECT_DOUBLE_EQ(view->CalibratorLevel->value(), 94);
@@ -126,7 +127,7 @@ TEST_F(Levels, ACalibratorCalibratesItsDeviceAndTheNextRunRemembers) {
   form.close();
 }
 
-TEST_F(Levels, AMicrophoneFileTakesItsResponseOffTheBands) {
+TEST_F(LevelsWindow, AMicrophoneFileTakesItsResponseOffTheBands) {
   QTemporaryDir dir;
   const QString good = dir.filePath("mic.txt"), bad = dir.filePath("bad.txt");
   for (const auto& [path, text] :
@@ -137,7 +138,7 @@ TEST_F(Levels, AMicrophoneFileTakesItsResponseOffTheBands) {
   }
   sim.setSignal(Signal::Sine(1000, 0.5));
   TMain_Form form(&sim);
-  LevelsWindow* view = Open(form);
+  app::LevelsWindow* view = Open(form);
   ASSERT_TRUE(view);
   EXPECT_FALSE(view->SetMicrophoneFile(bad));
   EXPECT_TRUE(view->Status->text().contains("line 2: expected a frequency in Hz, found \"foo\""))

@@ -30,6 +30,7 @@
 #include "platform/NotifyWindow.h"
 #include "platform/FaultInjection.h"
 #include "platform/sim/SimAudioSystem.h"
+#include "tests/support/Wait.h"
 
 using namespace app;
 using Call = platform::AudioCall;
@@ -37,6 +38,9 @@ using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
 using quorvel::fakes::FakeScopeCall;
+using quorvel_test::PumpUntil;
+using quorvel_test::WaitUntil;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -44,20 +48,6 @@ std::string LogPath() { return std::getenv(quorvel::fakes::kFakeScopeLogEnv); }
 std::string Missing() {
   const char* m = std::getenv("QUORVEL_MISSING");
   return m ? m : "";
-}
-
-bool PumpUntil(const std::function<bool()>& done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
-    platform::ProcessMessages();
-  }
-  return true;
-}
-
-void PumpFor(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) platform::ProcessMessages();
 }
 
 // The fake library's test controls, from the copy the window has loaded.
@@ -78,17 +68,6 @@ struct FakeControls {
   }
   bool valid() const { return hold && holding && release && setCallHook; }
 };
-
-// Spins (the GUI thread's messages unhandled) until `done` holds; false
-// after a generous limit.
-bool SpinUntil(const std::function<bool()>& done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
 
 class MainForm : public testing::Test {
  protected:
@@ -129,10 +108,10 @@ TEST_F(MainForm, LoadsCapturesRefreshesAndClosesInOrder) {
     ASSERT_EQ(form.BtnStart->text(), "Stop") << (messages.empty() ? "" : messages[0]);
     sim.release(2048);
     ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 1; }));
-    PumpFor(20);
     form.BtnStart->click();
     EXPECT_EQ(form.BtnStart->text(), "Start");
-    PumpFor(400);  // the refresh 200 ms after Stop
+    EXPECT_TRUE(form.Timer1->isActive());
+    ASSERT_TRUE(PumpUntil([&] { return !form.Timer1->isActive(); }));  // the refresh after Stop
     form.close();
   }
   const auto calls = log();
@@ -191,9 +170,9 @@ TEST_F(MainForm, StopDuringABlockSendsNoMoreOfItAndNoSpectrumFrame) {
     fake.hold(100);
     form.BtnStart->click();
     sim.release(2048);
-    ASSERT_TRUE(SpinUntil([&] { return fake.holding(); }));
+    ASSERT_TRUE(WaitUntil([&] { return fake.holding(); }));
     std::thread releaser([&] {
-      SpinUntil([&] { return !form.Busy.load(); });
+      WaitUntil([&] { return !form.Busy.load(); });
       fake.release();
     });
     form.BtnStart->click();
@@ -262,7 +241,6 @@ TEST_F(MainForm, UntickedFftSendsNoSpectrumFrame) {
     form.BtnStart->click();
     sim.release(2048 * 2);
     ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 2; }));
-    PumpFor(20);
     form.BtnStart->click();
     EXPECT_EQ(analysis::LevelSmoothing[10].Level, level);
   }
@@ -362,7 +340,7 @@ TEST_F(MainForm, LoadingFailureLeavesCaptureWorkingAndSendsNothing) {
     ASSERT_TRUE(PumpUntil([&] { return sim.buffersDelivered() >= 1; }));
     form.BtnStart->click();
     EXPECT_EQ(form.BtnStart->text(), "Start");
-    PumpFor(300);
+    ASSERT_TRUE(PumpUntil([&] { return !form.Timer1->isActive(); }));  // the refresh after Stop
     form.close();
   }
   if (number == 1) {

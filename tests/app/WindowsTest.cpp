@@ -27,6 +27,7 @@
 #include "platform/NotifyWindow.h"
 #include "platform/sim/SimAudioSystem.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
 using namespace app;
 using platform::sim::Pacing;
@@ -66,7 +67,7 @@ TEST(Windows, TheGeneratorPlaysWhatItIsSetTo) {
   g.Seconds->setValue(0.5);
   g.PlayClick();
   EXPECT_EQ(g.BtnPlay->text(), QStringLiteral("Stop"));
-  ASSERT_TRUE(audio_test::PumpUntil([&] { return !g.Playing(); }));
+  ASSERT_TRUE(quorvel_test::PumpUntil([&] { return !g.Playing(); }));
   EXPECT_EQ(g.Status->text(), QStringLiteral("Played."));
   // The samples the device played are the tone's.
   measure::Tone tone(measure::Tone::Shape::Sine, 1234.56, -6.02, 44100, 0.5);
@@ -96,7 +97,7 @@ TEST(Windows, TheMeasureWindowMeasuresShowsReadsAndExports) {
   w.Seconds->setValue(1);
   w.StartClick();
   EXPECT_EQ(w.BtnStart->text(), QStringLiteral("Stop"));
-  ASSERT_TRUE(audio_test::PumpUntil([&] { return !w.Measurement().Running(); }));
+  ASSERT_TRUE(quorvel_test::PumpUntil([&] { return !w.Measurement().Running(); }));
   ASSERT_TRUE(w.Measurement().Succeeded()) << w.Measurement().Why();
   const QRegularExpressionMatch summary =
       QRegularExpression(

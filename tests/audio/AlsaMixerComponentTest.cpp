@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,38 +19,26 @@
 #include "platform/NotifyWindow.h"
 #include "platform/alsa/DefaultAudioSystem.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Pactl.h"
+#include "tests/support/SoundServer.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
-using audio_test::PumpUntil;
+using quorvel_test::PumpUntil;
+namespace pactl = quorvel_test::pactl;
 
 namespace {
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
-
-// The default sink's first raw volume (65536 is 100 %), or -1.
-long SinkVolume() {
-  const std::string out = Output("pactl get-sink-volume @DEFAULT_SINK@");
-  const auto colon = out.find(": ", out.find("front-left"));
-  return colon == std::string::npos ? -1 : std::strtol(out.c_str() + colon + 2, nullptr, 10);
-}
 
 class AlsaMixerComponent : public testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
-    std::system("pactl set-sink-volume @DEFAULT_SINK@ 70% && pactl set-sink-mute @DEFAULT_SINK@ 1");
+    if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    levels_.emplace();
+    ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 70%"));
+    ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 1"));
   }
-  void TearDown() override {
-    std::system("pactl set-sink-volume @DEFAULT_SINK@ 100% && pactl set-sink-mute @DEFAULT_SINK@ 0");
-  }
+  void TearDown() override { levels_.reset(); }
+  std::optional<pactl::SavedLevels> levels_;
 };
 
 const TMixDetails* Speakers(const TMixerSettings& m) {
@@ -64,7 +53,7 @@ TEST_F(AlsaMixerComponent, TheSpeakersLineHoldsWhatTheServerReports) {
   ASSERT_TRUE(a.Mixer->MixerReady);
   const TMixDetails* speakers = Speakers(*a.Mixer);
   ASSERT_NE(speakers, nullptr);
-  const long raw = SinkVolume();
+  const long raw = pactl::Volume("sink")[0];
   ASSERT_GT(raw, 0);
   const double expected = std::min(65535.0, raw * 65535.0 / 65536.0);
   EXPECT_NEAR(speakers->VolumeLeft, expected, 656);  // 1 %
@@ -84,7 +73,7 @@ TEST_F(AlsaMixerComponent, AVolumeSetFromOutsideReachesOnMixerChangeAsItsLine) {
 
   QElapsedTimer clock;
   clock.start();
-  ASSERT_EQ(std::system("pactl set-sink-volume @DEFAULT_SINK@ 40%"), 0);
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 40%"));
   const auto matched = [&] {
     for (const auto& r : reports)
       if (std::get<1>(r) == speakers->Destination && std::get<2>(r) == speakers->Source) return true;

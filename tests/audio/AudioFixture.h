@@ -4,10 +4,6 @@
 // A component on the simulated back-end with the main window's settings.
 #pragma once
 
-#include <chrono>
-#include <functional>
-#include <memory>
-
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -15,17 +11,6 @@
 #include "platform/sim/SimAudioSystem.h"
 
 namespace audio_test {
-
-// Pumps messages until `done` holds; false after a generous limit, so a
-// broken component fails the test instead of hanging it.
-inline bool PumpUntil(const std::function<bool()>& done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
-    platform::ProcessMessages();
-  }
-  return true;
-}
 
 inline void ApplyMainWindowSettings(audio::TAudio& a) {
   a.Player->SetBitsPerSample(audio::TBPS::_16);

@@ -18,6 +18,7 @@
 #include "measure/Tone.h"
 #include "platform/sim/LoopbackPath.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
 using platform::sim::Pacing;
@@ -61,7 +62,7 @@ TEST(GeneratedPlay, EverySampleReachesTheDeviceInBuffersOfThePlayer) {
     };
     auto stream = std::make_unique<TGeneratedStream>(tone(), c.channels, c.dither);
     ASSERT_TRUE(a.Player->Play(std::move(stream), 0, 1));  // one loop: the signal twice
-    ASSERT_TRUE(audio_test::PumpUntil([&] { return played == 1 && !a.Player->Active.load(); }));
+    ASSERT_TRUE(quorvel_test::PumpUntil([&] { return played == 1 && !a.Player->Active.load(); }));
     const auto frames = static_cast<std::size_t>(c.seconds * 44100 + 0.5);
     std::vector<std::int16_t> expected = Expected(*tone(), frames, c.channels, c.dither);
     if (c.dither) {
@@ -109,7 +110,7 @@ TEST(GeneratedPlay, ALoopedBackRecorderCapturesThePathOfWhatWasPlayed) {
   // The recorder's buffers are read on this thread only once it has
   // stopped: the wait watches the device's own count, a ring of buffers
   // (4 x 2048 frames) ahead of what has been delivered.
-  ASSERT_TRUE(audio_test::PumpUntil([&] {
+  ASSERT_TRUE(quorvel_test::PumpUntil([&] {
     return played && sim.loopbackOrigin() >= 0 &&
            sim.framesProduced() > static_cast<std::uint64_t>(sim.loopbackOrigin()) + frames + 200 + 4 * 2048;
   }));

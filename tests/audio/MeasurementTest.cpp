@@ -16,6 +16,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/ResultCodes.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
 using platform::sim::Pacing;
@@ -44,7 +45,7 @@ TEST(Measurement, MeasuresTheLoopbacksPathThroughTheDevices) {
     m.OnProgress = [&](double p) { progress = p; };
     m.OnFinished = [&] { finished = true; };
     ASSERT_TRUE(m.Start(c.settings, -1, -1)) << m.Why();
-    ASSERT_TRUE(audio_test::PumpUntil([&] { return finished; }));
+    ASSERT_TRUE(quorvel_test::PumpUntil([&] { return finished; }));
     ASSERT_TRUE(m.Succeeded()) << m.Why();
     EXPECT_EQ(progress, 1.0);
     const measure::Result& r = m.Result();

@@ -16,13 +16,14 @@
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
-using audio_test::PumpUntil;
 using platform::sim::SimAudioSystem;
 using platform::sim::SimMixerScript;
+using quorvel_test::PumpUntil;
 
 namespace {
 

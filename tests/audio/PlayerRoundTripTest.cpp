@@ -9,10 +9,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -32,32 +30,22 @@
 #include "audio/Player.h"
 #include "audio/Recorder.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/SoundServer.h"
+#include "tests/support/Signals.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
 using namespace std::chrono_literals;
+using quorvel_test::Align;
+using quorvel_test::Alignment;
+using quorvel_test::PumpFor;
+using quorvel_test::PumpUntil;
+using quorvel_test::Rms;
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr int kBufferBytes = 4096;  // 2048 mono 16-bit frames
-
-// Runs Qt's event loop (which dispatches the component's windows) until
-// `done` holds or `limit` has passed; whether `done` holds.
-bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  QEventLoop loop;
-  QTimer check;
-  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-  check.start(5ms);
-  if (!done()) loop.exec();
-  return done();
-}
-
-void RunFor(std::chrono::milliseconds span) {
-  RunUntil([] { return false; }, span);
-}
 
 // 440 Hz and 1250 Hz at a quarter of full scale each: peaks at -6 dBFS.
 std::vector<std::int16_t> TwoTone(double seconds, int rate) {
@@ -77,55 +65,10 @@ std::unique_ptr<QBuffer> RawStream(const std::vector<std::int16_t>& samples) {
   return buffer;
 }
 
-double Rms(const std::int16_t* s, std::size_t n) {
-  double sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(s[i]) * s[i];
-  return std::sqrt(sum / static_cast<double>(n));
-}
-
-std::optional<std::size_t> LastLoud(const std::vector<std::int16_t>& s) {
-  for (std::size_t i = s.size(); i-- > 0;)
-    if (std::abs(s[i]) >= 4000) return i;
-  return std::nullopt;
-}
-
-// Where `played` best lines up in `got`: the offset of played[0] in `got`
-// and the normalised cross-correlation there. The last loud samples give
-// the rough place; the lags around it are searched over the whole played
-// signal but its first `skip` samples (the monitor may miss a stream's
-// first moments).
-struct Alignment {
-  std::size_t offset = 0;
-  double correlation = 0;
-};
-std::optional<Alignment> Align(const std::vector<std::int16_t>& got, const std::vector<std::int16_t>& played,
-                               std::size_t skip) {
-  constexpr std::size_t kSearch = 256;
-  const std::optional<std::size_t> gotLast = LastLoud(got), playedLast = LastLoud(played);
-  if (!gotLast || !playedLast || *gotLast < *playedLast + kSearch) return std::nullopt;
-  const std::size_t rough = *gotLast - *playedLast;
-  double playedEnergy = 0;
-  for (std::size_t i = skip; i < played.size(); ++i) playedEnergy += static_cast<double>(played[i]) * played[i];
-  std::optional<Alignment> best;
-  for (std::size_t offset = rough - kSearch; offset <= rough + kSearch; ++offset) {
-    if (offset + played.size() > got.size()) break;
-    double cross = 0, gotEnergy = 0;
-    for (std::size_t i = skip; i < played.size(); ++i) {
-      const double g = got[offset + i];
-      cross += g * played[i];
-      gotEnergy += g * g;
-    }
-    if (gotEnergy == 0) continue;
-    const double c = cross / std::sqrt(playedEnergy * gotEnergy);
-    if (!best || c > best->correlation) best = Alignment{offset, c};
-  }
-  return best;
-}
-
 class PlayerRoundTrip : public testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
     a = std::make_unique<TAudio>(nullptr);  // the default system: ALSA
     audio_test::ApplyMainWindowSettings(*a);
     a->AudioDeviceID = -1;
@@ -154,7 +97,7 @@ class PlayerRoundTrip : public testing::Test {
     };
     a->Recorder->Triggered = true;
     ASSERT_TRUE(a->Recorder->Start()) << a->ErrorMessage;
-    ASSERT_TRUE(RunUntil([this] { return filled.load() > 0; }, 5s)) << "the monitor delivers nothing";
+    ASSERT_TRUE(PumpUntil([this] { return filled.load() > 0; })) << "the monitor delivers nothing";
   }
 
   std::vector<std::int16_t> StopCapture() {
@@ -179,11 +122,13 @@ TEST_F(PlayerRoundTrip, RawStreamComesBackThroughTheMonitor) {
   const std::vector<std::int16_t> tone = TwoTone(3.0, kRate);
   ASSERT_TRUE(a->Player->Play(RawStream(tone), 0, 0, platform::WAVE_MAPPER)) << a->ErrorMessage;
   EXPECT_TRUE(a->Player->DeviceOpen);
-  ASSERT_TRUE(RunUntil([this] { return played > 0; }, 8s)) << "OnPlayed never fired";
+  // OnPlayed fires inside the close; the close's own notification follows.
+  ASSERT_TRUE(PumpUntil([this] { return played > 0 && !a->Player->Active.load(); })) << "OnPlayed never fired";
   EXPECT_FALSE(a->Player->DeviceOpen);
   EXPECT_FALSE(a->Player->Active.load());
-  // The monitor runs behind the sink; what it still holds comes now.
-  RunFor(1s);
+  // The monitor runs behind the sink: a second more of it holds the end.
+  const std::size_t atEnd = filled.load();
+  ASSERT_TRUE(PumpUntil([&] { return filled.load() >= atEnd + kRate; }));
   const std::vector<std::int16_t> got = StopCapture();
 
   const std::size_t bytes = tone.size() * 2;
@@ -232,8 +177,8 @@ TEST_F(PlayerRoundTrip, SoundFilePlaysToItsEndAndTheFormatComesBack) {
                          p.BufferBytes == kBufferBytes;
   };
   ASSERT_TRUE(a->Player->PlayFile(path)) << a->ErrorMessage;
-  ASSERT_TRUE(RunUntil([this] { return played > 0; }, 8s)) << "OnPlayed never fired";
-  RunFor(200ms);
+  ASSERT_TRUE(PumpUntil([this] { return played > 0; })) << "OnPlayed never fired";
+  PumpFor(200ms);
 
   const std::size_t bytes = mono.size() * 4;
   EXPECT_EQ(buffersPlayed, static_cast<int>((bytes + 8191) / 8192));
@@ -255,7 +200,7 @@ TEST_F(PlayerRoundTrip, SoundFilePlaysToItsEndAndTheFormatComesBack) {
 // OnPlayed fired once, and no buffer is reported played after it began.
 TEST_F(PlayerRoundTrip, StopInTheMiddleClosesAtOnce) {
   ASSERT_TRUE(a->Player->Play(RawStream(TwoTone(10.0, kRate)))) << a->ErrorMessage;
-  ASSERT_TRUE(RunUntil([this] { return buffersPlayed >= 5; }, 8s)) << "the player does not play";
+  ASSERT_TRUE(PumpUntil([this] { return buffersPlayed >= 5; })) << "the player does not play";
   stopping = true;
   a->Player->Stop();
   EXPECT_FALSE(a->Player->DeviceOpen) << a->ErrorMessage;
@@ -263,7 +208,7 @@ TEST_F(PlayerRoundTrip, StopInTheMiddleClosesAtOnce) {
   EXPECT_EQ(a->Player->Stream, nullptr);
   EXPECT_EQ(played, 1);
   // Nothing that was still on its way reports itself later.
-  RunFor(300ms);
+  PumpFor(300ms);
   EXPECT_EQ(played, 1);
   EXPECT_EQ(playedDuringStop, 0);
   EXPECT_EQ(wrongPlayedSender, 0);

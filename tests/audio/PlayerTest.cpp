@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "audio/Audio.h"
@@ -25,13 +24,15 @@
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
+#include "tests/support/WavFile.h"
 
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
-using audio_test::PumpUntil;
 using platform::sim::Pacing;
 using platform::sim::SimAudioSystem;
+using quorvel_test::PumpUntil;
 
 namespace {
 
@@ -59,13 +60,10 @@ std::vector<char> Repeat(const std::vector<char>& data, int times, std::size_t f
 
 // Handles messages of one window only, until `done` holds.
 bool DispatchUntil(NotifyWindow* window, const std::function<bool()>& done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
+  return quorvel_test::WaitUntil([&] {
     window->dispatchPending();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+    return done();
+  });
 }
 
 struct Player : ::testing::Test {
@@ -477,30 +475,6 @@ TEST_F(Player, DestroyingTheComponentWhilePlayingStopsFirst) {
 
 // --- Sound files --------------------------------------------------------
 
-// A canonical 16-bit PCM WAV file.
-std::vector<char> Wav(int channels, int rate, const std::vector<char>& pcm) {
-  std::vector<char> out;
-  auto put = [&](std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  };
-  auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
-  tag("RIFF");
-  put(static_cast<std::uint32_t>(36 + pcm.size()), 4);
-  tag("WAVE");
-  tag("fmt ");
-  put(16, 4);
-  put(1, 2);
-  put(static_cast<std::uint32_t>(channels), 2);
-  put(static_cast<std::uint32_t>(rate), 4);
-  put(static_cast<std::uint32_t>(rate * channels * 2), 4);
-  put(static_cast<std::uint32_t>(channels * 2), 2);
-  put(16, 2);
-  tag("data");
-  put(static_cast<std::uint32_t>(pcm.size()), 4);
-  out.insert(out.end(), pcm.begin(), pcm.end());
-  return out;
-}
-
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vector<char>& bytes) {
   const QString path = dir.filePath(name);
   QFile f(path);
@@ -512,7 +486,7 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vect
 TEST_F(Player, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
   QTemporaryDir dir;
   const std::vector<char> pcm = Pattern(3 * 4096 + 400);  // whole stereo frames
-  const QString path = WriteFile(dir, "tone.wav", Wav(2, 22050, pcm));
+  const QString path = WriteFile(dir, "tone.wav", quorvel_test::WavBytes(2, 22050, pcm));
   ASSERT_TRUE(player().PlayFile(path)) << audio->ErrorMessage;
   EXPECT_TRUE(player().RestoreFormat);
   EXPECT_EQ(sim.lastOutputFormat().nSamplesPerSec, 22050u);
@@ -530,12 +504,12 @@ TEST_F(Player, AFileIsPlayedInItsOwnFormatAndThePlayersFormatComesBack) {
 
 TEST_F(Player, AFileThatCannotPlayLeavesTheFormatAsItWas) {
   QTemporaryDir dir;
-  const QString path = WriteFile(dir, "six.wav", Wav(6, 44100, Pattern(1200)));
+  const QString path = WriteFile(dir, "six.wav", quorvel_test::WavBytes(6, 44100, Pattern(1200)));
   EXPECT_FALSE(player().PlayFile(path));
   EXPECT_NE(audio->ErrorMessage.find("6 channels"), std::string::npos) << audio->ErrorMessage;
   EXPECT_EQ(faults.calls(Call::waveOutOpen), 0u);
 
-  const QString good = WriteFile(dir, "mono.wav", Wav(1, 8000, Pattern(1000)));
+  const QString good = WriteFile(dir, "mono.wav", quorvel_test::WavBytes(1, 8000, Pattern(1000)));
   faults.failCall(Call::waveOutOpen, MMSYSERR_ALLOCATED);
   EXPECT_FALSE(player().PlayFile(good));
   EXPECT_EQ(audio->ErrorMessage.rfind("Could not open the output device for playing: ", 0), 0u);
@@ -548,8 +522,8 @@ TEST_F(Player, AFileThatCannotPlayLeavesTheFormatAsItWas) {
 TEST_F(Player, AFileNeverStopsACaptureThatRuns) {
   Make(Pacing::Manual);
   QTemporaryDir dir;
-  const QString other = WriteFile(dir, "other.wav", Wav(2, 22050, Pattern(4000)));
-  const QString same = WriteFile(dir, "same.wav", Wav(1, 44100, Pattern(3000)));
+  const QString other = WriteFile(dir, "other.wav", quorvel_test::WavBytes(2, 22050, Pattern(4000)));
+  const QString same = WriteFile(dir, "same.wav", quorvel_test::WavBytes(1, 44100, Pattern(3000)));
   TRecorder& recorder = *audio->Recorder;
   ASSERT_TRUE(recorder.Start());
   EXPECT_FALSE(player().PlayFile(other));
@@ -585,7 +559,7 @@ TEST_F(Player, AFileNeverStopsACaptureThatRuns) {
 // reason or played to its end; none crashes or hangs (the sanitizers watch).
 TEST_F(Player, MutatedFilesArePlayedOrRefusedNeverCrash) {
   QTemporaryDir dir;
-  const std::vector<char> original = Wav(2, 11025, Pattern(6000));
+  const std::vector<char> original = quorvel_test::WavBytes(2, 11025, Pattern(6000));
   std::mt19937 random(20261208);
   int playedFiles = 0, refused = 0;
   for (int i = 0; i < 150; ++i) {

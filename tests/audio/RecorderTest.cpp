@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <thread>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 #include "audio/Audio.h"
@@ -21,14 +22,15 @@
 #include "platform/Messages.h"
 #include "platform/ResultCodes.h"
 #include "tests/audio/AudioFixture.h"
+#include "tests/support/Wait.h"
 
 using namespace audio;
 using namespace platform;
 using Call = platform::AudioCall;
-using audio_test::PumpUntil;
 using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
+using quorvel_test::PumpUntil;
 
 namespace {
 
@@ -277,6 +279,9 @@ TEST(Recorder, RequestsFromBeforeAStopQueueNothingInTheNextCapture) {
   Capture c(Pacing::Unpaced);
   c.rec().Triggered = true;  // every block is delivered, an empty one too
   std::atomic<bool> hold{false}, held{false};
+  // A failed check lets the held callback go before the capture goes.
+  const std::unique_ptr<std::atomic<bool>, void (*)(std::atomic<bool>*)> letGo(
+      &hold, [](std::atomic<bool>* h) { h->store(false, std::memory_order_relaxed); });
   const TNotifyAudioRecordEvent record = c.audio.OnRecord;
   c.audio.OnRecord = [&](TObject* s, void* LP, void* RP, WORD n) {
     record(s, LP, RP, n);
@@ -284,14 +289,14 @@ TEST(Recorder, RequestsFromBeforeAStopQueueNothingInTheNextCapture) {
     // component itself does not order.
     if (!hold.load(std::memory_order_relaxed)) return;
     held.store(true, std::memory_order_relaxed);
-    while (hold.load(std::memory_order_relaxed)) std::this_thread::yield();
+    quorvel_test::WaitUntil([&] { return !hold.load(std::memory_order_relaxed); });
   };
   for (unsigned cycle = 1; cycle <= 60; ++cycle) {
     const std::uint64_t base = c.sim.buffersDelivered();
     hold.store(true, std::memory_order_relaxed);
     held.store(false, std::memory_order_relaxed);
     ASSERT_TRUE(c.rec().Start()) << c.audio.ErrorMessage;
-    while (!held.load(std::memory_order_relaxed)) std::this_thread::yield();
+    ASSERT_TRUE(quorvel_test::WaitUntil([&] { return held.load(std::memory_order_relaxed); })) << "cycle " << cycle;
     // The previous capture's four requests, handled straight from the
     // recorder's window (not from inside Qt's event loop, whose frames the
     // race detector is told to ignore).
@@ -336,33 +341,24 @@ TEST(Recorder, DeviceThatDisappearsEndsCaptureWithItsReason) {
 
 // Every row of the failure table: the exact text, the result, the state.
 TEST(RecorderFailures, OpenAndStart) {
-  {
+  struct Case {
+    Call call;
+    unsigned nth;
+    std::string text;
+  };
+  const Case cases[] = {
+      {Call::waveInOpen, 1, "Could not open the input device for recording:  " + kNoMem},
+      {Call::waveInPrepareHeader, 3, "Error preparing header for recording:  " + kNoMem},
+      {Call::waveInAddBuffer, 1, "Error adding next input buffer"},
+      {Call::waveInAddBuffer, 3, "Error adding next input buffer"},
+      {Call::waveInStart, 1, "Error starting wave record:  " + kNoMem},
+  };
+  for (const Case& f : cases) {
     Capture c;
-    c.faults.failCall(Call::waveInOpen, MMSYSERR_NOMEM);
+    c.faults.failCall(f.call, MMSYSERR_NOMEM, f.nth);
     EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Could not open the input device for recording:  " + kNoMem);
-    EXPECT_FALSE(c.rec().DeviceOpen);
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInPrepareHeader, MMSYSERR_NOMEM, 3);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error preparing header for recording:  " + kNoMem);
-    EXPECT_FALSE(c.rec().DeviceOpen);
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 1);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
-    EXPECT_FALSE(c.rec().DeviceOpen);
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInStart, MMSYSERR_NOMEM);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error starting wave record:  " + kNoMem);
-    EXPECT_FALSE(c.rec().DeviceOpen);
+    EXPECT_EQ(c.audio.ErrorMessage, f.text);
+    EXPECT_FALSE(c.rec().DeviceOpen) << f.text;
   }
   {
     Capture c;  // a failing close after a failed start replaces the message
@@ -373,13 +369,6 @@ TEST(RecorderFailures, OpenAndStart) {
     EXPECT_TRUE(c.rec().DeviceOpen);
     c.faults.clearFaults();
     EXPECT_TRUE(c.rec().Stop());
-  }
-  {
-    Capture c;
-    c.faults.failCall(Call::waveInAddBuffer, MMSYSERR_NOMEM, 3);
-    EXPECT_FALSE(c.rec().Start());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error adding next input buffer");
-    EXPECT_FALSE(c.rec().DeviceOpen);
   }
   {
     Capture c;  // storage refused for its size: that reason stays the one given
@@ -412,32 +401,21 @@ TEST(RecorderFailures, DuringCaptureAndClose) {
     EXPECT_EQ(c.audio.ErrorMessage, "Recorder already closed");
     EXPECT_TRUE(c.rec().Close());
   }
-  {
+  // Stop fails where the device refuses, leaves it open, and works once
+  // the device does.
+  const std::tuple<Call, unsigned, std::string> refusals[] = {
+      {Call::waveInReset, 1, "Error in waveInReset"},
+      {Call::waveInUnprepareHeader, 2, "Error in waveInUnprepareHeader " + kNoMem},
+      {Call::waveInClose, 1, "Error closing input device"},
+  };
+  for (const auto& [call, nth, text] : refusals) {
     Capture c;
     ASSERT_TRUE(c.rec().Start());
-    c.faults.failCall(Call::waveInReset, MMSYSERR_NOMEM);
+    c.faults.failCall(call, MMSYSERR_NOMEM, nth);
     EXPECT_FALSE(c.rec().Stop());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInReset");
-    EXPECT_TRUE(c.rec().DeviceOpen);
-    EXPECT_TRUE(c.rec().Stop());
-  }
-  {
-    Capture c;
-    ASSERT_TRUE(c.rec().Start());
-    c.faults.failCall(Call::waveInUnprepareHeader, MMSYSERR_NOMEM, 2);
-    EXPECT_FALSE(c.rec().Stop());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error in waveInUnprepareHeader " + kNoMem);
-    EXPECT_TRUE(c.rec().DeviceOpen);
-    EXPECT_TRUE(c.rec().Stop());
-  }
-  {
-    Capture c;
-    ASSERT_TRUE(c.rec().Start());
-    c.faults.failCall(Call::waveInClose, MMSYSERR_NOMEM);
-    EXPECT_FALSE(c.rec().Stop());
-    EXPECT_EQ(c.audio.ErrorMessage, "Error closing input device");
-    EXPECT_TRUE(c.rec().DeviceOpen);
-    EXPECT_TRUE(c.rec().Stop());
+    EXPECT_EQ(c.audio.ErrorMessage, text);
+    EXPECT_TRUE(c.rec().DeviceOpen) << text;
+    EXPECT_TRUE(c.rec().Stop()) << text;
   }
   {
     Capture c;  // no system text: the prefix stands alone

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "audio/SoundFile.h"
+#include "tests/support/WavFile.h"
 
 using audio::TSoundFile;
 
@@ -72,33 +73,13 @@ class SoundFiles : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-// A canonical 44-byte-header PCM WAV; `dataClaim` overrides the data
-// chunk's size field.
-Bytes Wav(std::uint16_t channels, std::uint32_t rate, std::uint32_t frames, std::int64_t dataClaim = -1) {
-  Bytes v;
-  auto put = [&v](std::uint32_t x, int n) {
-    for (int i = 0; i < n; ++i) v.push_back(static_cast<std::uint8_t>(x >> (8 * i)));
-  };
-  auto tag = [&v](const char* t) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(t[i]));
-  };
-  const std::uint16_t align = static_cast<std::uint16_t>(channels * 2);
-  const std::uint32_t data = frames * align;
-  tag("RIFF");
-  put(36 + data, 4);
-  tag("WAVE");
-  tag("fmt ");
-  put(16, 4);
-  put(1, 2);
-  put(channels, 2);
-  put(rate, 4);
-  put(rate * align, 4);
-  put(align, 2);
-  put(16, 2);
-  tag("data");
-  put(dataClaim < 0 ? data : static_cast<std::uint32_t>(dataClaim), 4);
-  for (std::uint32_t i = 0; i < data; ++i) v.push_back(static_cast<std::uint8_t>(i * 37));
-  return v;
+// A WAV of `frames` frames of made-up 16-bit data; `dataClaim` overrides
+// the data chunk's size field.
+Bytes Wav(unsigned channels, unsigned rate, std::uint32_t frames, std::int64_t dataClaim = -1) {
+  std::vector<char> pcm(frames * channels * 2);
+  for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<char>(i * 37);
+  const std::vector<char> file = quorvel_test::WavBytes(channels, rate, pcm, dataClaim);
+  return Bytes(file.begin(), file.end());
 }
 
 // Every 16-bit value class: both extremes, zero, and a spread of the rest.

@@ -8,6 +8,7 @@
 #include "display/ui/PlotAxes.h"
 #include "display/ui/TraceView.h"
 #include "scope/ScopeApi.h"
+#include "tests/support/Windows.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -24,14 +25,9 @@
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;
+using quorvel_test::windowTitled;
 
 namespace {
-
-QWidget* windowTitled(const QString& title) {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->windowTitle() == title) return w;
-  return nullptr;
-}
 
 void sendSine(int32_t h, int n, double amplitude) {
   for (int i = 0; i < n; ++i) {

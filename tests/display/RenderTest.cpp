@@ -5,6 +5,7 @@
 // frequency axes, frames put together from points, and the header skipped.
 #include "Pixels.h"
 #include "display/spectrum/FrameAssembler.h"
+#include "display/spectrum/Markers.h"
 #include "display/ui/PlotAxes.h"
 #include "display/ui/PlotLines.h"
 #include "display/spectrum/SpectrumModel.h"
@@ -27,16 +28,17 @@ QRect inner(const QRectF& plot) { return plot.toAlignedRect().adjusted(1, 1, -1,
 
 // To a view or a model: anything that consumes points.
 template <class Sink>
-void send(Sink& m, double v0) {
-  m.consume({{v0, 0, 0}}, false);
+void send(Sink& m, double v0, double v1 = 0) {
+  m.consume({{v0, v1, 0}}, false);
 }
 
-// A whole frame: marker, header, then `bins` levels from levelOf.
+// A whole frame: marker, header, then `bins` levels from levelOf, each bin's
+// amplitude (value 1) that level too.
 template <class Sink, class F>
 void sendFrame(Sink& m, int bins, F levelOf, double headerValue = 0.0) {
   send(m, ScopeFrameMarker);
   for (int i = 0; i < ScopeFrameHeaderPoints; ++i) send(m, headerValue);
-  for (int k = 0; k < bins; ++k) send(m, levelOf(k));
+  for (int k = 0; k < bins; ++k) send(m, levelOf(k), std::pow(10, levelOf(k) / 20) * 100 - 100);
 }
 
 QImage draw(PlotView& v) { return v.render(kSize); }
@@ -94,7 +96,7 @@ TEST(SpectrumPicture, HeaderPointsAreNotDrawn) {
   EXPECT_NEAR(e->top, m.levelAxis().toY(-90, plot), 2.0);
 }
 
-TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
+TEST(FrameAssembler, FramesArePublishedWholeAndHolesAreNotDrawn) {
   const ScopePoint marker{{ScopeFrameMarker, 0, 0}}, header{{0, 0, 0}};
   auto bin = [](double db) { return ScopePoint{{db, 0, 0}}; };
   FrameAssembler a(8);
@@ -125,21 +127,54 @@ TEST(FrameAssembly, FramesArePublishedWholeAndHolesAreNotDrawn) {
   EXPECT_EQ(a.levels(), (std::vector<double>{-50, -51}));
 }
 
-TEST(SpectrumState, PeakHoldAndStrongestBinFollowFramesUntilReset) {
+TEST(SpectrumModel, PeakHoldAndStrongestBinFollowFramesUntilReset) {
   SpectrumModel m(1024);
   sendFrame(m, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
   sendFrame(m, 1024, [](int k) { return k == 300 ? -20.0 : -70.0; });
   EXPECT_EQ(m.frames(), 2u);
   EXPECT_EQ(m.strongest(), 300);
-  EXPECT_EQ(m.peaks()[40], -10.0);
-  EXPECT_EQ(m.peaks()[300], -20.0);
-  EXPECT_EQ(m.peaks()[0], -70.0);
+  EXPECT_NEAR(m.peaks()[40], -10.0, 1e-9);
+  EXPECT_NEAR(m.peaks()[300], -20.0, 1e-9);
+  EXPECT_NEAR(m.peaks()[0], -70.0, 1e-9);
   m.resetPeaks();
   EXPECT_TRUE(std::isinf(m.peaks()[40]));
   EXPECT_EQ(m.strongest(), 300) << "resetting the hold keeps the frame";
 }
 
-TEST(Axes, PositionsAndReadoutsAreInverse) {
+// Held peaks fall at the rate set in dB per second (a frame lasts 2048
+// points at 44100 Hz), until a frame's level is above them again; at 0 they
+// stay.
+TEST(SpectrumView, HeldPeaksFallAtTheirRateUntilTheFrameMeetsThem) {
+  for (double perSecond : {0.0, 6.0, 60.0}) {
+    SpectrumView v(ScopeConfig{});
+    SpectrumSettings s = v.settings();
+    s.holdFallDbPerSecond = perSecond;
+    v.setSettings(s);
+    const double perFrame = perSecond * 2048 / 44100;
+    sendFrame(v, 1024, [](int k) { return k == 40 ? -10.0 : -80.0; });
+    for (int frame = 1; frame <= 40; ++frame) {
+      sendFrame(v, 1024, [](int) { return -60.0; });
+      EXPECT_NEAR(v.model().peaks()[40], std::max(-10.0 - frame * perFrame, -60.0), 1e-9)
+          << perSecond << " dB/s, frame " << frame;
+    }
+  }
+}
+
+// A marker lands on the loudest bin within reach of the click, once; a
+// fifth pushes out the oldest.
+TEST(Markers, LandOnTheNearbyPeakOnceAndTheOldestGoesFirst) {
+  std::vector<double> levels(100, -90.0);
+  levels[20] = -10;
+  levels[50] = -20;
+  levels[52] = -15;
+  Markers m;
+  for (int click : {18, 23, 49, 70, 99, 150, 0}) m.place(click, levels, 3);
+  EXPECT_EQ(m.bins(), (std::vector<int>{52, 70, 99, 0})) << "20 twice, 52 near 49, 150 held to 99";
+  m.clear();
+  EXPECT_TRUE(m.bins().empty());
+}
+
+TEST(PlotAxes, PositionsAndReadoutsAreInverse) {
   const QRectF plot = plotRect(kSize);
   for (bool log : {false, true}) {
     const FrequencyAxis axis{22050, log};
@@ -185,7 +220,7 @@ TEST(TraceScaling, AFastToneIsReconstructedBetweenItsPoints) {
   EXPECT_GT(worst(false), 0.3 * peak);
 }
 
-TEST(Axes, TimeReadsInSecondsFromOneSecondUp) {
+TEST(PlotAxes, TimeReadsInSecondsFromOneSecondUp) {
   struct Case {
     double spanMs;
     QString unit, lastLabel, at;
@@ -201,7 +236,7 @@ TEST(Axes, TimeReadsInSecondsFromOneSecondUp) {
   }
 }
 
-TEST(Config, CreateArgumentsSelectDefaultsAndAreLimited) {
+TEST(ScopeConfig, CreateArgumentsSelectDefaultsAndAreLimited) {
   const ScopeConfig d = ScopeConfig::fromCreate(0, 0, nullptr);
   EXPECT_EQ(d.points, 2048);
   EXPECT_EQ(d.rate, 44100);

@@ -7,7 +7,10 @@
 #include "EntryPoints.h"
 #include "Pixels.h"
 #include "display/ui/PlotAxes.h"
+#include "display/ui/SpectrumView.h"
 #include "scope/ScopeApi.h"
+#include "tests/support/Wait.h"
+#include "tests/support/Windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdlib>
@@ -27,6 +31,7 @@
 
 using namespace quorvel::display;
 using namespace quorvel::display::test;
+using quorvel_test::windowTitled;
 
 namespace {
 
@@ -58,12 +63,6 @@ std::vector<ScopePoint> bins(const std::vector<double>& x) {
     out[size_t(k)] = {{a > 0 ? 20 * std::log10(a) : -200, a * 100 - 100, 0}};
   }
   return out;
-}
-
-QWidget* windowTitled(const QString& title) {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->windowTitle() == title) return w;
-  return nullptr;
 }
 
 }  // namespace
@@ -107,7 +106,6 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
 
   QDir().mkpath(QUORVEL_SCREENSHOT_DIR);
   const QString dir = QStringLiteral(QUORVEL_SCREENSHOT_DIR);
-  QImage linearShot;
   for (auto [w, file, is] : {std::tuple{sw, "signal.png", ColourTest(isTrace)},
                              std::tuple{fw, "spectrum.png", ColourTest(isSpectrumLine)}}) {
     const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
@@ -117,21 +115,48 @@ TEST(Screenshots, BothScopesOnAnXDisplay) {
     ASSERT_TRUE(picture);
     const QRect plot = plotRect(picture->size()).toAlignedRect().translated(picture->mapTo(w, QPoint(0, 0)));
     EXPECT_TRUE(extentOf(shot, plot, is)) << "nothing drawn in " << file;
-    if (w == fw) linearShot = shot;
   }
-  // The logarithmic frequency axis, switched with its key.
+  // The logarithmic frequency axis, switched with its key: the tone's peak
+  // moves to its place on that axis (at a tenth of the width on the linear
+  // one, at over a third on this one). The window's toolbar changes too, so
+  // only the plot tells whether the picture did.
+  auto* view = dynamic_cast<SpectrumView*>(pictureOf(fw));
+  ASSERT_TRUE(view);
+  const QPoint origin = view->mapTo(fw, QPoint(0, 0));
+  auto grab = [fw] { return fw->screen()->grabWindow(fw->winId()).toImage(); };
   QTest::keyClick(fw, Qt::Key_L);
-  QTest::qWait(100);
-  const QImage logShot = fw->screen()->grabWindow(fw->winId()).toImage();
+  const QRectF pane = view->panes(view->size()).spectrum;
+  const double toneX = origin.x() + FrequencyAxis{view->frequencyAxis().maxHz, true}.toX(kHz, pane);
+  QImage logShot;
+  EXPECT_TRUE(quorvel_test::PumpUntil([&] {
+    logShot = grab();
+    const auto x = columnOfTopmost(logShot, pane.toAlignedRect().translated(origin), isSpectrumLine);
+    return x && std::abs(*x - toneX) <= 8;  // the line peaks at bin 10, 3 pixels short
+  })) << "the peak is not where the logarithmic axis puts "
+      << kHz << " Hz";
   EXPECT_TRUE(logShot.save(dir + "/spectrum-log.png"));
-  EXPECT_NE(logShot, linearShot) << "the key did not switch the axis";
-  // The spectrogram under the spectrum, and the harmonics read out.
+  // The spectrogram under the spectrum, and the harmonics read out: the
+  // newest row holds the tone bright in its column, the noise dimmer beside.
   QTest::keyClick(fw, Qt::Key_G);
   QTest::keyClick(fw, Qt::Key_H);
-  QTest::qWait(100);
-  const QImage bothShot = fw->screen()->grabWindow(fw->winId()).toImage();
+  const QRectF rows = view->panes(view->size()).spectrogram;
+  ASSERT_FALSE(rows.isEmpty()) << "the key did not show the spectrogram";
+  const int newestRow = origin.y() + int(rows.top() + 0.5 * rows.height() / view->model().history().capacity());
+  auto brightness = [&](const QImage& shot, int x) {
+    int most = 0;
+    for (int dx = -4; dx <= 4; ++dx) {
+      const QRgb c = shot.pixel(x + dx, newestRow);
+      most = std::max(most, qRed(c) + qGreen(c) + qBlue(c));
+    }
+    return most;
+  };
+  QImage bothShot;
+  EXPECT_TRUE(quorvel_test::PumpUntil([&] {
+    bothShot = grab();
+    const int tone = brightness(bothShot, int(toneX)), beside = brightness(bothShot, int(toneX) + 100);
+    return tone > 500 && tone > beside + 150;
+  })) << "no spectrogram row with the tone in it";
   EXPECT_TRUE(bothShot.save(dir + "/spectrum-spectrogram.png"));
-  EXPECT_NE(bothShot, logShot) << "the keys did not show the spectrogram";
   ScopeDestroy(fft);
   ScopeDestroy(signal);
   app.reset();

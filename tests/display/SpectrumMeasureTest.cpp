@@ -9,6 +9,7 @@
 #include "display/PointRing.h"
 #include "display/ui/ScopeWindow.h"
 #include "display/ui/SpectrumView.h"
+#include "dsp/TraceMeasurements.h"
 #include "tests/dsp/ProgramFrame.h"
 
 #include <QLocale>
@@ -43,30 +44,88 @@ TEST(FrameCopy, TextParsesBackToWhatWasReceived) {
     for (int n = 0; n < 2048; ++n) x[size_t(n)] = amp * std::sin(2 * std::numbers::pi * hz * n / kRate);
     return x;
   }());
-  for (int k = 40; k < 53; ++k) amplitudes[size_t(k)] = tone[size_t(k)];
+  for (int k = 0; k < 1024; ++k) amplitudes[size_t(k)] = std::max(amplitudes[size_t(k)], tone[size_t(k)]);
   view.consume({{ScopeFrameMarker, 0, 0}}, false);
   for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
   for (int k = 0; k < 1024; ++k) view.consume({{levels[size_t(k)], amplitudes[size_t(k)], 0}}, false);
 
   const QStringList lines = view.clipboardText().split('\n', Qt::SkipEmptyParts);
   QLocale::setDefault(QLocale::c());
-  ASSERT_EQ(lines.size(), 6 + 1024);
-  EXPECT_EQ(lines[0], "# peak_hz: 1000.00");
-  EXPECT_EQ(lines[1], "# peak_dbfs: -6.02");
-  EXPECT_EQ(lines[2], "# thd_percent: none");
-  EXPECT_EQ(lines[3], "# bins: 1024");
-  EXPECT_EQ(lines[4], "# bin_hz: 21.5332");
-  EXPECT_EQ(lines[5], "frequency_hz,level_db,amplitude_percent,peak_hold_db");
+  constexpr int kHeader = 14;
+  ASSERT_EQ(lines.size(), kHeader + 1024);
+  EXPECT_EQ(lines[0], QStringLiteral("# dbfs: ") + dsp::kDbfsConvention);
+  EXPECT_EQ(lines[1], "# peak_hz: 1000.00");
+  EXPECT_EQ(lines[2], "# peak_dbfs: -6.02");
+  EXPECT_EQ(lines[3], "# thd_percent: none");
+  EXPECT_EQ(lines[4], "# thd_percent_below: none");
+  EXPECT_EQ(lines[5], "# thd_harmonics: none");
+  EXPECT_EQ(lines[6], "# hold_peak_hz: 1000.00") << "one frame: the hold is the frame";
+  EXPECT_EQ(lines[7], "# hold_peak_dbfs: -6.02");
+  EXPECT_EQ(lines[8], "# bins: 1024");
+  EXPECT_EQ(lines[9], "# bin_hz: 21.5332");
+  for (int i = 10; i < kHeader - 1; ++i) EXPECT_TRUE(lines[i].startsWith("# ")) << lines[i].toStdString();
+  EXPECT_EQ(lines[kHeader - 1], "frequency_hz,level_db,amplitude_percent,peak_hold_db");
   for (int k = 0; k < 1024; ++k) {
-    const QStringList f = lines[6 + k].split(',');
-    ASSERT_EQ(f.size(), 4) << lines[6 + k].toStdString();
+    const QStringList f = lines[kHeader + k].split(',');
+    ASSERT_EQ(f.size(), 4) << lines[kHeader + k].toStdString();
     bool ok[4];
+    const double percent = amplitudes[size_t(k)] + 100;  // value 1 is the percentage minus 100
     EXPECT_NEAR(f[0].toDouble(&ok[0]), k * kBinHz, 0.0051);
     EXPECT_NEAR(f[1].toDouble(&ok[1]), levels[size_t(k)], 0.0051);
-    EXPECT_NEAR(f[2].toDouble(&ok[2]), amplitudes[size_t(k)], 0.000051);
-    EXPECT_NEAR(f[3].toDouble(&ok[3]), levels[size_t(k)], 0.0051) << "one frame: the hold is the frame";
-    ASSERT_TRUE(ok[0] && ok[1] && ok[2] && ok[3]) << lines[6 + k].toStdString();
+    EXPECT_NEAR(f[2].toDouble(&ok[2]), percent, 5.1e-7);
+    EXPECT_NEAR(f[3].toDouble(&ok[3]), 20 * std::log10(percent / 100), 0.0051) << "one frame: the hold is the frame";
+    ASSERT_TRUE(ok[0] && ok[1] && ok[2] && ok[3]) << lines[kHeader + k].toStdString();
   }
+}
+
+// The peak hold takes each frame's own amplitude, not the level smoothed
+// over frames: a burst one frame long is held at its level (read between
+// bins from the hold), however low the smoothed level stayed.
+TEST(FrameHold, ABurstIsHeldAtItsOwnLevel) {
+  for (double hz : {1000.0, 15000.0, 46.5 * kBinHz}) {
+    SpectrumView view(ScopeConfig{});
+    auto send = [&](double amplitude) {
+      std::vector<double> x(2048);
+      for (int n = 0; n < 2048; ++n)
+        x[size_t(n)] = std::round(amplitude * std::sin(2 * std::numbers::pi * hz * n / kRate) * 32768) / 32768;
+      const std::vector<double> v1 = analysed(x);
+      view.consume({{ScopeFrameMarker, 0, 0}}, false);
+      for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
+      // Value 0 as the analyser would have smoothed it: far below the burst.
+      for (int k = 0; k < 1024; ++k) view.consume({{-60, v1[size_t(k)], 0}}, false);
+    };
+    for (int f = 0; f < 5; ++f) send(0);
+    send(0.5);
+    for (int f = 0; f < 5; ++f) send(0);
+    ASSERT_TRUE(view.heldPeak()) << hz;
+    EXPECT_NEAR(view.heldPeak()->dbfs(), -6.02, 0.05) << hz;
+    EXPECT_NEAR(view.heldPeak()->hz(kBinHz), hz, 0.1);
+    const std::vector<double>& hold = view.model().peaks();
+    EXPECT_NEAR(*std::max_element(hold.begin(), hold.end()), -6.02, 1.8) << hz << ": the strongest bin, scalloped";
+  }
+}
+
+// With harmonics measured, the copied frame carries their THD: a 1 kHz
+// tone with its second harmonic 40 dB down has 1 %.
+TEST(FrameCopy, CarriesTheThdOfTheFrameWhenHarmonicsAreMeasured) {
+  SpectrumView view(ScopeConfig{});
+  SpectrumSettings s = view.settings();
+  s.harmonics = true;
+  view.setSettings(s);
+  std::vector<double> x(2048);
+  for (int n = 0; n < 2048; ++n)
+    x[size_t(n)] = 0.5 * std::sin(2 * std::numbers::pi * 1000 * n / kRate) +
+                   0.005 * std::sin(2 * std::numbers::pi * 2000 * n / kRate + 1);
+  const std::vector<double> amplitudes = analysed(x);
+  view.consume({{ScopeFrameMarker, 0, 0}}, false);
+  for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
+  for (double a : amplitudes) view.consume({{-100, a, 0}}, false);
+  const QStringList lines = view.clipboardText().split('\n', Qt::SkipEmptyParts);
+  ASSERT_GT(lines.size(), 2);
+  ASSERT_TRUE(lines[2].startsWith("# thd_percent: ")) << lines[2].toStdString();
+  bool ok = false;
+  EXPECT_NEAR(lines[2].section(": ", 1).toDouble(&ok), 1.0, 0.06) << lines[2].toStdString();
+  EXPECT_TRUE(ok) << lines[2].toStdString();
 }
 
 TEST(SpectrogramPicture, NewestFrameIsTheTopRowAndMovesDownWithTheNext) {

@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include "tests/support/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -63,7 +65,8 @@ TEST(PointRing, AMillionPointsAcrossThreadsArriveInOrderOrAreCounted) {
     lastDropped = q.droppedBefore;
     ++received;
   };
-  while (!done.load(std::memory_order_acquire)) ring.drain(take);
+  const quorvel_test::Deadline deadline;
+  while (!done.load(std::memory_order_acquire) && !deadline.passed()) ring.drain(take);
   producer.join();
   ring.drain(take);
   EXPECT_TRUE(ordered);
@@ -81,19 +84,23 @@ TEST(ScopeWindowThreads, NothingIsLostBelowCapacityAndDropsAreCountedAbove) {
   const size_t capacity = channel->ring.capacity();
 
   // The producer stays within the ring's capacity ahead of what the GUI
-  // thread has taken, so not one point may be dropped.
+  // thread has taken, so not one point may be dropped. Both sides give up
+  // at the deadline, so that a window that stops taking points fails the
+  // test instead of hanging it.
   std::atomic<uint64_t> taken{0};
   std::atomic<bool> done{false};
+  const quorvel_test::Deadline deadline;
   std::thread audio([&] {
     const int burst = int(capacity / 4);
-    for (int sent = 0; sent < kMillion;) {
-      while (sent - taken.load(std::memory_order_acquire) > capacity - burst) std::this_thread::yield();
+    for (int sent = 0; sent < kMillion && !deadline.passed();) {
+      while (sent - taken.load(std::memory_order_acquire) > capacity - burst && !deadline.passed())
+        std::this_thread::yield();
       for (int i = 0; i < burst && sent < kMillion; ++i, ++sent) channel->ring.push(pointOf(sent));
     }
     done.store(true, std::memory_order_release);
   });
   int paints = 0;
-  while (!done.load(std::memory_order_acquire) || window->received() < uint64_t(kMillion)) {
+  while ((!done.load(std::memory_order_acquire) || window->received() < uint64_t(kMillion)) && !deadline.passed()) {
     if (window->drain()) {
       window->repaint();
       ++paints;

@@ -9,6 +9,7 @@
 #include "Pixels.h"
 #include "display/ui/TraceView.h"
 #include "scope/ScopeApi.h"
+#include "tests/support/Windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,9 +62,7 @@ TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
 
   Tone tone{ScopeCreate(0, 0, nullptr)};
   ScopeShow(tone.scope);
-  QWidget* w = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (t->windowTitle() == "Signal") w = t;
+  QWidget* w = quorvel_test::windowTitled("Signal");
   ASSERT_TRUE(w);
   w->resize(900, 420);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));

@@ -6,13 +6,16 @@
 // saved, and how a long screen and the controls look and behave.
 #include "Pixels.h"
 #include "display/PointRing.h"
+#include "display/trace/TraceCursors.h"
 #include "display/trace/TraceExport.h"
 #include "display/trace/TraceModel.h"
 #include "display/ui/ScopeWindow.h"
 #include "display/ui/TraceView.h"
 #include "dsp/TraceMeasurements.h"
 #include "tests/dsp/Sample16.h"
+#include "tests/support/Wait.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -26,6 +29,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
 
 using namespace quorvel::display;
@@ -133,6 +137,19 @@ TEST(TraceTrigger, SingleHoldsAutoRollsWithoutATriggerNormalWaits) {
   flat.setSettings(with(flat, TriggerMode::Normal));
   EXPECT_EQ(flat.state(), TraceModel::State::Waiting);
   EXPECT_FALSE(flat.sweep());
+
+  // A slow wave on a long screen: Auto waits as long as a screen for the
+  // next crossing, and keeps triggering on a 1 Hz sine shown 5 s at a time.
+  TraceModel slow(kRate, 2048);
+  TraceSettings five = slow.settings();
+  five.spanMs = 5000;
+  slow.setSettings(five);
+  long rolling = 0, after = 0;
+  for (long k = 0; k < 20 * kRate; ++k) {
+    slow.add(0.5 * std::sin(kTwoPi * double(k) / kRate), false);
+    if (k > 6 * kRate) ++after, rolling += slow.state() == TraceModel::State::FreeRunning;
+  }
+  EXPECT_EQ(rolling, 0) << "of " << after << " points, free-running";
 
   // Stopped (frozen), a model shows what it showed, and takes every point.
   flat.setSettings(with(flat, TriggerMode::Auto));
@@ -243,6 +260,70 @@ TEST(TraceTrigger, ASmallToneTriggersAndAnUnreachableLevelIsToldApart) {
   EXPECT_GT(after.back(), 2 * fed);
 }
 
+// Where the trigger instant sits on the screen, how long after a sweep no
+// trigger is taken, and no trigger at all when the trigger is off: a 1 kHz
+// sine crosses the level every 44.1 points.
+TEST(TraceTrigger, PositionHoldOffAndOff) {
+  auto sine = [](long i) { return 0.5 * std::sin(kTwoPi * 1000 * double(i) / kRate); };
+  const double period = kRate / 1000.0;
+  for (double position : {0.0, 0.25, 1.0})
+    for (double holdOffMs : {0.0, 5.0, 20.0}) {
+      TraceModel m(kRate, 2048);
+      TraceSettings s = with(m, TriggerMode::Normal);
+      s.spanMs = 10;
+      s.position = position;
+      s.holdOffMs = holdOffMs;
+      m.setSettings(s);
+      const auto instants = sweepsWhileFeeding(m, kRate / 2, sine);
+      ASSERT_GE(instants.size(), 5u) << position << " " << holdOffMs;
+      const Sweep last = *m.sweep();
+      EXPECT_NEAR(*last.trigger - last.start, position * last.length, 1e-9) << position;
+      // The next sweep waits for the one before to fill the screen after
+      // its trigger, then for the hold-off, then takes the next crossing.
+      const double wait = (1 - position) * last.length + holdOffMs * kRate / 1000;
+      for (std::size_t k = 1; k < instants.size(); ++k) {
+        EXPECT_GE(instants[k] - instants[k - 1], wait - 1e-9) << position << " " << holdOffMs;
+        EXPECT_LE(instants[k] - instants[k - 1], wait + period + 1) << position << " " << holdOffMs;
+      }
+    }
+  TraceModel off(kRate, 2048);
+  off.setSettings(with(off, TriggerMode::Off));
+  sweepsWhileFeeding(off, kRate / 2, sine);
+  EXPECT_EQ(off.state(), TraceModel::State::Rolling);
+  ASSERT_TRUE(off.sweep());
+  EXPECT_FALSE(off.sweep()->trigger);
+  EXPECT_EQ(off.sweep()->endPoint(), off.history().end()) << "the latest points, as they come";
+}
+
+// Cursors ten periods of a 1 kHz sine apart read the sine at each, the time
+// between, and the RMS and peak-to-peak of the points between; a cursor
+// alone reads only its value, and one off the history reads nothing.
+TEST(TraceCursors, ReadTheTraceAtEachCursorAndBetweenThem) {
+  dsp::TraceHistory h(4096);
+  auto x = [](long i) { return float(0.5 * std::sin(kTwoPi * 1000 * double(i) / kRate)); };
+  for (long i = 0; i < 4096; ++i) h.add(x(i));
+  const Sweep screen{100.5, 441, std::nullopt};  // 10 ms from point 100.5 on
+  // The trace at point p, as drawn: straight between the points either side.
+  auto at = [&](double ms) {
+    const double p = 100.5 + ms * kRate / 1000;
+    const long i = long(std::floor(p));
+    return x(i) + (x(i + 1) - x(i)) * (p - double(i));
+  };
+  const CursorReadings both = readCursors(h, screen, kRate, 0.0, 10.0);
+  ASSERT_TRUE(both.a && both.b && both.dtMs && both.rms && both.peakToPeak);
+  EXPECT_NEAR(*both.a, at(0), 1e-6);
+  EXPECT_NEAR(*both.b, at(10), 1e-6);
+  EXPECT_DOUBLE_EQ(*both.dtMs, 10);
+  EXPECT_NEAR(*both.rms, 0.5 / std::sqrt(2.0), 0.005);
+  EXPECT_NEAR(*both.peakToPeak, 1.0, 0.005);
+  EXPECT_DOUBLE_EQ(*readCursors(h, screen, kRate, 10.0, 0.0).dtMs, -10) << "from A to B";
+  const CursorReadings one = readCursors(h, screen, kRate, 2.5, std::nullopt);
+  ASSERT_TRUE(one.a);
+  EXPECT_NEAR(*one.a, at(2.5), 1e-6);
+  EXPECT_FALSE(one.b || one.dtMs || one.rms || one.peakToPeak);
+  EXPECT_FALSE(readCursors(h, screen, kRate, 100.0, std::nullopt).a) << "past the newest point";
+}
+
 TEST(TraceMeasurement, AClippedSineReadsFullScaleAndLightsTheIndicator) {
   // A sine driven 3.5 dB beyond full scale: flat tops at the 16-bit limits.
   TraceModel m(kRate, 2048);
@@ -271,36 +352,52 @@ TEST(TraceExport, CopiedTextParsesAndMatchesTheScreen) {
   QLocale::setDefault(userLocale);
 
   const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
-  ASSERT_GT(lines.size(), 8);
+  constexpr int kHeader = 9;
+  ASSERT_GT(lines.size(), kHeader);
+  EXPECT_EQ(lines[0], QStringLiteral("# dbfs: ") + dsp::kDbfsConvention);
   const QStringList names{"frequency_hz", "period_ms", "peak_dbfs", "rms_dbfs", "peak_to_peak", "dc", "clipped"};
   const QRegularExpression number(QStringLiteral("^-?[0-9]+\\.[0-9]+$"));
   std::vector<double> values;
   for (int i = 0; i < names.size(); ++i) {
-    ASSERT_TRUE(lines[i].startsWith("# " + names[i] + ": ")) << lines[i].toStdString();
-    const QString value = lines[i].section(": ", 1);
+    ASSERT_TRUE(lines[1 + i].startsWith("# " + names[i] + ": ")) << lines[1 + i].toStdString();
+    const QString value = lines[1 + i].section(": ", 1);
     if (names[i] != "clipped") {
-      EXPECT_TRUE(number.match(value).hasMatch()) << lines[i].toStdString();
+      EXPECT_TRUE(number.match(value).hasMatch()) << lines[1 + i].toStdString();
       values.push_back(value.toDouble());
     }
   }
   EXPECT_NEAR(values[0], 1000, 0.1);
   EXPECT_NEAR(values[1], 1, 1e-4);
-  EXPECT_EQ(lines[2], "# peak_dbfs: -6.02");
-  EXPECT_EQ(lines[3], "# rms_dbfs: -9.03");
+  EXPECT_EQ(lines[3], "# peak_dbfs: -6.02");
+  EXPECT_EQ(lines[4], "# rms_dbfs: -6.02") << "a sine's RMS reads as its peak";
   EXPECT_NEAR(values[4], 1, 1e-3);
   EXPECT_NEAR(values[5], 0, 1e-4);
-  EXPECT_EQ(lines[6], "# clipped: no");
-  EXPECT_EQ(lines[7], "time_ms,value");
+  EXPECT_EQ(lines[7], "# clipped: no");
+  EXPECT_EQ(lines[8], "time_ms,value");
 
-  // One row per point on screen, timed from the screen's left edge.
+  // One row per point on screen, timed from the screen's left edge, the
+  // point exactly as it came: n / 32768 for a 16-bit sample n.
   const Sweep s = *m.sweep();
-  ASSERT_EQ(lines.size() - 8, s.endPoint() - s.firstPoint());
-  for (int r = 0; r < lines.size() - 8; ++r) {
-    const QStringList cells = lines[8 + r].split(',');
-    ASSERT_EQ(cells.size(), 2) << lines[8 + r].toStdString();
+  ASSERT_EQ(lines.size() - kHeader, s.endPoint() - s.firstPoint());
+  for (int r = 0; r < lines.size() - kHeader; ++r) {
+    const QStringList cells = lines[kHeader + r].split(',');
+    ASSERT_EQ(cells.size(), 2) << lines[kHeader + r].toStdString();
     const int64_t point = s.firstPoint() + r;
     EXPECT_NEAR(cells[0].toDouble(), s.timeMs(double(point), kRate), 5e-6);
-    EXPECT_NEAR(cells[1].toDouble(), m.history().at(point), 5e-6);
+    EXPECT_EQ(cells[1].toDouble() * 32768, double(m.history().at(point)) * 32768) << cells[1].toStdString();
+  }
+  EXPECT_GE(lines[kHeader].section(',', 0, 0).toDouble(), 0);
+
+  // Silence: no level to write but "none"; a part of a cycle: no RMS or DC.
+  for (auto [f, peak, rms, dc] : {std::tuple{+[](long) { return 0.0; }, "none", "none", "0.000000"},
+                                  std::tuple{+[](long i) { return sample16(0.5, 20, i); }, "-6.02", "none", "none"}}) {
+    TraceModel quiet(kRate, 2048);
+    for (long i = 0; i < kRate; ++i) quiet.add(f(i), false);
+    const QStringList q = traceText(quiet).split('\n');
+    EXPECT_EQ(q[3], QStringLiteral("# peak_dbfs: ") + peak);
+    EXPECT_EQ(q[4], QStringLiteral("# rms_dbfs: ") + rms);
+    EXPECT_EQ(q[6], QStringLiteral("# dc: ") + dc);
+    EXPECT_TRUE(q[1] == "# frequency_hz: none" && q[2] == "# period_ms: none") << q[1].toStdString();
   }
   EXPECT_GE(lines[8].section(',', 0, 0).toDouble(), 0);
 }
@@ -422,11 +519,15 @@ TEST(TraceControls, KeysMouseAndTheStoppedInput) {
   // Points, then nothing for over a second: the trace says so, and says
   // "stopped" once the sender says it has finished.
   for (int i = 0; i < 4096; ++i) ring.push({{0.5 * std::sin(i / 7.0), 0, 0}});
+  QElapsedTimer quiet;
+  quiet.start();
   w.drain();
   EXPECT_EQ(v.input(), PlotView::Input::Coming);
-  QTest::qWait(PlotView::kStallMs + 100);
-  w.drain();
-  EXPECT_EQ(v.input(), PlotView::Input::Stalled);
+  EXPECT_TRUE(quorvel_test::PumpUntil([&] {
+    w.drain();
+    return v.input() == PlotView::Input::Stalled;
+  }));
+  EXPECT_GE(quiet.elapsed(), PlotView::kStallMs) << "no stall before its time without points";
   w.updateNow();
   EXPECT_EQ(v.input(), PlotView::Input::Stopped) << "QuickUpDate said the stream ended";
   EXPECT_TRUE(v.model().breaks().empty());

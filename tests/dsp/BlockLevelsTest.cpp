@@ -23,14 +23,15 @@ TEST(BlockLevels, SixteenAndEightBitBlocksOfKnownLevel) {
     bool sixteenBit;
     double peakDb, rmsDb;
   } cases[] = {
-      {"square at half scale", square.data(), 8, true, -6.0206, -6.0206},
-      {"a last odd byte is no sample", square.data(), 7, true, -6.0206, -6.0206},
-      {"both extremes", extremes.data(), 4, true, 0, 10 * std::log10((1 + std::pow(32767 / 32768.0, 2)) / 2)},
+      // RMS as AES17 reads it: a full-scale sine is 0 dBFS, so a square is +3.01 dB above its peak.
+      {"square at half scale", square.data(), 8, true, -6.0206, -3.0103},
+      {"a last odd byte is no sample", square.data(), 7, true, -6.0206, -3.0103},
+      {"both extremes", extremes.data(), 4, true, 0, 10 * std::log10(1 + std::pow(32767 / 32768.0, 2))},
       {"silence", silence.data(), 16, true, -kInf, -kInf},
       {"empty", square.data(), 0, true, -kInf, -kInf},
-      {"8-bit square at half scale", eightSquare.data(), 4, false, -6.0206, -6.0206},
+      {"8-bit square at half scale", eightSquare.data(), 4, false, -6.0206, -3.0103},
       {"8-bit silence is 128", eightSilence.data(), 8, false, -kInf, -kInf},
-      {"8-bit extreme and silence", eightExtremes.data(), 2, false, 0, 10 * std::log10(0.5)},
+      {"8-bit extreme and silence", eightExtremes.data(), 2, false, 0, 0},
   };
   for (const auto& c : cases) {
     const BlockLevels l = MeasureBlock(c.data, c.bytes, c.sixteenBit);

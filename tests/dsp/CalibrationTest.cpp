@@ -7,7 +7,7 @@
 #include "dsp/Calibration.h"
 
 #include "dsp/SoundLevelMeter.h"
-#include "tests/dsp/Signals.h"
+#include "tests/dsp/ToneSignals.h"
 
 #include <gtest/gtest.h>
 

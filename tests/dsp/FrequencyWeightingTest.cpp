@@ -6,7 +6,7 @@
 // tones through the filters at 44.1 and 48 kHz.
 #include "dsp/FrequencyWeighting.h"
 
-#include "tests/dsp/Signals.h"
+#include "tests/dsp/ToneSignals.h"
 
 #include <gtest/gtest.h>
 

@@ -42,3 +42,23 @@ TEST(NumberText, DigitsRoundingSignsAndValuesThatAreNotNumbers) {
     EXPECT_EQ(fixedOrNone(c.v, c.decimals), c.orNone) << c.v;
   }
 }
+
+TEST(NumberText, TracePointsComeBackExactly) {
+  const struct {
+    float v;
+    const char* text;
+  } cases[] = {
+      {1 / 32768.0f, "0.000030517578125"},
+      {-12345 / 32768.0f, "-0.376739501953125"},
+      {-1, "-1.0"},
+      {0.5f, "0.5"},
+      {-0.0f, "0.0"},
+      {1e9f, "1000000000.0"},
+      // Off the 16-bit grid: the fewest decimals that give the same float back.
+      {0.1f, "0.1"},
+      {1e-7f, "0.0000001"},
+      {NAN, "none"},
+      {-INFINITY, "none"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(sampleText(c.v), c.text) << c.v;
+}

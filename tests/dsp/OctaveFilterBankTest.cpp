@@ -6,7 +6,7 @@
 // pink sound, through the filters.
 #include "dsp/OctaveFilterBank.h"
 
-#include "tests/dsp/Signals.h"
+#include "tests/dsp/ToneSignals.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // statistical levels), and a measurement that completes and holds.
 #include "dsp/SoundLevelMeter.h"
 
-#include "tests/dsp/Signals.h"
+#include "tests/dsp/ToneSignals.h"
 
 #include <gtest/gtest.h>
 

@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <atomic>
 #include <thread>
 #include <vector>
 
 #include "platform/NotifyWindow.h"
+#include "tests/support/Wait.h"
 
 namespace platform {
 namespace {
@@ -50,22 +50,25 @@ TEST(NotifyWindow, MessagesFromSeveralThreadsArriveBelowCapacity) {
 TEST(NotifyWindow, PostersRacingTheHandlerLoseNothingTheyWereToldWasPosted) {
   // The queue fills up and empties while four threads post 20000 messages
   // each; a post that reports a full queue is counted as dropped and tried
-  // again, so every message arrives once, in its producer's order.
+  // again, so every message arrives once, in its producer's order. A
+  // producer whose posts are refused past the deadline gives up, so that a
+  // handler that stopped fails the test instead of hanging it.
   constexpr std::size_t kProducers = 4, kEach = 20000;
   PerProducerOrder order(kProducers);
   NotifyWindow window([&](Message& m) { order(m); });
   std::atomic<std::size_t> refused{0};
+  const quorvel_test::Deadline deadline;
   std::vector<std::thread> producers;
   for (std::size_t p = 0; p < kProducers; ++p)
     producers.emplace_back([&, p] {
       for (std::size_t i = 0; i < kEach; ++i)
         while (!window.post(kMsg, p, static_cast<LPARAM>(i))) {
           refused.fetch_add(1, std::memory_order_relaxed);
+          if (deadline.passed()) return;
           std::this_thread::yield();
         }
     });
-  QEventLoop loop;
-  while (order.total < kProducers * kEach) loop.processEvents(QEventLoop::WaitForMoreEvents);
+  EXPECT_TRUE(quorvel_test::PumpUntil([&] { return order.total == kProducers * kEach; }));
   for (std::thread& t : producers) t.join();
   EXPECT_EQ(order.total, kProducers * kEach);
   EXPECT_EQ(window.droppedMessages(), refused.load());

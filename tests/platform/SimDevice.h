@@ -18,14 +18,14 @@
 #include "platform/FaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/sim/SimAudioSystem.h"
+#include "tests/support/Signals.h"
 
 namespace platform_test {
 
 using namespace platform;
 
 inline WAVEFORMATEX Pcm(WORD channels, WORD bits, DWORD rate = 44100) {
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, bits, 0};
+  return quorvel_test::PcmFormat(channels, bits, rate);
 }
 
 struct Notification {

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
+#include "tests/support/Wait.h"
 #include "platform/ResultCodes.h"
 
 namespace {
@@ -60,32 +62,48 @@ TEST_F(AlsaCapture, ListsDevicesWithNamesAndRefusesBadQueries) {
 TEST_F(AlsaCapture, CounterArrivesWholeContinuousAndAtTheSampleRate) {
   Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), kFrames);
   ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
+  const Clock::time_point start = Clock::now();
   ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
-  // An idle null sink may take up to its longest latency (2 s) to deliver.
-  ASSERT_EQ(capture.pump(5s, 1), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.pump(kWaitLimit, 1), MMSYSERR_NOERROR);
   ASSERT_GE(capture.blockCount(), 1u);
 
-  const Player player(CounterSignal(13 * kRate), kRate, 1);
+  // A long buffer: one break in the player, another process, would end the
+  // counter's run. Its start, which the null sink may lose, is waited out.
+  const Player player(CounterSignal(30 * kRate), kRate, 1, 2000);
   ASSERT_TRUE(player.running());
-  ASSERT_EQ(capture.pump(10s), MMSYSERR_NOERROR);
+  // Until the counter is heard (a whole block of it), then 10 s more.
+  auto counting = [&] {
+    const std::size_t n = capture.blockCount();
+    if (n == 0) return false;
+    const auto b = capture.bytes(n - 1);
+    std::vector<std::int16_t> s(b.size() / 2);
+    std::memcpy(s.data(), b.data(), s.size() * 2);
+    return LongestCount(s) + 1 == s.size();
+  };
+  ASSERT_TRUE(WaitUntil([&] { return capture.pump(10ms) != MMSYSERR_NOERROR || counting(); }))
+      << "the counter never came";
+  const double blockSeconds = static_cast<double>(kFrames) / kRate;
+  ASSERT_EQ(capture.pump(kWaitLimit, capture.blockCount() + static_cast<std::size_t>(10 / blockSeconds) + 1),
+            MMSYSERR_NOERROR);
   const std::size_t blocks = capture.blockCount();
-  const Clock::time_point first = capture.at(0), last = capture.at(blocks - 1);
+  const Clock::time_point last = capture.at(blocks - 1);
   ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
   EXPECT_EQ(capture.withDevice(), 0u);
   EXPECT_EQ(capture.overruns(), 0u);
   ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
 
   for (std::size_t i = 0; i < blocks; ++i) ASSERT_EQ(capture.bytes(i).size(), kFrames * 2) << "block " << i;
-  // The server hands over two blocks at a time; the count may lead or lag by
-  // that much.
-  const double blockSeconds = static_cast<double>(kFrames) / kRate;
-  const double expected = std::chrono::duration<double>(last - first).count() / blockSeconds;
-  EXPECT_NEAR(static_cast<double>(blocks - 1), expected, 2.0);
-  EXPECT_GE(blocks, static_cast<std::size_t>(10.0 / blockSeconds) - 2);
+  // The blocks come at the sample rate: a busy machine delivers late, never
+  // early, so no more than the time since the start holds, beyond the burst
+  // a sound server starts a stream with; and late by no more than the
+  // device's buffer, past which samples are lost (the counter's to find).
+  const double elapsed = std::chrono::duration<double>(last - start).count() / blockSeconds;
+  EXPECT_LE(blocks, elapsed + 8);
+  EXPECT_GE(blocks, 0.8 * elapsed);
 
-  // The counter was playing for most of the 10 s; no sample may be lost,
-  // repeated or reordered in between.
-  EXPECT_GE(LongestCount(capture.samples16()), 8 * kRate);
+  // The counter was playing all the 10 s; no sample may be lost, repeated
+  // or reordered in between.
+  EXPECT_GE(LongestCount(capture.samples16()), 10 * kRate);
 }
 
 // Stereo 8-bit at another rate than the server's: ALSA and the server
@@ -96,19 +114,27 @@ TEST_F(AlsaCapture, ToneKeepsFrequencyAndLevelInStereoEightBit) {
   Capture capture(system, WAVE_MAPPER, PcmFormat(2, 8, rate), 1024);
   ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
   ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
-  ASSERT_EQ(capture.pump(5s, 1), MMSYSERR_NOERROR);
-  const Player player(SineSignal(6 * kRate, kRate, hz, amplitude), kRate, 1);
-  ASSERT_EQ(capture.pump(3s), MMSYSERR_NOERROR);
+  ASSERT_EQ(capture.pump(kWaitLimit, 1), MMSYSERR_NOERROR);
+  const Player player(SineSignal(20 * kRate, kRate, hz, amplitude), kRate, 1, 2000);  // its start is waited out
+  // Until the tone is heard, then a second and a half more of it.
+  auto heard = [&] {
+    const std::size_t n = capture.blockCount();
+    if (n == 0) return false;
+    const auto b = capture.bytes(n - 1);
+    return std::any_of(b.begin(), b.end(), [](std::uint8_t v) { return std::abs(v - 128) > 32; });
+  };
+  ASSERT_TRUE(WaitUntil([&] { return capture.pump(10ms) != MMSYSERR_NOERROR || heard(); })) << "the tone never came";
+  ASSERT_EQ(capture.pump(kWaitLimit, capture.blockCount() + 3 * rate / 2 / 1024 + 1), MMSYSERR_NOERROR);
   ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
   ASSERT_EQ(capture.close(), MMSYSERR_NOERROR);
 
-  // The last second: the tone has long begun by then.
+  // The last second, all of it the tone.
   std::vector<std::uint8_t> all;
   for (std::size_t i = 0; i < capture.blockCount(); ++i) {
     const auto b = capture.bytes(i);
     all.insert(all.end(), b.begin(), b.end());
   }
-  ASSERT_GE(all.size(), 2u * rate * 2);
+  ASSERT_GE(all.size(), 2u * rate);
   const std::size_t begin = all.size() - 2 * rate;
   for (std::size_t channel = 0; channel < 2; ++channel) {
     double sum = 0;
@@ -138,7 +164,7 @@ TEST_F(AlsaCapture, StartsAndStopsRepeatedlyWithoutLosingBuffers) {
     for (int run = 0; run < 20; ++run) {
       const std::size_t before = capture.blockCount();
       ASSERT_EQ(capture.start(), MMSYSERR_NOERROR) << "run " << run;
-      ASSERT_EQ(capture.pump(5s, before + 2), MMSYSERR_NOERROR) << "run " << run;
+      ASSERT_EQ(capture.pump(kWaitLimit, before + 2), MMSYSERR_NOERROR) << "run " << run;
       ASSERT_GE(capture.blockCount(), before + 2) << "run " << run;
       ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR) << "run " << run;
       ASSERT_EQ(capture.withDevice(), 0u) << "run " << run;
@@ -151,7 +177,7 @@ TEST_F(AlsaCapture, StartsAndStopsRepeatedlyWithoutLosingBuffers) {
     Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), kFrames);
     ASSERT_EQ(capture.open(), MMSYSERR_NOERROR) << "run " << run;
     ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
-    ASSERT_EQ(capture.pump(5s, 1), MMSYSERR_NOERROR);
+    ASSERT_EQ(capture.pump(kWaitLimit, 1), MMSYSERR_NOERROR);
     ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);
     ASSERT_EQ(capture.close(), MMSYSERR_NOERROR) << "run " << run;
   }
@@ -165,7 +191,7 @@ TEST_F(AlsaCapture, PeriodsAreShortBesideTheBuffers) {
     Capture capture(system, WAVE_MAPPER, PcmFormat(1, 16, kRate), frames);
     ASSERT_EQ(capture.open(), MMSYSERR_NOERROR);
     ASSERT_EQ(capture.start(), MMSYSERR_NOERROR);
-    ASSERT_EQ(capture.pump(5s, 3), MMSYSERR_NOERROR);
+    ASSERT_EQ(capture.pump(kWaitLimit, 3), MMSYSERR_NOERROR);
     EXPECT_NEAR(static_cast<double>(capture.periodFrames()), period, 16.0) << frames << "-frame buffers";
     const std::size_t whole = capture.blockCount();  // the reset cuts the others short
     ASSERT_EQ(capture.reset(), MMSYSERR_NOERROR);

@@ -7,183 +7,50 @@
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
 #include "platform/ResultCodes.h"
 #include "platform/alsa/AlsaAudioSystem.h"
+#include "tests/platform/alsa/MixerWalk.h"
+#include "tests/support/Pactl.h"
+#include "tests/support/SoundServer.h"
+#include "tests/support/Wait.h"
 
 namespace platform::alsa {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using quorvel_test::PumpFor;
+using quorvel_test::PumpUntil;
 using std::chrono::milliseconds;
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
-
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-// The raw left and right volumes of the default sink or source, as pactl
-// prints them ("Volume: front-left: 19660 /  30% / ...,   front-right: ...").
-std::array<long, 2> PactlVolume(const std::string& kind) {
-  const std::string out =
-      Output("pactl get-" + kind + "-volume @DEFAULT_" + (kind == "sink" ? "SINK" : "SOURCE") + "@");
-  std::array<long, 2> raw{-1, -1};
-  const char* keys[] = {"front-left:", "front-right:"};
-  for (std::size_t i = 0; i < 2; ++i)
-    if (const auto at = out.find(keys[i]); at != std::string::npos)
-      raw[i] = std::strtol(out.c_str() + at + std::string(keys[i]).size(), nullptr, 10);
-  return raw;
-}
-
-bool PactlSinkMuted() { return Output("pactl get-sink-mute @DEFAULT_SINK@").find("Mute: yes") != std::string::npos; }
+namespace pactl = quorvel_test::pactl;
 
 // pactl's raw volume (65536 is 100 %) on the mixer's scale, and the 1 %
 // the two may differ by.
 double Scaled(long raw) { return raw * 65535.0 / 65536.0; }
 constexpr double kTolerance = 655.35;
 
-bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() >= end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(milliseconds(1));
-  }
-  return true;
-}
-
-// The volume and mute of a destination, found by walking the mixer as a
-// program does.
-struct Destination {
-  DWORD lineId = 0;
-  DWORD channels = 0;
-  DWORD volumeId = 0;
-  DWORD muteId = 0;
-};
-
-class AlsaMixerTest : public testing::Test {
+class AlsaMixerTest : public testing::Test, protected MixerWalk {
  protected:
   void SetUp() override {
-    if (std::getenv("PULSE_SERVER") == nullptr) GTEST_SKIP() << "no private sound server (run scripts/test)";
-    sinkVolume_ = PactlVolume("sink");
-    sourceVolume_ = PactlVolume("source");
-    sinkMuted_ = PactlSinkMuted();
-    ASSERT_GE(sinkVolume_[0], 0) << "pactl reports no sink volume";
+    if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
+    levels_.emplace();
+    ASSERT_TRUE(levels_->valid()) << "pactl reports no sink volume";
   }
-  void TearDown() override {
-    if (sinkVolume_[0] < 0) return;
-    Shell("pactl set-sink-volume @DEFAULT_SINK@ " + std::to_string(sinkVolume_[0]) + " " +
-          std::to_string(sinkVolume_[1]));
-    Shell("pactl set-source-volume @DEFAULT_SOURCE@ " + std::to_string(sourceVolume_[0]) + " " +
-          std::to_string(sourceVolume_[1]));
-    Shell(std::string("pactl set-sink-mute @DEFAULT_SINK@ ") + (sinkMuted_ ? "1" : "0"));
-  }
-
-  HMIXER open(NotifyWindow* window) {
-    HMIXER h = nullptr;
-    const MMRESULT rc = system_.mixerOpen(&h, 0, reinterpret_cast<DWORD_PTR>(window), 0,
-                                          window != nullptr ? CALLBACK_WINDOW : CALLBACK_NULL);
-    EXPECT_EQ(rc, MMSYSERR_NOERROR) << text(rc);
-    return h;
-  }
-
-  std::string text(MMRESULT code) {
-    char buffer[512];
-    system_.waveInGetErrorTextA(code, buffer, sizeof buffer);
-    return buffer;
-  }
-
-  std::vector<MIXERCONTROLA> controls(HMIXER h, const MIXERLINEA& line) {
-    std::vector<MIXERCONTROLA> all(line.cControls);
-    if (all.empty()) return all;
-    MIXERLINECONTROLSA lc{};
-    lc.cbStruct = sizeof lc;
-    lc.dwLineID = line.dwLineID;
-    lc.cControls = line.cControls;
-    lc.cbmxctrl = sizeof(MIXERCONTROLA);
-    lc.pamxctrl = all.data();
-    EXPECT_EQ(system_.mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ALL), MMSYSERR_NOERROR);
-    return all;
-  }
-
-  MMRESULT read(HMIXER h, DWORD id, DWORD channels, DWORD* values) {
-    MIXERCONTROLDETAILS d{};
-    d.cbStruct = sizeof d;
-    d.dwControlID = id;
-    d.cChannels = channels;
-    d.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
-    d.paDetails = values;
-    return system_.mixerGetControlDetailsA(h, &d, MIXER_GETCONTROLDETAILSF_VALUE);
-  }
-
-  // Every destination's volume and mute, in destination order; the sources
-  // are walked too, each of their controls read.
-  std::vector<std::pair<DWORD, Destination>> walk(HMIXER h) {
-    std::vector<std::pair<DWORD, Destination>> found;
-    for (DWORD d = 0;; ++d) {
-      MIXERLINEA line{};
-      line.cbStruct = sizeof line;
-      line.dwDestination = d;
-      if (system_.mixerGetLineInfoA(h, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR) break;
-      Destination dest{line.dwLineID, line.cChannels, 0, 0};
-      for (const MIXERCONTROLA& c : controls(h, line)) {
-        if (c.dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME) dest.volumeId = c.dwControlID;
-        if (c.dwControlType == MIXERCONTROL_CONTROLTYPE_MUTE) dest.muteId = c.dwControlID;
-        EXPECT_NE(c.dwControlID, 65535u);
-      }
-      for (DWORD s = 0; s < line.cConnections; ++s) {
-        MIXERLINEA source{};
-        source.cbStruct = sizeof source;
-        source.dwDestination = d;
-        source.dwSource = s;
-        EXPECT_EQ(system_.mixerGetLineInfoA(h, &source, MIXER_GETLINEINFOF_SOURCE), MMSYSERR_NOERROR);
-        for (const MIXERCONTROLA& c : controls(h, source)) {
-          DWORD values[2] = {};
-          EXPECT_EQ(read(h, c.dwControlID, source.cChannels, values), MMSYSERR_NOERROR) << source.szName;
-        }
-      }
-      found.emplace_back(line.dwComponentType, dest);
-    }
-    return found;
-  }
-
-  AlsaAudioSystem system_;
+  void TearDown() override { levels_.reset(); }
 
  private:
-  std::array<long, 2> sinkVolume_{-1, -1}, sourceVolume_{-1, -1};
-  bool sinkMuted_ = false;
-};
-
-// The control changes a window received.
-struct Changes {
-  std::vector<Message> messages;
-  NotifyWindow window{[this](Message& m) { messages.push_back(m); }};
-  std::size_t of(DWORD id) const {
-    std::size_t n = 0;
-    for (const Message& m : messages) n += m.Msg == MM_MIXM_CONTROL_CHANGE && m.LParam == static_cast<LPARAM>(id);
-    return n;
-  }
+  std::optional<pactl::SavedLevels> levels_;
 };
 
 TEST_F(AlsaMixerTest, TheSoundServerIsMixerZeroAndTheCardsFollow) {
@@ -208,11 +75,11 @@ TEST_F(AlsaMixerTest, TheSoundServerIsMixerZeroAndTheCardsFollow) {
 }
 
 TEST_F(AlsaMixerTest, DestinationsReadWhatTheServerReports) {
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 30% 60%"));
-  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 1"));
-  ASSERT_TRUE(Shell("pactl set-source-volume @DEFAULT_SOURCE@ 45%"));
-  const std::array<long, 2> sink = PactlVolume("sink");
-  const std::array<long, 2> source = PactlVolume("source");
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 30% 60%"));
+  ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 1"));
+  ASSERT_TRUE(pactl::Run("set-source-volume @DEFAULT_SOURCE@ 45%"));
+  const std::array<long, 2> sink = pactl::Volume("sink");
+  const std::array<long, 2> source = pactl::Volume("source");
 
   HMIXER h = open(nullptr);
   ASSERT_NE(h, nullptr);
@@ -250,24 +117,22 @@ TEST_F(AlsaMixerTest, DestinationsReadWhatTheServerReports) {
   // The wave-input side is the default source. PipeWire's control reads a
   // source's volume from the node behind it, which for the monitor of a
   // sink is the sink.
-  const bool monitorReadsTheSink = std::getenv("QUORVEL_SOUND_SERVER") == std::string("pipewire");
+  const bool monitorReadsTheSink = quorvel_test::SoundServerKind() == "pipewire";
   const Destination waveIn = found[1].second;
   ASSERT_NE(waveIn.volumeId, 0u);
   ASSERT_EQ(read(h, waveIn.volumeId, 1, &left), MMSYSERR_NOERROR);
   EXPECT_NEAR(left, Scaled(monitorReadsTheSink ? sink[0] : source[0]), kTolerance);
 
   // A change made while the mixer is open is what the next reads find.
-  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 0"));
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 80%"));
-  const double now = Scaled(PactlVolume("sink")[0]);
+  ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 0"));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 80%"));
+  const double now = Scaled(pactl::Volume("sink")[0]);
   DWORD mute = 1, level = 0;
-  EXPECT_TRUE(PumpUntil(
-      [&] {
-        return read(h, speakers.muteId, 1, &mute) == MMSYSERR_NOERROR && mute == 0 &&
-               read(h, speakers.volumeId, 1, &level) == MMSYSERR_NOERROR && std::abs(level - now) <= kTolerance;
-      },
-      milliseconds(5000)))
-      << "mute " << mute << ", volume " << level << " for " << now;
+  EXPECT_TRUE(PumpUntil([&] {
+    return read(h, speakers.muteId, 1, &mute) == MMSYSERR_NOERROR && mute == 0 &&
+           read(h, speakers.volumeId, 1, &level) == MMSYSERR_NOERROR && std::abs(level - now) <= kTolerance;
+  })) << "mute "
+      << mute << ", volume " << level << " for " << now;
   EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
 }
 
@@ -314,8 +179,8 @@ TEST_F(AlsaMixerTest, RecordsOfTheWrongSizeAreRefused) {
 }
 
 TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 70%"));
-  ASSERT_TRUE(Shell("pactl set-sink-mute @DEFAULT_SINK@ 0"));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 70%"));
+  ASSERT_TRUE(pactl::Run("set-sink-mute @DEFAULT_SINK@ 0"));
   Changes changes;
   HMIXER h = open(&changes.window);
   ASSERT_NE(h, nullptr);
@@ -323,14 +188,14 @@ TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
   ASSERT_FALSE(found.empty());
   const Destination speakers = found[0].second;
 
-  auto posted = [&](const char* command, DWORD id, const char* what) {
+  auto posted = [&](const char* args, DWORD id, const char* what) {
     const auto start = Clock::now();
-    ASSERT_TRUE(Shell(command));
-    ASSERT_TRUE(PumpUntil([&] { return changes.of(id) > 0; }, milliseconds(5000))) << what << " change not posted";
+    ASSERT_TRUE(pactl::Run(args));
+    ASSERT_TRUE(PumpUntil([&] { return changes.of(id) > 0; })) << what << " change not posted";
     std::cout << what << " change posted " << std::chrono::duration_cast<milliseconds>(Clock::now() - start).count()
               << " ms after pactl started\n";
   };
-  posted("pactl set-sink-volume @DEFAULT_SINK@ 40%", speakers.volumeId, "volume");
+  posted("set-sink-volume @DEFAULT_SINK@ 40%", speakers.volumeId, "volume");
   for (const Message& m : changes.messages) EXPECT_EQ(m.WParam, reinterpret_cast<WPARAM>(h));
   DWORD level = 0;
   ASSERT_EQ(read(h, speakers.volumeId, 1, &level), MMSYSERR_NOERROR);
@@ -338,48 +203,20 @@ TEST_F(AlsaMixerTest, ChangesMadeThroughTheServerArePosted) {
   // Only the control whose value moved is posted.
   EXPECT_EQ(changes.of(speakers.muteId), 0u);
 
-  posted("pactl set-sink-mute @DEFAULT_SINK@ 1", speakers.muteId, "mute");
+  posted("set-sink-mute @DEFAULT_SINK@ 1", speakers.muteId, "mute");
   EXPECT_EQ(changes.of(speakers.volumeId), 1u);
   EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
 }
 
 TEST_F(AlsaMixerTest, NothingIsPostedAfterClose) {
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 70%"));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 70%"));
   Changes changes;  // outlives every check below
   HMIXER h = open(&changes.window);
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
-  ASSERT_TRUE(Shell("pactl set-sink-volume @DEFAULT_SINK@ 40%"));
-  PumpUntil([] { return false; }, milliseconds(300));
+  ASSERT_TRUE(pactl::Run("set-sink-volume @DEFAULT_SINK@ 40%"));
+  PumpFor(milliseconds(300));
   EXPECT_TRUE(changes.messages.empty());
-}
-
-TEST_F(AlsaMixerTest, ServerLossFailsReadsAndCloseStillReturns) {
-  const std::string script = QUORVEL_SOURCE_DIR "/scripts/sound-server";
-  const UINT mixers = system_.mixerGetNumDevs();
-  Changes changes;
-  HMIXER h = open(&changes.window);
-  ASSERT_NE(h, nullptr);
-  const auto found = walk(h);
-  ASSERT_FALSE(found.empty());
-  const DWORD volume = found[0].second.volumeId;
-  DWORD values[2] = {};
-  ASSERT_EQ(read(h, volume, 2, values), MMSYSERR_NOERROR);
-
-  ASSERT_TRUE(Shell(script + " stop"));
-  MMRESULT rc = MMSYSERR_NOERROR;
-  EXPECT_TRUE(PumpUntil([&] { return (rc = read(h, volume, 2, values)) != MMSYSERR_NOERROR; }, milliseconds(5000)));
-  EXPECT_EQ(rc, MMSYSERR_NODRIVER);
-  EXPECT_NE(text(rc).find("snd_mixer_handle_events"), std::string::npos) << text(rc);
-  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
-
-  ASSERT_TRUE(Shell(script + " start"));
-  // The server that came back is a mixer again.
-  EXPECT_EQ(system_.mixerGetNumDevs(), mixers);
-  h = open(nullptr);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(read(h, volume, 2, values), MMSYSERR_NOERROR);
-  EXPECT_EQ(system_.mixerClose(h), MMSYSERR_NOERROR);
 }
 
 }  // namespace

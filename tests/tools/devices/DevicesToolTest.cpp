@@ -1,38 +1,96 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Every value quorvel-devices refuses is refused with its reason, before any
-// device is opened, and with the usage after it (exit 64).
-#include "tests/tools/ToolProcess.h"
-
+// quorvel-devices through the private sound server: the device list, a
+// line per block for the whole time asked, a device that does not open,
+// and Ctrl+C.
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <csignal>
+
+#include "tests/support/SoundServer.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 
-TEST(DevicesTool, RefusedValuesSayWhy) {
-  struct Case {
-    QStringList args;
-    QString reason;
-  };
-  const QList<Case> cases{
-      {{"--seconds", "0"}, "--seconds must be more than 0 and at most 86400 (a day), not 0"},
-      {{"--seconds", "-1"}, "--seconds must be more than 0 and at most 86400 (a day), not -1"},
-      {{"--seconds", "1e9"}, "--seconds must be more than 0 and at most 86400 (a day), not 1e9"},
-      {{"--seconds", "nan"}, "--seconds takes a number of seconds, not 'nan'"},
-      {{"--seconds", "3s"}, "--seconds takes a number of seconds, not '3s'"},
-      {{"--seconds"}, "--seconds needs a value"},
-      {{"--device", "12"}, "--device takes a capture device number from the list (-1 to 9), not '12'"},
-      {{"--trigger", "40000"}, "--trigger takes a sample level from -32768 to 32767, not '40000'"},
-      {{"--split"}, "--split needs --stereo"},
-      {{"--loud"}, "unknown argument '--loud'"},
-  };
-  for (const Case& c : cases) {
-    const tool_test::Outcome r = tool_test::Run(QStringLiteral(QUORVEL_DEVICES), c.args);
-    EXPECT_EQ(r.code, 64) << c.args.join(' ').toStdString();
-    EXPECT_EQ(r.err.section('\n', 0, 0), "quorvel-devices: " + c.reason) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("usage: quorvel-devices"))) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty()) << "nothing listed or recorded: " << r.out.join('\n').toStdString();
+using tool_test::Outcome;
+
+constexpr double kBlockSeconds = 2048 / 44100.0;
+
+class DevicesTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!quorvel_test::SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/test)";
   }
+};
+
+// The block lines of an output, numbered from 1 on without a gap, each of
+// a whole mono block; their count.
+int CheckBlocks(const QStringList& out) {
+  const QRegularExpression line(
+      QStringLiteral("^block +(\\d+) +4096 bytes  peak +(-inf|-?\\d+\\.\\d) dBFS  rms +(-inf|-?\\d+\\.\\d) dBFS  "
+                     "(triggered|-)$"));
+  int blocks = 0;
+  for (const QString& l : out) {
+    if (!l.startsWith(QStringLiteral("block"))) continue;
+    const QRegularExpressionMatch m = line.match(l);
+    EXPECT_TRUE(m.hasMatch()) << l.toStdString();
+    EXPECT_EQ(m.captured(1).toInt(), ++blocks) << l.toStdString();
+  }
+  return blocks;
+}
+
+TEST_F(DevicesTool, ListsTheDevicesThenRecordsForTheWholeTimeAsked) {
+  QElapsedTimer clock;
+  clock.start();
+  const Outcome r = tool_test::Run(QStringLiteral(QUORVEL_DEVICES), {"--seconds", "2"});
+  const double seconds = clock.elapsed() / 1000.0;
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  ASSERT_GE(r.out.size(), 4) << r.out.join('\n').toStdString();
+  const QRegularExpressionMatch head = QRegularExpression(QStringLiteral("^Capture devices: (\\d+)$")).match(r.out[0]);
+  ASSERT_TRUE(head.hasMatch()) << r.out[0].toStdString();
+  const int count = head.captured(1).toInt();
+  ASSERT_GE(count, 1);
+  EXPECT_EQ(r.out[1], QStringLiteral("  -1  default (the system's default input)"));
+  for (int i = 0; i < count; ++i)
+    EXPECT_TRUE(r.out[2 + i].startsWith(QStringLiteral("  %1  ").arg(i, 2))) << r.out[2 + i].toStdString();
+  EXPECT_EQ(r.out[2 + count],
+            QStringLiteral("Recording 2.0 s from device -1: mono, 16 bits, 44100 Hz, 2048 frames per block"));
+  const int blocks = CheckBlocks(r.out);
+  EXPECT_EQ(r.out.last(), QStringLiteral("%1 blocks").arg(blocks));
+  // The whole 2 s: the process outlives them, and the blocks cover most of
+  // them (a busy machine delivers late, never early, and never beyond what
+  // the time since it started holds).
+  EXPECT_GE(seconds, 2.0);
+  EXPECT_GE(blocks, 0.8 * 2.0 / kBlockSeconds);
+  EXPECT_LE(blocks, seconds / kBlockSeconds + 8);
+}
+
+TEST_F(DevicesTool, ADeviceThatDoesNotOpenEndsWithExit1AndTheReason) {
+  const Outcome r = tool_test::Run(QStringLiteral(QUORVEL_DEVICES), {"--device", "9", "--seconds", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("quorvel-devices: Could not open the input device for recording: ")))
+      << r.err.toStdString();
+  EXPECT_EQ(CheckBlocks(r.out), 0);
+}
+
+TEST_F(DevicesTool, CtrlCEndsTheRecordingWithItsCountAndExit130) {
+  QProcess p;
+  p.start(QStringLiteral(QUORVEL_DEVICES), {"--seconds", "60"});
+  QByteArray out;
+  ASSERT_TRUE(tool_test::ReadUntil(p, out, "block     2")) << out.toStdString();
+  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  const Outcome r = tool_test::Finish(p, out);
+  EXPECT_EQ(r.code, 130) << r.err.toStdString();
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  const int blocks = CheckBlocks(r.out);
+  EXPECT_GE(blocks, 2);
+  EXPECT_EQ(r.out.last(), QStringLiteral("%1 blocks").arg(blocks));
 }
 
 }  // namespace

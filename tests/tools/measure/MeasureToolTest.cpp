@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <sndfile.h>
 
-#include "tests/tools/ToolProcess.h"
+#include "tests/support/ToolProcess.h"
 
 namespace {
 

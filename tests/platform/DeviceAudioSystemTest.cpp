@@ -27,6 +27,7 @@
 #include "platform/Waker.h"
 #include "platform/WaveInDevice.h"
 #include "tests/platform/SimDevice.h"
+#include "tests/support/Wait.h"
 
 namespace platform_test {
 namespace {
@@ -56,13 +57,6 @@ struct Hang {
     cv.notify_all();
   }
 };
-
-// Waits until `done`, ten seconds at most.
-bool Eventually(const std::function<bool()>& done) {
-  for (const auto end = Clock::now() + 10s; Clock::now() < end; std::this_thread::sleep_for(1ms))
-    if (done()) return true;
-  return done();
-}
 
 struct Counted {
   explicit Counted(std::shared_ptr<Hang> h) : hang(std::move(h)) { ++hang->alive; }
@@ -175,7 +169,7 @@ struct Log {
     auto* log = reinterpret_cast<Log*>(instance);
     if (msg == MM_WIM_DATA && log->slowAfterStop != nullptr && log->slowAfterStop->stops.load() > 0 &&
         !log->slowed.exchange(true))
-      Eventually([hwi] { return hwi->abandoned(); });
+      quorvel_test::WaitUntil([hwi] { return hwi->abandoned(); });
     ++log->calls;
     if (msg == MM_WIM_DATA) ++log->data;
     if (msg == MM_WIM_CLOSE) ++log->closes;
@@ -204,7 +198,7 @@ struct StuckCapture {
       ASSERT_EQ(system.waveInAddBuffer(in, &headers[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     }
     ASSERT_EQ(system.waveInStart(in), MMSYSERR_NOERROR);
-    ASSERT_TRUE(Eventually([&] { return hang->starts.load() == 1; }));
+    ASSERT_TRUE(quorvel_test::WaitUntil([&] { return hang->starts.load() == 1; }));
   }
   // Every buffer is back: unprepares them and closes.
   void close() {
@@ -221,7 +215,7 @@ struct StuckCapture {
   }
 };
 
-TEST(DeviceNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) {
+TEST(DeviceAudioSystemNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) {
   StuckCapture c;
   c.start();
   c.hang->on = true;
@@ -241,7 +235,7 @@ TEST(DeviceNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) 
 
   // The stuck thread comes back into a freed world and touches none of it.
   c.hang->release();
-  ASSERT_TRUE(Eventually([&] { return c.hang->alive.load() == 0; }));
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return c.hang->alive.load() == 0; }));
   EXPECT_EQ(calls, 1 + 4 + 1);  // open, the four buffers, close
 
   // The next open works.
@@ -260,7 +254,7 @@ TEST(DeviceNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) 
 // when the fence shuts, and then goes to sleep for want of work), the
 // device closes its source on its own thread as soon as it can (before its
 // owner closes it), and counts as given up on from then on, once.
-TEST(DeviceNotAnswering, DeviceGivenUpAtResetLetsGoOnItsOwnThreadAndCounts) {
+TEST(DeviceAudioSystemNotAnswering, DeviceGivenUpAtResetLetsGoOnItsOwnThreadAndCounts) {
   for (const bool slowCallback : {false, true}) {
     SCOPED_TRACE(slowCallback ? "slow callback" : "stop blocks");
     StuckCapture c;
@@ -271,7 +265,7 @@ TEST(DeviceNotAnswering, DeviceGivenUpAtResetLetsGoOnItsOwnThreadAndCounts) {
     EXPECT_TRUE(c.in->abandoned());
     EXPECT_EQ(c.system.devicesAbandoned(), 1u);
     c.hang->release();
-    EXPECT_TRUE(Eventually([&] { return c.hang->alive.load() == 0; }));
+    EXPECT_TRUE(quorvel_test::WaitUntil([&] { return c.hang->alive.load() == 0; }));
     c.close();
     EXPECT_EQ(c.system.devicesAbandoned(), 1u);  // once
   }
@@ -279,12 +273,12 @@ TEST(DeviceNotAnswering, DeviceGivenUpAtResetLetsGoOnItsOwnThreadAndCounts) {
 
 // A capture that fails (a stalled device) is reported at once, every buffer
 // back, while stopping its source blocks in the server.
-TEST(DeviceNotAnswering, FailureIsReportedWhileStoppingTheSourceBlocks) {
+TEST(DeviceAudioSystemNotAnswering, FailureIsReportedWhileStoppingTheSourceBlocks) {
   StuckCapture c;
   c.start();
   c.hang->on = true;
   c.hang->failReads = true;
-  EXPECT_TRUE(Eventually([&] { return c.log->data.load() == 4; }));
+  EXPECT_TRUE(quorvel_test::WaitUntil([&] { return c.log->data.load() == 4; }));
   EXPECT_EQ(c.system.waveInAddBuffer(c.in, &c.headers[0], sizeof(WAVEHDR)), MMSYSERR_NODRIVER);
   EXPECT_NE(c.errorText(MMSYSERR_NODRIVER).find("delivered nothing"), std::string::npos);
   c.hang->release();
@@ -294,7 +288,7 @@ TEST(DeviceNotAnswering, FailureIsReportedWhileStoppingTheSourceBlocks) {
 
 // A forced close of an output device stops at once: what was written is not
 // played out (nor waited for).
-TEST(DeviceNotAnswering, ForcedOutputCloseDoesNotPlayOut) {
+TEST(DeviceAudioSystemNotAnswering, ForcedOutputCloseDoesNotPlayOut) {
   auto hang = std::make_shared<Hang>();
   StuckSystem system(hang);
   const WAVEFORMATEX format = Pcm(1, 16);
@@ -304,7 +298,7 @@ TEST(DeviceNotAnswering, ForcedOutputCloseDoesNotPlayOut) {
   WAVEHDR header{data.data(), 4096, 0, 0, 0, 0, nullptr, 0};
   ASSERT_EQ(system.waveOutPrepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
   ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
-  ASSERT_TRUE(Eventually([&] { return hang->writes.load() > 0; }));
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return hang->writes.load() > 0; }));
   hang->on = true;
   system.waveOutForceClose(out);
   EXPECT_EQ(hang->drains.load(), 0);
@@ -337,7 +331,7 @@ class NoNewThreads {
 
 // No thread for the open, or none for the device once its source is open:
 // the open fails and says why; nothing is thrown and nothing stays open.
-TEST(DeviceNotAnswering, ThreadThatCannotStartIsAFailureWithItsReason) {
+TEST(DeviceAudioSystemNotAnswering, ThreadThatCannotStartIsAFailureWithItsReason) {
   for (const bool deviceThread : {false, true}) {
     SCOPED_TRACE(deviceThread ? "device thread" : "open thread");
     auto hang = std::make_shared<Hang>();
@@ -354,11 +348,11 @@ TEST(DeviceNotAnswering, ThreadThatCannotStartIsAFailureWithItsReason) {
     char text[256];
     system.waveInGetErrorTextA(MMSYSERR_NOMEM, text, sizeof text);
     EXPECT_NE(std::string(text).find("thread"), std::string::npos) << text;
-    EXPECT_TRUE(Eventually([&] { return hang->alive.load() == 0; }));
+    EXPECT_TRUE(quorvel_test::WaitUntil([&] { return hang->alive.load() == 0; }));
   }
 }
 
-TEST(DeviceNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFreedWindows) {
+TEST(DeviceAudioSystemNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFreedWindows) {
   auto hang = std::make_shared<Hang>();
   StuckSystem system(hang);
   const WAVEFORMATEX format = Pcm(1, 16);
@@ -409,10 +403,38 @@ TEST(DeviceNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFreedWindows) 
 
   // Once answered, the late opens are closed again and the next open works.
   hang->release();
-  ASSERT_TRUE(Eventually([&] { return hang->alive.load() == 0; }));
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return hang->alive.load() == 0; }));
   hang->on = false;
   ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
   EXPECT_EQ(system.waveOutClose(out), MMSYSERR_NOERROR);
+}
+
+// A device that still plays out when it is closed gets kPlayOutLimit more
+// than one that does not answer: a play-out that outlasts the answer bound,
+// but not that allowance, is no failure, and the device is not let go.
+TEST(DeviceAudioSystemNotAnswering, ACloseWaitsForAPlayOutBeyondTheAnswerBound) {
+  auto hang = std::make_shared<Hang>();
+  StuckSystem system(hang);
+  const WAVEFORMATEX format = Pcm(1, 16);
+  HWAVEOUT out = nullptr;
+  ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  std::vector<char> data(4096);
+  WAVEHDR header{data.data(), 4096, 0, 0, 0, 0, nullptr, 0};
+  ASSERT_EQ(system.waveOutPrepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
+  ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return (LoadHeaderFlags(header) & WHDR_DONE) != 0; }));
+  ASSERT_EQ(system.waveOutUnprepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
+  hang->on = true;                                  // the play-out lasts until the sink is let go
+  const auto playOut = kDeviceAnswerLimit + 200ms;  // well inside the allowance
+  const auto start = Clock::now();
+  std::thread sink([&] {
+    std::this_thread::sleep_until(start + playOut);
+    hang->release();
+  });
+  EXPECT_EQ(system.waveOutClose(out), MMSYSERR_NOERROR);
+  sink.join();
+  EXPECT_GE(Clock::now() - start, playOut) << "the close did not wait for the play-out";
+  EXPECT_EQ(system.devicesAbandoned(), 0u);
 }
 
 }  // namespace

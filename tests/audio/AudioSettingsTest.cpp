@@ -7,6 +7,8 @@
 #include "audio/Audio.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
+#include "platform/FaultInjection.h"
+#include "platform/ResultCodes.h"
 #include "platform/sim/SimAudioSystem.h"
 #include "tests/audio/AudioFixture.h"
 
@@ -20,7 +22,7 @@ namespace {
 void Mark(TAudioSettings& s) { s.Headers[0]->dwUser = 0xC0FFEE; }
 bool Rebuilt(const TAudioSettings& s) { return s.Headers[0] == nullptr || s.Headers[0]->dwUser != 0xC0FFEE; }
 
-TEST(Settings, ConstructionAndMainWindowFormat) {
+TEST(AudioSettings, ConstructionAndMainWindowFormat) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   EXPECT_EQ(a.Version, "4.1 (32bit)");
@@ -45,7 +47,7 @@ TEST(Settings, ConstructionAndMainWindowFormat) {
     EXPECT_EQ(a.Recorder->Headers[i]->lpData, reinterpret_cast<char*>(a.Recorder->Buffers[i]));
 }
 
-TEST(Settings, NoStorageWithoutInputDevice) {
+TEST(AudioSettings, NoStorageWithoutInputDevice) {
   SimAudioSystem sim;
   sim.setInputDevices(0);
   TAudio a(nullptr, &sim);
@@ -54,7 +56,7 @@ TEST(Settings, NoStorageWithoutInputDevice) {
   a.Recorder->FreeBuffers();  // nothing built: nothing done
 }
 
-TEST(Settings, LargestBlockFitsAndTooLargeIsRefused) {
+TEST(AudioSettings, LargestBlockFitsAndTooLargeIsRefused) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   a.Recorder->SetBitsPerSample(TBPS::_16);
@@ -73,7 +75,7 @@ TEST(Settings, LargestBlockFitsAndTooLargeIsRefused) {
   EXPECT_FALSE(a.Recorder->DeviceOpen);
 }
 
-TEST(Settings, EqualWritesRebuildNothingAndLinkedHalvesFollow) {
+TEST(AudioSettings, EqualWritesRebuildNothingAndLinkedHalvesFollow) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   Mark(*a.Recorder);
@@ -100,7 +102,7 @@ TEST(Settings, EqualWritesRebuildNothingAndLinkedHalvesFollow) {
   EXPECT_FALSE(Rebuilt(*a.Recorder));
 }
 
-TEST(Settings, SplitFollowsChannels) {
+TEST(AudioSettings, SplitFollowsChannels) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   a.Recorder->SetSplitChannels(true);
@@ -112,7 +114,7 @@ TEST(Settings, SplitFollowsChannels) {
   EXPECT_FALSE(a.Recorder->SplitChannels);
 }
 
-TEST(Settings, DeviceIdAndVersionWriters) {
+TEST(AudioSettings, DeviceIdAndVersionWriters) {
   SimAudioSystem sim;
   TAudio a(nullptr, &sim);
   Mark(*a.Recorder);
@@ -130,6 +132,34 @@ TEST(Settings, DeviceIdAndVersionWriters) {
   EXPECT_TRUE(Rebuilt(*a.Player));
   a.SetVersion("9.9");
   EXPECT_EQ(a.Version, "4.1 (32bit)");
+}
+
+// A format write while capturing stops the recorder before its storage is
+// rebuilt; when the device refuses to stop, the write is refused and the
+// storage the device holds stays (AddressSanitizer watches the device fill
+// it on).
+TEST(AudioSettings, AFormatChangeWhileCapturingStopsTheRecorderFirstOrIsRefused) {
+  for (const bool stops : {true, false}) {
+    SimAudioSystem sim;
+    platform::FaultInjection faults(sim);
+    sim.setPacing(platform::sim::Pacing::Manual);
+    TAudio a(nullptr, &faults);
+    audio_test::ApplyMainWindowSettings(a);
+    ASSERT_TRUE(a.Recorder->Start()) << a.ErrorMessage;
+    Mark(*a.Recorder);
+    if (!stops) faults.failCall(platform::AudioCall::waveInReset, platform::MMSYSERR_NOMEM);
+    a.Recorder->SetSampleRate(22050);
+    EXPECT_EQ(a.Recorder->DeviceOpen, !stops) << stops;
+    EXPECT_EQ(a.Recorder->SampleRate, stops ? 22050 : 44100) << stops;
+    EXPECT_EQ(Rebuilt(*a.Recorder), stops) << stops;
+    EXPECT_EQ(faults.calls(platform::AudioCall::waveInClose), stops ? 1u : 0u) << stops;
+    if (stops) continue;
+    EXPECT_EQ(a.ErrorMessage, "Error in waveInReset");
+    sim.release(2048 * 2);
+    ASSERT_TRUE(sim.waitDelivered(2));
+    faults.clearFaults();
+    EXPECT_TRUE(a.Recorder->Stop()) << a.ErrorMessage;
+  }
 }
 
 }  // namespace

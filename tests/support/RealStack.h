@@ -4,8 +4,8 @@
 // What the tests on the real sound stack share: wave devices driven through
 // a back-end as an owner drives them (a capture that keeps every block, a
 // playback fed from a block of data), signals played into the private sound
-// server's null sink, whose monitor ALSA's default device captures, a
-// private server of a test's own, and what a test writes on stderr.
+// server's null sink, whose monitor ALSA's default device captures, and
+// what a test writes on stderr.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,6 +23,8 @@
 #include "platform/AudioSystem.h"
 #include "platform/Types.h"
 #include "platform/alsa/AlsaAudioSystem.h"
+#include "tests/support/Signals.h"
+#include "tests/support/SoundServer.h"
 
 namespace quorvel_test {
 
@@ -31,10 +33,6 @@ using Clock = std::chrono::steady_clock;
 // The main window's block and rate.
 constexpr std::size_t kFrames = 2048;
 constexpr unsigned kRate = 44100;
-
-// True when a private sound server is reachable (scripts/sound-server's
-// environment is set).
-bool SoundServerConfigured();
 
 // A test of the ALSA back-end on the suite's private sound server; skipped
 // without one.
@@ -173,10 +171,13 @@ class Playback final : public WaveHarness<platform::HWAVEOUT> {
 };
 
 // Plays raw 16-bit little-endian samples (interleaved `channels`) at `rate`
-// into the sound server's default sink, from a file, with pacat.
+// into the sound server's default sink, from a file, with pacat. A short
+// server-side buffer (`latencyMs`) keeps the stream's start, which the null
+// sink, rendering ahead, loses behind a long one; a long one rides out a
+// busy machine without breaking up.
 class Player {
  public:
-  Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels);
+  Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels, unsigned latencyMs = 50);
   ~Player();  // stops playing
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
@@ -186,23 +187,6 @@ class Player {
   std::string file_;
   pid_t pid_ = -1;
 };
-
-// Samples of a counter: sample i is (start + i) as a 16-bit value, wrapping.
-std::vector<std::int16_t> CounterSignal(std::size_t frames, std::int16_t start = 0);
-// A sine of `hz` at `amplitude` of full scale, `channels` times interleaved.
-std::vector<std::int16_t> SineSignal(std::size_t frames, unsigned rate, double hz, double amplitude,
-                                     unsigned channels = 1);
-// A sine of `hz` in the format's bytes (8-bit unsigned or 16-bit
-// little-endian), channel c at amplitudes[c] of full scale.
-std::vector<std::uint8_t> ToneBytes(const platform::WAVEFORMATEX& format, double seconds, double hz,
-                                    const std::vector<double>& amplitudes);
-
-platform::WAVEFORMATEX PcmFormat(unsigned channels, unsigned bits, unsigned rate);
-
-// Runs scripts/sound-server with its own directory `dir`; "start" prints
-// the lines that point a client at that server, which this process takes
-// over. For tests that stop and start a server of their own.
-bool RunPrivateSoundServer(const std::string& dir, const char* command);
 
 // Whatever this process writes on stderr while it lives.
 class StderrCatcher {

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "RealStack.h"
+#include "tests/support/RealStack.h"
 
 #include <signal.h>
 #include <spawn.h>
@@ -28,15 +28,8 @@ namespace quorvel_test {
 
 using namespace platform;
 
-bool SoundServerConfigured() { return std::getenv("PULSE_SERVER") != nullptr; }
-
 void AlsaOnSoundServer::SetUp() {
   if (!SoundServerConfigured()) GTEST_SKIP() << "no private sound server (run scripts/sound-server start)";
-}
-
-WAVEFORMATEX PcmFormat(unsigned channels, unsigned bits, unsigned rate) {
-  const WORD align = static_cast<WORD>(channels * bits / 8);
-  return {WAVE_FORMAT_PCM, static_cast<WORD>(channels), rate, rate * align, align, static_cast<WORD>(bits), 0};
 }
 
 template <typename Handle>
@@ -248,7 +241,7 @@ bool Playback::returnedInOrderAndDone() const {
 
 std::size_t Playback::underruns() const { return handle()->sink().underruns(); }
 
-Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels) {
+Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned channels, unsigned latencyMs) {
   char path[] = "/tmp/quorvel-alsa-signal-XXXXXX";
   const int fd = mkstemp(path);
   if (fd < 0) return;
@@ -259,10 +252,9 @@ Player::Player(const std::vector<std::int16_t>& samples, unsigned rate, unsigned
   if (!written) return;
   const std::string rateArg = "--rate=" + std::to_string(rate);
   const std::string channelsArg = "--channels=" + std::to_string(channels);
-  // A short server-side buffer: a playing stream with a long one loses its
-  // start, as the null sink renders ahead.
+  const std::string latencyArg = "--latency-msec=" + std::to_string(latencyMs);
   const char* argv[] = {
-      "pacat",       "--playback", "--raw", "--format=s16le", rateArg.c_str(), channelsArg.c_str(), "--latency-msec=50",
+      "pacat",       "--playback", "--raw", "--format=s16le", rateArg.c_str(), channelsArg.c_str(), latencyArg.c_str(),
       file_.c_str(), nullptr};
   if (posix_spawnp(&pid_, "pacat", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
 }
@@ -273,59 +265,6 @@ Player::~Player() {
     waitpid(pid_, nullptr, 0);
   }
   if (!file_.empty()) unlink(file_.c_str());
-}
-
-std::vector<std::int16_t> CounterSignal(std::size_t frames, std::int16_t start) {
-  std::vector<std::int16_t> s(frames);
-  for (std::size_t i = 0; i < frames; ++i) s[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(start + i));
-  return s;
-}
-
-std::vector<std::int16_t> SineSignal(std::size_t frames, unsigned rate, double hz, double amplitude,
-                                     unsigned channels) {
-  std::vector<std::int16_t> s(frames * channels);
-  for (std::size_t i = 0; i < frames; ++i) {
-    const double v = amplitude * 32767.0 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
-    for (unsigned c = 0; c < channels; ++c) s[i * channels + c] = static_cast<std::int16_t>(std::lround(v));
-  }
-  return s;
-}
-
-std::vector<std::uint8_t> ToneBytes(const WAVEFORMATEX& format, double seconds, double hz,
-                                    const std::vector<double>& amplitudes) {
-  const auto frames = static_cast<std::size_t>(seconds * format.nSamplesPerSec);
-  std::vector<std::uint8_t> out;
-  out.reserve(frames * format.nBlockAlign);
-  for (std::size_t i = 0; i < frames; ++i) {
-    const double s = std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / format.nSamplesPerSec);
-    for (std::size_t c = 0; c < format.nChannels; ++c) {
-      const double v = amplitudes[c] * s;
-      if (format.wBitsPerSample == 8) {
-        out.push_back(static_cast<std::uint8_t>(std::lround(128 + 127 * v)));
-      } else {
-        const auto x = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(32767 * v)));
-        out.push_back(static_cast<std::uint8_t>(x & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(x >> 8));
-      }
-    }
-  }
-  return out;
-}
-
-bool RunPrivateSoundServer(const std::string& dir, const char* command) {
-  const std::string line = "QUORVEL_SOUND_DIR=" + dir + " " QUORVEL_SOURCE_DIR "/scripts/sound-server " + command;
-  FILE* out = popen(line.c_str(), "r");
-  if (out == nullptr) return false;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, out) != nullptr) {
-    std::string l(buffer);
-    if (!l.starts_with("export ")) continue;
-    l = l.substr(7);
-    if (!l.empty() && l.back() == '\n') l.pop_back();
-    const auto eq = l.find('=');
-    if (eq != std::string::npos) setenv(l.substr(0, eq).c_str(), l.substr(eq + 1).c_str(), 1);
-  }
-  return pclose(out) == 0;
 }
 
 StderrCatcher::StderrCatcher() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
