@@ -17,9 +17,14 @@ spectrum display. One button starts and stops capture: 16-bit mono audio at
 the FFT box is ticked, a 2048-point spectrum of each block on the spectrum
 scope.
 .
-Three command-line programs come with it: quorvel-devices lists the capture
+A signal generator and a loopback measurement (response, delay, distortion,
+signal-to-noise, drift) measure a device; sound files open in the program.
+.
+Command-line programs come with it: quorvel-devices lists the capture
 devices and prints the level of each recorded block, quorvel-play plays a
-sound file, and quorvel-mixer shows the mixer's lines and their changes.")
+sound file or a generated signal, quorvel-mixer shows the mixer's lines and
+their changes, quorvel-measure measures a device through a loopback, and
+quorvel-analyse reads sound files or live capture without a display.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

@@ -121,11 +121,11 @@ TEST(FrameCopy, CarriesTheThdOfTheFrameWhenHarmonicsAreMeasured) {
   for (int i = 0; i < ScopeFrameHeaderPoints; ++i) view.consume({{0, 0, 0}}, false);
   for (double a : amplitudes) view.consume({{-100, a, 0}}, false);
   const QStringList lines = view.clipboardText().split('\n', Qt::SkipEmptyParts);
-  ASSERT_GT(lines.size(), 2);
-  ASSERT_TRUE(lines[2].startsWith("# thd_percent: ")) << lines[2].toStdString();
+  ASSERT_GT(lines.size(), 3);
+  ASSERT_TRUE(lines[3].startsWith("# thd_percent: ")) << lines[3].toStdString();
   bool ok = false;
-  EXPECT_NEAR(lines[2].section(": ", 1).toDouble(&ok), 1.0, 0.06) << lines[2].toStdString();
-  EXPECT_TRUE(ok) << lines[2].toStdString();
+  EXPECT_NEAR(lines[3].section(": ", 1).toDouble(&ok), 1.0, 0.06) << lines[3].toStdString();
+  EXPECT_TRUE(ok) << lines[3].toStdString();
 }
 
 TEST(SpectrogramPicture, NewestFrameIsTheTopRowAndMovesDownWithTheNext) {

@@ -155,14 +155,14 @@ TEST_F(AnalyseTool, AFileOfKnownSignalsReadsThem) {
     QFile f(Dir("out") + QStringLiteral("/known-ch%1-spectrum.csv").arg(ch));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << ch;
     const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 6 + 1024) << ch;
+    ASSERT_EQ(lines.size(), 14 + 1024) << ch;
     const auto& row = rows[size_t(ch - 1)];
-    EXPECT_EQ(lines[0], "# peak_hz: " + row.at("peak_hz"));
-    EXPECT_EQ(lines[1], "# peak_dbfs: " + row.at("peak_level_dbfs"));
-    EXPECT_EQ(lines[2], "# thd_percent: " + row.at("thd_percent"));
-    EXPECT_EQ(lines[3], "# bins: 1024");
-    EXPECT_EQ(lines[4], "# bin_hz: 23.4375");
-    EXPECT_EQ(lines[5], "frequency_hz,level_db,amplitude_percent,peak_hold_db");
+    EXPECT_EQ(lines[1], "# peak_hz: " + row.at("peak_hz"));
+    EXPECT_EQ(lines[2], "# peak_dbfs: " + row.at("peak_level_dbfs"));
+    EXPECT_EQ(lines[3], "# thd_percent: " + row.at("thd_percent"));
+    EXPECT_EQ(lines[8], "# bins: 1024");
+    EXPECT_EQ(lines[9], "# bin_hz: 23.4375");
+    EXPECT_EQ(lines[13], "frequency_hz,level_db,amplitude_percent,peak_hold_db");
   }
 
   // The spectrograms, down the middle of the plot (between the grey lines
