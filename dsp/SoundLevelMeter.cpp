@@ -19,7 +19,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kSineDb = 3.0102999566398120;
 constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 constexpr double kStatSeconds = 0.010;
-constexpr double kSettleTimeConstants = 5;
+// L has risen from silence to within 0.0015 dB of a steady sound's level
+// (e^-8 of the way short) after eight time constants.
+constexpr double kSettleTimeConstants = 8;
 constexpr std::array<TimeWeighting, 3> kTimes{TimeWeighting::Fast, TimeWeighting::Slow, TimeWeighting::Impulse};
 
 double squareDb(double meanSquare) { return meanSquare > 0 ? 10 * std::log10(meanSquare) + kSineDb : -kInf; }

@@ -14,8 +14,8 @@
 // 24 h); once it is complete its figures hold while L keeps following the
 // sound. The time weightings run on across restarts, as a meter's do; they
 // start from silence with the stream, so L rises from nothing at first:
-// Lmin and the statistical levels take L only once it has run five time
-// constants (0.6 s for Fast, 5 s for Slow), and never from before.
+// Lmin and the statistical levels take L only once it has run eight time
+// constants (1 s for Fast, 8 s for Slow), and never from before.
 #pragma once
 
 #include "dsp/FrequencyWeighting.h"
@@ -37,6 +37,9 @@ enum class Figure { Level, Leq, Max, Min, L10, L50, L90, Peak };
 // "LAF", "LAeq", "LAFmax", "LCpeak", ...: the time weighting's letter only
 // where the figure depends on it.
 std::string figureName(Figure f, Weighting w, TimeWeighting t);
+// The weighting a meter reads figure f in when its other figures are
+// weighted w: the peak is C-weighted whatever they are (LCpeak).
+inline Weighting figureWeighting(Figure f, Weighting w) { return f == Figure::Peak ? Weighting::C : w; }
 
 // One frequency weighting and time weighting, in dBFS. NaN where there is
 // nothing to read yet (no time measured, L not yet settled); -infinity for
