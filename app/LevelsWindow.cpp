@@ -422,18 +422,14 @@ void LevelsWindow::ShowCalibration() {
 
 double LevelsWindow::Shown(Figure f) const {
   if (!meter_) return NAN;
-  const dsp::Weighting w = f == Figure::Peak ? dsp::Weighting::C : ShownWeighting();
-  const double dbfs = meter_->figures(w, ShownTime())[f];
-  return f == Figure::Peak ? calibration_.peak(dbfs) : calibration_.level(dbfs);
+  return calibration_.figure(f, meter_->figures(dsp::figureWeighting(f, ShownWeighting()), ShownTime())[f]);
 }
 
 void LevelsWindow::ShowFigures() {
   const dsp::Weighting w = ShownWeighting();
   const dsp::TimeWeighting t = ShownTime();
   const QString unit = QString::fromLatin1(calibration_.unit());
-  const auto name = [&](Figure f) {
-    return QString::fromStdString(dsp::figureName(f, f == Figure::Peak ? dsp::Weighting::C : w, t));
-  };
+  const auto name = [&](Figure f) { return QString::fromStdString(dsp::figureName(f, dsp::figureWeighting(f, w), t)); };
   Main->setText(QStringLiteral("%1  %2 %3").arg(name(Figure::Level), Db(Shown(Figure::Level)), unit));
   const auto cell = [&](Figure f) { return QStringLiteral("%1 %2").arg(name(f), -7).arg(Db(Shown(f)), 7); };
   Figures->setText(QStringLiteral("%1   %2   %3   %4\n%5   %6   %7")
@@ -484,8 +480,7 @@ QString LevelsWindow::CopyText() const {
   for (Figure f :
        {Figure::Level, Figure::Leq, Figure::Max, Figure::Min, Figure::L10, Figure::L50, Figure::L90, Figure::Peak}) {
     const double v = Shown(f);
-    s += QString::fromStdString(
-             dsp::figureName(f, f == Figure::Peak ? dsp::Weighting::C : ShownWeighting(), ShownTime())) +
+    s += QString::fromStdString(dsp::figureName(f, dsp::figureWeighting(f, ShownWeighting()), ShownTime())) +
          QLatin1Char(',') + (std::isfinite(v) ? QString::number(v, 'f', 1) : QStringLiteral("none")) +
          QLatin1Char('\n');
   }

@@ -16,11 +16,17 @@ std::string bandsCsv(const OctaveFilterBank& bank, const Calibration& c) {
   s += std::string("# level_db: the band's Leq, ") + c.unit() +
        (c.microphone ? ", less the microphone's response at its mid-band frequency" : "") + '\n';
   s += "band_hz,level_db\n";
+  for (const auto& [hz, db] : bandRows(bank, c)) s += hz + ',' + db + '\n';
+  return s;
+}
+
+std::vector<std::pair<std::string, std::string>> bandRows(const OctaveFilterBank& bank, const Calibration& c) {
+  std::vector<std::pair<std::string, std::string>> rows;
   for (std::size_t j = 0; j < bank.bands().size(); ++j) {
     const double mid = bank.bands()[j].midHz;
-    s += fixedText(mid, 2) + ',' + fixedOrNone(c.band(bank.leqDb(j), mid), 2) + '\n';
+    rows.emplace_back(fixedText(mid, 2), fixedOrNone(c.band(bank.leqDb(j), mid), 2));
   }
-  return s;
+  return rows;
 }
 
 }  // namespace dsp

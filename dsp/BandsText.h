@@ -12,9 +12,13 @@
 #include "dsp/OctaveFilterBank.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dsp {
 
 std::string bandsCsv(const OctaveFilterBank& bank, const Calibration& calibration);
+// The rows alone: each band's mid-band frequency and level as text.
+std::vector<std::pair<std::string, std::string>> bandRows(const OctaveFilterBank& bank, const Calibration& calibration);
 
 }  // namespace dsp

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "dsp/MicrophoneCorrection.h"
+#include "dsp/SoundLevelMeter.h"
 
 #include <cstddef>
 #include <optional>
@@ -30,6 +31,8 @@ struct Calibration {
   const char* unit() const { return offsetDb ? "dB SPL" : "dBFS"; }
   double level(double dbfs) const { return dbfs + offsetDb.value_or(0); }
   double peak(double dbfs) const { return offsetDb ? dbfs + *offsetDb + kSinePeakDb : dbfs; }
+  // A meter's figure: its peak as a peak, the others as levels.
+  double figure(Figure f, double dbfs) const { return f == Figure::Peak ? peak(dbfs) : level(dbfs); }
   double band(double dbfs, double midHz) const {
     return level(dbfs) - (microphone ? microphone->responseDb(midHz) : 0);
   }
