@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -18,6 +17,7 @@
 #include <cmath>
 
 #include "app/BandBars.h"
+#include "app/MicrophoneFile.h"
 #include "app/SampleFeed.h"
 #include "app/SensitivityDialog.h"
 #include "dsp/BandsText.h"
@@ -36,8 +36,6 @@ constexpr int kNoInputMs = 1000;
 // The sound starts with a step where a run begins, which rings through every
 // band for a while, the lowest the longest: the peak hold waits this long.
 constexpr double kHoldAfterSeconds = 1;
-// A correction file is a few hundred lines; anything this large is not one.
-constexpr qint64 kLargestMicrophoneFile = 4 << 20;
 
 constexpr std::array<int, 5> kBandChoices{1, 3, 6, 12, 24};
 constexpr std::array<double, 9> kIntervals{1, 10, 60, 300, 900, 1800, 3600, 8 * 3600, 24 * 3600};
@@ -64,23 +62,6 @@ QString IntervalName(double seconds) {
   if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
   if (seconds < 3600) return QStringLiteral("%1 min").arg(seconds / 60);
   return QStringLiteral("%1 h").arg(seconds / 3600);
-}
-
-std::optional<dsp::MicrophoneCorrection> ReadMicrophoneFile(const QString& path, QString& why) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    why = file.errorString();
-    return std::nullopt;
-  }
-  if (file.size() > kLargestMicrophoneFile) {
-    why = QStringLiteral("too large for a correction file");
-    return std::nullopt;
-  }
-  const QByteArray text = file.readAll();
-  std::string error;
-  auto c = dsp::parseMicrophoneCorrection(std::string_view(text.constData(), size_t(text.size())), error);
-  if (!c) why = QString::fromStdString(error);
-  return c;
 }
 
 QComboBox* Choice(const QStringList& items, QWidget* parent) {
@@ -133,7 +114,9 @@ LevelsWindow::LevelsWindow(SampleFeed& feed, QWidget* parent)
       QStringLiteral("Reads 2 s of the calibrator's tone and sets full scale so that it reads its level"));
   Sensitivity = new QPushButton(QStringLiteral("Sensitivity\u2026"), this);
   Microphone = new QPushButton(QStringLiteral("Microphone file\u2026"), this);
-  ApplyMicrophone = new QCheckBox(QStringLiteral("Apply to bands"), this);
+  ApplyMicrophone = new QCheckBox(QStringLiteral("Apply to bands and spectrum"), this);
+  ApplyMicrophone->setToolTip(
+      QStringLiteral("Take the microphone's response off the bands and off the spectrum scope's levels"));
   Forget = new QPushButton(QStringLiteral("Forget"), this);
   Forget->setToolTip(QStringLiteral("Forget this device's calibration and microphone file"));
   CalibrationLine = new QLabel(this);
@@ -330,7 +313,9 @@ void LevelsWindow::LoadCalibration() {
 }
 
 void LevelsWindow::SaveCalibration() {
-  if (!device_.isEmpty()) LevelsStore::Save(device_, stored_);
+  if (device_.isEmpty()) return;
+  LevelsStore::Save(device_, stored_);
+  if (calibrationChanged_) calibrationChanged_();
 }
 
 void LevelsWindow::StartCalibration() {
@@ -409,11 +394,17 @@ void LevelsWindow::ShowCalibration() {
     text = QStringLiteral("%1 is calibrated: full scale reads %2 dB SPL (%3).")
                .arg(device_, QString::number(*calibration_.offsetDb, 'f', 1), stored_.how);
   }
-  if (!stored_.microphoneFile.isEmpty())
+  if (!stored_.microphoneFile.isEmpty()) {
     text += QStringLiteral(" Microphone file %1: %2.")
                 .arg(QFileInfo(stored_.microphoneFile).fileName(),
-                     calibration_.microphone ? QStringLiteral("its response is taken off the bands")
-                                             : QStringLiteral("not applied"));
+                     calibration_.microphone
+                         ? QStringLiteral("its response is taken off the bands and the spectrum scope's levels")
+                         : QStringLiteral("not applied"));
+    // What the maker's Sens Factor stands for differs between makers: it is said, not applied.
+    if (calibration_.microphone && calibration_.microphone->sensFactorDb)
+      text += QStringLiteral(" Its Sens Factor, %1 dB, is not applied.")
+                  .arg(QString::number(*calibration_.microphone->sensFactorDb, 'f', 2));
+  }
   CalibrationLine->setText(text);
   Bars->SetScale(calibration_.level(0), QString::fromLatin1(calibration_.unit()));
   Calibrate->setEnabled(!device_.isEmpty());

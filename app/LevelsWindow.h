@@ -8,7 +8,8 @@
 // 24 h with its running time, and the band levels as bars with a peak hold.
 // Levels are in dBFS, or in dB SPL once the input device is calibrated:
 // from a calibrator's tone, or a typed sensitivity; a microphone's
-// correction file applies to the bands. Calibrations are kept per device
+// correction file applies to the bands (and, through the strip, to the
+// spectrum scope's levels). Calibrations are kept per device
 // (LevelsStore) and said under the readings.
 //
 // The samples come from the block handler through a SampleFeed; the
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,6 +71,8 @@ class LevelsWindow : public QWidget {
   // reason shown, when it is refused.
   bool SetMicrophoneFile(const QString& path);
   void ForgetCalibration();
+  // Called after a device's calibration or microphone file has changed.
+  void OnCalibrationChanged(std::function<void()> f) { calibrationChanged_ = std::move(f); }
 
   const dsp::SoundLevelMeter* Meter() const { return meter_.get(); }
   const dsp::OctaveFilterBank* Bank() const { return bank_.get(); }
@@ -118,6 +122,7 @@ class LevelsWindow : public QWidget {
   bool calibrating_ = false;
   std::vector<float> calibratorSamples_;
   QString note_;  // the last thing the window has to say
+  std::function<void()> calibrationChanged_;
 };
 
 }  // namespace app

@@ -24,6 +24,7 @@
 #include "app/LevelMeter.h"
 #include "app/LevelsWindow.h"
 #include "app/MeasureWindow.h"
+#include "app/MicrophoneFile.h"
 #include "app/SoundFileWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -259,10 +260,12 @@ void TMain_Form::BtnStartClick(QObject*) {
     Busy = false;
     AudioM->Recorder->Triggered = false;
     if (LevelsView != nullptr && LevelsView->isVisible()) LevelsView->Begin(AudioM->Recorder->SampleRate, InputName());
+    MicrophoneOnSpectrum();
     if (!AudioM->Recorder->Start()) {
       if (LevelsView != nullptr) LevelsView->End();
       ShowMessage(WithReason(QStringLiteral("Error: recordind does not start."), AudioM->ErrorMessage));
       BtnStart->setText(kStart);
+      MicrophoneOnSpectrum();
     }
   } else {
     Busy = false;
@@ -270,6 +273,7 @@ void TMain_Form::BtnStartClick(QObject*) {
       ShowMessage(WithReason(QStringLiteral("Error: recordind does not stop."), AudioM->ErrorMessage));
     if (LevelsView != nullptr) LevelsView->End();
     BtnStart->setText(kStart);
+    MicrophoneOnSpectrum();
     Busy = false;
     platform::ProcessMessages();
     Timer1->start();
@@ -456,6 +460,7 @@ void TMain_Form::ShowLevels() {
   if (!AudioM) return;
   if (LevelsView == nullptr) {
     LevelsView = new LevelsWindow(LevelsFeed, this);
+    LevelsView->OnCalibrationChanged([this] { MicrophoneOnSpectrum(); });
     LevelsView->resize(LevelsView->sizeHint().expandedTo(QSize(720, 520)));
   }
   // Opened while capturing, it measures from now; open already, it goes on.
@@ -466,6 +471,17 @@ void TMain_Form::ShowLevels() {
   LevelsView->show();
   LevelsView->raise();
   LevelsView->activateWindow();
+}
+
+void TMain_Form::MicrophoneOnSpectrum() {
+  std::optional<dsp::MicrophoneCorrection> microphone;
+  if (AudioM && !file_ && BtnStart->text() != kStart) {
+    const DeviceCalibration c = LevelsStore::Load(InputName());
+    // A file that cannot be read is not applied; the Levels window says why.
+    QString why;
+    if (c.applyMicrophone && !c.microphoneFile.isEmpty()) microphone = ReadMicrophoneFile(c.microphoneFile, why);
+  }
+  analysis::SetMicrophone(microphone ? &*microphone : nullptr, AudioM ? double(AudioM->Recorder->SampleRate) : 0);
 }
 
 void TMain_Form::ChooseInput(std::int32_t device) {

@@ -114,6 +114,10 @@ class TMain_Form : public QWidget {
   QString InputName() const;
   // Every block's samples, while the Levels window wants them.
   SampleFeed LevelsFeed;
+  // While capturing, the spectrum scope's levels less the input device's
+  // microphone response when its calibration applies a correction file
+  // (LevelsStore); otherwise (stopped, a sound file) as they are.
+  void MicrophoneOnSpectrum();
 
   // A sound file played into the scopes in place of capture, at its own
   // pace, through the block handler's own steps (FilePlayback), with a

@@ -5,7 +5,8 @@
 // the strip's menu, it measures what is captured; a calibrator's tone
 // calibrates the device it came from, which the next run of the program
 // remembers and another device does not share; a microphone file takes its
-// response off the bands, and a malformed one is refused with its line.
+// response off the bands and the spectrum scope's levels, and a malformed
+// one is refused with its line.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 
+#include "analysis/FFT_Unit.h"
 #include "app/BandBars.h"
 #include "app/LevelsStore.h"
 #include "app/LevelsWindow.h"
@@ -22,11 +24,11 @@
 
 using app::LevelsStore;
 using app::TMain_Form;
-using quorvel_test::PumpUntil;
 using dsp::Figure;
 using platform::sim::Pacing;
 using platform::sim::Signal;
 using platform::sim::SimAudioSystem;
+using quorvel_test::PumpUntil;
 
 namespace {
 
@@ -54,6 +56,20 @@ class LevelsWindow : public testing::Test {
   SimAudioSystem sim;
   std::vector<std::string> messages;
 };
+
+// The level the spectrum scope is sent for bin k, the last transform's
+// power held until the smoothing has settled on it.
+std::vector<ScopePoint> g_frame;
+double BinLevel(int k) {
+  ScopePoint last{};
+  for (int i = 0; i < 40; ++i) {
+    g_frame.clear();
+    analysis::SpectrumFrame(
+        analysis::PowerBuffer, analysis::kFFTPoints, [](std::int32_t, const ScopePoint* p) { g_frame.push_back(*p); },
+        0, last);
+  }
+  return g_frame.at(size_t(1 + ScopeFrameHeaderPoints + k)).Value[0];
+}
 
 double BandAt(const app::LevelsWindow& view, double hz) {
   const dsp::OctaveFilterBank& bank = *view.Bank();
@@ -150,8 +166,11 @@ TEST_F(LevelsWindow, AMicrophoneFileTakesItsResponseOffTheBands) {
   EXPECT_NEAR(BandAt(*view, 1000), -6.02 - 3, 0.1);
   EXPECT_NEAR(view->Shown(Figure::Leq), -6.02, 0.05) << "the broadband figures are not corrected";
   EXPECT_TRUE(view->CopyText().contains("# calibrated: no; microphone mic.txt"));
+  // Bin 46, 990.5 Hz: the file says 2.99 dB there.
+  const double corrected = BinLevel(46);
   view->ApplyMicrophone->setChecked(false);
   EXPECT_NEAR(BandAt(*view, 1000), -6.02, 0.1);
+  EXPECT_NEAR(BinLevel(46) - corrected, 3 * std::log10(990.52734375 / 100), 0.001);
   form.BtnStart->click();
   form.close();
 }
