@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QPixmap>
 #include <cmath>
-#include <cstdlib>
 
 #include "app/Main_unt.h"
 #include "platform/NotifyWindow.h"
@@ -47,13 +46,3 @@ TEST(StripWindow, ControlsSitWhereTheLayoutPutsThem) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (const char* display = std::getenv("QUORVEL_XVFB_DISPLAY")) {
-    setenv("DISPLAY", display, 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-  }
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -134,13 +134,3 @@ TEST(Windows, TheMeasureWindowMeasuresShowsReadsAndExports) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (const char* display = std::getenv("QUORVEL_XVFB_DISPLAY")) {
-    setenv("DISPLAY", display, 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-  }
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -215,6 +215,23 @@ struct StuckCapture {
   }
 };
 
+// An output device of the stuck system with one buffer of 4096 bytes.
+struct StuckOutput {
+  std::shared_ptr<Hang> hang = std::make_shared<Hang>();
+  StuckSystem system{hang};
+  std::vector<char> data = std::vector<char>(4096);
+  WAVEHDR header{data.data(), 4096, 0, 0, 0, 0, nullptr, 0};
+  HWAVEOUT out = nullptr;
+
+  // Opens and writes the buffer.
+  void writeOne() {
+    const WAVEFORMATEX format = Pcm(1, 16);
+    ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    ASSERT_EQ(system.waveOutPrepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
+  }
+};
+
 TEST(DeviceAudioSystemNotAnswering, InputResetAndCloseReturnAndTheDeviceLetsTheOwnerAlone) {
   StuckCapture c;
   c.start();
@@ -289,21 +306,14 @@ TEST(DeviceAudioSystemNotAnswering, FailureIsReportedWhileStoppingTheSourceBlock
 // A forced close of an output device stops at once: what was written is not
 // played out (nor waited for).
 TEST(DeviceAudioSystemNotAnswering, ForcedOutputCloseDoesNotPlayOut) {
-  auto hang = std::make_shared<Hang>();
-  StuckSystem system(hang);
-  const WAVEFORMATEX format = Pcm(1, 16);
-  HWAVEOUT out = nullptr;
-  ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-  std::vector<char> data(4096);
-  WAVEHDR header{data.data(), 4096, 0, 0, 0, 0, nullptr, 0};
-  ASSERT_EQ(system.waveOutPrepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
-  ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
-  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return hang->writes.load() > 0; }));
-  hang->on = true;
-  system.waveOutForceClose(out);
-  EXPECT_EQ(hang->drains.load(), 0);
-  EXPECT_EQ(system.devicesAbandoned(), 0u);
-  hang->release();
+  StuckOutput o;
+  ASSERT_NO_FATAL_FAILURE(o.writeOne());
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return o.hang->writes.load() > 0; }));
+  o.hang->on = true;
+  o.system.waveOutForceClose(o.out);
+  EXPECT_EQ(o.hang->drains.load(), 0);
+  EXPECT_EQ(o.system.devicesAbandoned(), 0u);
+  o.hang->release();
 }
 
 // Every new thread fails while this lives: its default stack is larger than
@@ -413,28 +423,21 @@ TEST(DeviceAudioSystemNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFre
 // than one that does not answer: a play-out that outlasts the answer bound,
 // but not that allowance, is no failure, and the device is not let go.
 TEST(DeviceAudioSystemNotAnswering, ACloseWaitsForAPlayOutBeyondTheAnswerBound) {
-  auto hang = std::make_shared<Hang>();
-  StuckSystem system(hang);
-  const WAVEFORMATEX format = Pcm(1, 16);
-  HWAVEOUT out = nullptr;
-  ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-  std::vector<char> data(4096);
-  WAVEHDR header{data.data(), 4096, 0, 0, 0, 0, nullptr, 0};
-  ASSERT_EQ(system.waveOutPrepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
-  ASSERT_EQ(system.waveOutWrite(out, &header, sizeof header), MMSYSERR_NOERROR);
-  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return (LoadHeaderFlags(header) & WHDR_DONE) != 0; }));
-  ASSERT_EQ(system.waveOutUnprepareHeader(out, &header, sizeof header), MMSYSERR_NOERROR);
-  hang->on = true;                                  // the play-out lasts until the sink is let go
+  StuckOutput o;
+  ASSERT_NO_FATAL_FAILURE(o.writeOne());
+  ASSERT_TRUE(quorvel_test::WaitUntil([&] { return (LoadHeaderFlags(o.header) & WHDR_DONE) != 0; }));
+  ASSERT_EQ(o.system.waveOutUnprepareHeader(o.out, &o.header, sizeof o.header), MMSYSERR_NOERROR);
+  o.hang->on = true;                                // the play-out lasts until the sink is let go
   const auto playOut = kDeviceAnswerLimit + 200ms;  // well inside the allowance
   const auto start = Clock::now();
   std::thread sink([&] {
     std::this_thread::sleep_until(start + playOut);
-    hang->release();
+    o.hang->release();
   });
-  EXPECT_EQ(system.waveOutClose(out), MMSYSERR_NOERROR);
+  EXPECT_EQ(o.system.waveOutClose(o.out), MMSYSERR_NOERROR);
   sink.join();
   EXPECT_GE(Clock::now() - start, playOut) << "the close did not wait for the play-out";
-  EXPECT_EQ(system.devicesAbandoned(), 0u);
+  EXPECT_EQ(o.system.devicesAbandoned(), 0u);
 }
 
 }  // namespace
