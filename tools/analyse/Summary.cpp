@@ -26,6 +26,10 @@ std::string CsvField(const std::string& s) {
   return q + '"';
 }
 
+const std::vector<std::string> kColumns{
+    "file",  "channel", "rate_hz",         "seconds",     "peak_dbfs",     "rms_dbfs",          "dc",
+    "crest", "peak_hz", "peak_level_dbfs", "thd_percent", "loudness_lufs", "loudness_range_lu", "true_peak_dbtp"};
+
 // The figures of the level columns, in their order.
 constexpr dsp::Figure kLevelFigures[] = {dsp::Figure::Leq, dsp::Figure::Max, dsp::Figure::Min, dsp::Figure::L10,
                                          dsp::Figure::L50, dsp::Figure::L90, dsp::Figure::Peak};
@@ -38,21 +42,7 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
-Summary::Summary(std::optional<LevelColumns> levels)
-    : levels_(std::move(levels)), columns_{"file",
-                                           "channel",
-                                           "rate_hz",
-                                           "seconds",
-                                           "peak_dbfs",
-                                           "rms_dbfs",
-                                           "dc",
-                                           "crest",
-                                           "peak_hz",
-                                           "peak_level_dbfs",
-                                           "thd_percent",
-                                           "loudness_lufs",
-                                           "loudness_range_lu",
-                                           "true_peak_dbtp"} {
+Summary::Summary(std::optional<LevelColumns> levels) : levels_(std::move(levels)), columns_(kColumns) {
   if (!levels_) return;
   for (dsp::Figure f : kLevelFigures)
     columns_.push_back(Lower(dsp::figureName(f, dsp::figureWeighting(f, levels_->weighting), kTime)) + "_db");
