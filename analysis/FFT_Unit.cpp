@@ -4,6 +4,7 @@
 #include "analysis/FFT_Unit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
@@ -21,7 +22,16 @@ TLevelSmoothing LevelSmoothing[kSpectrumBins];
 namespace {
 float* Window = nullptr;  // the Hamming window, computed once
 fftwf_plan Plan = nullptr;
+// The microphone's response at each bin, in dB: 0 where none is applied.
+std::atomic<float> MicrophoneDb[kPowerBins];
 }  // namespace
+
+void SetMicrophone(const dsp::MicrophoneCorrection* microphone, double rate) {
+  for (int k = 0; k < kPowerBins; ++k) {
+    const double db = microphone ? microphone->responseDb(k * rate / kFFTPoints) : 0;
+    MicrophoneDb[k].store(static_cast<float>(db), std::memory_order_relaxed);
+  }
+}
 
 bool FFT_Init() {
   FFT_Free();
@@ -50,6 +60,7 @@ bool FFT_Init() {
     LevelSmoothing[i].NewWeight = static_cast<float>(w);
     LevelSmoothing[i].OldWeight = static_cast<float>(1.0 - static_cast<float>(w));
   }
+  SetMicrophone(nullptr, 0);
   return true;
 }
 
@@ -86,8 +97,15 @@ void SpectrumFrame(const float* Values, std::uint16_t NoSamples, ShowNextFn show
     const long double L = dsp::frameLevelDb(a);
     TLevelSmoothing& s = LevelSmoothing[k];
     s.Level = static_cast<float>(L * s.NewWeight + static_cast<long double>(s.Level) * s.OldWeight);
-    point.Value[1] = static_cast<double>(dsp::frameAmplitudePercent(a));
-    point.Value[0] = static_cast<double>(s.Level);
+    const float microphone = MicrophoneDb[k].load(std::memory_order_relaxed);
+    if (microphone == 0) {
+      point.Value[1] = static_cast<double>(dsp::frameAmplitudePercent(a));
+      point.Value[0] = static_cast<double>(s.Level);
+    } else {
+      // Silence stays at the floor.
+      point.Value[1] = static_cast<double>(dsp::frameAmplitudePercent(a * std::pow(10.0L, -microphone / 20.0L)));
+      point.Value[0] = std::max(static_cast<double>(s.Level) - microphone, static_cast<double>(kSilenceFloorDb));
+    }
     point.Value[2] = 0;
     if (show) show(scope, &point);
   }

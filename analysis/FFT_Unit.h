@@ -4,7 +4,8 @@
 // The spectrum analyser: a Hamming-windowed 2048-point real FFT of the
 // latest block, its power spectrum, and the conversion of bins 0..1023 to
 // smoothed levels in dB relative to a full-scale sine, sent to a scope as
-// one frame of 1044 points.
+// one frame of 1044 points; with a microphone's correction on, its
+// response at each bin's frequency taken off the bin's level.
 //
 // State is module-level, one instance, valid from FFT_Init to FFT_Free.
 // During capture it is touched only by the block handler on the device
@@ -15,6 +16,7 @@
 #include <fftw3.h>
 
 #include "dsp/FrameScale.h"
+#include "dsp/MicrophoneCorrection.h"
 #include "scope/ScopeApi.h"
 
 namespace analysis {
@@ -41,7 +43,7 @@ extern float* PowerBuffer;             // kPowerBins powers
 extern TLevelSmoothing LevelSmoothing[kSpectrumBins];
 
 // Allocates the buffers, plans the transform (estimate mode: no planning
-// search at start-up) and fills the smoothing table. False when memory or
+// search at start-up), fills the smoothing table and applies no microphone. False when memory or
 // the plan cannot be had.
 bool FFT_Init();
 // Releases what FFT_Init made; safe to call again.
@@ -56,9 +58,18 @@ inline float StoreSample(std::int32_t i, float value) noexcept {
   return value;
 }
 
+// The microphone's response to take off every frame's levels from now on,
+// at `rate` Hz (bin k at k rate / kFFTPoints Hz); null: none. Called on the
+// GUI thread, during capture too: the frames read it per bin through
+// relaxed atomics, so a frame sent while it changes may hold some bins'
+// old correction, and the next holds the new one throughout.
+void SetMicrophone(const dsp::MicrophoneCorrection* microphone, double rate);
+
 // Builds one frame from Values (the power spectrum) and sends it through
 // show(scope, &point), point by point: the marker, 19 header points, then
-// one point per bin {smoothed level dB, amplitude % - 100, 0}. NoSamples is
+// one point per bin {smoothed level dB, amplitude % - 100, 0}, each less
+// the microphone's response there (SetMicrophone; the smoothing itself is
+// of the uncorrected levels, so a change shows at once). NoSamples is
 // the block length the levels are divided by (at most kFFTPoints of it, the
 // samples the transform saw). With show null the levels are
 // still smoothed but nothing is sent. `point` keeps the last point sent.

@@ -22,7 +22,9 @@
 #include "app/GeneratorWindow.h"
 #include "app/InputWindow.h"
 #include "app/LevelMeter.h"
+#include "app/LevelsWindow.h"
 #include "app/MeasureWindow.h"
+#include "app/MicrophoneFile.h"
 #include "app/SoundFileWindow.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -112,6 +114,7 @@ TMain_Form::TMain_Form(platform::AudioSystem* system)
     spectrumEntry->setEnabled(ScopesLoaded);
   });
   Menu->addAction(QStringLiteral("Input…"), this, [this] { ShowInput(); });
+  Menu->addAction(QStringLiteral("Levels…"), this, [this] { ShowLevels(); });
   Menu->addAction(QStringLiteral("Generator…"), this, [this, system] { ShowWindow(Generator, system); });
   Menu->addAction(QStringLiteral("Measure…"), this, [this, system] { ShowWindow(Measure, system); });
   Menu->addSeparator();
@@ -260,15 +263,21 @@ void TMain_Form::BtnStartClick(QObject*) {
     BtnStart->setText(QStringLiteral("Stop"));
     Busy = false;
     AudioM->Recorder->Triggered = false;
+    if (LevelsView != nullptr && LevelsView->isVisible()) LevelsView->Begin(AudioM->Recorder->SampleRate, InputName());
+    MicrophoneOnSpectrum();
     if (!AudioM->Recorder->Start()) {
+      if (LevelsView != nullptr) LevelsView->End();
       ShowMessage(WithReason(QStringLiteral("Error: recordind does not start."), AudioM->ErrorMessage));
       BtnStart->setText(kStart);
+      MicrophoneOnSpectrum();
     }
   } else {
     Busy = false;
     if (!AudioM->Recorder->Stop())
       ShowMessage(WithReason(QStringLiteral("Error: recordind does not stop."), AudioM->ErrorMessage));
+    if (LevelsView != nullptr) LevelsView->End();
     BtnStart->setText(kStart);
+    MicrophoneOnSpectrum();
     Busy = false;
     platform::ProcessMessages();
     Timer1->start();
@@ -286,6 +295,7 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
   const auto* bytes = static_cast<const unsigned char*>(LP);
   // The input's meters see every captured block, one dropped as overlapping too.
   Levels.Measure(LP, std::size_t(last + 1));
+  LevelsFeed.Push16(LP, std::size_t(last + 1));
   ShowBlock(
       last + 1,
       [bytes](std::int32_t i) {
@@ -446,6 +456,38 @@ void TMain_Form::ShowInput() {
   Input->show();
   Input->raise();
   Input->activateWindow();
+}
+
+QString TMain_Form::InputName() const {
+  return AudioM ? InputWindow::DeviceName(AudioM->System(), AudioM->AudioDeviceID) : QString();
+}
+
+void TMain_Form::ShowLevels() {
+  if (!AudioM) return;
+  if (LevelsView == nullptr) {
+    LevelsView = new LevelsWindow(LevelsFeed, this);
+    LevelsView->OnCalibrationChanged([this] { MicrophoneOnSpectrum(); });
+    LevelsView->resize(LevelsView->sizeHint().expandedTo(QSize(720, 520)));
+  }
+  // Opened while capturing, it measures from now; open already, it goes on.
+  if (BtnStart->text() != kStart && !LevelsView->Running())
+    LevelsView->Begin(AudioM->Recorder->SampleRate, InputName());
+  else
+    LevelsView->ShowDevice(InputName());
+  LevelsView->show();
+  LevelsView->raise();
+  LevelsView->activateWindow();
+}
+
+void TMain_Form::MicrophoneOnSpectrum() {
+  std::optional<dsp::MicrophoneCorrection> microphone;
+  if (AudioM && !file_ && BtnStart->text() != kStart) {
+    const DeviceCalibration c = LevelsStore::Load(InputName());
+    // A file that cannot be read is not applied; the Levels window says why.
+    QString why;
+    if (c.applyMicrophone && !c.microphoneFile.isEmpty()) microphone = ReadMicrophoneFile(c.microphoneFile, why);
+  }
+  analysis::SetMicrophone(microphone ? &*microphone : nullptr, AudioM ? double(AudioM->Recorder->SampleRate) : 0);
 }
 
 void TMain_Form::ChooseInput(std::int32_t device) {

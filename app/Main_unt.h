@@ -3,7 +3,8 @@
 
 // TMain_Form: the program's main window, a narrow strip with a Start/Stop
 // button and an "FFT" box at its right end, and at its left end a menu (the
-// scopes, the input window, About) and a small meter of the input's level.
+// scopes, the input and levels windows, About) and a small meter of the
+// input's level.
 // It owns the audio component AudioM, loads the display library and its two
 // scopes, and hands every captured sample to the signal scope from the block
 // handler, which runs on the device's thread.
@@ -22,6 +23,7 @@
 #include <memory>
 
 #include "app/InputLevels.h"
+#include "app/SampleFeed.h"
 #include "app/SoundFileWindow.h"
 #include "audio/Audio.h"
 #include "scope/ScopeApi.h"
@@ -57,6 +59,7 @@ class TMain_Form : public QWidget {
   class LevelMeter* StripMeter = nullptr;
   // Made when first opened.
   class InputWindow* Input = nullptr;
+  class LevelsWindow* LevelsView = nullptr;
   // Made the first time the menu asks for them, then shown again; each has
   // a component of its own, so the strip's capture goes on meanwhile.
   std::unique_ptr<class GeneratorWindow> Generator;
@@ -105,6 +108,16 @@ class TMain_Form : public QWidget {
   void BringToFront();
   // Every block's level, for the meters.
   InputLevels Levels;
+  // Shows the Levels window (a sound level meter and band analyser).
+  void ShowLevels();
+  // The input device's name as the system gives it, for the calibrations.
+  QString InputName() const;
+  // Every block's samples, while the Levels window wants them.
+  SampleFeed LevelsFeed;
+  // While capturing, the spectrum scope's levels less the input device's
+  // microphone response when its calibration applies a correction file
+  // (LevelsStore); otherwise (stopped, a sound file) as they are.
+  void MicrophoneOnSpectrum();
 
   // A sound file played into the scopes in place of capture, at its own
   // pace, through the block handler's own steps (FilePlayback), with a

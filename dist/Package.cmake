@@ -18,7 +18,8 @@ the FFT box is ticked, a 2048-point spectrum of each block on the spectrum
 scope.
 .
 A signal generator and a loopback measurement (response, delay, distortion,
-signal-to-noise, drift) measure a device; sound files open in the program.
+signal-to-noise, drift) measure a device; a sound level meter and an octave-band
+analyser read calibrated levels; sound files open in the program.
 .
 Command-line programs come with it: quorvel-devices lists the capture
 devices and prints the level of each recorded block, quorvel-play plays a

@@ -4,9 +4,12 @@
 // quorvel-analyse: the program's readings of sound files, or of live
 // capture, without a display: per channel the averaged spectrum with its
 // strongest tone and THD, levels, and loudness, as a table or as CSV files,
-// and spectrograms as PNG pictures.
+// spectrograms as PNG pictures, and when asked a sound level meter's
+// figures and band levels, calibrated or in dBFS.
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +32,8 @@
 namespace {
 
 constexpr int kExitUnreadable = 2;
+// A correction file is a few hundred lines; anything this large is not one.
+constexpr qint64 kLargestMicrophoneFile = 4 << 20;
 
 // "quorvel-analyse: NAME  37 %" on a terminal, rewritten in place, once the
 // work on a file has taken half a second.
@@ -64,11 +69,39 @@ std::vector<int> Chosen(const analyse::Options& o, int channels) {
 
 int Columns(const analyse::Options& o) { return o.pngDir.empty() ? 0 : analyse::kSpectrogramColumns; }
 
+analyse::Analysis::Setup MakeSetup(const analyse::Options& o, int channels, long rate, uint64_t frames) {
+  analyse::Analysis::Setup setup{channels, rate, Chosen(o, channels), frames, Columns(o)};
+  setup.meter = o.levels();
+  setup.bandsPerOctave = o.bandsPerOctave.value_or(0);
+  setup.bandsWeighting = o.bandsWeighting();
+  return setup;
+}
+
+// The calibration the options give: the offset, and the microphone's
+// correction read and parsed. False with the reason in `error`.
+bool ReadCalibration(const analyse::Options& o, dsp::Calibration& c, std::string& error) {
+  c.offsetDb = o.offsetDb;
+  if (o.microphoneFile.empty()) return true;
+  QFile file(QString::fromLocal8Bit(o.microphoneFile.c_str()));
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = file.errorString().toStdString();
+    return false;
+  }
+  if (file.size() > kLargestMicrophoneFile) {
+    error = "too large for a correction file";
+    return false;
+  }
+  const QByteArray text = file.readAll();
+  c.microphone = dsp::parseMicrophoneCorrection(std::string_view(text.constData(), size_t(text.size())), error);
+  c.microphoneName = QFileInfo(file).fileName().toStdString();
+  return c.microphone.has_value();
+}
+
 // One file: its readings into the summary and its files written. False
 // when it could not be read or analysed (said on stderr); `writeFailed` is
 // set when an output could not be written.
-bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Summary& summary, bool& writeFailed,
-                 const bool& interrupted) {
+bool AnalyseFile(const std::string& path, const analyse::Options& o, const dsp::Calibration& calibration,
+                 analyse::Summary& summary, bool& writeFailed, const bool& interrupted) {
   auto fail = [&](const std::string& why) {
     std::fprintf(stderr, "quorvel-analyse: %s: %s\n", path.c_str(), why.c_str());
     return false;
@@ -79,8 +112,8 @@ bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Su
   if (o.channel && *o.channel > span->channels())
     return fail("it has " + std::to_string(span->channels()) + " channel" + (span->channels() == 1 ? "" : "s") +
                 ", no channel " + std::to_string(*o.channel));
-  std::unique_ptr<analyse::Analysis> analysis = analyse::Analysis::create(
-      {span->channels(), span->rate(), Chosen(o, span->channels()), span->frames(), Columns(o)}, error);
+  std::unique_ptr<analyse::Analysis> analysis =
+      analyse::Analysis::create(MakeSetup(o, span->channels(), span->rate(), span->frames()), error);
   if (!analysis) return fail(error);
   {
     Progress progress(path);
@@ -97,12 +130,13 @@ bool AnalyseFile(const std::string& path, const analyse::Options& o, analyse::Su
   const analyse::Result result = analysis->finish();
   summary.add(path, result);
   const std::string stem = std::filesystem::path(path).stem().string();
-  if (!analyse::WriteOutputs({o.csvDir, o.pngDir, path, stem, o.from}, result)) writeFailed = true;
+  if (!analyse::WriteOutputs({o.csvDir, o.pngDir, path, stem, o.from, calibration}, result)) writeFailed = true;
   return true;
 }
 
 // Live capture: false when it failed (said on stderr).
-bool AnalyseCapture(const analyse::Options& o, analyse::Summary& summary, bool& writeFailed) {
+bool AnalyseCapture(const analyse::Options& o, const dsp::Calibration& calibration, analyse::Summary& summary,
+                    bool& writeFailed) {
   const std::vector<int> chosen = Chosen(o, analyse::kCaptureChannels);
   if (o.channel && *o.channel > analyse::kCaptureChannels) {
     std::fprintf(stderr, "quorvel-analyse: capture has %d channels, no channel %d\n", analyse::kCaptureChannels,
@@ -112,7 +146,7 @@ bool AnalyseCapture(const analyse::Options& o, analyse::Summary& summary, bool& 
   const auto frames = static_cast<std::uint64_t>(std::llround(o.seconds * analyse::kCaptureRate));
   std::string error;
   std::unique_ptr<analyse::Analysis> analysis =
-      analyse::Analysis::create({analyse::kCaptureChannels, analyse::kCaptureRate, chosen, frames, Columns(o)}, error);
+      analyse::Analysis::create(MakeSetup(o, analyse::kCaptureChannels, analyse::kCaptureRate, frames), error);
   if (!analysis) {
     std::fprintf(stderr, "quorvel-analyse: %s\n", error.c_str());
     return false;
@@ -133,7 +167,8 @@ bool AnalyseCapture(const analyse::Options& o, analyse::Summary& summary, bool& 
   }
   const analyse::Result result = analysis->finish();
   summary.add(source, result);
-  if (!analyse::WriteOutputs({o.csvDir, o.pngDir, source, "device" + std::to_string(*o.device), 0}, result))
+  if (!analyse::WriteOutputs({o.csvDir, o.pngDir, source, "device" + std::to_string(*o.device), 0, calibration},
+                             result))
     writeFailed = true;
   return true;
 }
@@ -166,19 +201,28 @@ int main(int argc, char** argv) {
     interrupted = true;
     QCoreApplication::exit(1);
   });
-  analyse::Summary summary;
+  // Every level would be wrong without the calibration asked for: nothing
+  // is analysed.
+  dsp::Calibration calibration;
+  if (std::string error; !ReadCalibration(o, calibration, error)) {
+    std::fprintf(stderr, "quorvel-analyse: %s: %s\n", o.microphoneFile.c_str(), error.c_str());
+    return kExitUnreadable;
+  }
+  analyse::Summary summary(o.levels() ? std::optional(analyse::LevelColumns{o.figuresWeighting(), calibration})
+                                      : std::nullopt);
   bool writeFailed = false;
   int status = 0;
   if (o.device) {
-    if (!AnalyseCapture(o, summary, writeFailed)) status = tools::kExitFailure;
+    if (!AnalyseCapture(o, calibration, summary, writeFailed)) status = tools::kExitFailure;
   } else {
     for (size_t i = 0; i < o.files.size() && !interrupted; ++i)
-      if (!AnalyseFile(o.files[i], o, summary, writeFailed, interrupted)) status = kExitUnreadable;
+      if (!AnalyseFile(o.files[i], o, calibration, summary, writeFailed, interrupted)) status = kExitUnreadable;
   }
 
   if (!summary.empty()) {
     if (o.csvDir.empty()) {
       std::fputs(summary.table().c_str(), stdout);
+      if (const std::string bands = summary.bandsTable(); !bands.empty()) std::fputs(("\n" + bands).c_str(), stdout);
     } else {
       std::string error;
       if (!analyse::WriteWhole(o.csvDir, "summary.csv", QByteArray::fromStdString(summary.csv()), error)) {

@@ -218,3 +218,25 @@ TEST_F(Spectrum, WithoutAScopeTheLevelsStillMoveAndNothingIsSent) {
 }
 
 }  // namespace
+
+// A microphone's response, read at each bin's frequency, comes off that
+// bin's level and amplitude from the next frame on, held at the file's end
+// values beyond its points; none again gives the levels as they were.
+TEST_F(Spectrum, MicrophoneResponseComesOffEachBin) {
+  const int k = 93;  // 2002.6 Hz at 44.1 kHz
+  dsp::MicrophoneCorrection microphone{{100, 1000, 4000}, {0, 1, 4}, std::nullopt};
+  const double response = 1 + 3 * std::log(k * 44100.0 / kFFTPoints / 1000) / std::log(4.0);  // about 2.5 dB
+  const std::vector<double> x = Sine(k, 0.5);
+  std::vector<ScopePoint> plain;
+  for (int frame = 0; frame < 30; ++frame) plain = run(x);
+  SetMicrophone(&microphone, 44100);
+  const std::vector<ScopePoint> corrected = run(x);
+  SetMicrophone(nullptr, 0);
+  const std::vector<ScopePoint> again = run(x);
+  ASSERT_EQ(corrected.size(), size_t(kFramePoints));
+  EXPECT_NEAR(corrected[20 + k].Value[0], plain[20 + k].Value[0] - response, 1e-3);
+  EXPECT_NEAR(corrected[20 + k].Value[1] + 100, (plain[20 + k].Value[1] + 100) * std::pow(10, -response / 20), 1e-3);
+  EXPECT_NEAR(corrected[20 + 4].Value[0], plain[20 + 4].Value[0], 1e-3) << "below 100 Hz: 0 dB held";
+  EXPECT_NEAR(corrected[20 + 1000].Value[0], plain[20 + 1000].Value[0] - 4, 1e-3) << "above 4 kHz: 4 dB held";
+  for (int b = 0; b < kPowerBins; ++b) ASSERT_NEAR(again[20 + b].Value[0], plain[20 + b].Value[0], 1e-3) << b;
+}

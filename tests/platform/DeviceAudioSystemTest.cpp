@@ -411,11 +411,14 @@ TEST(DeviceAudioSystemNotAnswering, OutputMixerAndOpensReturnAndPostNothingToFre
   EXPECT_EQ(system.waveInOpen(&in, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NODRIVER);
   EXPECT_EQ(hang->opens.load(), 3);  // the first output, then one input and one output
 
-  // Once answered, the late opens are closed again and the next open works.
+  // Once answered, the late opens are closed again and the next open works:
+  // at once after the late call's thread has ended, which comes a moment
+  // after what it opened was closed.
   hang->release();
   ASSERT_TRUE(quorvel_test::WaitUntil([&] { return hang->alive.load() == 0; }));
   hang->on = false;
-  ASSERT_EQ(system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  ASSERT_TRUE(quorvel_test::WaitUntil(
+      [&] { return system.waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR; }));
   EXPECT_EQ(system.waveOutClose(out), MMSYSERR_NOERROR);
 }
 

@@ -93,6 +93,21 @@ TEST(ToolCommandLines, BadOnesSayWhatIsWrongWithExit64) {
       {QUORVEL_DEVICES, {"--trigger", "40000"}, "--trigger takes a sample level from -32768 to 32767, not '40000'"},
       {QUORVEL_DEVICES, {"--split"}, "--split needs --stereo"},
       {QUORVEL_DEVICES, {"--loud"}, "unknown argument '--loud'"},
+      {QUORVEL_ANALYSE, {"a.wav", "--bands", "2"}, "--bands takes 1, 3, 6, 12 or 24 bands per octave, not '2'"},
+      {QUORVEL_ANALYSE, {"a.wav", "--bands", "3.0"}, "--bands takes 1, 3, 6, 12 or 24 bands per octave, not '3.0'"},
+      {QUORVEL_ANALYSE, {"a.wav", "--bands"}, "--bands needs a number of bands per octave"},
+      {QUORVEL_ANALYSE, {"a.wav", "--weighting", "B"}, "--weighting takes A, C or Z, not 'B'"},
+      {QUORVEL_ANALYSE, {"a.wav", "--weighting", "AC"}, "--weighting takes A, C or Z, not 'AC'"},
+      {QUORVEL_ANALYSE,
+       {"a.wav", "--offset", "nan"},
+       "--offset takes dB from -300 to 300 (dB SPL = dBFS + offset), not 'nan'"},
+      {QUORVEL_ANALYSE,
+       {"a.wav", "--offset", "1e9"},
+       "--offset takes dB from -300 to 300 (dB SPL = dBFS + offset), not '1e9'"},
+      {QUORVEL_ANALYSE,
+       {"a.wav", "--offset", "94dB"},
+       "--offset takes dB from -300 to 300 (dB SPL = dBFS + offset), not '94dB'"},
+      {QUORVEL_ANALYSE, {"a.wav", "--calibration"}, "--calibration needs a microphone's correction file"},
   };
   for (const Case& c : cases) {
     const QString tool = QString::fromLocal8Bit(c.tool);

@@ -4,6 +4,7 @@
 #include "tools/analyse/Analysis.h"
 
 #include <algorithm>
+#include <limits>
 #include <thread>
 
 namespace analyse {
@@ -15,6 +16,8 @@ struct Analysis::ChannelPipeline {
   std::unique_ptr<dsp::SpectrumAverage> spectrum;
   std::unique_ptr<dsp::SpectrogramColumns> spectrogram;
   std::unique_ptr<dsp::Loudness> truePeak;
+  std::unique_ptr<dsp::SoundLevelMeter> meter;
+  std::unique_ptr<dsp::OctaveFilterBank> bands;
 };
 
 Analysis::Analysis(const Setup& setup) : setup_(setup) {}
@@ -31,8 +34,10 @@ std::unique_ptr<Analysis> Analysis::create(const Setup& setup, std::string& erro
   };
   a->pipelines_.reserve(setup.chosen.size());
   for (int c : setup.chosen) {
-    ChannelPipeline p{
-        c, {}, {}, dsp::SpectrumAverage::create(kFramePoints, kFrameHop), nullptr, meter(1, dsp::Loudness::kTruePeak)};
+    ChannelPipeline p{c,       {},
+                      {},      dsp::SpectrumAverage::create(kFramePoints, kFrameHop),
+                      nullptr, meter(1, dsp::Loudness::kTruePeak),
+                      nullptr, nullptr};
     if (!p.spectrum) error = "the transform could not be set up";
     if (!p.spectrum || !p.truePeak) return nullptr;
     if (setup.spectrogramColumns > 0) {
@@ -42,6 +47,11 @@ std::unique_ptr<Analysis> Analysis::create(const Setup& setup, std::string& erro
       p.spectrogram.reset(columns);
       p.spectrum->onFrame([columns](const float* powers) { columns->add(powers); });
     }
+    // The meter measures for as long as the span lasts.
+    if (setup.meter)
+      p.meter = std::make_unique<dsp::SoundLevelMeter>(double(setup.rate), std::numeric_limits<double>::infinity());
+    if (setup.bandsPerOctave > 0)
+      p.bands = std::make_unique<dsp::OctaveFilterBank>(setup.bandsPerOctave, double(setup.rate), setup.bandsWeighting);
     a->pipelines_.push_back(std::move(p));
   }
   a->loudness_ = meter(int(setup.chosen.size()), dsp::Loudness::kProgramme);
@@ -68,6 +78,8 @@ void Analysis::measureChannel(ChannelPipeline& p) {
   p.levels.add(p.samples.data(), blockFrames_);
   p.spectrum->push(p.samples.data(), blockFrames_);
   p.truePeak->push(p.samples.data(), blockFrames_);
+  if (p.meter) p.meter->process(p.samples.data(), blockFrames_);
+  if (p.bands) p.bands->process(p.samples.data(), blockFrames_);
 }
 
 void Analysis::measureProgramme() {
@@ -105,6 +117,9 @@ Result Analysis::finish() {
     c.truePeakDbtp = p.truePeak->truePeakDbtp(0);
     if (p.spectrogram) p.spectrogram->finish();
     c.spectrogram = std::move(p.spectrogram);
+    c.meter = std::move(p.meter);
+    if (p.bands) p.bands->flush();
+    c.bands = std::move(p.bands);
     r.channels.push_back(std::move(c));
   }
   return r;

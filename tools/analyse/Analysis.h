@@ -4,7 +4,8 @@
 // One span of sound analysed in one pass, as blocks of interleaved frames
 // arrive (from a file or from capture): per chosen channel its sample
 // levels, its averaged spectrum (and, when asked, a spectrogram), and for
-// the chosen channels together their loudness. Every number comes from the
+// the chosen channels together their loudness; when asked, per channel a
+// sound level meter's figures and band levels. Every number comes from the
 // analysis engine (dsp/); this only routes the samples to it.
 //
 // Each channel runs through a pipeline of its own (ChannelPipeline): a new
@@ -24,6 +25,8 @@
 #include "dsp/FrameBins.h"
 #include "dsp/FrameEstimator.h"
 #include "dsp/Loudness.h"
+#include "dsp/OctaveFilterBank.h"
+#include "dsp/SoundLevelMeter.h"
 #include "dsp/SpectrogramColumns.h"
 #include "dsp/SpectrumAverage.h"
 #include "dsp/TraceMeasurements.h"
@@ -46,6 +49,10 @@ struct ChannelResult {
   dsp::FrameEstimates held;  // the tone read from the peak hold
   std::optional<double> truePeakDbtp;
   std::unique_ptr<dsp::SpectrogramColumns> spectrogram;  // when asked for
+  // When asked for: the meter measured over the whole span, and the bands
+  // with what their filters held let out at its end.
+  std::unique_ptr<dsp::SoundLevelMeter> meter;
+  std::unique_ptr<dsp::OctaveFilterBank> bands;
 };
 
 struct Result {
@@ -65,6 +72,9 @@ class Analysis {
     std::vector<int> chosen;      // channels to analyse, from 0, in order
     uint64_t expectedFrames = 0;  // the span's length, for the spectrogram's columns
     int spectrogramColumns = 0;   // 0: no spectrogram
+    bool meter = false;           // a sound level meter's figures
+    int bandsPerOctave = 0;       // 0: no bands
+    dsp::Weighting bandsWeighting = dsp::Weighting::Z;
   };
   // Null with the reason in `error` when an engine part cannot be set up.
   static std::unique_ptr<Analysis> create(const Setup& setup, std::string& error);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "dsp/BandsText.h"
 #include "dsp/FrameText.h"
 #include "tools/analyse/SpectrogramPicture.h"
 #include "tools/analyse/WholeFile.h"
@@ -22,6 +23,9 @@ bool WriteOutputs(const OutputPlace& place, const Result& result) {
   };
   for (const ChannelResult& c : result.channels) {
     const std::string name = place.stem + "-ch" + std::to_string(c.channel);
+    // Bands are read from any length of sound, a spectrum needs a frame.
+    if (c.bands && !place.csvDir.empty())
+      write(place.csvDir, name + "-bands.csv", QByteArray::fromStdString(dsp::bandsCsv(*c.bands, place.calibration)));
     if (c.frames == 0) {
       if (!place.csvDir.empty() || !place.pngDir.empty())
         std::fprintf(stderr, "quorvel-analyse: %s: channel %d: shorter than one frame (%d samples), no spectrum\n",

@@ -4,8 +4,11 @@
 #include "tools/analyse/Summary.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <optional>
 
+#include "dsp/BandsText.h"
 #include "dsp/FrameText.h"
 #include "dsp/NumberText.h"
 
@@ -23,13 +26,28 @@ std::string CsvField(const std::string& s) {
   return q + '"';
 }
 
+const std::vector<std::string> kColumns{
+    "file",  "channel", "rate_hz",         "seconds",     "peak_dbfs",     "rms_dbfs",          "dc",
+    "crest", "peak_hz", "peak_level_dbfs", "thd_percent", "loudness_lufs", "loudness_range_lu", "true_peak_dbtp"};
+
+// The figures of the level columns, in their order.
+constexpr dsp::Figure kLevelFigures[] = {dsp::Figure::Leq, dsp::Figure::Max, dsp::Figure::Min, dsp::Figure::L10,
+                                         dsp::Figure::L50, dsp::Figure::L90, dsp::Figure::Peak};
+constexpr dsp::TimeWeighting kTime = dsp::TimeWeighting::Fast;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
 }  // namespace
 
-const std::vector<std::string>& Summary::columns() {
-  static const std::vector<std::string> names{
-      "file",  "channel", "rate_hz",         "seconds",     "peak_dbfs",     "rms_dbfs",          "dc",
-      "crest", "peak_hz", "peak_level_dbfs", "thd_percent", "loudness_lufs", "loudness_range_lu", "true_peak_dbtp"};
-  return names;
+Summary::Summary(std::optional<LevelColumns> levels) : levels_(std::move(levels)), columns_(kColumns) {
+  if (!levels_) return;
+  for (dsp::Figure f : kLevelFigures)
+    columns_.push_back(Lower(dsp::figureName(f, dsp::figureWeighting(f, levels_->weighting), kTime)) + "_db");
+  columns_.push_back("level_unit");
+  columns_.push_back("calibrated");
 }
 
 void Summary::add(const std::string& source, const Result& r) {
@@ -54,6 +72,20 @@ void Summary::add(const std::string& source, const Result& r) {
         Number(r.loudnessRangeLu, 2),
         Number(c.truePeakDbtp, 2),
     });
+    if (!levels_) continue;
+    std::vector<std::string>& row = rows_.back();
+    const dsp::Calibration& cal = levels_->calibration;
+    for (dsp::Figure f : kLevelFigures) {
+      // Without a meter (it was not asked for) nothing is read.
+      const double dbfs = c.meter ? c.meter->figures(dsp::figureWeighting(f, levels_->weighting), kTime)[f] : NAN;
+      row.push_back(dsp::fixedOrNone(cal.figure(f, dbfs), 2));
+    }
+    row.push_back(cal.unit());
+    row.push_back(cal.note());
+    if (!c.bands) continue;
+    const std::string weighting(1, dsp::weightingLetter(c.bands->weighting()));
+    for (const auto& [hz, db] : dsp::bandRows(*c.bands, cal))
+      bandRows_.push_back({source, std::to_string(c.channel), weighting, hz, db});
   }
 }
 
@@ -68,10 +100,17 @@ std::string Summary::csv() const {
   return s;
 }
 
-std::string Summary::table() const {
+std::string Summary::table() const { return AlignedTable(columns_, rows_); }
+
+std::string Summary::bandsTable() const {
+  if (bandRows_.empty()) return {};
+  return AlignedTable({"file", "channel", "weighting", "band_hz", "level_db"}, bandRows_);
+}
+
+std::string AlignedTable(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows) {
   std::vector<size_t> widths;
-  for (const std::string& c : columns()) widths.push_back(c.size());
-  for (const auto& row : rows_)
+  for (const std::string& c : header) widths.push_back(c.size());
+  for (const auto& row : rows)
     for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
   std::string s;
   // The file name to the left, numbers to the right, two spaces apart.
@@ -83,8 +122,8 @@ std::string Summary::table() const {
     }
     s += '\n';
   };
-  line(columns());
-  for (const auto& row : rows_) line(row);
+  line(header);
+  for (const auto& row : rows) line(row);
   return s;
 }
 

@@ -3,7 +3,7 @@
 
 // quorvel-analyse on sound files the test writes: the numbers known of them,
 // the files it writes and their form, files it cannot read, bad command
-// lines, and loudness beside ffmpeg's meter.
+// lines, loudness beside ffmpeg's meter, and calibrated levels and bands.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -23,6 +23,8 @@
 #include <sndfile.h>
 #include <vector>
 
+#include "dsp/FrequencyWeighting.h"
+#include "tests/dsp/ToneSignals.h"
 #include "tests/support/ToolProcess.h"
 
 namespace {
@@ -274,6 +276,111 @@ TEST_F(AnalyseTool, LoudnessAgreesWithAnIndependentMeter) {
     EXPECT_NEAR(Number(rows[size_t(c)].at("true_peak_dbtp")),
                 20 * std::log10(theirs[QStringLiteral("true_peaks_ch%1").arg(c)]), 0.1)
         << "channel " << c + 1;
+}
+
+// The sound level meter's figures and the bands on signals of known
+// levels: a 1 kHz and a 100 Hz tone at -6.02 dBFS, A-weighted, in dBFS and
+// calibrated with a microphone's correction; pink sound flat in third
+// octaves; a correction file that cannot be read stops the run.
+TEST_F(AnalyseTool, LevelsAndBandsOfKnownSignals) {
+  const double tone = 20 * std::log10(0.5);
+  const QString tones = Write("tones.wav", 48000, 2, 4, [](long i, int c) {
+    return 0.5 * std::sin(kTwoPi * (c == 0 ? 1000 : 100) * double(i) / 48000);
+  });
+  auto bands = [&](const QString& name) {
+    std::map<QString, QString> levels;  // band_hz to level_db, and the "# " lines by name
+    QFile f(Dir("out") + "/" + name);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+      const qsizetype at = line.indexOf(line.startsWith("# ") ? ": " : ",");
+      levels[line.left(at)] = line.mid(at + (line.startsWith("# ") ? 2 : 1));
+    }
+    return levels;
+  };
+
+  Outcome r = Analyse({tones, "--weighting", "A", "--bands", "3", "--csv", Dir("out")});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  auto rows = Summary(Dir("out"));
+  ASSERT_EQ(rows.size(), 2u);
+  const double a100 = dsp::weightingDb(dsp::Weighting::A, 100);  // -19.1 dB
+  // L from Fast once settled: a steady tone's level, with the ripple of 2f
+  // in it (0.003 dB at 1 kHz, 0.03 dB at 100 Hz), L10 to L90 to the 0.01 dB
+  // of their distribution; the figures to two decimals.
+  for (const auto& [column, ch1, ch2, within1, within2] : {
+           std::tuple{"laeq_db", tone, tone + a100, 0.006, 0.02},
+           std::tuple{"lafmin_db", tone, tone + a100, 0.01, 0.04},
+           std::tuple{"lafmax_db", tone, tone + a100, 0.01, 0.04},
+           std::tuple{"laf50_db", tone, tone + a100, 0.015, 0.04},
+       }) {
+    EXPECT_NEAR(Number(rows[0].at(column)), ch1, within1) << column;
+    EXPECT_NEAR(Number(rows[1].at(column)), ch2, within2) << column;
+  }
+  EXPECT_EQ(rows[0].at("level_unit"), "dBFS");
+  EXPECT_EQ(rows[0].at("calibrated"), "no");
+  std::map<QString, QString> b = bands("tones-ch1-bands.csv");
+  EXPECT_EQ(b["# weighting"], "A");
+  EXPECT_EQ(b["# bands_per_octave"], "3");
+  EXPECT_EQ(b["# calibrated"], "no");
+  EXPECT_EQ(b["band_hz"], "level_db");
+  EXPECT_NEAR(Number(b["1000.00"]), tone, 0.1);
+  EXPECT_NEAR(Number(bands("tones-ch2-bands.csv")["100.00"]), tone + a100, 0.1);
+
+  // Calibrated: every figure takes the offset, the bands the microphone's
+  // response too (1 dB at 1 kHz, read between its points), which the
+  // broadband figures do not take.
+  QFile mic(Dir("mic.txt"));
+  ASSERT_TRUE(mic.open(QIODevice::WriteOnly));
+  mic.write(
+      "\"Sens Factor =-1.5dB, SERNO: 7000001\"\n* a comment\nfrequency level phase\n"
+      "100 0.0 0\n10000 2.0 -5\n");
+  mic.close();
+  r = Analyse({tones, "--channel", "1", "--bands", "1", "--offset", "100", "--calibration", mic.fileName(), "--csv",
+               Dir("out")});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  rows = Summary(Dir("out"));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_NEAR(Number(rows[0].at("laeq_db")), tone + 100, 0.01) << "A unless chosen";
+  EXPECT_EQ(rows[0].at("level_unit"), "dB SPL");
+  EXPECT_EQ(rows[0].at("calibrated"), "offset 100.00 dB; microphone mic.txt");
+  b = bands("tones-ch1-bands.csv");
+  EXPECT_EQ(b["# weighting"], "Z") << "Z unless chosen";
+  EXPECT_EQ(b["# calibrated"], "offset 100.00 dB; microphone mic.txt");
+  EXPECT_NEAR(Number(b["1000.00"]), tone + 100 - 1, 0.1);
+
+  // Pink sound, four periods of 1 s at 44.1 kHz: its third octaves from
+  // 50 Hz to 16 kHz read the power each holds within 0.5 dB (an abrupt
+  // start and end included). Without --csv the bands follow the table.
+  double perNeper = 0;
+  const std::vector<float> period = dsp::test::pinkPeriod(44100, 1, 5, 0.45 * 44100, perNeper);
+  const QString pink = Write("pink.wav", 44100, 1, 4, [&](long i, int) { return period[size_t(i % 44100)]; });
+  r = Analyse({pink, "--bands", "3"});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  const double expected = 10 * std::log10(perNeper * std::log(std::pow(10.0, 0.3)) / 3) + 3.0103;
+  int flat = 0;
+  for (const QString& line : r.out) {
+    const QStringList f = line.split(' ', Qt::SkipEmptyParts);
+    if (f.size() != 5 || f[0] != pink || f[2] != "Z") continue;
+    const double hz = Number(f[3]);
+    if (hz < 49 || hz > 16500) continue;
+    EXPECT_NEAR(Number(f[4]), expected, 0.5) << hz << " Hz";
+    ++flat;
+  }
+  EXPECT_EQ(flat, 26) << "the third octaves 50 Hz to 16 kHz";
+
+  // A correction file that cannot be read: exit 2 with the reason, and
+  // nothing analysed or written.
+  QFile wrong(Dir("wrong.txt"));
+  ASSERT_TRUE(wrong.open(QIODevice::WriteOnly));
+  wrong.write("100 0\n50 1\n");
+  wrong.close();
+  for (const auto& [file, why] :
+       {std::pair{wrong.fileName(), QStringLiteral("line 2: the frequency 50 Hz does not rise")},
+        std::pair{Dir("missing.txt"), QStringLiteral("No such file")}}) {
+    r = Analyse({tones, "--calibration", file, "--csv", Dir("refused")});
+    EXPECT_EQ(r.code, 2) << file.toStdString();
+    EXPECT_TRUE(r.err.startsWith("quorvel-analyse: " + file + ": ") && r.err.contains(why)) << r.err.toStdString();
+    EXPECT_FALSE(QDir(Dir("refused")).exists());
+  }
 }
 
 }  // namespace
