@@ -6,6 +6,7 @@
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotAxes.h"
+#include "display/ui/VectorState.h"
 
 #include <QFontMetricsF>
 #include <QLocale>
@@ -26,6 +27,7 @@ PlotView::PlotView(const ScopeConfig& config, QWidget* parent) : QWidget(parent)
 }
 
 void PlotView::paintPicture(QPainter& p, QSize size, bool overlays) {
+  clearUpperVectorState();
   boxes_.clear();
   paintContent(p, size, overlays);
   paintStatus(p, size, overlays);

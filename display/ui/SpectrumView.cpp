@@ -6,6 +6,7 @@
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
+#include "display/ui/VectorState.h"
 #include "dsp/FrameText.h"
 
 #include <QDateTime>
@@ -307,6 +308,7 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
   analysis_.peaks = &s.peaks;
+  clearUpperVectorState();  // the picture's fills came just before
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
   // The hold's tone: that of the frame that set it, fallen as the hold has.
   if (analysis_.holdFrames != s.holdFrames) {
