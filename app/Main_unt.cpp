@@ -31,6 +31,10 @@
 #include "audio/Texts.h"
 #include "platform/Messages.h"
 #include "platform/NotifyWindow.h"
+#include "scope/CaptureTime.h"
+
+// Exported from the program (app/exports.list) for the display library.
+std::atomic<std::int64_t> QuorvelCapturedNs{0};
 
 namespace app {
 
@@ -299,16 +303,17 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
         std::memcpy(&sample, bytes + 2 * i, sizeof sample);
         return static_cast<float>(sample) / 32768.0f;
       },
-      true);
+      true, AudioM->Recorder->BlockCapturedNs());
 }
 
 template <class SampleAt>
-void TMain_Form::ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum) {
+void TMain_Form::ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum, std::int64_t capturedNs) {
   if (Busy.load()) {
     messages_->post(kOverlapping, 0, 0);  // shown on the GUI thread; the block is dropped
     return;
   }
   Busy = true;
+  QuorvelCapturedNs.store(capturedNs, std::memory_order_relaxed);
   for (std::int32_t i = 0; i < count; ++i) {
     if (!Busy.load()) return;  // Stop pressed meanwhile
     const float value = analysis::StoreSample(i, sampleAt(i));
@@ -323,7 +328,7 @@ void TMain_Form::ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum)
 // the rest of the transform's buffer would be the block before, windowed.
 void TMain_Form::FileBlock(const float* samples, int count, bool whole) {
   ShowBlock(
-      count, [samples](std::int32_t i) { return samples[i]; }, whole);
+      count, [samples](std::int32_t i) { return samples[i]; }, whole, 0);
 }
 
 bool TMain_Form::OpenSoundFile(const QString& path) {
@@ -423,6 +428,7 @@ void TMain_Form::ScopesAtRate(int rate) {
 void TMain_Form::Timer1Timer(QObject*) {
   Timer1->stop();
   if (!ScopesLoaded) return;
+  QuorvelCapturedNs.store(0, std::memory_order_relaxed);  // points already shown
   ShowNext(SignalScope, &SignalPoint);
   QuickUpDate(SignalScope);
   ShowNext(SpectrumScope, &SpectrumPoint);

@@ -140,9 +140,10 @@ class TMain_Form : public QWidget {
  private:
   void closeEvent(QCloseEvent* event) override;
   // Each sample through the signal scope, then the spectrum step: the
-  // block handler's work, for captured and for file blocks alike.
+  // block handler's work, for captured and for file blocks alike, with
+  // when the block's newest frame was captured (0: not known).
   template <class SampleAt>
-  void ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum);
+  void ShowBlock(std::int32_t count, SampleAt sampleAt, bool spectrum, std::int64_t capturedNs);
   // Runs on the playback thread, as AudioMRecord on the device's.
   void FileBlock(const float* samples, int count, bool whole);
   // Scopes for sound at `rate` (the program's own 44100 Hz, or a file's).

@@ -3,6 +3,7 @@
 
 #include "audio/Recorder.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "audio/Audio.h"
@@ -22,6 +23,7 @@ bool TRecorder::Open() {
   if (StorageFailed()) return false;
   QueueIndex = 0;
   DoneIndex.store(0, std::memory_order_relaxed);
+  framesDelivered_ = 0;
   AudioSystem& system = AudioComponent->System();
   const MMRESULT rc =
       system.waveInOpen(&WaveIn, static_cast<UINT>(AudioComponent->AudioDeviceID), WaveFormat,
@@ -185,6 +187,7 @@ void TRecorder::BlockStep(TObject* Sender) noexcept {
   void* LP = Buffers[i];
   void* RP = SplitBuffers[i];
   auto N = static_cast<WORD>(Headers[i]->dwBytesRecorded & 0xFFFF);
+  framesDelivered_ += Headers[i]->dwBytesRecorded / WaveFormat->nBlockAlign;
   const TNotifyAudioRecordEvent& onRecord = AudioComponent->OnRecord;
   if (CheckTrigger(LP, N) && onRecord) {
     if (SplitChannels) {
@@ -198,6 +201,22 @@ void TRecorder::BlockStep(TObject* Sender) noexcept {
   // leaving it out would stall the ring on the same header for good.
   PostMessage(NotifyWindow, kRequeueRequest, run, 0);
   DoneIndex.store((i + 1) % kRingSize, std::memory_order_relaxed);
+}
+
+// The stamp says how many frames the device had captured by a moment; the
+// frames beyond those delivered so far came after the block's newest one.
+// A stamp on a clock other than this one (the simulated device's) puts the
+// block in the future or far in the past, and is not believed.
+std::int64_t TRecorder::BlockCapturedNs() const noexcept {
+  WAVESTAMP stamp;
+  if (AudioComponent->System().waveInGetStamp(WaveIn, &stamp) != MMSYSERR_NOERROR) return 0;
+  const double later =
+      (static_cast<double>(stamp.frames) - static_cast<double>(framesDelivered_)) * 1e9 / WaveFormat->nSamplesPerSec;
+  const auto captured = stamp.nanoseconds - static_cast<std::int64_t>(later);
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  if (captured > now || now - captured > 10'000'000'000) return 0;
+  return captured;
 }
 
 void WaveInCallback(HWAVEIN, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR, DWORD_PTR) {

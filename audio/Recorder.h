@@ -8,8 +8,9 @@
 //
 // Threads: Start, Stop, Open, Close, AddNextBuffer, the writers and WndProc
 // run on the GUI thread. The device thread runs WaveInCallback and with it
-// CheckTrigger, SplitBlock and OnRecord; it makes no call on the device and
-// hands each buffer back by posting a re-queue request to NotifyWindow.
+// CheckTrigger, SplitBlock and OnRecord; it makes no call on the device but
+// reading its published stamp (BlockCapturedNs), and hands each buffer back
+// by posting a re-queue request to NotifyWindow.
 // Shared: Active, Triggered, DoneIndex and the run number that each re-queue
 // request carries (atomics).
 #pragma once
@@ -53,8 +54,14 @@ class TRecorder : public TAudioSettings {
   bool CheckTrigger(const void* Data, platform::WORD ByteCount) noexcept;
   void SplitBlock(void*& LP, void*& RP, platform::WORD& ByteCount) noexcept;
   void SetErrorText(platform::MMRESULT Code, const std::string& Prefix);
+  // Device thread, inside OnRecord: when the newest frame of the block being
+  // delivered passed the converter (CLOCK_MONOTONIC nanoseconds), or 0 where
+  // the device cannot tell.
+  std::int64_t BlockCapturedNs() const noexcept;
 
  private:
+  // Frames handed back in buffers since Open (device thread, after Open).
+  std::uint64_t framesDelivered_ = 0;
   // The capture run a re-queue request belongs to (its wParam); every Stop
   // begins a new one. Written on the GUI thread, read by the callback.
   std::atomic<std::uint32_t> requeueRun_{0};

@@ -7,8 +7,9 @@
 
 namespace quorvel::display {
 
-PointRing::PointRing(size_t capacity)
+PointRing::PointRing(size_t capacity, const std::atomic<int64_t>* capturedNs)
     : slots_(new QueuedPoint[std::bit_ceil(capacity < 2 ? size_t{2} : capacity)]),
-      mask_(std::bit_ceil(capacity < 2 ? size_t{2} : capacity) - 1) {}
+      mask_(std::bit_ceil(capacity < 2 ? size_t{2} : capacity) - 1),
+      capturedNs_(capturedNs) {}
 
 }  // namespace quorvel::display

@@ -6,16 +6,29 @@
 #include "display/ScopeConfig.h"
 #include "display/ui/ScopeSettingsStore.h"
 #include "display/ui/ScopeWindow.h"
+#include "scope/CaptureTime.h"
 
 #include <QApplication>
 #include <QThread>
+
+#include <dlfcn.h>
 
 #include <limits>
 #include <new>
 
 namespace quorvel::display {
 
-ScopeChannel::ScopeChannel(int32_t h, size_t capacity) : handle(h), ring(capacity) {}
+namespace {
+
+// When the host's sound was captured, where the host exports it.
+const std::atomic<int64_t>* hostCaptureTime() {
+  static const auto* found = static_cast<const std::atomic<int64_t>*>(dlsym(RTLD_DEFAULT, kCaptureTimeSymbol));
+  return found;
+}
+
+}  // namespace
+
+ScopeChannel::ScopeChannel(int32_t h, size_t capacity) : handle(h), ring(capacity, hostCaptureTime()) {}
 ScopeChannel::~ScopeChannel() = default;
 
 bool onGuiThread() {

@@ -2,18 +2,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // quorvel-devices: lists the capture devices, then records from one through
-// the audio component and prints a line per delivered block.
+// the audio component and prints a line per delivered block, and at the end
+// how the blocks came: how far apart, and how old their newest sound was
+// when it reached the program (the capture path's delay, from the device's
+// stamp: what the driver or sound server reports it holds).
 //
 // The block handler runs on the device thread, so it only measures the block
 // and pushes the figures into a lock-free ring; the main thread prints them.
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "audio/Audio.h"
 #include "audio/Recorder.h"
@@ -40,7 +46,9 @@ void Usage(FILE* to) {
                "\n"
                "Lists the capture devices, then records 16-bit blocks of 2048 frames at 44100 Hz\n"
                "and prints one line per delivered block: block number, bytes, peak and RMS\n"
-               "level in dBFS, and whether the level trigger had fired.\n"
+               "level in dBFS, and whether the level trigger had fired. At the end: the number\n"
+               "of blocks, how far apart they came, and the capture path's delay (how old a\n"
+               "block's newest sound was when it arrived, from what the device reports).\n"
                "\n"
                "  --device N       capture device number from the list; -1 (default) is the\n"
                "                   system's default input\n"
@@ -106,7 +114,50 @@ struct BlockReport {
   dsp::BlockLevels left, right;
   bool split;
   bool triggered;
+  std::int64_t arrivedNs;   // steady clock, when the handler got it
+  std::int64_t capturedNs;  // when its newest frame was captured; 0: not known
 };
+
+std::int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The q-quantile of values (nearest rank); values is reordered.
+double Quantile(std::vector<double>& values, double q) {
+  const auto k = static_cast<std::ptrdiff_t>(std::ceil(q * static_cast<double>(values.size()))) - 1;
+  const auto at = values.begin() + std::clamp<std::ptrdiff_t>(k, 0, std::ptrdiff_t(values.size()) - 1);
+  std::nth_element(values.begin(), at, values.end());
+  return *at;
+}
+
+// How the blocks came, for the summary line: the spacing of consecutive
+// blocks (median, 10th and 90th percentile, 0.1 ms: the program's clock) and
+// the capture path's delay (median and 95th percentile; whole ms, as a sound
+// server's account of its buffering wavers by about a millisecond). Withheld
+// when there is too little to say: spacing below 3 blocks, the delay where
+// the device gives no stamp.
+std::string Timing(const std::vector<std::int64_t>& arrivals, std::vector<double>& delaysMs) {
+  std::string s;
+  char b[160];
+  if (arrivals.size() >= 3) {
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < arrivals.size(); ++i) gaps.push_back(double(arrivals[i] - arrivals[i - 1]) / 1e6);
+    const double p10 = Quantile(gaps, 0.1), p90 = Quantile(gaps, 0.9), median = Quantile(gaps, 0.5);
+    std::snprintf(b, sizeof b, ", one every %.1f ms (median; 10th to 90th percentile %.1f to %.1f ms)", median, p10,
+                  p90);
+  } else {
+    std::snprintf(b, sizeof b, ", spacing not known (too few blocks)");
+  }
+  s += b;
+  if (!delaysMs.empty()) {
+    const double p95 = Quantile(delaysMs, 0.95), median = Quantile(delaysMs, 0.5);
+    std::snprintf(b, sizeof b, ", capture path %.0f ms (median; 95th percentile %.0f ms)", median, p95);
+  } else {
+    std::snprintf(b, sizeof b, ", capture path not known (the device gives no stamp)");
+  }
+  return s + b;
+}
 
 std::string Db(double db) {
   if (!std::isfinite(db)) return "  -inf";
@@ -146,7 +197,14 @@ int main(int argc, char** argv) {
   platform::SpscRing<BlockReport, 256> reports;
   unsigned long blocks = 0, lost = 0;
   audio.OnRecord = [&](audio::TObject*, void* LP, void* RP, platform::WORD bytes) {
-    BlockReport r{++blocks, bytes, dsp::MeasureBlock(LP, bytes, true), {}, RP != nullptr, rec.Triggered.load()};
+    BlockReport r{++blocks,
+                  bytes,
+                  dsp::MeasureBlock(LP, bytes, true),
+                  {},
+                  RP != nullptr,
+                  rec.Triggered.load(),
+                  SteadyNs(),
+                  rec.BlockCapturedNs()};
     if (RP) r.right = dsp::MeasureBlock(RP, bytes, true);
     if (!reports.push(r)) ++lost;
   };
@@ -159,8 +217,12 @@ int main(int argc, char** argv) {
   }
 
   platform::TerminationSignals terminate([&app] { app.quit(); });
+  std::vector<std::int64_t> arrivals;
+  std::vector<double> delaysMs;
   auto print = [&] {
     while (auto r = reports.take()) {
+      arrivals.push_back(r->arrivedNs);
+      if (r->capturedNs != 0) delaysMs.push_back(double(r->arrivedNs - r->capturedNs) / 1e6);
       if (r->split)
         std::printf("block %5lu  %5u bytes/channel  L peak %s rms %s  R peak %s rms %s dBFS  %s\n", r->number, r->bytes,
                     Db(r->left.peakDb).c_str(), Db(r->left.rmsDb).c_str(), Db(r->right.peakDb).c_str(),
@@ -195,6 +257,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel-devices: %s\n", audio::ForUser(audio.ErrorMessage).c_str());
     return tools::kExitFailure;
   }
-  std::printf("%lu blocks%s\n", blocks, lost ? (", " + std::to_string(lost) + " not printed").c_str() : "");
+  // Blocks whose report was not kept (not printed) are missing from the timing.
+  std::printf("%lu blocks%s%s\n", blocks, lost ? (", " + std::to_string(lost) + " not printed").c_str() : "",
+              Timing(arrivals, delaysMs).c_str());
   return terminate.signal() != 0 ? tools::ExitForSignal(terminate.signal()) : 0;
 }

@@ -51,6 +51,8 @@ class SpectrumModel {
   // Frames completed since the last clear.
   uint64_t frames() const { return frames_; }
   int bins() const { return assembler_.bins(); }
+  // Frames thrown away for points lost inside them, since the last clear.
+  uint64_t framesDiscarded() const { return assembler_.framesDiscarded(); }
 
  private:
   FrameAssembler assembler_;

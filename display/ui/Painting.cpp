@@ -3,9 +3,6 @@
 
 #include "display/ui/Painting.h"
 
-#include <QFontMetricsF>
-#include <QPen>
-
 namespace quorvel::display {
 
 QFont uiFont(bool bold) {
@@ -13,22 +10,6 @@ QFont uiFont(bool bold) {
   f.setPixelSize(11);
   f.setBold(bold);
   return f;
-}
-
-void strokeLine(QPainter& p, const QPolygonF& line, const QColor& colour) {
-  QColor halo = colour;
-  halo.setAlpha(70);
-  QPen pen(halo, 1);
-  pen.setCosmetic(true);
-  p.setPen(pen);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.translate(0, 1);
-  p.drawPolyline(line);
-  p.translate(0, -1);
-  p.setRenderHint(QPainter::Antialiasing, true);
-  pen.setColor(colour);
-  p.setPen(pen);
-  p.drawPolyline(line);
 }
 
 QString dbfsConvention() { return QStringLiteral("dBFS: full-scale sine = 0 (AES17)"); }

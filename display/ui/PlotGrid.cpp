@@ -18,7 +18,8 @@ namespace quorvel::display {
 const QImage& PlotGrid::image(QSize size, qreal dpr, const GridLayout& layout) {
   const QSize pixels = (QSizeF(size) * dpr).toSize();
   if (image_.size() != pixels || image_.devicePixelRatio() != dpr || !(layout_ == layout)) {
-    image_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    // Opaque, so that drawing it is a copy of its lines, not a blend.
+    image_ = QImage(pixels, QImage::Format_RGB32);
     image_.setDevicePixelRatio(dpr);
     layout_ = layout;
     draw(image_, layout);

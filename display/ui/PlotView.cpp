@@ -6,6 +6,7 @@
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotAxes.h"
+#include "display/ui/VectorState.h"
 
 #include <QFontMetricsF>
 #include <QLocale>
@@ -26,6 +27,7 @@ PlotView::PlotView(const ScopeConfig& config, QWidget* parent) : QWidget(parent)
 }
 
 void PlotView::paintPicture(QPainter& p, QSize size, bool overlays) {
+  clearUpperVectorState();
   boxes_.clear();
   paintContent(p, size, overlays);
   paintStatus(p, size, overlays);
@@ -83,6 +85,7 @@ QString PlotView::inputText(const QString& what) const {
 void PlotView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   paintPicture(p, size());
+  ++pictures_;
 }
 
 void PlotView::mouseMoveEvent(QMouseEvent* e) {
@@ -113,9 +116,15 @@ void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const
 void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
   const QRectF plot = plotRect(size);
   ReadoutLine line(p, plot.left(), size.width() - 18, size.height() - 9, boxes_, texts_);
-  if (dropped_ > 0)
+  if (health_) {
+    // The losses first: where the line is short, they are what stays.
+    line.fromRight(health_->lost, health_->anyLost ? palette::warning : palette::dimText, uiFont(),
+                   QStringLiteral("lost"));
+    line.fromRight(health_->timing, palette::dimText, uiFont(), QStringLiteral("health"));
+  } else if (dropped_ > 0) {
     line.fromRight(QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
                    palette::warning, uiFont(), QStringLiteral("dropped"));
+  }
   if (overlays && frozen_) {
     const QFont bold = uiFont(true);
     const QString s = QStringLiteral("FROZEN");

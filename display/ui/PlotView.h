@@ -12,6 +12,7 @@
 #pragma once
 
 #include "display/ScopeConfig.h"
+#include "display/ui/LineRaster.h"
 #include "display/ui/ReadoutLine.h"
 #include "scope/ScopeApi.h"
 
@@ -51,6 +52,19 @@ class PlotView : public QWidget {
   bool frozen() const { return frozen_; }
   // Points lost since the scope was last cleaned, shown in the status line.
   void setDropped(uint64_t dropped) { dropped_ = dropped; }
+  // The health line, at the status line's right end in place of the count
+  // of points lost: what was lost (in the warning colour when anything
+  // was) and the timing. None: not shown.
+  struct Health {
+    QString lost;
+    bool anyLost;
+    QString timing;
+    bool operator==(const Health&) const = default;
+  };
+  void setHealth(std::optional<Health> health) { health_ = std::move(health); }
+  const std::optional<Health>& health() const { return health_; }
+  // Pictures painted on screen (not rendered into images) so far.
+  uint64_t pictures() const { return pictures_; }
   // Shown in the status line, in place of the key hints, for a few seconds.
   void showNotice(const QString& text);
 
@@ -103,6 +117,8 @@ class PlotView : public QWidget {
   void noteAll(const std::vector<TextBox>& boxes) { boxes_.insert(boxes_.end(), boxes.begin(), boxes.end()); }
   std::vector<TextBox>& boxes() { return boxes_; }
   TextCache& texts() { return texts_; }
+  // Draws the data lines.
+  LineRaster& lines() { return lines_; }
 
   // The view's own part of the picture: grid, data and read-outs.
   virtual void paintContent(QPainter& p, QSize size, bool overlays) = 0;
@@ -133,9 +149,12 @@ class PlotView : public QWidget {
   const ScopeConfig config_;
   bool frozen_ = false;
   uint64_t dropped_ = 0;
+  std::optional<Health> health_;
+  uint64_t pictures_ = 0;
   std::optional<QPointF> cursor_;
   std::vector<TextBox> boxes_;
   TextCache texts_;
+  LineRaster lines_;
   Input input_ = Input::None;
   QElapsedTimer sinceInput_;
   QTime lastInput_;

@@ -5,6 +5,8 @@
 
 #include <QFontMetricsF>
 
+#include <cmath>
+
 namespace quorvel::display {
 
 namespace {
@@ -21,6 +23,17 @@ const QStaticText& TextCache::get(const QString& text, const QFont& font) {
   laid.setPerformanceHint(QStaticText::AggressiveCaching);
   laid.prepare(QTransform(), font);
   return *texts_.insert(key, laid);
+}
+
+const QStaticText& TextCache::elided(const QString& text, const QFont& font, double width) {
+  // Whole pixels: the cut is the same within one.
+  const QString key = QString::number(int(width)) + (font.bold() ? QStringLiteral("b") : QStringLiteral("r")) + text;
+  auto it = cuts_.constFind(key);
+  if (it == cuts_.constEnd()) {
+    if (cuts_.size() >= kMost) cuts_.clear();
+    it = cuts_.insert(key, QFontMetricsF(font).elidedText(text, Qt::ElideRight, std::floor(width)));
+  }
+  return get(*it, font);
 }
 
 ReadoutLine::ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes,
@@ -56,7 +69,7 @@ bool ReadoutLine::fromLeft(const QString& text, const QColor& colour, const QFon
   const QStaticText* laid = &cache_.get(text, font);
   if (laid->size().width() > room) {
     if (!elide || room < kLeastShown) return false;
-    laid = &cache_.get(QFontMetricsF(font).elidedText(text, Qt::ElideRight, room), font);
+    laid = &cache_.elided(text, font, room);
   }
   const double width = laid->size().width();
   draw(*laid, left_, colour, font);

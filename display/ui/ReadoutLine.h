@@ -33,10 +33,15 @@ struct TextBox {
 class TextCache {
  public:
   const QStaticText& get(const QString& text, const QFont& font);
+  // The text cut short with an ellipsis to fit width, laid out. Cutting
+  // shapes the text again, so the cut is kept too: a line whose room stays
+  // the same from one picture to the next cuts its text once.
+  const QStaticText& elided(const QString& text, const QFont& font, double width);
 
  private:
   static constexpr int kMost = 512;  // then it starts afresh
   QHash<QString, QStaticText> texts_;
+  QHash<QString, QString> cuts_;
 };
 
 class ReadoutLine {

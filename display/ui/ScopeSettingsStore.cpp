@@ -173,6 +173,7 @@ void ScopeSettingsStore::restore(ScopeWindow& window) {
   if (const auto r = windowRect(s, window.minimumSize())) window.setGeometry(*r);
   if (flag(s, QStringLiteral("window/maximized")).value_or(false))
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
+  if (const auto health = flag(s, QStringLiteral("window/health"))) window.setHealthShown(*health);
   window.traceView().setSettings(traceSettings(s, window.traceView().settings()));
   window.spectrumView().setSettings(spectrumSettings(s, window.spectrumView().settings()));
 }
@@ -194,6 +195,7 @@ void ScopeSettingsStore::save(const ScopeWindow& window) {
     s.setValue(QStringLiteral("window/height"), r.height());
   }
   s.setValue(QStringLiteral("window/maximized"), window.isMaximized());
+  s.setValue(QStringLiteral("window/health"), window.healthShown());
 
   // A view left out of range is remembered within it: the level within
   // the screen at its zoom, the level axis no higher than its default top

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // What a scope window remembers between runs, per scope title: its place and
-// size, and the settings of its trace and frame views (timebase, zoom,
-// trigger; frequency axis, level range, hold, average, spectrogram layout,
-// harmonics). One INI file in the user's configuration directory,
+// size, whether its health line shows, and the settings of its trace and
+// frame views (timebase, zoom, trigger; frequency axis, level range, hold,
+// average, spectrogram layout, harmonics). One INI file in the user's configuration directory,
 // $XDG_CONFIG_HOME/quorvel-audio/scopes.conf, a group per title.
 //
 // Markers and time cursors are not kept: they point at features of the

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QScreen>
 #include <QStackedWidget>
@@ -24,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace quorvel::display {
@@ -56,6 +58,8 @@ void describeKey(QAction* a) {
   a->setToolTip(key.isEmpty() ? a->text() : QStringLiteral("%1 (%2)").arg(a->text(), key));
 }
 
+int64_t steadyNow() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+
 // The enabled action with this key among actions and the actions of their
 // menus.
 QAction* actionWithKey(const QList<QAction*>& actions, const QKeySequence& key) {
@@ -77,12 +81,14 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
       trace_(new TraceView(config, stack_)),
       spectrum_(new SpectrumView(config, stack_)),
       freezeAction_(QStringLiteral("Freeze")),
+      healthAction_(QStringLiteral("Health line")),
       saveAction_(QStringLiteral("Save PNG\u2026")),
       copyAction_(QStringLiteral("Copy")),
       saveMenuAction_(QStringLiteral("Save")),
       foldedAction_(QStringLiteral("Menu")),
       framesFromStart_(config.framesFromStart),
-      showsFrames_(config.framesFromStart) {
+      showsFrames_(config.framesFromStart),
+      timingLog_(ScopeTimingLog::open(config.title)) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -117,6 +123,11 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
   freezeAction_.setCheckable(true);
   freezeAction_.setShortcut(Qt::Key_Space);
   QObject::connect(&freezeAction_, &QAction::toggled, this, [this](bool on) { setFrozen(on); });
+  healthAction_.setCheckable(true);
+  healthAction_.setShortcut(Qt::Key_I);
+  describeKey(&healthAction_);
+  addAction(&healthAction_);  // not on the toolbar: its key works through the window
+  QObject::connect(&healthAction_, &QAction::toggled, this, [this](bool on) { setHealthShown(on); });
   saveAction_.setShortcut(QKeySequence::Save);
   QObject::connect(&saveAction_, &QAction::triggered, this, [this] { saveInteractively(); });
   copyAction_.setShortcut(QKeySequence::Copy);
@@ -127,6 +138,8 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
   saveMenuAction_.setMenu(&saveMenu_);
   foldedAction_.setMenu(&foldedMenu_);
   showView(&view());
+  health_.clear(steadyNow());
+  setHealthShown(true);
 
   refresh_.setInterval(refreshIntervalMs(QGuiApplication::primaryScreen()));
   QObject::connect(&refresh_, &QTimer::timeout, this, [this] {
@@ -147,7 +160,7 @@ void ScopeWindow::showView(PlotView* v) {
   for (QAction* a : saveMenu_.actions()) describeKey(a);
   folded_ = false;
   toolbar_->clear();
-  for (QAction* a : allActions()) {
+  for (QAction* a : toolbarActions()) {
     describeKey(a);
     toolbar_->addAction(a);
   }
@@ -156,12 +169,14 @@ void ScopeWindow::showView(PlotView* v) {
   freezeAction_.setChecked(v->frozen());
 }
 
-QList<QAction*> ScopeWindow::allActions() {
+QList<QAction*> ScopeWindow::toolbarActions() {
   QList<QAction*> all{&freezeAction_};
   all += view().actions();
   all += &saveMenuAction_;
   return all;
 }
+
+QList<QAction*> ScopeWindow::allActions() { return toolbarActions() << &healthAction_; }
 
 void ScopeWindow::fitToolbar() {
   const bool fold = width() < wholeToolbarWidth_;
@@ -170,10 +185,10 @@ void ScopeWindow::fitToolbar() {
     toolbar_->clear();
     foldedMenu_.clear();
     if (fold) {
-      foldedMenu_.addActions(allActions());
+      foldedMenu_.addActions(toolbarActions());
       toolbar_->addAction(&foldedAction_);
     } else {
-      toolbar_->addActions(allActions());
+      toolbar_->addActions(toolbarActions());
     }
   }
   // A button with a menu opens it on a click.
@@ -193,7 +208,15 @@ void ScopeWindow::resizeEvent(QResizeEvent* e) {
 
 bool ScopeWindow::drain() {
   if (const size_t pending = ring_.pending()) view().arriving(pending);
-  const size_t taken = ring_.drain([this](const QueuedPoint& q) {
+  const uint64_t first = ring_.taken();
+  uint64_t index = first, peak = first;
+  double largest = -1;
+  const size_t taken = ring_.drain([&](const QueuedPoint& q) {
+    if (timingLog_ && std::fabs(q.point.Value[0]) > largest) {
+      largest = std::fabs(q.point.Value[0]);
+      peak = index;
+    }
+    ++index;
     const bool afterGap = q.droppedBefore != lastDropped_;
     lastDropped_ = q.droppedBefore;
     if (!showsFrames_ && q.point.Value[0] == ScopeFrameMarker) {
@@ -203,15 +226,96 @@ bool ScopeWindow::drain() {
     view().consume(q.point, afterGap);
   });
   received_ += taken;
+  // A block waits for a picture only where one will show it.
+  const bool shown = isVisible() && !isMinimized() && !view().frozen();
+  ring_.takeBatches([&](const BatchStamp& b) {
+    health_.blockArrived(b.ns);
+    if (shown) waiting_.push_back(b);
+    if (timingLog_) timingLog_->batch(b);
+  });
+  if (timingLog_ && taken > 0) timingLog_->taken(first, taken, peak, largest);
+  if (!shown) waiting_.clear();
   const uint64_t dropped = this->dropped();
   const bool droppedChanged = dropped != droppedShown_;
   droppedShown_ = dropped;
   view().setDropped(dropped);
   const bool viewChanged = view().drained(taken);
-  return (taken > 0 && !view().frozen()) || droppedChanged || viewChanged;
+  const bool changed = (taken > 0 && !view().frozen()) || droppedChanged || viewChanged;
+  // The health line is set again twice a second: its figures are taken over
+  // two seconds, and a text that changed with every picture would be laid
+  // out anew for each. A new text rides with the next picture the input
+  // brings; it asks for a picture of its own only when none came for a
+  // second (input stopped, the view frozen), so that it never adds pictures
+  // to a scope that is drawing anyway.
+  bool healthChanged = false;
+  if (healthShown() && (!healthSet_.isValid() || healthSet_.elapsed() >= 500)) {
+    auto line = std::optional(healthLine(steadyNow()));
+    healthChanged = line != view().health() && (!lastPicture_.isValid() || lastPicture_.elapsed() >= 1000);
+    view().setHealth(std::move(line));
+    healthSet_.start();
+  }
+  return changed || healthChanged;
+}
+
+// Figures withheld show as a dash: rates (with their unit, which names
+// them) until half a second has passed, times until a block has been drawn
+// (sound to screen: while the host does not say when its sound was captured).
+PlotView::Health ScopeWindow::healthLine(int64_t now) const {
+  const QLocale c = QLocale::c();
+  const QString none = QStringLiteral("\u2014");
+  auto rate = [&](std::optional<double> v, const QString& unit) { return (v ? c.toString(*v, 'f', 1) : none) + unit; };
+  auto ms = [&](std::optional<double> v) { return v ? c.toString(*v, 'f', 0) + QStringLiteral(" ms") : none; };
+  PlotView::Health h;
+  const uint64_t points = dropped(), frames = showsFrames_ ? spectrum_->model().framesDiscarded() : 0;
+  h.anyLost = points > 0 || frames > 0;
+  h.lost = QStringLiteral("lost %1 points").arg(c.toString(qulonglong(points)));
+  if (showsFrames_) h.lost += QStringLiteral(", %1 frames").arg(c.toString(qulonglong(frames)));
+  // Sound to screen: from the newest to the oldest sound of a block.
+  const auto newest = health_.toScreenMs(now), oldest = health_.oldestToScreenMs(now);
+  const QString toScreen =
+      newest && oldest ? QStringLiteral("%1\u2013%2 ms").arg(c.toString(*newest, 'f', 0), c.toString(*oldest, 'f', 0))
+                       : none;
+  h.timing = QStringLiteral("%1 \u00b7 %2 \u00b7 display %3 \u00b7 sound to screen %4")
+                 .arg(rate(health_.blocksPerSecond(now), QStringLiteral(" blocks/s")),
+                      rate(health_.picturesPerSecond(now), QStringLiteral(" pictures/s")), ms(health_.displayMs(now)),
+                      toScreen);
+  return h;
+}
+
+bool ScopeWindow::event(QEvent* e) {
+  if (e->type() != QEvent::UpdateRequest) return QWidget::event(e);
+  // The update paints the window and hands the picture to the window
+  // system: a picture of the view is on its way to the screen.
+  const uint64_t before = trace_->pictures() + spectrum_->pictures();
+  const bool handled = QWidget::event(e);
+  if (trace_->pictures() + spectrum_->pictures() != before) {
+    const int64_t now = steadyNow();
+    health_.pictureDrawn(now);
+    lastPicture_.start();
+    if (timingLog_) timingLog_->picture(now);
+    // A block's sound lasted its points, or, for a frame, the transform's
+    // length; a block ends where the next begins, the last at the points taken.
+    const ScopeConfig& c = view().config();
+    for (size_t i = 0; i < waiting_.size(); ++i) {
+      const uint64_t end = i + 1 < waiting_.size() ? waiting_[i + 1].first : ring_.taken();
+      const double samples = showsFrames_ ? c.points : double(end - waiting_[i].first);
+      health_.blockShown(waiting_[i].ns, waiting_[i].capturedNs, now, int64_t(samples * 1e9 / c.rate));
+    }
+    waiting_.clear();
+  }
+  return handled;
+}
+
+void ScopeWindow::setHealthShown(bool shown) {
+  healthAction_.setChecked(shown);
+  trace_->setHealth(std::nullopt);
+  spectrum_->setHealth(std::nullopt);
+  if (shown) view().setHealth(healthLine(steadyNow()));
+  view().update();
 }
 
 void ScopeWindow::updateNow() {
+  healthSet_.invalidate();  // a redraw asked for shows the health as it stands
   drain();
   view().quickUpdated();
   if (isVisible()) view().repaint();
@@ -230,6 +334,8 @@ void ScopeWindow::cleanBuffers() {
   droppedAtClean_ = ring_.dropped();
   droppedShown_ = 0;
   view().setDropped(0);
+  health_.clear(steadyNow());
+  waiting_.clear();
   freezeAction_.setChecked(false);
 }
 

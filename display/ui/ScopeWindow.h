@@ -10,23 +10,34 @@
 //
 // A timer at the screen's refresh rate (at most 60 Hz) takes the points
 // queued by ShowNext and hands them to the current view, which is repainted
-// when something changed. A scope starts as a trace scope and becomes a frame
-// scope with the first frame marker it receives; a scope whose configuration
-// expects frames starts as a frame scope. The toolbar and the context
-// menu offer the window's own actions (freeze, save as PNG, copy) and then the
-// current view's, each with its key.
+// when something changed. The health line (key I, in the context menu; kept
+// per title) says in the status line what was lost and how the window keeps
+// up: blocks a second, pictures a second, how long a block waits from its
+// arrival to the first picture that shows it, and how long its sound took
+// from capture to the screen (ScopeHealth).
+//
+// A scope starts as a trace scope and becomes a frame scope with the first
+// frame marker it receives; a scope whose configuration expects frames
+// starts as a frame scope. The toolbar and the context menu offer the
+// window's own actions (freeze, save as PNG, copy) and then the current
+// view's, each with its key.
 #pragma once
 
 #include "display/PointRing.h"
 #include "display/ScopeConfig.h"
+#include "display/ScopeHealth.h"
+#include "display/ScopeTimingLog.h"
 #include "display/ui/PlotView.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class QStackedWidget;
 class QToolBar;
@@ -58,6 +69,9 @@ class ScopeWindow : public QWidget {
 
   void setFrozen(bool frozen);
   bool frozen();
+  void setHealthShown(bool shown);
+  bool healthShown() const { return healthAction_.isChecked(); }
+  const ScopeHealth& health() const { return health_; }
   // Points taken from the ring, and points the ring dropped, since the last clean.
   uint64_t received() const { return received_; }
   uint64_t dropped() const { return ring_.dropped() - droppedAtClean_; }
@@ -68,6 +82,7 @@ class ScopeWindow : public QWidget {
   bool copyToClipboard();
 
  protected:
+  bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
@@ -75,7 +90,11 @@ class ScopeWindow : public QWidget {
  private:
   void showView(PlotView* view);
   // Freeze, the view's actions, and the Save menu.
+  QList<QAction*> toolbarActions();
+  // Those and the health line's.
   QList<QAction*> allActions();
+  // The health line as it stands now.
+  PlotView::Health healthLine(int64_t now) const;
   // Lays the toolbar out whole, or folded when it does not fit the width.
   void fitToolbar();
   void saveInteractively();
@@ -86,6 +105,7 @@ class ScopeWindow : public QWidget {
   TraceView* trace_;
   SpectrumView* spectrum_;
   QAction freezeAction_;
+  QAction healthAction_;
   QAction saveAction_;
   QAction copyAction_;
   QMenu saveMenu_, foldedMenu_;
@@ -98,6 +118,12 @@ class ScopeWindow : public QWidget {
   uint64_t lastDropped_ = 0;  // the drop count the last point taken carried
   uint64_t droppedAtClean_ = 0;
   uint64_t droppedShown_ = 0;
+  ScopeHealth health_;
+  // The blocks taken since the last picture.
+  std::vector<BatchStamp> waiting_;
+  QElapsedTimer healthSet_;                    // since the health line was last set
+  QElapsedTimer lastPicture_;                  // since the last picture was drawn
+  std::unique_ptr<ScopeTimingLog> timingLog_;  // for the sound-to-screen benchmark
   QTimer refresh_;
 };
 

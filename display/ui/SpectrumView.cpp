@@ -6,13 +6,13 @@
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
+#include "display/ui/VectorState.h"
 #include "dsp/FrameText.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetricsF>
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSaveFile>
@@ -308,10 +308,17 @@ const SpectrumView::Analysis& SpectrumView::analysis() const {
   analysis_.frames = s.frames;
   analysis_.withHarmonics = settings_.harmonics;
   analysis_.peaks = &s.peaks;
+  clearUpperVectorState();  // the picture's fills came just before
   analysis_.estimates = estimator_.estimate(s.frame.amplitudes, settings_.harmonics);
   // The hold's tone: that of the frame that set it, fallen as the hold has.
   if (analysis_.holdFrames != s.holdFrames) {
-    analysis_.held = estimator_.estimate(s.holdFrame, false);
+    // Under a steady tone the newest frame keeps setting a falling hold: its
+    // tone has just been read (the harmonics aside, which the hold does not show).
+    if (s.holdFrame == s.frame.amplitudes) {
+      analysis_.held = {analysis_.estimates.peak, analysis_.estimates.noPeak, std::nullopt};
+    } else {
+      analysis_.held = estimator_.estimate(s.holdFrame, false);
+    }
     analysis_.holdFrames = s.holdFrames;
     analysis_.heldDbfs = analysis_.held.peak ? analysis_.held.peak->dbfs() : 0;
   }
@@ -546,7 +553,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const Panes ps = panes(size);
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
-  p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
+  copyOpaque(p, grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
   noteAll(grid_.boxes());
   peakMark_ = QRectF();
   const Shown s = shown();
@@ -622,55 +629,23 @@ void SpectrumView::paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s
   p.setRenderHint(QPainter::Antialiasing, true);
   if (settings_.peakHold && !s.peaks.empty()) {
     spectrumLine(s.peaks, binHz, axis, level, pane, line_);
-    QPen pen(palette::peakHold, 1);
-    pen.setCosmetic(true);
-    p.setPen(pen);
-    p.drawPolyline(line_);
+    lines().drawLine(p, line_, pane, palette::peakHold);
   }
   spectrumLine(s.frame.levels, binHz, axis, level, pane, line_);
   if (!line_.isEmpty()) {
-    paintFill(p, pane);
-    strokeLine(p, line_, palette::spectrum);
-  }
-  if (settings_.averageFrames > 0) {
-    spectrumLine(average(s), binHz, axis, level, pane, line_);
-    strokeLine(p, line_, palette::average);
-  }
-  paintMarks(p, pane, s, axis, level);
-  p.restore();
-}
-
-// A soft fill under the line reads as "energy" at a glance. It is blitted
-// column by column from a gradient strip: Qt fills a polygon of a thousand
-// spiky vertices some twenty times slower.
-void SpectrumView::paintFill(QPainter& p, const QRectF& pane) {
-  const int stripHeight = int(std::ceil(pane.height()));
-  if (fillStrip_.height() != stripHeight) {
-    fillStrip_ = QImage(1, stripHeight, QImage::Format_ARGB32_Premultiplied);
-    QPainter sp(&fillStrip_);
-    QLinearGradient fill(0, 0, 0, stripHeight);
+    // A soft fill under the line reads as "energy" at a glance.
     QColor top = palette::spectrum, bottom = palette::spectrum;
     top.setAlpha(110);
     bottom.setAlpha(12);
-    fill.setColorAt(0, top);
-    fill.setColorAt(1, bottom);
-    sp.setCompositionMode(QPainter::CompositionMode_Source);
-    sp.fillRect(fillStrip_.rect(), fill);
+    lines().fillUnder(p, line_, pane, top, bottom);
+    lines().drawLine(p, line_, pane, palette::spectrum, true);
   }
-  p.setRenderHint(QPainter::Antialiasing, false);
-  const int firstX = std::max(int(std::ceil(line_.front().x())), int(pane.left()));
-  const int lastX = std::min(int(std::floor(line_.back().x())), int(pane.right()));
-  int v = 0;
-  for (int x = firstX; x <= lastX; ++x) {
-    while (v + 2 < line_.size() && line_[v + 1].x() < x) ++v;
-    const QPointF a = line_[v], b = line_[std::min<int>(v + 1, int(line_.size()) - 1)];
-    const double y = b.x() > a.x() ? a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()) : a.y();
-    const int top = std::max(0, int(std::lround(y - pane.top())));
-    if (top < stripHeight)
-      p.drawImage(QRect(x, int(pane.top()) + top, 1, stripHeight - top), fillStrip_,
-                  QRect(0, top, 1, stripHeight - top));
+  if (settings_.averageFrames > 0) {
+    spectrumLine(average(s), binHz, axis, level, pane, line_);
+    lines().drawLine(p, line_, pane, palette::average, true);
   }
-  p.setRenderHint(QPainter::Antialiasing, true);
+  paintMarks(p, pane, s, axis, level);
+  p.restore();
 }
 
 void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,

@@ -144,7 +144,6 @@ class SpectrumView : public PlotView {
   GridLayout gridLayout(QSize size, const Panes& panes, const FrequencyAxis& axis, const LevelAxis& level) const;
   void paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,
                      const LevelAxis& level);
-  void paintFill(QPainter& p, const QRectF& pane);
   void paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis, const LevelAxis& level);
   void paintReadouts(QPainter& p, QSize size, const Panes& panes, const Shown& s, bool overlays);
   QString about() const;
@@ -171,8 +170,7 @@ class SpectrumView : public PlotView {
 
   PlotGrid grid_;
   SpectrogramImage spectrogram_;
-  QPolygonF line_;    // reused between pictures
-  QImage fillStrip_;  // the gradient under the spectrum, one pixel wide
+  QPolygonF line_;  // reused between pictures
   uint64_t framesSeen_ = 0;
   QRectF peakMark_;  // where the strongest tone's mark was drawn
 };

@@ -462,7 +462,7 @@ QString TraceView::hints() const {
 void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF plot = plotArea(size);
-  p.drawImage(QPointF(0, 0), grid_.image(size, dpr, gridLayout(plot)));
+  copyOpaque(p, grid_.image(size, dpr, gridLayout(plot)));
   noteAll(grid_.boxes());
 
   const std::optional<Sweep> sweep = model_.sweep();
@@ -478,17 +478,9 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
     const double pixelsPerPoint = plot.width() / sweep->length;
     const bool reconstruct = pixelsPerPoint >= 2 && m.periodPoints && *m.periodPoints < kReconstructBelow;
     traceLine(h, *sweep, AmplitudeAxis{double(settings().zoom)}, plot, line_, reconstruct);
-    if (sweep->length > kTraceColumnPoints * plot.width()) {
-      // Strokes of whole columns: smoothing would not show, and would cost
-      // some ten times as much for a band of full-height strokes.
-      p.setRenderHint(QPainter::Antialiasing, false);
-      QPen pen(palette::trace, 1);
-      pen.setCosmetic(true);
-      p.setPen(pen);
-      p.drawPolyline(line_);
-    } else {
-      strokeLine(p, line_, palette::trace);
-    }
+    // Strokes of whole columns (a band where a column holds whole cycles)
+    // need no halo to read as a line.
+    lines().drawLine(p, line_, plot, palette::trace, sweep->length <= kTraceColumnPoints * plot.width());
     if (showSamples_ && pixelsPerPoint >= 3) paintSamples(p, plot, h, *sweep);
     paintTimeCursors(p, plot, *sweep);
   }

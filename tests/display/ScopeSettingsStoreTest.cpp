@@ -91,6 +91,7 @@ TEST_F(ScopeSettingsStoreTest, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
     w->setWindowState(Qt::WindowMaximized);
     w->traceView().setSettings(t);
     w->spectrumView().setSettings(f);
+    w->setHealthShown(false);
     ScopeSettingsStore::save(*w);
     // Saved after it: a title that a slash would make its parent group.
     auto other = fresh("Bench 1");
@@ -104,7 +105,9 @@ TEST_F(ScopeSettingsStoreTest, PlaceAndSettingsComeBackUnderTheSameTitleOnly) {
   EXPECT_EQ(again->normalGeometry(), place) << "the place it had before it was maximized";
   EXPECT_TRUE(again->traceView().settings() == t);
   EXPECT_TRUE(again->spectrumView().settings() == f);
+  EXPECT_FALSE(again->healthShown());
   EXPECT_EQ(open("Bench 1")->traceView().settings().zoom, 2);
+  EXPECT_TRUE(open("Bench 1")->healthShown());
   for (const char* title : {"Bench 1%2F2", "Signal"}) expectDefaults(title);
 }
 
@@ -160,6 +163,7 @@ TEST_F(ScopeSettingsStoreTest, ViewsOutOfRangeAreRememberedWithinRange) {
     f.level.zoom(1.5, f.level.topDb - f.level.spanDb / 2);
     ASSERT_GT(f.level.topDb, 10);
     w->spectrumView().setSettings(f);
+    w->setHealthShown(false);
     ScopeSettingsStore::save(*w);
   }
   const auto again = open("Out");
