@@ -15,7 +15,8 @@
 // Threads. The calls are not synchronised with each other: they come from
 // one thread at a time (in this system, the GUI thread; a test may hand a
 // system to another thread once the first is done with it). A device's own
-// thread never calls the system. With CALLBACK_FUNCTION the notifications
+// thread never calls the system, but for the device's own stamp from inside
+// its notification (waveInGetStamp). With CALLBACK_FUNCTION the notifications
 // of a wave device run on that device's thread; with CALLBACK_WINDOW they
 // are posted (PostMessage) and handled on the window's thread.
 //
@@ -220,7 +221,8 @@ class AudioSystem {
 
   // The latest stamp of an open device. MMSYSERR_NOTSUPPORTED where the
   // back-end cannot tell (the default), or before the device has moved a
-  // frame; MMSYSERR_INVALPARAM: no record.
+  // frame; MMSYSERR_INVALPARAM: no record. Also from the device's own thread
+  // inside its notification, where it reads only what the device published.
   virtual MMRESULT waveInGetStamp(HWAVEIN, WAVESTAMP*) { return MMSYSERR_NOTSUPPORTED; }
 
   // --- Wave output ----------------------------------------------------------

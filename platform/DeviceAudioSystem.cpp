@@ -265,7 +265,11 @@ MMRESULT DeviceAudioSystem::waveInReset(HWAVEIN h) {
 }
 
 MMRESULT DeviceAudioSystem::waveInGetStamp(HWAVEIN h, WAVESTAMP* stamp) {
-  QUORVEL_CHECK_HANDLE(h);
+  // From the device's own notification its handle is open, and the table of
+  // open handles is the owner's thread's to read.
+  if (!WaveDevice::OnOwnThread(h)) {
+    QUORVEL_CHECK_HANDLE(h);
+  }
   if (stamp == nullptr) return MMSYSERR_INVALPARAM;
   return h->readStamp(*stamp) ? MMSYSERR_NOERROR : MMSYSERR_NOTSUPPORTED;
 }

@@ -36,7 +36,15 @@ MMRESULT WaveDevice::open(std::string& why) noexcept {
   return MMSYSERR_NOERROR;
 }
 
+namespace {
+// The device whose thread this is; none on any other thread.
+thread_local const WaveDevice* tOwnDevice = nullptr;
+}  // namespace
+
+bool WaveDevice::OnOwnThread(const WaveDevice* device) noexcept { return device != nullptr && device == tOwnDevice; }
+
 void WaveDevice::threadMain() {
+  tOwnDevice = this;
   // Nobody can shut the fence yet: the owner waits for the open notification.
   fence_.enter();
   notify(messages_.open, 0);

@@ -74,9 +74,12 @@ class WaveDevice {
   // up on the device.
   bool newlyAbandoned() noexcept { return abandoned() && !std::exchange(abandonCounted_, true); }
 
-  // Owner's side: the latest stamp the device thread published; false
-  // before any.
+  // The latest stamp the device thread published; false before any. The
+  // owner's side, or the device's own thread.
   bool readStamp(WAVESTAMP& stamp) const noexcept;
+  // Whether the caller runs on this device's thread: compares addresses
+  // only, so any handle may be asked, open or not.
+  static bool OnOwnThread(const WaveDevice* device) noexcept;
 
  protected:
   // The notifications of a direction: open, a header back, close.
