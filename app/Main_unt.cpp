@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <dlfcn.h>
 
 #include "analysis/FFT_Unit.h"
@@ -292,18 +291,12 @@ void TMain_Form::AudioMRecord(audio::TObject*, void* LP, void*, platform::WORD B
   if (BufferSize < 2) return;
   // Never read past what the block holds: a short block is shown short.
   const std::int32_t last = std::min<std::int32_t>(LastSampleIndex, BufferSize / 2 - 1);
-  const auto* bytes = static_cast<const unsigned char*>(LP);
   // The input's meters see every captured block, one dropped as overlapping too.
   Levels.Measure(LP, std::size_t(last + 1));
   LevelsFeed.Push16(LP, std::size_t(last + 1));
   ShowBlock(
-      last + 1,
-      [bytes](std::int32_t i) {
-        std::int16_t sample;
-        std::memcpy(&sample, bytes + 2 * i, sizeof sample);
-        return static_cast<float>(sample) / 32768.0f;
-      },
-      true, AudioM->Recorder->BlockCapturedNs());
+      last + 1, [LP](std::int32_t i) { return CapturedSample(LP, std::size_t(i)); }, true,
+      AudioM->Recorder->BlockCapturedNs());
 }
 
 template <class SampleAt>

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 namespace app {
 
@@ -26,12 +25,7 @@ void SampleFeed::PushWith(std::size_t count, Convert convert) noexcept {
 }
 
 void SampleFeed::Push16(const void* samples, std::size_t count) noexcept {
-  const auto* bytes = static_cast<const unsigned char*>(samples);
-  PushWith(count, [bytes](std::size_t i) {
-    std::int16_t s;
-    std::memcpy(&s, bytes + 2 * i, sizeof s);
-    return float(s) / 32768.0f;
-  });
+  PushWith(count, [samples](std::size_t i) { return CapturedSample(samples, i); });
 }
 
 void SampleFeed::Push(const float* samples, std::size_t count) noexcept {

@@ -12,9 +12,17 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace app {
+
+// Captured sample i of a 16-bit block as the program takes it: n / 32768.
+inline float CapturedSample(const void* block, std::size_t i) noexcept {
+  std::int16_t s;
+  std::memcpy(&s, static_cast<const unsigned char*>(block) + 2 * i, sizeof s);
+  return static_cast<float>(s) / 32768.0f;
+}
 
 class SampleFeed {
  public:
