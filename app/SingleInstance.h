@@ -7,13 +7,18 @@
 // before it has touched a device, a scope or a setting (so it never
 // overwrites what the first remembers). A lock left by a copy that died is
 // taken over.
+//
+// The socket is a plain Unix one watched by the event loop: a line "raise"
+// is the whole protocol, and so the program loads no networking library for
+// it (with its dependencies, more than a megabyte resident).
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace app {
 
@@ -23,6 +28,10 @@ class SingleInstance {
   SingleInstance(const QString& dir, const QString& name);
   // In the user's runtime directory, named after the display.
   static SingleInstance ForThisDisplay();
+  // Stops listening and removes the socket, while the lock is still held.
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
 
   enum class Claim {
     First,     // this is the first copy: it now listens for later ones
@@ -37,9 +46,14 @@ class SingleInstance {
   std::function<void()> OnRaise;
 
  private:
+  void listen();
+  // Takes the connections waiting on the listening socket.
+  void accept();
+
   QString path_;
   QLockFile lock_;
-  QLocalServer server_;
+  // The listening socket's; the connections' notifiers are its children.
+  std::unique_ptr<QSocketNotifier> listener_;
 };
 
 }  // namespace app

@@ -15,10 +15,23 @@ constexpr double kSilenceDb = -200;
 double powerDb(double power) { return power > 0 ? std::max(10 * std::log10(power), kSilenceDb) : kSilenceDb; }
 
 FrameHistory::FrameHistory(int bins, int capacity)
-    : bins_(bins), capacity_(capacity), powers_(size_t(bins) * size_t(capacity), 0.0f) {}
+    : bins_(bins),
+      capacity_(capacity),
+      powers_(std::make_unique_for_overwrite<float[]>(size_t(bins) * size_t(capacity))) {}
+
+FrameHistory::FrameHistory(const FrameHistory& other) : FrameHistory(other.bins_, other.capacity_) {
+  serial_ = other.serial_;
+  clears_ = other.clears_;
+  for (uint64_t s = serial_ - uint64_t(size()); s < serial_; ++s) std::copy_n(other.rowOf(s), bins_, rowOf(s));
+}
+
+FrameHistory& FrameHistory::operator=(const FrameHistory& other) {
+  if (this != &other) *this = FrameHistory(other);
+  return *this;
+}
 
 void FrameHistory::push(const std::vector<double>& amplitudePercent) {
-  float* row = &powers_[size_t(serial_ % uint64_t(capacity_)) * size_t(bins_)];
+  float* row = rowOf(serial_);
   const size_t n = std::min(amplitudePercent.size(), size_t(bins_));
   for (size_t k = 0; k < n; ++k) {
     const double a = amplitudePercent[k] / 100 + 1;
@@ -33,9 +46,7 @@ void FrameHistory::clear() {
   ++clears_;
 }
 
-const float* FrameHistory::row(int age) const {
-  return &powers_[size_t((serial_ - 1 - uint64_t(age)) % uint64_t(capacity_)) * size_t(bins_)];
-}
+const float* FrameHistory::row(int age) const { return rowOf(serial_ - 1 - uint64_t(age)); }
 
 void FrameHistory::averageDb(int frames, std::vector<double>& out) const {
   const int n = std::min(frames, size());

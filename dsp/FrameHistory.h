@@ -3,11 +3,16 @@
 
 // The bins' power (a^2, from each frame's value 1, unsmoothed) over the last
 // few seconds of frames: what the spectrogram shows and the power average
-// is taken from. A ring of fixed size, allocated once.
+// is taken from. A ring of fixed size, allocated once and uninitialised:
+// the system backs its pages as rows are written, so a history that gets no
+// frames (in a scope that shows a trace) holds address space only. Rows
+// never written are never read, nor copied.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace dsp {
@@ -15,6 +20,10 @@ namespace dsp {
 class FrameHistory {
  public:
   FrameHistory(int bins, int capacity);
+  FrameHistory(const FrameHistory& other);
+  FrameHistory& operator=(const FrameHistory& other);
+  FrameHistory(FrameHistory&&) noexcept = default;
+  FrameHistory& operator=(FrameHistory&&) noexcept = default;
 
   // One frame's value 1 (percent of full scale minus 100); missing bins count as silence.
   void push(const std::vector<double>& amplitudePercent);
@@ -36,10 +45,12 @@ class FrameHistory {
   void averageDb(int frames, std::vector<double>& out) const;
 
  private:
+  float* rowOf(uint64_t serial) const { return &powers_[size_t(serial % uint64_t(capacity_)) * size_t(bins_)]; }
+
   int bins_, capacity_;
   uint64_t serial_ = 0;
   uint64_t clears_ = 0;
-  std::vector<float> powers_;  // capacity rows of bins; frame s in row s % capacity
+  std::unique_ptr<float[]> powers_;  // capacity rows of bins; frame s in row s % capacity
 };
 
 // The level in dB of a power a^2, with silence at a floor far below any

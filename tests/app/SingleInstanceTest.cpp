@@ -41,8 +41,13 @@ TEST(SingleInstance, ALockLeftByADeadCopyIsTakenOver) {
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.write("2147483600\nquorvel-audio\n" + QSysInfo::machineHostName().toUtf8() + "\n");
   }
+  // And the socket it listened on.
+  QFile socket(dir.filePath("q"));
+  ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
+  socket.close();
   SingleInstance first(dir.path(), "q");
   EXPECT_EQ(first.claim(), SingleInstance::Claim::First);
+  EXPECT_EQ(SingleInstance(dir.path(), "q").claim(300), SingleInstance::Claim::Asked) << "the first listens";
 }
 
 TEST(SingleInstance, AFirstCopyThatDoesNotListenIsNoAnswer) {

@@ -47,7 +47,8 @@ using quorvel::display::ScopeRegistry;
 TEST(ScopeCreate, ReturnsZeroWhenMemoryRunsOut) {
   quorvel::display::test::PrivateConfig config;
   ScopeRegistry registry;
-  // The ring (2 MB) fails first; then, with it granted, the minute of trace (10 MB).
+  // The ring (2 MB) fails first; then, with it granted, the minute of trace
+  // (5 MB as 16-bit steps, and 10 MB kept for single precision).
   for (std::size_t limit : {std::size_t{1} << 20, std::size_t{4} << 20}) {
     failAbove = limit;
     const int32_t handle = registry.create(0, 0, "FFT");
