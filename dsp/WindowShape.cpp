@@ -4,11 +4,9 @@
 #include "dsp/WindowShape.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <complex>
 #include <numbers>
-#include <utility>
 
 namespace dsp {
 
@@ -22,6 +20,14 @@ double sinPi(double x) {
   return std::fmod(m, 2.0) != 0 ? -s : s;
 }
 
+// sin x for |x| <= kSeriesReach, by its Taylor series: the first term left
+// out, x^11 / 11!, is below 1e-17 of it there.
+constexpr double kSeriesReach = 0.125;
+double sinSmall(double x) {
+  const double x2 = x * x;
+  return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 * (1.0 / 362880)))));
+}
+
 }  // namespace
 
 std::vector<float> analyserWindow(int points) {
@@ -31,7 +37,11 @@ std::vector<float> analyserWindow(int points) {
   return w;
 }
 
-WindowShape::WindowShape(int points) : n_(points), step_(double(points) / (points - 1)) {
+WindowShape::WindowShape(int points)
+    : n_(points),
+      step_(double(points) / (points - 1)),
+      piOverN_(std::numbers::pi / points),
+      turn_(std::polar(1.0, std::numbers::pi / points)) {
   double sum = 0, sumSquares = 0;
   for (int n = 0; n < n_; ++n) {
     const double w = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * n / (n_ - 1));
@@ -60,36 +70,48 @@ double WindowShape::at(double d) const {
 }
 
 // Along a run of whole bins, each of the three kernels' numerators
-// sin(pi d) only changes sign, and its denominator sin(pi d / N) is the
-// imaginary part of a phasor that turns by pi / N per bin. Within a few bins
-// of a kernel's singularities (where both vanish) the values come from at().
+// sin(pi d) only changes sign: one sine serves the run. Its denominator
+// sin(pi d / N) is, near a multiple m N of N (where both vanish, and the
+// kernel has its peak), (-1)^m sin(pi r / N) with r = d - m N a small
+// exact difference, from a short series that keeps full precision however
+// close r comes to 0; elsewhere it is the imaginary part of a phasor that
+// turns by pi / N per bin, at least sin(kSeriesReach) there, so that the
+// phasor's rounding stays small beside it.
 void WindowShape::run(double centre, int first, int count, double* out) const {
   constexpr double kWeights[3] = {0.54, 0.23, 0.23};
-  constexpr int kReseed = 64;  // bins between fresh phasors: rounding stays below 1e-14
-  constexpr double kNearSingular = 4;
-  const std::complex<double> turn = std::polar(1.0, std::numbers::pi / n_);
+  constexpr int kReseed = 64;  // bins between fresh phasors
+  const double reachBins = kSeriesReach * n_ / std::numbers::pi, half = 0.5 * n_;
   std::fill(out, out + count, 0.0);
   const double shifts[3] = {0, step_, -step_};
   for (int j = 0; j < 3; ++j) {
     const double d0 = first - centre - shifts[j];
-    const double numerator = sinPi(d0);
-    // The stretches within a few bins of a multiple of N, in order: a run
-    // of fewer than N bins meets at most two multiples, and each further
-    // N bins one more.
-    std::array<std::pair<int, int>, 8> near;
-    size_t stretches = 0;
-    for (long long m = std::llround(std::floor((d0 - kNearSingular) / n_)); m * n_ <= d0 + count + kNearSingular; ++m) {
-      const int from = std::max(0, int(std::ceil(m * n_ - kNearSingular - d0)));
-      const int to = std::min(count - 1, int(std::floor(m * n_ + kNearSingular - d0)));
-      if (from <= to && stretches < near.size()) near[stretches++] = {from, to};
-    }
-    size_t stretch = 0;
+    const double numerator = kWeights[j] * sinPi(d0);
+    const double limit = kWeights[j] * n_;  // the kernel's value at d = m N, but for its sign
+    // Bin i lies r = d0 + (i - m N) from the multiple m N nearest it: a sum
+    // that rounds like r itself when r is small.
+    long long m = std::llround(d0 / n_);
     std::complex<double> phasor;
+    int seeded = -1;  // the bin the phasor was last set at, or -1 where it has lapsed
     for (int i = 0; i < count; ++i) {
-      phasor = i % kReseed == 0 ? std::polar(1.0, std::numbers::pi * (d0 + i) / n_) : phasor * turn;
-      while (stretch < stretches && near[stretch].second < i) ++stretch;
-      const bool direct = stretch < stretches && near[stretch].first <= i;
-      out[i] += kWeights[j] * (direct ? dirichlet(d0 + i) : (i % 2 ? -numerator : numerator) / phasor.imag());
+      double r = d0 + double(i - m * n_);
+      while (r > half) ++m, r = d0 + double(i - m * n_);
+      const double sign = i % 2 ? -1 : 1;
+      double value;
+      if (std::fabs(r) <= reachBins) {
+        const bool odd = m % 2 != 0;
+        if (r == 0)  // d = m N: the limit, N cos(pi m N) / cos(pi m)
+          value = (m * (n_ + 1)) % 2 != 0 ? -limit : limit;
+        else
+          value = sign * numerator / ((odd ? -1 : 1) * sinSmall(r * piOverN_));
+        seeded = -1;
+      } else {
+        if (seeded < 0 || i - seeded >= kReseed)
+          phasor = std::polar(1.0, std::numbers::pi * (d0 + i) / n_), seeded = i;
+        else
+          phasor *= turn_;
+        value = sign * numerator / phasor.imag();
+      }
+      out[i] += value;
     }
   }
 }

@@ -12,6 +12,7 @@
 // weighted by one complex number per tone. The estimators build on that.
 #pragma once
 
+#include <complex>
 #include <vector>
 
 namespace dsp {
@@ -42,6 +43,8 @@ class WindowShape {
 
   int n_;
   double step_;  // N / (N - 1): where the cosine's two shifted kernels sit
+  double piOverN_;
+  std::complex<double> turn_;  // e^(i pi / N): one bin along the kernels' denominators
   double gain_;
   double powerGain_;
 };
