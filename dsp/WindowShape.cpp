@@ -17,12 +17,18 @@ namespace {
 double sinPi(double x) {
   const double m = std::round(x);
   const double s = std::sin(std::numbers::pi * (x - m));
-  return std::fmod(m, 2.0) != 0 ? -s : s;
+  // From 2^53 on every double is even.
+  return std::fabs(m) < 0x1p53 && (static_cast<long long>(m) & 1) != 0 ? -s : s;
 }
 
 // sin x for |x| <= kSeriesReach, by its Taylor series: the first term left
 // out, x^11 / 11!, is below 1e-17 of it there.
 constexpr double kSeriesReach = 0.125;
+
+// w = 0.54 - 0.23 (e^(i 2 pi n/(N-1)) + e^(-i 2 pi n/(N-1))): the three
+// kernels' weights and shifts, in steps of N / (N - 1) (see at()).
+constexpr double kWeights[3] = {0.54, 0.23, 0.23};
+constexpr double kShifts[3] = {0, 1, -1};
 double sinSmall(double x) {
   const double x2 = x * x;
   return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 * (1.0 / 362880)))));
@@ -78,40 +84,79 @@ double WindowShape::at(double d) const {
 // turns by pi / N per bin, at least sin(kSeriesReach) there, so that the
 // phasor's rounding stays small beside it.
 void WindowShape::run(double centre, int first, int count, double* out) const {
-  constexpr double kWeights[3] = {0.54, 0.23, 0.23};
+  std::fill(out, out + count, 0.0);
+  for (int j = 0; j < 3; ++j) {
+    const double d0 = first - centre - kShifts[j] * step_;
+    addKernel(j, d0, 1, 0, sinPi(d0), count, out);
+  }
+}
+
+// The image's kernel with shift s at bin k, k + f - s = 2 first - (first - f
+// + s) + (k - first), is the tone's kernel with shift -s mirrored about
+// first: its numerator is minus that kernel's, and its distance from a
+// multiple of N an exact difference from the same d0.
+void WindowShape::pair(double f, int first, int count, double* minus, double* plus) const {
+  std::fill(minus, minus + count, 0.0);
+  std::fill(plus, plus + count, 0.0);
+  double d0[3], numerator[3];
+  for (int j = 0; j < 3; ++j) {
+    d0[j] = first - f - kShifts[j] * step_;
+    numerator[j] = sinPi(d0[j]);
+    addKernel(j, d0[j], 1, 0, numerator[j], count, minus);
+  }
+  constexpr int kMirror[3] = {0, 2, 1};
+  for (int j = 0; j < 3; ++j) addKernel(j, d0[kMirror[j]], -1, 2LL * first, -numerator[kMirror[j]], count, plus);
+}
+
+// Bin i lies at d = k0 + i + sign e, r = sign e + (k0 + i - m N) from the
+// multiple m N nearest it: a sum that rounds like r itself when r is small.
+void WindowShape::addKernel(int j, double e, int sign, long long k0, double numerator, int count, double* out) const {
   constexpr int kReseed = 64;  // bins between fresh phasors
   const double reachBins = kSeriesReach * n_ / std::numbers::pi, half = 0.5 * n_;
-  std::fill(out, out + count, 0.0);
-  const double shifts[3] = {0, step_, -step_};
-  for (int j = 0; j < 3; ++j) {
-    const double d0 = first - centre - shifts[j];
-    const double numerator = kWeights[j] * sinPi(d0);
-    const double limit = kWeights[j] * n_;  // the kernel's value at d = m N, but for its sign
-    // Bin i lies r = d0 + (i - m N) from the multiple m N nearest it: a sum
-    // that rounds like r itself when r is small.
-    long long m = std::llround(d0 / n_);
+  const double weighted = kWeights[j] * numerator;
+  const double limit = kWeights[j] * n_;  // the kernel's value at d = m N, but for its sign
+  long long m = std::llround((double(k0) + sign * e) / n_);
+  // Commonly the whole run lies near one multiple (a tone's bins, the floor
+  // around it) and none at it: then one division a bin, without branches.
+  const double offset = double(k0 - m * n_), hit = -sign * e - offset;  // r = 0 at bin hit
+  if (sign * e + offset >= -reachBins && sign * e + (offset + (count - 1)) <= reachBins &&
+      !(hit >= 0 && hit <= count - 1 && double(static_cast<long long>(hit)) == hit)) {
+    const double signed_ = m % 2 != 0 ? -weighted : weighted;
+    for (int i = 0; i < count; ++i)
+      out[i] += (i % 2 ? -signed_ : signed_) / sinSmall((sign * e + (offset + i)) * piOverN_);
+    return;
+  }
+  // Or none near a multiple (an image's bins): the phasor alone.
+  const double r0 = sign * e + offset, rLast = r0 + (count - 1);
+  if ((r0 > reachBins && rLast < n_ - reachBins) || rLast < -reachBins) {
     std::complex<double> phasor;
-    int seeded = -1;  // the bin the phasor was last set at, or -1 where it has lapsed
     for (int i = 0; i < count; ++i) {
-      double r = d0 + double(i - m * n_);
-      while (r > half) ++m, r = d0 + double(i - m * n_);
-      const double sign = i % 2 ? -1 : 1;
-      double value;
-      if (std::fabs(r) <= reachBins) {
-        const bool odd = m % 2 != 0;
-        if (r == 0)  // d = m N: the limit, N cos(pi m N) / cos(pi m)
-          value = (m * (n_ + 1)) % 2 != 0 ? -limit : limit;
-        else
-          value = sign * numerator / ((odd ? -1 : 1) * sinSmall(r * piOverN_));
-        seeded = -1;
-      } else {
-        if (seeded < 0 || i - seeded >= kReseed)
-          phasor = std::polar(1.0, std::numbers::pi * (d0 + i) / n_), seeded = i;
-        else
-          phasor *= turn_;
-        value = sign * numerator / phasor.imag();
-      }
-      out[i] += value;
+      if (i % kReseed == 0)
+        phasor = std::polar(1.0, std::numbers::pi * (double(k0 + i) + sign * e) / n_);
+      else
+        phasor *= turn_;
+      out[i] += (i % 2 ? -weighted : weighted) / phasor.imag();
+    }
+    return;
+  }
+  std::complex<double> phasor;
+  int seeded = -1;  // the bin the phasor was last set at, or -1 where it has lapsed
+  for (int i = 0; i < count; ++i) {
+    double r = sign * e + double(k0 + i - m * n_);
+    while (r > half) ++m, r = sign * e + double(k0 + i - m * n_);
+    const double value = i % 2 ? -weighted : weighted;
+    if (std::fabs(r) <= reachBins) {
+      if (r == 0)  // d = m N: the limit, N cos(pi m N) / cos(pi m)
+        out[i] += (m * (n_ + 1)) % 2 != 0 ? -limit : limit;
+      else
+        out[i] += value / (m % 2 != 0 ? -sinSmall(r * piOverN_) : sinSmall(r * piOverN_));
+      seeded = -1;
+    } else {
+      if (seeded < 0 || i - seeded >= kReseed)
+        phasor = std::polar(1.0, std::numbers::pi * (double(k0 + i) + sign * e) / n_), seeded = i;
+      else
+        phasor *= turn_;
+      out[i] += value / phasor.imag();
     }
   }
 }
