@@ -223,7 +223,7 @@ ToneReading fitStrongest(const std::vector<double>& mag, const WindowShape& shap
   double q[kParameters], rss = 0;
   // The tone lies within half a bin of its strongest bin (a little more
   // when its image pulls): a scan finds the valleys of the residual, a
-  // golden-section search the bottom of each. Near a whole bin a low tone
+  // search by Brent's method the bottom of each. Near a whole bin a low tone
   // may leave two valleys nearly as deep: then where it lies is uncertain by
   // as much as they are apart.
   constexpr double kReach = 0.6, kNear = 0.1;
@@ -250,7 +250,7 @@ ToneReading fitStrongest(const std::vector<double>& mag, const WindowShape& shap
     };
     scan(peak - kReach, peak + kReach, kSteps);
     if (pass == 1) scan(f - kNear, f + kNear, kNearSteps);
-    // The deepest valley's bottom, by a golden-section search; then that of
+    // The deepest valley's bottom, by Brent's method; then that of
     // each other valley whose low point is nearly as deep.
     const Low& deepest = *std::min_element(lows.begin(), lows.begin() + std::ptrdiff_t(found),
                                            [](const Low& a, const Low& b) { return a.value < b.value; });
