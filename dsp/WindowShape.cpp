@@ -12,13 +12,16 @@ namespace dsp {
 
 namespace {
 
+// The whole number nearest x, for |x| < 2^62, without a call into the C library.
+long long nearest(double x) { return static_cast<long long>(x < 0 ? x - 0.5 : x + 0.5); }
+
 // sin(pi x), accurate near every integer x (where the kernels have their
 // zeros and their removable singularities).
 double sinPi(double x) {
-  const double m = std::round(x);
-  const double s = std::sin(std::numbers::pi * (x - m));
-  // From 2^53 on every double is even.
-  return std::fabs(m) < 0x1p53 && (static_cast<long long>(m) & 1) != 0 ? -s : s;
+  if (!(std::fabs(x) < 0x1p52)) return 0 * x;  // a whole number, or not a number
+  const long long m = nearest(x);
+  const double s = std::sin(std::numbers::pi * (x - double(m)));
+  return m % 2 != 0 ? -s : s;
 }
 
 // sin x for |x| <= kSeriesReach, by its Taylor series: the first term left
@@ -115,7 +118,7 @@ void WindowShape::addKernel(int j, double e, int sign, long long k0, double nume
   const double reachBins = kSeriesReach * n_ / std::numbers::pi, half = 0.5 * n_;
   const double weighted = kWeights[j] * numerator;
   const double limit = kWeights[j] * n_;  // the kernel's value at d = m N, but for its sign
-  long long m = std::llround((double(k0) + sign * e) / n_);
+  long long m = nearest((double(k0) + sign * e) / n_);
   // Commonly the whole run lies near one multiple (a tone's bins, the floor
   // around it) and none at it: then one division a bin, without branches.
   const double offset = double(k0 - m * n_), hit = -sign * e - offset;  // r = 0 at bin hit
