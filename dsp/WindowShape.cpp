@@ -24,14 +24,14 @@ double sinPi(double x) {
   return m % 2 != 0 ? -s : s;
 }
 
-// sin x for |x| <= kSeriesReach, by its Taylor series: the first term left
-// out, x^11 / 11!, is below 1e-17 of it there.
-constexpr double kSeriesReach = 0.125;
-
 // w = 0.54 - 0.23 (e^(i 2 pi n/(N-1)) + e^(-i 2 pi n/(N-1))): the three
 // kernels' weights and shifts, in steps of N / (N - 1) (see at()).
 constexpr double kWeights[3] = {0.54, 0.23, 0.23};
 constexpr double kShifts[3] = {0, 1, -1};
+
+// sin x for |x| <= kSeriesReach, by its Taylor series: the first term left
+// out, x^11 / 11!, is below 1e-17 of it there.
+constexpr double kSeriesReach = 0.125;
 double sinSmall(double x) {
   const double x2 = x * x;
   return x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 * (1.0 / 362880)))));
@@ -124,9 +124,9 @@ void WindowShape::addKernel(int j, double e, int sign, long long k0, double nume
   const double offset = double(k0 - m * n_), hit = -sign * e - offset;  // r = 0 at bin hit
   if (sign * e + offset >= -reachBins && sign * e + (offset + (count - 1)) <= reachBins &&
       !(hit >= 0 && hit <= count - 1 && double(static_cast<long long>(hit)) == hit)) {
-    const double signed_ = m % 2 != 0 ? -weighted : weighted;
+    const double atFirst = m % 2 != 0 ? -weighted : weighted;
     for (int i = 0; i < count; ++i)
-      out[i] += (i % 2 ? -signed_ : signed_) / sinSmall((sign * e + (offset + i)) * piOverN_);
+      out[i] += (i % 2 ? -atFirst : atFirst) / sinSmall((sign * e + (offset + i)) * piOverN_);
     return;
   }
   // Or none near a multiple (an image's bins): the phasor alone.

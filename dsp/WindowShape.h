@@ -29,12 +29,12 @@ class WindowShape {
   // K(d): exact, for any real d, including the image of a tone folded back
   // from beyond the transform's length.
   double at(double bins) const;
-  // K(first - centre), K(first + 1 - centre), ...: count values (fewer
-  // than 6 N) into out, as at() gives them, at a small part of its cost.
+  // K(first - centre), K(first + 1 - centre), ...: count values into out,
+  // as at() gives them, at a small part of its cost.
   void run(double centre, int first, int count, double* out) const;
   // A tone's kernel and its image's, K(k - f) and K(k + f) for k = first
-  // ... first + count - 1, into minus and plus: run(f, ...) and run(-f, ...)
-  // at little more than the cost of one.
+  // ... first + count - 1, into minus and plus: run(f, ...) and run(-f, ...),
+  // sharing their sines.
   void pair(double f, int first, int count, double* minus, double* plus) const;
   // K(0) = sum of w[n]: a tone of amplitude A exactly on a bin gives a bin
   // of magnitude A K(0) / 2.
