@@ -162,6 +162,7 @@ BENCHMARK(BM_DrawSpectrumAndSpectrogram)->Arg(0)->Arg(1)->ArgName("harmonics")->
 // One second at the program's rate: 44100 trace points and 21.5 frames of
 // 1044 points, taken by 60 timer ticks, each repainting what changed. The
 // CPU time per iteration in ms, divided by 10, is the share of one core in %.
+// Argument: each picture painted over the last, as on screen (1), or afresh (0).
 void BM_DisplaySecond(benchmark::State& state) {
   ScopeRegistry registry;
   const int32_t th = registry.create(0, 0, "trace");
@@ -186,14 +187,17 @@ void BM_DisplaySecond(benchmark::State& state) {
            {std::pair{trace->window.get(), &traceImg}, std::pair{spectrum->window.get(), &spectrumImg}})
         if (window->drain()) {
           QPainter p(img);
-          window->view().paintPicture(p, kSize);
+          if (state.range(0) != 0)
+            window->view().paintOver(p, kSize);
+          else
+            window->view().paintPicture(p, kSize);
         }
     }
   }
   registry.destroy(sh);
   registry.destroy(th);
 }
-BENCHMARK(BM_DisplaySecond)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DisplaySecond)->Arg(0)->Arg(1)->ArgName("over")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

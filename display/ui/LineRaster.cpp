@@ -3,9 +3,10 @@
 
 #include "display/ui/LineRaster.h"
 
+#include "display/ui/DirectPixels.h"
+#include "display/ui/PlotBackground.h"
+
 #include <QImage>
-#include <QPaintEngine>
-#include <QTransform>
 
 #include <algorithm>
 #include <array>
@@ -16,102 +17,28 @@ namespace quorvel::display {
 
 namespace {
 
-// x * a / 255 for each 8-bit channel of x, rounded (a within 0 ... 255).
-inline uint32_t byteMul(uint32_t x, uint32_t a) {
-  uint32_t t = (x & 0xff00ffu) * a;
-  t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
-  x = ((x >> 8) & 0xff00ffu) * a;
-  x = (x + ((x >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
-  return x | t;
-}
-
-// Premultiplied src over dst; an opaque dst stays opaque.
-inline uint32_t over(uint32_t dst, uint32_t src) { return src + byteMul(dst, 255 - (src >> 24)); }
-
 uint32_t premultiplied(const QColor& c) { return qPremultiply(c.rgba()); }
-
-// Where the pixels go: an image, the map from the painter's coordinates to
-// its pixels, and the pixels that may be written.
-struct Target {
-  QImage* image;
-  QTransform toPixels;
-  QRect clip;
-};
-
-// The painter's own image, when its pixels can be written directly.
-std::optional<Target> directTarget(QPainter& p, const QRectF& clip) {
-  QPaintEngine* engine = p.paintEngine();
-  if (engine == nullptr || engine->type() != QPaintEngine::Raster) return std::nullopt;
-  QPaintDevice* device = engine->paintDevice();
-  if (device == nullptr || device->devType() != QInternal::Image) return std::nullopt;
-  auto* image = static_cast<QImage*>(device);
-  const QTransform t = p.deviceTransform();
-  if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied)
-    return std::nullopt;
-  if (t.type() > QTransform::TxScale) return std::nullopt;
-  QRect pixels = t.mapRect(clip).toAlignedRect() & image->rect();
-  if (p.hasClipping()) pixels &= t.mapRect(p.clipBoundingRect()).toAlignedRect();
-  // A window's paint event limits painting to the part being repainted.
-  const QRegion system = engine->systemClip();
-  if (!system.isEmpty()) {
-    if (system.rectCount() != 1) return std::nullopt;
-    pixels &= system.boundingRect();
-  }
-  return Target{image, t, pixels};
-}
 
 // Draws through fn(target), into the painter's image or, where that cannot
 // be written, into an image of the clip's size drawn through the painter.
 template <class Fn>
-void paintPixels(QPainter& p, const QRectF& clip, Fn&& fn) {
+void paintPixels(QPainter& p, const QRectF& clip, PlotBackground* background, Fn&& fn) {
   if (clip.isEmpty()) return;
-  if (auto direct = directTarget(p, clip)) {
-    if (!direct->clip.isEmpty()) fn(*direct);
+  if (auto direct = directPixels(p, clip)) {
+    if (!direct->clip.isEmpty()) fn(*direct, background);
     return;
   }
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   QImage scratch((clip.size() * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
   scratch.fill(Qt::transparent);
   const QTransform t = QTransform::fromScale(dpr, dpr).translate(-clip.left(), -clip.top());
-  fn(Target{&scratch, t, scratch.rect()});
+  fn(DirectPixels{&scratch, t, scratch.rect()}, nullptr);
   scratch.setDevicePixelRatio(dpr);
   p.drawImage(clip.topLeft(), scratch);
-}
-
-uint32_t* pixelsOf(QImage& img) { return reinterpret_cast<uint32_t*>(img.bits()); }
-qsizetype strideOf(const QImage& img) { return img.bytesPerLine() / 4; }
-
-// The rows are copied by a plain loop (kept from becoming a call of the C
-// library's copy, which is what Qt's drawImage does for an opaque picture):
-// with the library's 512-bit copy the grid took a tenth of a scope's drawing
-// and a second at the program's rate measured 110 ms in bench_display, with
-// this loop 101 ms.
-__attribute__((optimize("no-tree-loop-distribute-patterns"))) void copyRows(const uint32_t* from, qsizetype fromStride,
-                                                                            uint32_t* to, qsizetype toStride, int width,
-                                                                            int rows) {
-  for (int y = 0; y < rows; ++y, from += fromStride, to += toStride)
-    for (int x = 0; x < width; ++x) to[x] = from[x];
+  if (background) background->cover(p, clip);
 }
 
 }  // namespace
-
-void copyOpaque(QPainter& p, const QImage& picture) {
-  const QRectF whole(QPointF(0, 0), QSizeF(picture.size()) / picture.devicePixelRatio());
-  const auto direct = directTarget(p, whole);
-  const QTransform& t = direct ? direct->toPixels : QTransform();
-  const int dx = int(std::lround(t.dx())), dy = int(std::lround(t.dy()));
-  // Qt keeps an RGB32 pixel's top byte at 0xff: it is an opaque premultiplied one too.
-  if (!direct || t.type() > QTransform::TxTranslate || dx != t.dx() || dy != t.dy() ||
-      !(picture.format() == QImage::Format_RGB32 || picture.format() == direct->image->format())) {
-    p.drawImage(QPointF(0, 0), picture);
-    return;
-  }
-  const QRect to = direct->clip & picture.rect().translated(dx, dy);
-  if (to.isEmpty()) return;
-  const qsizetype fromStride = picture.bytesPerLine() / 4, toStride = strideOf(*direct->image);
-  copyRows(reinterpret_cast<const uint32_t*>(picture.constBits()) + (to.top() - dy) * fromStride + (to.left() - dx),
-           fromStride, pixelsOf(*direct->image) + to.top() * toStride + to.left(), toStride, to.width(), to.height());
-}
 
 void LineRaster::reset(const QRect& clip) {
   clip_ = clip;
@@ -217,7 +144,7 @@ void LineRaster::segment(QPointF a, QPointF b) {
   }
 }
 
-void LineRaster::blend(QImage& img, uint32_t src, std::optional<uint32_t> halo) {
+void LineRaster::blend(QImage& img, uint32_t src, std::optional<uint32_t> halo, PlotBackground* background) {
   // The colours at every coverage, worked out once per line.
   std::array<uint32_t, 256> line{}, faint{};
   for (uint32_t c = 0; c < 256; ++c) {
@@ -233,6 +160,8 @@ void LineRaster::blend(QImage& img, uint32_t src, std::optional<uint32_t> halo) 
     // The rows of the picture: the padding is only cleared.
     const int top = std::max(first, 0), bottom = std::min(last, height - 1);
     if (column >= 0 && column < width && top <= bottom) {
+      // The halo reaches one row lower.
+      if (background) background->coverColumn(clip_.left() + column, clip_.top() + top, clip_.top() + bottom + 1);
       uint32_t* const pixelTop = px + (clip_.top() + top) * qsizetype(stride) + clip_.left() + column;
       if (halo) {
         // Where the line itself covers the pixel below, that pixel is the
@@ -258,21 +187,20 @@ void LineRaster::blend(QImage& img, uint32_t src, std::optional<uint32_t> halo) 
 
 void LineRaster::drawLine(QPainter& p, const QPolygonF& line, const QRectF& clip, const QColor& colour, bool halo) {
   if (line.isEmpty()) return;
-  paintPixels(p, clip, [&](const Target& t) {
+  paintPixels(p, clip, background_, [&](const DirectPixels& t, PlotBackground* background) {
     reset(t.clip);
     const QPolygonF pixels = t.toPixels.map(line);
     if (pixels.size() == 1) segment(pixels[0], pixels[0]);
     for (qsizetype i = 0; i + 1 < pixels.size(); ++i) segment(pixels[i], pixels[i + 1]);
     QColor faint = colour;
     faint.setAlpha(colour.alpha() * 70 / 255);
-    blend(*t.image, premultiplied(colour), halo ? std::optional(premultiplied(faint)) : std::nullopt);
+    blend(*t.image, premultiplied(colour), halo ? std::optional(premultiplied(faint)) : std::nullopt, background);
   });
 }
 
 void LineRaster::fillUnder(QPainter& p, const QPolygonF& line, const QRectF& pane, const QColor& top,
                            const QColor& bottom) {
-  if (line.isEmpty()) return;
-  paintPixels(p, pane, [&](const Target& t) {
+  paintPixels(p, pane, background_, [&](const DirectPixels& t, PlotBackground* background) {
     // The line's highest point in each column.
     const int x0 = t.clip.left();
     std::vector<float> highest(size_t(t.clip.width()), INFINITY);
@@ -301,25 +229,13 @@ void LineRaster::fillUnder(QPainter& p, const QPolygonF& line, const QRectF& pan
       rows[r] = premultiplied(QColor(mix(top.red(), bottom.red()), mix(top.green(), bottom.green()),
                                      mix(top.blue(), bottom.blue()), mix(top.alpha(), bottom.alpha())));
     }
-    // Most of a row is one background colour: each row remembers the last
-    // pixel it blended and what that gave.
-    std::vector<uint32_t> before(rows.size(), 0), after(rows.size());
-    for (size_t r = 0; r < rows.size(); ++r) after[r] = over(0, rows[r]);
-    uint32_t* px = pixelsOf(*t.image);
-    const qsizetype stride = strideOf(*t.image);
-    for (size_t i = 0; i < highest.size(); ++i) {
-      if (!std::isfinite(highest[i])) continue;
-      const int x = x0 + int(i);
-      for (int y = std::max(t.clip.top(), floorOf(highest[i] + 0.5)); y <= t.clip.bottom(); ++y) {
-        const size_t r = size_t(y - t.clip.top());
-        uint32_t& pixel = px[y * stride + x];
-        if (pixel != before[r]) {
-          before[r] = pixel;
-          after[r] = over(pixel, rows[r]);
-        }
-        pixel = after[r];
-      }
-    }
+    std::vector<int> tops(highest.size());
+    for (size_t i = 0; i < highest.size(); ++i)
+      tops[i] = std::isfinite(highest[i]) ? std::max(t.clip.top(), floorOf(highest[i] + 0.5)) : t.clip.bottom() + 1;
+    if (background)
+      background->fill(*t.image, t.clip, rows, tops);
+    else
+      fillColumns(*t.image, t.clip, rows, tops);
   });
 }
 

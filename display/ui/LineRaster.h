@@ -14,12 +14,12 @@
 // costs some ten times as much for the same polyline and was most of a
 // scope's drawing.
 //
-// Where the painter paints into an image of 32-bit pixels (a QImage, or a
-// window's raster backing store during a paint event) without rotation or
-// shear, the pixels are written there, inside the clip given, the
-// painter's clip rectangle and the part of the window being repainted;
-// elsewhere the line is drawn into an image of the clip's size and that is
-// drawn through the painter.
+// Where the painter's pixels can be written directly (DirectPixels), they
+// are written there, inside the clip given, the painter's clip rectangle
+// and the part of the window being repainted; elsewhere the line is drawn
+// into an image of the clip's size and that is drawn through the painter.
+// Each column a line or fill reaches is noted in the picture's background
+// (PlotBackground), which puts back just those pixels under the next one.
 #pragma once
 
 #include <QColor>
@@ -36,13 +36,13 @@ class QImage;
 
 namespace quorvel::display {
 
-// Draws an opaque picture (a scope's grid) at the painter's top left: copied
-// row by row where the painter's pixels can be written (see above), else
-// drawn through the painter.
-void copyOpaque(QPainter& p, const QImage& picture);
+class PlotBackground;
 
 class LineRaster {
  public:
+  // Where the lines and fills drawn from now on note what they cover.
+  void noteCoverIn(PlotBackground* background) { background_ = background; }
+
   // A 1-pixel line through the points, clipped to clip. halo: a faint copy
   // one pixel lower, so that the line reads as about 1.5 pixels wide.
   void drawLine(QPainter& p, const QPolygonF& line, const QRectF& clip, const QColor& colour, bool halo = false);
@@ -63,12 +63,13 @@ class LineRaster {
   uint8_t* at(int column, int row);
   void touch(int column, int firstRow, int lastRow);
   // Blends the covered pixels (the halo's one lower first) and clears them.
-  void blend(QImage& img, uint32_t src, std::optional<uint32_t> halo);
+  void blend(QImage& img, uint32_t src, std::optional<uint32_t> halo, PlotBackground* background);
 
   QRect clip_;
   size_t pitch_ = 0;
   std::vector<uint8_t> cover_;
   std::vector<int> first_, last_;  // rows touched in each column, padding included
+  PlotBackground* background_ = nullptr;
 };
 
 }  // namespace quorvel::display

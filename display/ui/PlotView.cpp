@@ -18,6 +18,7 @@ namespace quorvel::display {
 PlotView::PlotView(const ScopeConfig& config, QWidget* parent) : QWidget(parent), config_(config) {
   setAttribute(Qt::WA_OpaquePaintEvent, true);
   setMouseTracking(true);
+  lines_.noteCoverIn(&background_);
   noticeTimer_.setSingleShot(true);
   noticeTimer_.setInterval(4000);
   QObject::connect(&noticeTimer_, &QTimer::timeout, this, [this] {
@@ -26,11 +27,25 @@ PlotView::PlotView(const ScopeConfig& config, QWidget* parent) : QWidget(parent)
   });
 }
 
-void PlotView::paintPicture(QPainter& p, QSize size, bool overlays) {
+void PlotView::paintPicture(QPainter& p, QSize size, bool overlays) { paint(p, size, overlays, false); }
+
+void PlotView::paintOver(QPainter& p, QSize size) { paint(p, size, true, true); }
+
+void PlotView::paint(QPainter& p, QSize size, bool overlays, bool samePixels) {
   clearUpperVectorState();
   boxes_.clear();
+  ownBoxes_ = 0;
+  samePixels_ = samePixels;
   paintContent(p, size, overlays);
   paintStatus(p, size, overlays);
+  for (size_t i = ownBoxes_; i < boxes_.size(); ++i) background_.cover(p, boxes_[i].rect);
+  background_.done();
+}
+
+void PlotView::putBackground(QPainter& p, const QImage& still, const std::vector<TextBox>& stillBoxes) {
+  background_.put(p, still, samePixels_);
+  boxes_.insert(boxes_.end(), stillBoxes.begin(), stillBoxes.end());
+  ownBoxes_ = boxes_.size();
 }
 
 QImage PlotView::render(QSize size, bool overlays) {
@@ -84,8 +99,14 @@ QString PlotView::inputText(const QString& what) const {
 
 void PlotView::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  paintPicture(p, size());
+  paintOver(p, size());
   ++pictures_;
+}
+
+void PlotView::showEvent(QShowEvent* e) {
+  // What the window system kept of a hidden view is not known.
+  background_.forget();
+  QWidget::showEvent(e);
 }
 
 void PlotView::mouseMoveEvent(QMouseEvent* e) {
@@ -98,11 +119,13 @@ void PlotView::leaveEvent(QEvent*) {
   update();
 }
 
-void PlotView::paintCrosshair(QPainter& p, const QRectF& plot) const {
+void PlotView::paintCrosshair(QPainter& p, const QRectF& plot) {
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setPen(QPen(palette::cursor, 1, Qt::DashLine));
   p.drawLine(QPointF(cursor_->x(), plot.top()), QPointF(cursor_->x(), plot.bottom()));
   p.drawLine(QPointF(plot.left(), cursor_->y()), QPointF(plot.right(), cursor_->y()));
+  cover(p, QRectF(cursor_->x(), plot.top(), 0, plot.height()));
+  cover(p, QRectF(plot.left(), cursor_->y(), plot.width(), 0));
 }
 
 void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right) {

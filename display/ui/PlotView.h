@@ -13,6 +13,7 @@
 
 #include "display/ScopeConfig.h"
 #include "display/ui/LineRaster.h"
+#include "display/ui/PlotBackground.h"
 #include "display/ui/ReadoutLine.h"
 #include "scope/ScopeApi.h"
 
@@ -46,6 +47,11 @@ class PlotView : public QWidget {
   // the FROZEN badge), as a saved picture does.
   void paintPicture(QPainter& p, QSize size, bool overlays = true);
   QImage render(QSize size, bool overlays = true);
+  // The whole picture, with its overlays, into the pixels the last picture
+  // so painted was painted into and nothing else has changed since (a
+  // window's backing store): what the last one drew over the still
+  // background is put back and the new picture drawn over it.
+  void paintOver(QPainter& p, QSize size);
 
   // A frozen view keeps showing what it showed while points keep coming in.
   void setFrozen(bool frozen);
@@ -114,7 +120,13 @@ class PlotView : public QWidget {
   // The key hints of the status line.
   virtual QString hints() const = 0;
   void noteText(const QString& what, const QRectF& rect) { boxes_.push_back({what, rect}); }
-  void noteAll(const std::vector<TextBox>& boxes) { boxes_.insert(boxes_.end(), boxes.begin(), boxes.end()); }
+  // The still background (the grid, its labels at stillBoxes) under the
+  // picture: first thing in paintContent.
+  void putBackground(QPainter& p, const QImage& still, const std::vector<TextBox>& stillBoxes);
+  // Everything drawn over the background is noted: lines and fills by
+  // lines(), texts and marks by their boxes (noteText, ReadoutLine), every
+  // other piece here.
+  void cover(const QPainter& p, const QRectF& r) { background_.cover(p, r); }
   std::vector<TextBox>& boxes() { return boxes_; }
   TextCache& texts() { return texts_; }
   // Draws the data lines.
@@ -137,13 +149,15 @@ class PlotView : public QWidget {
   QString inputText(const QString& what) const;
 
   // Dashed lines through the mouse position across the plot.
-  void paintCrosshair(QPainter& p, const QRectF& plot) const;
+  void paintCrosshair(QPainter& p, const QRectF& plot);
 
   void paintEvent(QPaintEvent*) override;
+  void showEvent(QShowEvent*) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void leaveEvent(QEvent*) override;
 
  private:
+  void paint(QPainter& p, QSize size, bool overlays, bool samePixels);
   void paintStatus(QPainter& p, QSize size, bool overlays);
 
   const ScopeConfig config_;
@@ -153,7 +167,10 @@ class PlotView : public QWidget {
   uint64_t pictures_ = 0;
   std::optional<QPointF> cursor_;
   std::vector<TextBox> boxes_;
+  size_t ownBoxes_ = 0;  // boxes_ from here on are drawn over the background
   TextCache texts_;
+  PlotBackground background_;
+  bool samePixels_ = false;  // the picture being painted is painted over the last
   LineRaster lines_;
   Input input_ = Input::None;
   QElapsedTimer sinceInput_;

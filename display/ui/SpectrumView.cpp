@@ -553,17 +553,23 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const Panes ps = panes(size);
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
-  copyOpaque(p, grid_.image(size, dpr, gridLayout(size, ps, axis, level)));
-  noteAll(grid_.boxes());
+  putBackground(p, grid_.image(size, dpr, gridLayout(size, ps, axis, level)), grid_.boxes());
   peakMark_ = QRectF();
   const Shown s = shown();
 
-  if (!ps.spectrum.isEmpty() && s.frames > 0) paintSpectrum(p, ps.spectrum, s, axis, level);
+  if (!ps.spectrum.isEmpty() && s.frames > 0) {
+    paintSpectrum(p, ps.spectrum, s, axis, level);
+  } else if (!ps.spectrum.isEmpty()) {
+    // The last frame's fill goes with it.
+    line_.clear();
+    fillUnder(p, ps.spectrum);
+  }
   if (!ps.spectrogram.isEmpty()) {
     spectrogram_.paint(p, ps.spectrogram, s.history, axis, config().binHz(), settings_.level);
     p.setPen(QPen(palette::frame, 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(ps.spectrogram.adjusted(-0.5, -0.5, 0.5, 0.5));
+    cover(p, ps.spectrogram);
   }
   if (!ps.spectrum.isEmpty() && !ps.spectrogram.isEmpty()) {
     // Between the two: the window's colour, and a title beside each.
@@ -572,6 +578,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
     p.setPen(QPen(palette::frame, 1));
     p.drawLine(QPointF(ps.spectrum.left() - 0.5, ps.spectrum.bottom() + 0.5),
                QPointF(ps.spectrum.right() + 0.5, ps.spectrum.bottom() + 0.5));
+    cover(p, QRectF(ps.spectrum.left() - 1, ps.spectrum.bottom(), ps.spectrum.width() + 2, kPaneGap - 1));
     p.setFont(uiFont());
     p.setPen(palette::dimText);
     const QFontMetricsF fm(p.font());
@@ -604,6 +611,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
       p.setPen(QPen(palette::text, 1));
       p.drawEllipse(QPointF(c.x(), std::clamp(level.toY(*db, ps.spectrum), ps.spectrum.top(), ps.spectrum.bottom())), 3,
                     3);
+      cover(p, QRectF(c.x() - 4, plot.top(), 8, plot.height()));
     } else {
       paintCrosshair(p, plot);
     }
@@ -627,25 +635,28 @@ void SpectrumView::paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s
   p.save();
   p.setClipRect(pane);
   p.setRenderHint(QPainter::Antialiasing, true);
-  if (settings_.peakHold && !s.peaks.empty()) {
-    spectrumLine(s.peaks, binHz, axis, level, pane, line_);
-    lines().drawLine(p, line_, pane, palette::peakHold);
-  }
+  // A soft fill under the line reads as "energy" at a glance; the lines go
+  // over it.
   spectrumLine(s.frame.levels, binHz, axis, level, pane, line_);
-  if (!line_.isEmpty()) {
-    // A soft fill under the line reads as "energy" at a glance.
-    QColor top = palette::spectrum, bottom = palette::spectrum;
-    top.setAlpha(110);
-    bottom.setAlpha(12);
-    lines().fillUnder(p, line_, pane, top, bottom);
-    lines().drawLine(p, line_, pane, palette::spectrum, true);
+  fillUnder(p, pane);
+  if (settings_.peakHold && !s.peaks.empty()) {
+    spectrumLine(s.peaks, binHz, axis, level, pane, peaksLine_);
+    lines().drawLine(p, peaksLine_, pane, palette::peakHold);
   }
+  if (!line_.isEmpty()) lines().drawLine(p, line_, pane, palette::spectrum, true);
   if (settings_.averageFrames > 0) {
     spectrumLine(average(s), binHz, axis, level, pane, line_);
     lines().drawLine(p, line_, pane, palette::average, true);
   }
   paintMarks(p, pane, s, axis, level);
   p.restore();
+}
+
+void SpectrumView::fillUnder(QPainter& p, const QRectF& pane) {
+  QColor top = palette::spectrum, bottom = palette::spectrum;
+  top.setAlpha(110);
+  bottom.setAlpha(12);
+  lines().fillUnder(p, line_, pane, top, bottom);
 }
 
 void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,
@@ -658,6 +669,7 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
     p.setBrush(c);
     p.drawPolygon(shape, 3);
     p.setBrush(Qt::NoBrush);
+    cover(p, QRectF(tip.x() - 4, tip.y() - 7, 8, 7));
     return tip;
   };
   p.setFont(uiFont());
@@ -679,7 +691,9 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
       const QPointF shape[3] = {tip, tip + QPointF(-4, -7), tip + QPointF(4, -7)};
       p.drawPolygon(shape, 3);
     }
-    p.drawText(QRectF(tip.x() - 10, tip.y() - 21, 20, 12), Qt::AlignCenter, QString::number(m.order));
+    const QRectF number(tip.x() - 10, tip.y() - 21, 20, 12);
+    p.drawText(number, Qt::AlignCenter, QString::number(m.order));
+    cover(p, number);
   }
   for (size_t i = 0; i < markers_.bins().size(); ++i) {
     const int bin = markers_.bins()[i];
@@ -688,7 +702,9 @@ void SpectrumView::paintMarks(QPainter& p, const QRectF& pane, const Shown& s, c
                      std::clamp(level.toY(trace[size_t(bin)], pane), pane.top(), pane.bottom()));
     p.setPen(QPen(palette::marker, 1.5));
     p.drawEllipse(at, 4, 4);
-    p.drawText(QRectF(at.x() + 5, at.y() + 3, 14, 12), Qt::AlignLeft, QString::number(i + 1));
+    const QRectF number(at.x() + 5, at.y() + 3, 14, 12);
+    p.drawText(number, Qt::AlignLeft, QString::number(i + 1));
+    cover(p, QRectF(at.x() - 5, at.y() - 5, 10, 10) | number);
   }
 }
 

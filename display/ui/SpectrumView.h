@@ -144,6 +144,8 @@ class SpectrumView : public PlotView {
   GridLayout gridLayout(QSize size, const Panes& panes, const FrequencyAxis& axis, const LevelAxis& level) const;
   void paintSpectrum(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis,
                      const LevelAxis& level);
+  // Fills the pane under line_ (nothing when it is empty).
+  void fillUnder(QPainter& p, const QRectF& pane);
   void paintMarks(QPainter& p, const QRectF& pane, const Shown& s, const FrequencyAxis& axis, const LevelAxis& level);
   void paintReadouts(QPainter& p, QSize size, const Panes& panes, const Shown& s, bool overlays);
   QString about() const;
@@ -170,7 +172,7 @@ class SpectrumView : public PlotView {
 
   PlotGrid grid_;
   SpectrogramImage spectrogram_;
-  QPolygonF line_;  // reused between pictures
+  QPolygonF line_, peaksLine_;  // reused between pictures
   uint64_t framesSeen_ = 0;
   QRectF peakMark_;  // where the strongest tone's mark was drawn
 };

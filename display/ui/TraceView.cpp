@@ -462,8 +462,7 @@ QString TraceView::hints() const {
 void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF plot = plotArea(size);
-  copyOpaque(p, grid_.image(size, dpr, gridLayout(plot)));
-  noteAll(grid_.boxes());
+  putBackground(p, grid_.image(size, dpr, gridLayout(plot)), grid_.boxes());
 
   const std::optional<Sweep> sweep = model_.sweep();
   const dsp::TraceHistory& h = model_.shownPoints();
@@ -498,7 +497,7 @@ void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   if (sweep && (cursors_[0] || cursors_[1])) paintCursorReadings(p, plot, *sweep);
 }
 
-void TraceView::paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const {
+void TraceView::paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) {
   const AmplitudeAxis axis{double(settings().zoom)};
   const double pixelsPerPoint = plot.width() / s.length;
   p.save();
@@ -511,6 +510,7 @@ void TraceView::paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHi
           QPointF(plot.left() + (double(first + int64_t(k)) - s.start) * pixelsPerPoint, axis.toY(v[k], plot)), 2, 2);
   });
   p.restore();
+  cover(p, plot);
 }
 
 void TraceView::paintMarks(QPainter& p, const QRectF& plot) {
@@ -534,11 +534,12 @@ void TraceView::paintMarks(QPainter& p, const QRectF& plot) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(palette::trigger, 1, Qt::DashLine));
     p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    cover(p, QRectF(plot.left(), y, plot.width(), 0));
   }
   p.restore();
 }
 
-void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) const {
+void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) {
   const AmplitudeAxis axis{double(settings().zoom)};
   p.setFont(uiFont(true));
   for (int c = 0; c < 2; ++c) {
@@ -550,6 +551,8 @@ void TraceView::paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s
     p.setPen(QPen(palette::timeCursor, 1));
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     p.drawText(QPointF(x + 3, plot.bottom() - 4), c == 0 ? QStringLiteral("A") : QStringLiteral("B"));
+    // The line, its letter and its dot.
+    cover(p, QRectF(x - 4, plot.top(), 8 + QFontMetricsF(p.font()).horizontalAdvance(QLatin1Char('B')), plot.height()));
     if (const auto v = valueAt(model_.shownPoints(), s, s.start + ms * model_.rate() / 1000.0)) {
       p.setRenderHint(QPainter::Antialiasing, true);
       p.setBrush(palette::timeCursor);
@@ -578,6 +581,7 @@ QString TraceView::paintHover(QPainter& p, const QRectF& plot, const Sweep* s) {
     p.drawEllipse(QPointF(x, AmplitudeAxis{double(settings().zoom)}.toY(v, plot)), 3, 3);
   }
   p.restore();
+  cover(p, QRectF(x - 4, plot.top(), 8, plot.height()));
   QString text = QStringLiteral("at ") + timeText(ms, settings().spanMs, plot.width());
   if (!std::isnan(v))
     text += QStringLiteral("  ") + fullScaleText(v) + QStringLiteral("  (") + dbText(dsp::dbfs(std::fabs(v))) +

@@ -99,8 +99,8 @@ class TraceView : public PlotView {
 
   void paintMarks(QPainter& p, const QRectF& plot);
   // A dot at each point, where they are at least 3 pixels apart.
-  void paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s) const;
-  void paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s) const;
+  void paintSamples(QPainter& p, const QRectF& plot, const dsp::TraceHistory& h, const Sweep& s);
+  void paintTimeCursors(QPainter& p, const QRectF& plot, const Sweep& s);
   // The pointer's line and dot; its read-out, for the line above the plot.
   QString paintHover(QPainter& p, const QRectF& plot, const Sweep* s);
   void paintMeasurements(QPainter& p, const QRectF& plot, const dsp::TraceMeasurements& m);

@@ -1,0 +1,93 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The still background of a scope picture (its grid) put under each new
+// picture, with the fill under a spectrum, and what each picture draws over
+// them.
+//
+// A window's backing store keeps its pixels from one paint event to the
+// next, so a picture painted on screen finds the last one still there: it
+// puts back only what the last one drew over the background instead of
+// copying all of it, which was the largest part of a scope's drawing. So
+// everything a picture draws over the background is noted here: its lines
+// column by column (LineRaster), every other piece by a rectangle. The fill
+// under a spectrum counts as background: the pixels keep it, and a new
+// fill changes only the rows between its old top and its new one in each
+// column. The whole background is copied wherever the pixels may hold
+// something else: a first picture, a new size or background, an image
+// other than the last one's, a repaint of part of the window, pixels that
+// cannot be written directly, a picture rendered into an image of its own.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+#include <QRectF>
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvel::display {
+
+// Fills column i of rect from row tops[i] down to rect's bottom, each row
+// r blended with rowColours[r - rect.top()] (premultiplied).
+void fillColumns(QImage& image, const QRect& rect, const std::vector<uint32_t>& rowColours,
+                 const std::vector<int>& tops);
+
+class PlotBackground {
+ public:
+  // Puts still under a new picture, at the painter's top left. samePixels:
+  // the painter paints into the pixels the last picture put was painted
+  // into (a window's backing store), which nothing else has changed since.
+  void put(QPainter& p, const QImage& still, bool samePixels);
+  // The picture's fill, as fillColumns, in the painter's pixels. A picture
+  // that had one is followed by pictures that fill (or fill nothing, all
+  // tops below the bottom) until the background changes.
+  void fill(QImage& image, const QRect& rect, const std::vector<uint32_t>& rowColours, const std::vector<int>& tops);
+  // The picture being painted draws over rows top ... bottom of device
+  // column x (the painter's pixels).
+  void coverColumn(int x, int top, int bottom);
+  // ... over r, in the painter's coordinates (with a margin for the edges
+  // of antialiased shapes and text).
+  void cover(const QPainter& p, const QRectF& r);
+  // The picture is painted: what it covered is what the next one puts back.
+  void done();
+  // The pixels may have been changed by others: the next picture puts the whole background.
+  void forget() { valid_ = false; }
+
+ private:
+  struct Covered {
+    std::vector<int> top, bottom;  // per column of the area; none where top > bottom
+    std::vector<QRect> rects;
+    void reset(int width);
+  };
+  struct Fill {
+    QRect rect;
+    std::vector<uint32_t> rowColours;
+    std::vector<int> tops;
+  };
+  // The background, with the fill the pixels hold, in place of rect.
+  struct Rows {
+    uint32_t* pixels;
+    qsizetype stride;
+    const uint32_t* still;
+    qsizetype stillStride;
+  };
+  void restore(const Rows& rows, const QRect& rect) const;
+
+  Covered last_, now_;
+  bool recording_ = false;
+  bool valid_ = false;  // last_ tells what differs from the background in the pixels below
+  // Where the last picture was put: its image's pixels, the background, and
+  // the pixels it took in that image.
+  const uchar* bits_ = nullptr;
+  QSize imageSize_;
+  qint64 stillKey_ = 0;
+  QRect area_;
+  const QImage* still_ = nullptr;  // during a picture
+  Fill fill_;
+  bool fillHeld_ = false;  // the pixels hold fill_ (put back where covered)
+  bool filled_ = false;    // the picture being painted has filled
+};
+
+}  // namespace quorvel::display
