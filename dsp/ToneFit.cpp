@@ -4,7 +4,6 @@
 #include "dsp/ToneFit.h"
 
 #include "dsp/FrameScale.h"
-#include "dsp/LeastSquares.h"
 
 #include <algorithm>
 #include <array>
