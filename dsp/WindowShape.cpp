@@ -111,55 +111,48 @@ void WindowShape::pair(double f, int first, int count, double* minus, double* pl
   for (int j = 0; j < 3; ++j) addKernel(j, d0[kMirror[j]], -1, 2LL * first, -numerator[kMirror[j]], count, plus);
 }
 
-// Bin i lies at d = k0 + i + sign e, r = sign e + (k0 + i - m N) from the
-// multiple m N nearest it: a sum that rounds like r itself when r is small.
+// Bin i lies at d = k0 + i + sign e, r = sign e + (k0 + i - m N) from a
+// multiple m N: a sum that rounds like r itself when r is small. The run
+// goes in stretches, each near one multiple or between two, and each
+// stretch in a loop of its own without a branch to take.
 void WindowShape::addKernel(int j, double e, int sign, long long k0, double numerator, int count, double* out) const {
   constexpr int kReseed = 64;  // bins between fresh phasors
-  const double reachBins = kSeriesReach * n_ / std::numbers::pi, half = 0.5 * n_;
+  const double reach = kSeriesReach * n_ / std::numbers::pi, half = 0.5 * n_;
   const double weighted = kWeights[j] * numerator;
   const double limit = kWeights[j] * n_;  // the kernel's value at d = m N, but for its sign
   long long m = nearest((double(k0) + sign * e) / n_);
-  // Commonly the whole run lies near one multiple (a tone's bins, the floor
-  // around it) and none at it: then one division a bin, without branches.
-  const double offset = double(k0 - m * n_), hit = -sign * e - offset;  // r = 0 at bin hit
-  if (sign * e + offset >= -reachBins && sign * e + (offset + (count - 1)) <= reachBins &&
-      !(hit >= 0 && hit <= count - 1 && double(static_cast<long long>(hit)) == hit)) {
-    const double atFirst = m % 2 != 0 ? -weighted : weighted;
-    for (int i = 0; i < count; ++i)
-      out[i] += (i % 2 ? -atFirst : atFirst) / sinSmall((sign * e + (offset + i)) * piOverN_);
-    return;
-  }
-  // Or none near a multiple (an image's bins): the phasor alone.
-  const double r0 = sign * e + offset, rLast = r0 + (count - 1);
-  if ((r0 > reachBins && rLast < n_ - reachBins) || rLast < -reachBins) {
-    std::complex<double> phasor;
-    for (int i = 0; i < count; ++i) {
-      if (i % kReseed == 0)
-        phasor = std::polar(1.0, std::numbers::pi * (double(k0 + i) + sign * e) / n_);
-      else
-        phasor *= turn_;
-      out[i] += (i % 2 ? -weighted : weighted) / phasor.imag();
+  for (int i = 0; i < count;) {
+    const double offset = double(k0 - m * n_), r = sign * e + (offset + i);
+    if (r > half) {
+      ++m;
+      continue;
     }
-    return;
-  }
-  std::complex<double> phasor;
-  int seeded = -1;  // the bin the phasor was last set at, or -1 where it has lapsed
-  for (int i = 0; i < count; ++i) {
-    double r = sign * e + double(k0 + i - m * n_);
-    while (r > half) ++m, r = sign * e + double(k0 + i - m * n_);
-    const double value = i % 2 ? -weighted : weighted;
-    if (std::fabs(r) <= reachBins) {
-      if (r == 0)  // d = m N: the limit, N cos(pi m N) / cos(pi m)
-        out[i] += (m * (n_ + 1)) % 2 != 0 ? -limit : limit;
-      else
-        out[i] += value / (m % 2 != 0 ? -sinSmall(r * piOverN_) : sinSmall(r * piOverN_));
-      seeded = -1;
+    if (std::fabs(r) <= reach) {
+      const int end = std::min(count, i + 1 + static_cast<int>(reach - r));
+      const double atFirst = m % 2 != 0 ? -weighted : weighted;
+      auto series = [&](int to) {
+        for (; i < to; ++i) out[i] += (i % 2 ? -atFirst : atFirst) / sinSmall((sign * e + (offset + i)) * piOverN_);
+      };
+      // The bin at d = m N, if one is: there the limit, N cos(pi m N) / cos(pi m).
+      const double hit = -sign * e - offset;
+      const int peak = hit >= i && hit < end && double(static_cast<int>(hit)) == hit ? static_cast<int>(hit) : end;
+      series(peak);
+      if (peak < end) {
+        out[peak] += (m * (n_ + 1)) % 2 != 0 ? -limit : limit;
+        i = peak + 1;
+        series(end);
+      }
     } else {
-      if (seeded < 0 || i - seeded >= kReseed)
-        phasor = std::polar(1.0, std::numbers::pi * (double(k0 + i) + sign * e) / n_), seeded = i;
-      else
-        phasor *= turn_;
-      out[i] += value / phasor.imag();
+      // Up to reach below m N, or to reach below (m + 1) N.
+      const double bound = r < 0 ? -reach : n_ - reach;
+      std::complex<double> phasor;
+      for (const int from = i; i < count && sign * e + (offset + i) < bound; ++i) {
+        if ((i - from) % kReseed == 0)
+          phasor = std::polar(1.0, std::numbers::pi * (double(k0 + i) + sign * e) / n_);
+        else
+          phasor *= turn_;
+        out[i] += (i % 2 ? -weighted : weighted) / phasor.imag();
+      }
     }
   }
 }
