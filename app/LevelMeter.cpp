@@ -53,7 +53,8 @@ void LevelMeter::Follow() {
       sinceMax_.start();
     }
   }
-  update();
+  // Repainted only when what it shows moves by a pixel or changes.
+  if (!shown_ || look() != *shown_) update();
 }
 
 QString LevelMeter::readingText() const {
@@ -67,17 +68,33 @@ void LevelMeter::mouseReleaseEvent(QMouseEvent*) {
 
 QSize LevelMeter::sizeHint() const { return withNumbers_ ? QSize(360, 56) : QSize(84, 20); }
 
-void LevelMeter::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing, false);
+LevelMeter::Scale LevelMeter::scale() const {
   const QFontMetrics fm(font());
   const int clipWidth = withNumbers_ ? fm.horizontalAdvance(QStringLiteral("CLIP")) + 10 : 8;
   const int barsHeight = withNumbers_ ? 18 : height() - 4;
   const QRect bars(1, withNumbers_ ? fm.height() + 4 : 2, width() - clipWidth - 5, barsHeight);
-  const QRect clip(bars.right() + 4, bars.top(), clipWidth, bars.height());
-  auto x = [&](double db) {
-    return bars.left() + int(std::lround(std::clamp((db - kFloorDb) / -kFloorDb, 0.0, 1.0) * bars.width()));
-  };
+  return {bars, QRect(bars.right() + 4, bars.top(), clipWidth, bars.height())};
+}
+
+int LevelMeter::Scale::x(double db) const {
+  return bars.left() + int(std::lround(std::clamp((db - kFloorDb) / -kFloorDb, 0.0, 1.0) * bars.width()));
+}
+
+LevelMeter::Look LevelMeter::look() const {
+  const Scale s = scale();
+  return {
+      live(), clipLit(), s.x(peakDb_), s.x(rmsDb_), s.x(maxDb_), rmsDb_ > -6, withNumbers_ ? readingText() : QString()};
+}
+
+void LevelMeter::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  const QFontMetrics fm(font());
+  const Scale scale = this->scale();
+  const QRect& bars = scale.bars;
+  const QRect& clip = scale.clip;
+  auto x = [&](double db) { return scale.x(db); };
+  shown_ = look();
   p.fillRect(bars, QColor(30, 34, 40));
   const bool on = live();
   if (on) {

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "app/InputLevels.h"
 
@@ -43,6 +44,23 @@ class LevelMeter : public QWidget {
   void mouseReleaseEvent(QMouseEvent*) override;
 
  private:
+  // Where the bars are, and where a level falls on them.
+  struct Scale {
+    QRect bars, clip;
+    int x(double db) const;
+  };
+  Scale scale() const;
+  // What a picture of the meter shows.
+  struct Look {
+    bool live, clip;
+    int peak, rms, max;
+    bool rmsHot;
+    QString reading;
+    bool operator==(const Look&) const = default;
+  };
+  Look look() const;
+
+  std::optional<Look> shown_;  // by the last picture
   const InputLevels& levels_;
   const bool withNumbers_;
   QTimer timer_;

@@ -151,8 +151,7 @@ void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
   if (overlays && frozen_) {
     const QFont bold = uiFont(true);
     const QString s = QStringLiteral("FROZEN");
-    if (const auto box =
-            line.reserveRight(QFontMetricsF(bold).horizontalAdvance(s) + 12, 16, QStringLiteral("frozen"))) {
+    if (const auto box = line.reserveRight(texts_.get(s, bold).size().width() + 12, 16, QStringLiteral("frozen"))) {
       p.save();
       p.setRenderHint(QPainter::Antialiasing, true);
       p.setPen(Qt::NoPen);

@@ -47,11 +47,6 @@ QRect placement(int place, const QScreen* screen) {
   return QRect(avail.left() + gap + column * (width + gap) + cascade, avail.top() + gap + cascade, width, height);
 }
 
-int refreshIntervalMs(const QScreen* screen) {
-  const double hz = std::clamp(screen ? screen->refreshRate() : 60.0, 1.0, 60.0);
-  return int(std::ceil(1000.0 / hz));
-}
-
 // The key goes into the tooltip, so the toolbar teaches the keys.
 void describeKey(QAction* a) {
   const QString key = a->shortcut().toString(QKeySequence::NativeText);
@@ -88,7 +83,10 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
       foldedAction_(QStringLiteral("Menu")),
       framesFromStart_(config.framesFromStart),
       showsFrames_(config.framesFromStart),
-      timingLog_(ScopeTimingLog::open(config.title)) {
+      timingLog_(ScopeTimingLog::open(config.title)),
+      refresh_([this] {
+        if (drain()) view().update();
+      }) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -140,12 +138,6 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
   showView(&view());
   health_.clear(steadyNow());
   setHealthShown(true);
-
-  refresh_.setInterval(refreshIntervalMs(QGuiApplication::primaryScreen()));
-  QObject::connect(&refresh_, &QTimer::timeout, this, [this] {
-    if (drain()) view().update();
-  });
-  refresh_.start();
 }
 
 PlotView& ScopeWindow::view() { return showsFrames_ ? static_cast<PlotView&>(*spectrum_) : *trace_; }

@@ -27,12 +27,12 @@
 #include "display/ScopeConfig.h"
 #include "display/ScopeHealth.h"
 #include "display/ScopeTimingLog.h"
+#include "display/ui/RefreshClock.h"
 #include "display/ui/PlotView.h"
 
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -124,7 +124,7 @@ class ScopeWindow : public QWidget {
   QElapsedTimer healthSet_;                    // since the health line was last set
   QElapsedTimer lastPicture_;                  // since the last picture was drawn
   std::unique_ptr<ScopeTimingLog> timingLog_;  // for the sound-to-screen benchmark
-  QTimer refresh_;
+  RefreshClock refresh_;                       // last: it ticks only while everything above lives
 };
 
 }  // namespace quorvel::display

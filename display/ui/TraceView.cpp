@@ -638,8 +638,7 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::Tr
   // reached full scale; the measurements take the room left, whole ones only.
   const bool clipped = model_.clipped();
   const QString clip = QStringLiteral("CLIP");
-  if (const auto box =
-          line.reserveRight(QFontMetricsF(uiFont()).horizontalAdvance(clip) + 10, 14, QStringLiteral("clip"))) {
+  if (const auto box = line.reserveRight(texts().get(clip, uiFont()).size().width() + 10, 14, QStringLiteral("clip"))) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);

@@ -4,7 +4,8 @@
 // The signal scope on a real X display with the tone a user tries first, a
 // 1 kHz sine at -6 dBFS sent block by block as the program sends it, at
 // three timebases, with cursors, saved as PNG for a person to look at. The
-// triggered trace must stand still from one block to the next.
+// triggered trace must stand still from one block to the next, and what the
+// screen shows of it must be the picture drawn afresh.
 #include "EntryPoints.h"
 #include "Pixels.h"
 #include "display/ui/TraceView.h"
@@ -76,7 +77,15 @@ TEST(TraceScreenshots, AToneStandsStillAtEveryTimebase) {
     const QImage shot = w->screen()->grabWindow(w->winId()).toImage();
     EXPECT_TRUE(shot.save(dir.filePath(file))) << file;
     EXPECT_TRUE(extentOf(shot, plot, isTrace)) << "nothing drawn in " << file;
-    return shot.copy(plot);
+    // On screen each picture is painted over the last: the plot must be
+    // what a picture drawn afresh shows.
+    const QImage afresh = view->render(view->size()).copy(plot.translated(-view->mapTo(w, QPoint(0, 0))));
+    const QImage shown = shot.copy(plot);
+    int differ = 0;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x) differ += shown.pixel(x, y) != afresh.pixel(x, y);
+    EXPECT_EQ(differ, 0) << "pixels of the plot on screen unlike the picture drawn afresh in " << file;
+    return shown;
   };
 
   // Where the trace is in each column of the plot: the centre of its

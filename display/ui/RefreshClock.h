@@ -1,0 +1,28 @@
+// SPDX-FileCopyrightText: 2026 The Quorvel audio developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// One timer at the screen's refresh rate (at most 60 Hz) for every scope
+// window, on the GUI thread: at each tick, each window takes what was
+// queued for it and repaints if anything came. A timer of each window's own
+// woke the GUI thread once per window per tick, most of them for nothing,
+// as points come in blocks some 46 ms apart at the program's pace.
+#pragma once
+
+#include <functional>
+
+namespace quorvel::display {
+
+class RefreshClock {
+ public:
+  // tick is called at every tick of the shared timer while this lives.
+  // It must not destroy any member of the clock.
+  explicit RefreshClock(std::function<void()> tick);
+  ~RefreshClock();
+  RefreshClock(const RefreshClock&) = delete;
+  RefreshClock& operator=(const RefreshClock&) = delete;
+
+ private:
+  std::function<void()> tick_;
+};
+
+}  // namespace quorvel::display
