@@ -112,7 +112,7 @@ class Fit {
 // The minimum of fn between a and b, to within 1e-9, by Brent's method:
 // parabolas through the three lowest points found, golden sections where
 // a parabola would not shrink the interval enough. The residual is smooth
-// near its bottom: a dozen evaluations or so instead of some forty by
+// near its bottom: some fifteen evaluations instead of some forty by
 // golden sections alone.
 template <class Fn>
 double refine(double a, double b, Fn&& fn, double& at) {
