@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 
 namespace dsp {
@@ -120,6 +121,10 @@ void WindowShape::addKernel(int j, double e, int sign, long long k0, double nume
   const double reach = kSeriesReach * n_ / std::numbers::pi, half = 0.5 * n_;
   const double weighted = kWeights[j] * numerator;
   const double limit = kWeights[j] * n_;  // the kernel's value at d = m N, but for its sign
+  if (!(std::fabs(e) < 0x1p52)) {         // no distance that bins can be counted along
+    std::fill(out, out + count, std::numeric_limits<double>::quiet_NaN());
+    return;
+  }
   long long m = nearest((double(k0) + sign * e) / n_);
   for (int i = 0; i < count;) {
     const double offset = double(k0 - m * n_), r = sign * e + (offset + i);
