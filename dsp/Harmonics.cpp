@@ -54,12 +54,8 @@ HarmonicAnalysis HarmonicAnalyser::analyse(const std::vector<double>& mag, const
   const size_t count = size_t(bins);
   kernels_.resize((2 + 2 * orders.size()) * count);
   auto kernel = [&](size_t which) { return &kernels_[which * count]; };
-  shape.run(f, 0, bins, kernel(0));
-  shape.run(-f, 0, bins, kernel(1));
-  for (size_t h = 0; h < orders.size(); ++h) {
-    shape.run(orders[h] * f, 0, bins, kernel(2 + 2 * h));
-    shape.run(-orders[h] * f, 0, bins, kernel(3 + 2 * h));
-  }
+  shape.pair(f, 0, bins, kernel(0), kernel(1));
+  for (size_t h = 0; h < orders.size(); ++h) shape.pair(orders[h] * f, 0, bins, kernel(2 + 2 * h), kernel(3 + 2 * h));
   const double* fm = kernel(0);
   const double* fp = kernel(1);
   // Rows: every bin of the band (20 Hz to 20 kHz) and the bins around each

@@ -9,6 +9,25 @@
 
 namespace dsp {
 
+namespace {
+
+// x . y over n values, in four running sums: a single sum waits on each
+// addition before the next, four keep the processor's adders busy.
+double dot(const double* x, const double* y, size_t n) {
+  double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    s0 += x[i] * y[i];
+    s1 += x[i + 1] * y[i + 1];
+    s2 += x[i + 2] * y[i + 2];
+    s3 += x[i + 3] * y[i + 3];
+  }
+  for (; i < n; ++i) s0 += x[i] * y[i];
+  return (s0 + s1) + (s2 + s3);
+}
+
+}  // namespace
+
 void LeastSquares::reset(size_t rows, size_t columns) {
   rows_ = rows;
   columns_ = columns;
@@ -43,11 +62,7 @@ double LeastSquares::solve(double tolerance) {
     // The column with the most left to explain goes next.
     size_t pivot = j;
     for (size_t c = j; c < columns_; ++c) {
-      if (left[c] < 1e-6) {
-        double s = 0;
-        for (size_t r = j; r < rows_; ++r) s += a(r, c) * a(r, c);
-        left[c] = s;
-      }
+      if (left[c] < 1e-6) left[c] = dot(&a(j, c), &a(j, c), rows_ - j);
       if (left[c] > left[pivot]) pivot = c;
     }
     // What is left of the best column is the sine of its angle to the
@@ -66,15 +81,11 @@ double LeastSquares::solve(double tolerance) {
     const double vv = best - a(j, j) * a(j, j) + vj * vj;
     a(j, j) = vj;
     for (size_t c = j + 1; c < columns_; ++c) {
-      double d = 0;
-      for (size_t r = j; r < rows_; ++r) d += a(r, j) * a(r, c);
-      d *= 2 / vv;
+      const double d = dot(&a(j, j), &a(j, c), rows_ - j) * (2 / vv);
       for (size_t r = j; r < rows_; ++r) a(r, c) -= d * a(r, j);
       left[c] -= a(j, c) * a(j, c);
     }
-    double d = 0;
-    for (size_t r = j; r < rows_; ++r) d += a(r, j) * y_[r];
-    d *= 2 / vv;
+    const double d = dot(&a(j, j), &y_[j], rows_ - j) * (2 / vv);
     for (size_t r = j; r < rows_; ++r) y_[r] -= d * a(r, j);
     a(j, j) = alpha;
     rank = j + 1;

@@ -16,7 +16,7 @@
 // strongest local maximum and the bins either side of it (from bin 0 near
 // 0 Hz), and for each trial f solves for those by least squares; f is the
 // trial that leaves the least residual (a coarse scan over the bin, then a
-// golden-section search). For a clean tone the model is exact, so frequency
+// search by Brent's method). For a clean tone the model is exact, so frequency
 // and level come out exact to rounding, at any offset between bins and
 // whatever the phase. The image term matters: left out, a 100 Hz tone would
 // be off by about 0.12 Hz, and a 1 kHz tone by 0.01 Hz.

@@ -12,6 +12,7 @@
 // weighted by one complex number per tone. The estimators build on that.
 #pragma once
 
+#include <complex>
 #include <vector>
 
 namespace dsp {
@@ -28,9 +29,13 @@ class WindowShape {
   // K(d): exact, for any real d, including the image of a tone folded back
   // from beyond the transform's length.
   double at(double bins) const;
-  // K(first - centre), K(first + 1 - centre), ...: count values (fewer
-  // than 6 N) into out, as at() gives them, at a small part of its cost.
+  // K(first - centre), K(first + 1 - centre), ...: count values into out,
+  // as at() gives them, at a small part of its cost.
   void run(double centre, int first, int count, double* out) const;
+  // A tone's kernel and its image's, K(k - f) and K(k + f) for k = first
+  // ... first + count - 1, into minus and plus: run(f, ...) and run(-f, ...),
+  // sharing their sines.
+  void pair(double f, int first, int count, double* minus, double* plus) const;
   // K(0) = sum of w[n]: a tone of amplitude A exactly on a bin gives a bin
   // of magnitude A K(0) / 2.
   double gain() const { return gain_; }
@@ -39,9 +44,14 @@ class WindowShape {
 
  private:
   double dirichlet(double bins) const;
+  // Adds kernel j (weight and shift) along bins i = 0 ... count - 1 at
+  // distances k0 + i + sign e, whose sine at i = 0 is numerator, to out.
+  void addKernel(int j, double e, int sign, long long k0, double numerator, int count, double* out) const;
 
   int n_;
   double step_;  // N / (N - 1): where the cosine's two shifted kernels sit
+  double piOverN_;
+  std::complex<double> turn_;  // e^(i pi / N): one bin along the kernels' denominators
   double gain_;
   double powerGain_;
 };

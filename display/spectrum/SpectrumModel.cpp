@@ -3,6 +3,8 @@
 
 #include "display/spectrum/SpectrumModel.h"
 
+#include "display/VectorState.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -17,6 +19,7 @@ bool SpectrumModel::consume(const ScopePoint& p, bool afterGap) {
   // The hold follows each frame's own amplitude (value 1), not the level
   // the analyser has smoothed over frames: a burst is held at its level.
   const std::vector<double>& amplitudes = assembler_.frame().amplitudes;
+  clearUpperVectorState();  // a picture's fills may come just before: a log10 a bin
   amplitudeDb_.resize(amplitudes.size());
   for (size_t k = 0; k < amplitudes.size(); ++k) amplitudeDb_[k] = 20 * std::log10(amplitudes[k] / 100 + 1);
   // The frame that raises the hold's highest point becomes the one its tone

@@ -6,7 +6,7 @@
 #include "display/ui/Painting.h"
 #include "display/ui/Palette.h"
 #include "display/ui/PlotLines.h"
-#include "display/ui/VectorState.h"
+#include "display/VectorState.h"
 #include "dsp/FrameText.h"
 
 #include <QDateTime>

@@ -7,8 +7,9 @@
 // instructions, and on such cores each of those then pays for the wider
 // state: the spectrum's tone fit, run right after a picture's fills, took
 // twice to ten times as long (bench_display: a frame taken and drawn with
-// its spectrogram 2.8 ms instead of 1.2 ms). Clearing the upper halves
-// first, as compilers do around their own wide code, costs one instruction.
+// its spectrogram 2.8 ms instead of 1.2 ms), and the C library's log10
+// 125 ns a call instead of 8. Clearing the upper halves first, as
+// compilers do around their own wide code, costs one instruction.
 #pragma once
 
 namespace quorvel::display {

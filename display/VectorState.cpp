@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "display/ui/VectorState.h"
+#include "display/VectorState.h"
 
 namespace quorvel::display {
 
