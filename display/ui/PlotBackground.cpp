@@ -13,6 +13,23 @@ namespace quorvel::display {
 
 namespace {
 
+// A colour blended over the pixels of one row of the background, which are
+// mostly one colour: the last pixel blended and what it gave are kept.
+class RowBlend {
+ public:
+  explicit RowBlend(uint32_t colour) : colour_(colour), after_(display::over(0, colour)) {}
+  uint32_t over(uint32_t pixel) {
+    if (pixel != before_) {
+      before_ = pixel;
+      after_ = display::over(pixel, colour_);
+    }
+    return after_;
+  }
+
+ private:
+  uint32_t colour_, before_ = 0, after_;
+};
+
 // The pixels of rect from still, which lies at area in the image.
 void copy(const QImage& still, const QRect& area, QImage& to, const QRect& rect) {
   const QRect r = rect & area;
@@ -26,22 +43,14 @@ void copy(const QImage& still, const QRect& area, QImage& to, const QRect& rect)
 
 void fillColumns(QImage& image, const QRect& rect, const std::vector<uint32_t>& rowColours,
                  const std::vector<int>& tops) {
-  // Most of a row is one background colour: each row remembers the last
-  // pixel it blended and what that gave.
-  std::vector<uint32_t> before(rowColours.size(), 0), after(rowColours.size());
-  for (size_t r = 0; r < rowColours.size(); ++r) after[r] = over(0, rowColours[r]);
+  std::vector<RowBlend> rows(rowColours.begin(), rowColours.end());
   uint32_t* px = pixelsOf(image);
   const qsizetype stride = strideOf(image);
   for (size_t i = 0; i < tops.size(); ++i) {
     const int x = rect.left() + int(i);
     for (int y = std::max(tops[i], rect.top()); y <= rect.bottom(); ++y) {
-      const size_t r = size_t(y - rect.top());
       uint32_t& pixel = px[y * stride + x];
-      if (pixel != before[r]) {
-        before[r] = pixel;
-        after[r] = over(pixel, rowColours[r]);
-      }
-      pixel = after[r];
+      pixel = rows[size_t(y - rect.top())].over(pixel);
     }
   }
 }
@@ -64,19 +73,13 @@ __attribute__((optimize("no-tree-loop-distribute-patterns"))) void PlotBackgroun
       for (int x = r.left(); x <= r.right(); ++x) pixels[x] = still[x];
       continue;
     }
-    // As fillColumns blends: most of a row is one background colour.
-    const uint32_t colour = fill_.rowColours[size_t(y - f.top())];
-    uint32_t before = 0, after = over(0, colour);
+    RowBlend blend(fill_.rowColours[size_t(y - f.top())]);
     for (int x = r.left(); x <= r.right(); ++x) {
       if (x < f.left() || x > f.right() || y < fill_.tops[size_t(x - f.left())]) {
         pixels[x] = still[x];
         continue;
       }
-      if (still[x] != before) {
-        before = still[x];
-        after = over(before, colour);
-      }
-      pixels[x] = after;
+      pixels[x] = blend.over(still[x]);
     }
   }
 }
