@@ -3,6 +3,8 @@
 
 #include "display/ui/ReadoutLine.h"
 
+#include "display/ui/PlotBackground.h"
+
 #include <QFontMetricsF>
 
 #include <cmath>
@@ -37,8 +39,8 @@ const QStaticText& TextCache::elided(const QString& text, const QFont& font, dou
 }
 
 ReadoutLine::ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes,
-                         TextCache& cache)
-    : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache) {}
+                         TextCache& cache, PlotBackground* background)
+    : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache), background_(background) {}
 
 QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
   const QFontMetricsF m(font);
@@ -46,9 +48,12 @@ QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
 }
 
 void ReadoutLine::draw(const QStaticText& text, double x, const QColor& colour, const QFont& font) {
+  // The painter is left as drawing leaves it, drawn or not.
   p_.setFont(font);
   p_.setPen(colour);
-  p_.drawStaticText(QPointF(x, baseline_ - QFontMetricsF(font).ascent()), text);
+  const QRectF box = boxOf(x, text.size().width(), font);
+  if (background_ && background_->kept(p_, {text.text(), font, colour.rgba(), 0, box})) return;
+  p_.drawStaticText(box.topLeft(), text);
 }
 
 bool ReadoutLine::fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what) {
@@ -84,6 +89,23 @@ std::optional<QRectF> ReadoutLine::reserveRight(double width, double height, con
   boxes_.push_back({what, box});
   right_ -= width + kGap;
   return box;
+}
+
+bool ReadoutLine::badgeRight(const QString& text, const QColor& colour, const QColor& back, const QFont& font,
+                             double padding, double height, const QString& what) {
+  const auto box = reserveRight(cache_.get(text, font).size().width() + padding, height, what);
+  if (!box) return false;
+  if (background_ && background_->kept(p_, {text, font, colour.rgba(), back.rgba(), *box})) return true;
+  p_.save();
+  p_.setRenderHint(QPainter::Antialiasing, true);
+  p_.setPen(Qt::NoPen);
+  p_.setBrush(back);
+  p_.drawRoundedRect(*box, 3, 3);
+  p_.setFont(font);
+  p_.setPen(colour);
+  p_.drawText(*box, Qt::AlignCenter, text);
+  p_.restore();
+  return true;
 }
 
 }  // namespace quorvel::display
