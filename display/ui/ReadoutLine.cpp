@@ -17,23 +17,24 @@ constexpr double kLeastShown = 40;
 }  // namespace
 
 const QStaticText& TextCache::get(const QString& text, const QFont& font) {
-  const QString key = (font.bold() ? QStringLiteral("b") : QStringLiteral("r")) + text;
-  if (const auto it = texts_.constFind(key); it != texts_.constEnd()) return *it;
-  if (texts_.size() >= kMost) texts_.clear();
+  auto& texts = texts_[font.bold()];
+  if (const auto it = texts.constFind(text); it != texts.constEnd()) return *it;
+  if (texts.size() >= kMost) texts.clear();
   QStaticText laid(text);
   laid.setTextFormat(Qt::PlainText);
   laid.setPerformanceHint(QStaticText::AggressiveCaching);
   laid.prepare(QTransform(), font);
-  return *texts_.insert(key, laid);
+  return *texts.insert(text, laid);
 }
 
 const QStaticText& TextCache::elided(const QString& text, const QFont& font, double width) {
   // Whole pixels: the cut is the same within one.
-  const QString key = QString::number(int(width)) + (font.bold() ? QStringLiteral("b") : QStringLiteral("r")) + text;
-  auto it = cuts_.constFind(key);
-  if (it == cuts_.constEnd()) {
-    if (cuts_.size() >= kMost) cuts_.clear();
-    it = cuts_.insert(key, QFontMetricsF(font).elidedText(text, Qt::ElideRight, std::floor(width)));
+  auto& cuts = cuts_[font.bold()];
+  const Cut key{int(width), text};
+  auto it = cuts.constFind(key);
+  if (it == cuts.constEnd()) {
+    if (cuts.size() >= kMost) cuts.clear();
+    it = cuts.insert(key, QFontMetricsF(font).elidedText(text, Qt::ElideRight, std::floor(width)));
   }
   return get(*it, font);
 }

@@ -41,8 +41,16 @@ class TextCache {
 
  private:
   static constexpr int kMost = 512;  // then it starts afresh
-  QHash<QString, QStaticText> texts_;
-  QHash<QString, QString> cuts_;
+  // A text cut to a width in whole pixels.
+  struct Cut {
+    int width;
+    QString text;
+    bool operator==(const Cut&) const = default;
+    friend size_t qHash(const Cut& c, size_t seed = 0) { return qHashMulti(seed, c.width, c.text); }
+  };
+  // Regular and bold, by their texts: a lookup builds no key.
+  QHash<QString, QStaticText> texts_[2];
+  QHash<Cut, QString> cuts_[2];
 };
 
 class PlotBackground;
