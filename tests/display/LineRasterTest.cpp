@@ -40,7 +40,8 @@ std::vector<std::pair<int, int>> columnOf(const QImage& img, int x) {
 }  // namespace
 
 // A line's centre between two rows (or columns) is shared between them by
-// how near it lies; on a pixel's centre, that pixel takes it all.
+// how near it lies; on a pixel's centre, that pixel takes it all. The halo
+// shows one row below the line's lower edge, never on the line itself.
 TEST(LineRaster, CoverageIsSharedByDistanceFromPixelCentres) {
   struct Case {
     const char* what;
@@ -48,6 +49,7 @@ TEST(LineRaster, CoverageIsSharedByDistanceFromPixelCentres) {
     int column;  // where the covered pixels are read (a row for a vertical line)
     bool vertical;
     std::vector<std::pair<int, int>> expected;  // (row or column, level)
+    bool halo = false;
   };
   const Case cases[] = {
       {"on row 10's centre", QPolygonF{{2, 10.5}, {30, 10.5}}, 15, false, {{10, 255}}},
@@ -55,12 +57,20 @@ TEST(LineRaster, CoverageIsSharedByDistanceFromPixelCentres) {
       {"a quarter below row 10's centre", QPolygonF{{2, 10.75}, {30, 10.75}}, 15, false, {{10, 191}, {11, 64}}},
       {"vertical, on column 7's centre", QPolygonF{{7.5, 3}, {7.5, 25}}, 12, true, {{7, 255}}},
       {"vertical, between columns 7 and 8", QPolygonF{{8, 3}, {8, 25}}, 12, true, {{7, 128}, {8, 128}}},
+      // The halo is 70/255 of the line's colour at the coverage above it.
+      {"with a halo, between rows 9 and 10",
+       QPolygonF{{2, 10.0}, {30, 10.0}},
+       15,
+       false,
+       {{9, 128}, {10, 128}, {11, 35}},
+       true},
+      {"with a halo, vertical", QPolygonF{{8, 3}, {8, 25}}, 12, true, {{7, 128}, {8, 128}}, true},
   };
   for (const Case& c : cases) {
     QImage img = blank();
     QPainter p(&img);
     LineRaster raster;
-    raster.drawLine(p, c.line, QRectF(0, 0, 40, 30), kWhite);
+    raster.drawLine(p, c.line, QRectF(0, 0, 40, 30), kWhite, c.halo);
     p.end();
     std::vector<std::pair<int, int>> lit;
     if (c.vertical) {
