@@ -21,7 +21,9 @@
 // on, not where the last batch ended: the ring is sized for a GUI thread
 // that stalls for a second and a half, but between stalls it holds a block
 // at a time, and so the system backs only the first few slots instead of
-// every slot the points would otherwise cycle through.
+// every slot the points would otherwise cycle through. The slots beyond are
+// backed when a stall first reaches them, once, as every slot used to be in
+// the ring's first turn.
 #pragma once
 
 #include "scope/ScopeApi.h"
