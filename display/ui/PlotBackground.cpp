@@ -59,6 +59,12 @@ void PlotBackground::Covered::reset(int width) {
   top.assign(size_t(width), INT_MAX);
   bottom.assign(size_t(width), INT_MIN);
   rects.clear();
+  texts.clear();
+}
+
+bool PlotBackground::Drawn::operator==(const Drawn& o) const {
+  return text.box == o.text.box && text.colour == o.text.colour && text.back == o.text.back && hints == o.hints &&
+         transform == o.transform && text.text == o.text.text && text.font == o.text.font;
 }
 
 // A plain loop, kept from becoming a call of the C library's copy (see copyRows).
@@ -86,6 +92,8 @@ __attribute__((optimize("no-tree-loop-distribute-patterns"))) void PlotBackgroun
 
 void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
   recording_ = false;
+  waiting_.clear();
+  spoiled_ = false;
   const QRectF picture(QPointF(0, 0), QSizeF(still.size()) / still.devicePixelRatio());
   const auto direct = directPixels(p, picture);
   const QTransform& t = direct ? direct->toPixels : QTransform();
@@ -111,21 +119,22 @@ void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
   still_ = &still;
   if (again) {
     const Rows rows{pixelsOf(image), strideOf(image), pixelsOf(still), strideOf(still)};
+    rows_ = rows;
     for (const QRect& r : last_.rects) restore(rows, r);
+    // The last picture's texts wait for this one's, but where more of it is put back.
+    waiting_.assign(last_.texts.size(), Waiting::Yes);
+    for (size_t i = 0; i < last_.texts.size(); ++i)
+      if (!alone(i)) {
+        restore(rows, last_.texts[i].pixels);
+        waiting_[i] = Waiting::PutBack;
+      }
     // A few columns at a time, over the rows any of them covered: a column
     // at a time touches a cache line per pixel. The pixels between that none
     // covered hold the background already: putting it back there too costs
     // less than telling them apart. (bench_display, a second at the
     // program's rate: 2 columns 53.9 ms, 4 52.4 ms, 8 60.6 ms, 16 60.0 ms.)
-    constexpr int kBlock = 4;
-    for (int from = 0; from < area.width(); from += kBlock) {
-      const int to = std::min(from + kBlock, area.width());
-      const int lowest = std::max(area.top(), *std::min_element(last_.top.begin() + from, last_.top.begin() + to));
-      const int highest =
-          std::min(area.bottom(), *std::max_element(last_.bottom.begin() + from, last_.bottom.begin() + to));
-      if (lowest <= highest)
-        restore(rows, QRect(QPoint(area.left() + from, lowest), QPoint(area.left() + to - 1, highest)));
-    }
+    for (int from = 0; from < area.width(); from += kBlock)
+      if (const QRect block = columnBlock(from); !block.isEmpty()) restore(rows, block);
   } else {
     copy(still, area, image, direct->clip);
     fillHeld_ = false;
@@ -186,24 +195,105 @@ void PlotBackground::coverColumn(int x, int top, int bottom) {
   now_.bottom[size_t(i)] = std::max(now_.bottom[size_t(i)], bottom);
 }
 
-void PlotBackground::cover(const QPainter& p, const QRectF& r) {
-  if (!recording_) return;  // a line's rectangle may have no width
-  const QRect pixels = p.deviceTransform().mapRect(r.normalized()).toAlignedRect().adjusted(-2, -2, 2, 2) & area_;
-  if (!pixels.isEmpty()) now_.rects.push_back(pixels);
+QRect PlotBackground::deviceRect(const QPainter& p, const QRectF& r) const {
+  return p.deviceTransform().mapRect(r.normalized()).toAlignedRect().adjusted(-2, -2, 2, 2) & area_;
 }
 
-void PlotBackground::done() {
-  if (!recording_) return;
+void PlotBackground::cover(const QPainter& p, const QRectF& r) {
+  if (!recording_) return;  // a line's rectangle may have no width
+  if (const QRect pixels = deviceRect(p, r); !pixels.isEmpty()) now_.rects.push_back(pixels);
+}
+
+QRect PlotBackground::columnBlock(int from) const {
+  const int to = std::min(from + kBlock, area_.width());
+  const int lowest = std::max(area_.top(), *std::min_element(last_.top.begin() + from, last_.top.begin() + to));
+  const int highest =
+      std::min(area_.bottom(), *std::max_element(last_.bottom.begin() + from, last_.bottom.begin() + to));
+  if (lowest > highest) return {};
+  return {QPoint(area_.left() + from, lowest), QPoint(area_.left() + to - 1, highest)};
+}
+
+bool PlotBackground::alone(size_t text) const {
+  const QRect& pixels = last_.texts[text].pixels;
+  if (fillHeld_ && fill_.rect.intersects(pixels)) return false;
+  for (const QRect& r : last_.rects)
+    if (r.intersects(pixels)) return false;
+  for (size_t i = 0; i < last_.texts.size(); ++i)
+    if (i != text && last_.texts[i].pixels.intersects(pixels)) return false;
+  for (int from = (pixels.left() - area_.left()) / kBlock * kBlock; from <= pixels.right() - area_.left();
+       from += kBlock)
+    if (columnBlock(from).intersects(pixels)) return false;
+  return true;
+}
+
+bool PlotBackground::drawnOver(const QRect& pixels) const {
+  if (filled_ && fill_.rect.intersects(pixels)) return true;
+  for (const QRect& r : now_.rects)
+    if (r.intersects(pixels)) return true;
+  for (const Drawn& d : now_.texts)
+    if (d.pixels.intersects(pixels)) return true;
+  for (int x = pixels.left(); x <= pixels.right(); ++x) {
+    const size_t i = size_t(x - area_.left());
+    if (now_.top[i] <= pixels.bottom() && now_.bottom[i] >= pixels.top()) return true;
+  }
+  return false;
+}
+
+void PlotBackground::putBackUnder(const QRect& pixels) {
+  for (size_t i = 0; i < waiting_.size(); ++i) {
+    const QRect& was = last_.texts[i].pixels;
+    if (waiting_[i] != Waiting::Yes || !was.intersects(pixels)) continue;
+    waiting_[i] = Waiting::PutBack;
+    // What was drawn over the text since would go with it.
+    if (drawnOver(was))
+      spoiled_ = true;
+    else
+      restore(rows_, was);
+  }
+}
+
+bool PlotBackground::kept(const QPainter& p, const Text& text) {
+  if (!recording_) return false;
+  Drawn drawn{text, p.deviceTransform(), p.renderHints(), deviceRect(p, text.box)};
+  if (drawn.pixels.isEmpty()) return false;
+  if (p.hasClipping()) {
+    // What a clip left of it is not told by what it is: not kept, nor left for the next picture.
+    putBackUnder(drawn.pixels);
+    now_.rects.push_back(drawn.pixels);
+    return false;
+  }
+  for (size_t i = 0; i < waiting_.size(); ++i)
+    if (waiting_[i] == Waiting::Yes && last_.texts[i] == drawn && !drawnOver(drawn.pixels)) {
+      waiting_[i] = Waiting::Kept;
+      now_.texts.push_back(std::move(drawn));
+      return true;
+    }
+  putBackUnder(drawn.pixels);
+  now_.texts.push_back(std::move(drawn));
+  return false;
+}
+
+bool PlotBackground::done() {
+  if (!recording_) return true;
+  // The texts of the last picture that this one did not draw again.
+  putBackUnder(area_);
   recording_ = false;
+  waiting_.clear();
   still_ = nullptr;
+  if (spoiled_) {
+    spoiled_ = false;
+    valid_ = false;
+    return false;
+  }
   if (fillHeld_ && !filled_) {
     // A view that filled stopped filling without a new background: the
     // old fill was not taken away under this picture. The next one is put whole.
     fillHeld_ = false;
-    return;
+    return true;
   }
   std::swap(last_, now_);
   valid_ = true;
+  return true;
 }
 
 }  // namespace quorvel::display

@@ -17,12 +17,27 @@
 // something else: a first picture, a new size or background, an image
 // other than the last one's, a repaint of part of the window, pixels that
 // cannot be written directly, a picture rendered into an image of its own.
+//
+// Texts are most of what a picture draws over the background outside its
+// plot, and most stay the same from one picture to the next: a text that the
+// last picture drew where this one draws it again, with nothing else drawn
+// over its box in either, is left in the pixels, neither put back nor drawn.
+// Whether this picture draws it again is known only when it comes to it, so
+// the last picture's texts that nothing else covered wait until then: a
+// text drawn over one of them puts it back first, and those left at the end
+// are put back then. Should something else be drawn over a waiting text
+// before that (what the last picture did not show, such as a mark moved
+// under a text that stayed), the picture is wrong there and is painted
+// again whole (done() says so).
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
 #include <QRectF>
+#include <QString>
+#include <QTransform>
 
 #include <cstdint>
 #include <vector>
@@ -50,17 +65,40 @@ class PlotBackground {
   // ... over r, in the painter's coordinates (with a margin for the edges
   // of antialiased shapes and text).
   void cover(const QPainter& p, const QRectF& r);
+  // A text about to be drawn in box (the painter's coordinates), in colour,
+  // over a rounded box of back when back is not 0. True: the pixels hold it
+  // as the last picture drew it, and the caller leaves it. False: the caller
+  // draws it (what the last picture left in its box is put back).
+  struct Text {
+    QString text;
+    QFont font;
+    QRgb colour = 0, back = 0;
+    QRectF box;
+  };
+  bool kept(const QPainter& p, const Text& text);
   // The picture is painted: what it covered is what the next one puts back.
-  void done();
+  // False when the picture must be painted again (the next one is put whole):
+  // something was drawn over a text the last picture left waiting.
+  bool done();
   // The pixels may have been changed by others: the next picture puts the whole background.
   void forget() { valid_ = false; }
 
  private:
+  struct Drawn {
+    Text text;
+    QTransform transform;  // the painter's to the device
+    QPainter::RenderHints hints;
+    QRect pixels;  // with a margin, in the area
+    bool operator==(const Drawn& o) const;
+  };
   struct Covered {
     std::vector<int> top, bottom;  // per column of the area; none where top > bottom
     std::vector<QRect> rects;
+    std::vector<Drawn> texts;  // through kept()
     void reset(int width);
   };
+  // A text of the last picture left in the pixels.
+  enum class Waiting { Yes, Kept, PutBack };
   struct Fill {
     QRect rect;
     std::vector<uint32_t> rowColours;
@@ -74,6 +112,18 @@ class PlotBackground {
     qsizetype stillStride;
   };
   void restore(const Rows& rows, const QRect& rect) const;
+  // Where put restores the columns from `from` to `from` + kBlock of the area.
+  QRect columnBlock(int from) const;
+  // Whether nothing of the last picture but this text of it is put back in its pixels.
+  bool alone(size_t text) const;
+  // Whether the picture being painted has drawn over pixels so far.
+  bool drawnOver(const QRect& pixels) const;
+  // The waiting texts that meet pixels are put back (or spoil the picture).
+  void putBackUnder(const QRect& pixels);
+  // r in the device's pixels, with a margin for the edges of antialiased shapes and text.
+  QRect deviceRect(const QPainter& p, const QRectF& r) const;
+
+  static constexpr int kBlock = 4;
 
   Covered last_, now_;
   bool recording_ = false;
@@ -86,8 +136,11 @@ class PlotBackground {
   QRect area_;
   const QImage* still_ = nullptr;  // during a picture
   Fill fill_;
-  bool fillHeld_ = false;  // the pixels hold fill_ (put back where covered)
-  bool filled_ = false;    // the picture being painted has filled
+  bool fillHeld_ = false;         // the pixels hold fill_ (put back where covered)
+  bool filled_ = false;           // the picture being painted has filled
+  Rows rows_{};                   // during a picture
+  std::vector<Waiting> waiting_;  // per text of last_, during a picture
+  bool spoiled_ = false;          // something was drawn over a waiting text
 };
 
 }  // namespace quorvel::display

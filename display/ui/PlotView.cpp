@@ -33,19 +33,29 @@ void PlotView::paintOver(QPainter& p, QSize size) { paint(p, size, true, true); 
 
 void PlotView::paint(QPainter& p, QSize size, bool overlays, bool samePixels) {
   clearUpperVectorState();
-  boxes_.clear();
-  ownBoxes_ = 0;
   samePixels_ = samePixels;
-  paintContent(p, size, overlays);
-  paintStatus(p, size, overlays);
-  for (size_t i = ownBoxes_; i < boxes_.size(); ++i) background_.cover(p, boxes_[i].rect);
-  background_.done();
+  // Seldom (something came over a text the last picture left), the picture
+  // is painted again, whole.
+  for (int tries = 0; tries < 2; ++tries) {
+    boxes_.clear();
+    paintContent(p, size, overlays);
+    paintStatus(p, size, overlays);
+    if (background_.done()) break;
+  }
 }
 
 void PlotView::putBackground(QPainter& p, const QImage& still, const std::vector<TextBox>& stillBoxes) {
   background_.put(p, still, samePixels_);
   boxes_.insert(boxes_.end(), stillBoxes.begin(), stillBoxes.end());
-  ownBoxes_ = boxes_.size();
+}
+
+void PlotView::noteText(const QPainter& p, const QString& what, const QRectF& rect) {
+  boxes_.push_back({what, rect});
+  background_.cover(p, rect);
+}
+
+ReadoutLine PlotView::readoutLine(QPainter& p, double left, double right, double baseline) {
+  return {p, left, right, baseline, boxes_, texts_, &background_};
 }
 
 QImage PlotView::render(QSize size, bool overlays) {
@@ -130,7 +140,7 @@ void PlotView::paintCrosshair(QPainter& p, const QRectF& plot) {
 
 void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right) {
   const QRectF plot = plotRect(size);
-  ReadoutLine line(p, plot.left(), size.width() - 18, plot.top() - 10, boxes_, texts_);
+  ReadoutLine line = readoutLine(p, plot.left(), size.width() - 18, plot.top() - 10);
   for (const Readout& r : right) line.fromRight(r.text, r.colour, uiFont(), r.what);
   if (line.fromLeft(config_.title, palette::text, uiFont(true), QStringLiteral("title")))
     line.fromLeft(about, palette::dimText, uiFont(), QStringLiteral("about"));
@@ -138,7 +148,7 @@ void PlotView::paintTopLine(QPainter& p, QSize size, const QString& about, const
 
 void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
   const QRectF plot = plotRect(size);
-  ReadoutLine line(p, plot.left(), size.width() - 18, size.height() - 9, boxes_, texts_);
+  ReadoutLine line = readoutLine(p, plot.left(), size.width() - 18, size.height() - 9);
   if (health_) {
     // The losses first: where the line is short, they are what stays.
     line.fromRight(health_->lost, health_->anyLost ? palette::warning : palette::dimText, uiFont(),
@@ -148,21 +158,9 @@ void PlotView::paintStatus(QPainter& p, QSize size, bool overlays) {
     line.fromRight(QStringLiteral("dropped %1 points").arg(QLocale::c().toString(qulonglong(dropped_))),
                    palette::warning, uiFont(), QStringLiteral("dropped"));
   }
-  if (overlays && frozen_) {
-    const QFont bold = uiFont(true);
-    const QString s = QStringLiteral("FROZEN");
-    if (const auto box = line.reserveRight(texts_.get(s, bold).size().width() + 12, 16, QStringLiteral("frozen"))) {
-      p.save();
-      p.setRenderHint(QPainter::Antialiasing, true);
-      p.setPen(Qt::NoPen);
-      p.setBrush(palette::badge);
-      p.drawRoundedRect(*box, 3, 3);
-      p.setFont(bold);
-      p.setPen(palette::text);
-      p.drawText(*box, Qt::AlignCenter, s);
-      p.restore();
-    }
-  }
+  if (overlays && frozen_)
+    line.badgeRight(QStringLiteral("FROZEN"), palette::text, palette::badge, uiFont(true), 12, 16,
+                    QStringLiteral("frozen"));
   // A notice takes the place of the key hints for a while.
   if (overlays && !notice_.isEmpty())
     line.fromLeft(notice_, palette::text, uiFont(), QStringLiteral("notice"));

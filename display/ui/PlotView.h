@@ -119,16 +119,17 @@ class PlotView : public QWidget {
   void paintTopLine(QPainter& p, QSize size, const QString& about, const std::vector<Readout>& right);
   // The key hints of the status line.
   virtual QString hints() const = 0;
-  void noteText(const QString& what, const QRectF& rect) { boxes_.push_back({what, rect}); }
+  // A text or mark drawn over the background, in rect.
+  void noteText(const QPainter& p, const QString& what, const QRectF& rect);
   // The still background (the grid, its labels at stillBoxes) under the
   // picture: first thing in paintContent.
   void putBackground(QPainter& p, const QImage& still, const std::vector<TextBox>& stillBoxes);
-  // Everything drawn over the background is noted: lines and fills by
-  // lines(), texts and marks by their boxes (noteText, ReadoutLine), every
-  // other piece here.
+  // Everything drawn over the background is noted as soon as it is drawn:
+  // lines and fills by lines(), texts and marks by their boxes (noteText,
+  // ReadoutLine), every other piece here.
   void cover(const QPainter& p, const QRectF& r) { background_.cover(p, r); }
-  std::vector<TextBox>& boxes() { return boxes_; }
-  TextCache& texts() { return texts_; }
+  // A line of read-outs between left and right on the baseline, noted.
+  ReadoutLine readoutLine(QPainter& p, double left, double right, double baseline);
   // Draws the data lines.
   LineRaster& lines() { return lines_; }
 
@@ -167,7 +168,6 @@ class PlotView : public QWidget {
   uint64_t pictures_ = 0;
   std::optional<QPointF> cursor_;
   std::vector<TextBox> boxes_;
-  size_t ownBoxes_ = 0;  // boxes_ from here on are drawn over the background
   TextCache texts_;
   PlotBackground background_;
   bool samePixels_ = false;  // the picture being painted is painted over the last

@@ -3,6 +3,8 @@
 
 #include "display/ui/ReadoutLine.h"
 
+#include "display/ui/PlotBackground.h"
+
 #include <QFontMetricsF>
 
 #include <cmath>
@@ -15,30 +17,31 @@ constexpr double kLeastShown = 40;
 }  // namespace
 
 const QStaticText& TextCache::get(const QString& text, const QFont& font) {
-  const QString key = (font.bold() ? QStringLiteral("b") : QStringLiteral("r")) + text;
-  if (const auto it = texts_.constFind(key); it != texts_.constEnd()) return *it;
-  if (texts_.size() >= kMost) texts_.clear();
+  auto& texts = texts_[font.bold()];
+  if (const auto it = texts.constFind(text); it != texts.constEnd()) return *it;
+  if (texts.size() >= kMost) texts.clear();
   QStaticText laid(text);
   laid.setTextFormat(Qt::PlainText);
   laid.setPerformanceHint(QStaticText::AggressiveCaching);
   laid.prepare(QTransform(), font);
-  return *texts_.insert(key, laid);
+  return *texts.insert(text, laid);
 }
 
 const QStaticText& TextCache::elided(const QString& text, const QFont& font, double width) {
   // Whole pixels: the cut is the same within one.
-  const QString key = QString::number(int(width)) + (font.bold() ? QStringLiteral("b") : QStringLiteral("r")) + text;
-  auto it = cuts_.constFind(key);
-  if (it == cuts_.constEnd()) {
-    if (cuts_.size() >= kMost) cuts_.clear();
-    it = cuts_.insert(key, QFontMetricsF(font).elidedText(text, Qt::ElideRight, std::floor(width)));
+  auto& cuts = cuts_[font.bold()];
+  const Cut key{int(width), text};
+  auto it = cuts.constFind(key);
+  if (it == cuts.constEnd()) {
+    if (cuts.size() >= kMost) cuts.clear();
+    it = cuts.insert(key, QFontMetricsF(font).elidedText(text, Qt::ElideRight, std::floor(width)));
   }
   return get(*it, font);
 }
 
 ReadoutLine::ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes,
-                         TextCache& cache)
-    : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache) {}
+                         TextCache& cache, PlotBackground* background)
+    : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache), background_(background) {}
 
 QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
   const QFontMetricsF m(font);
@@ -46,9 +49,12 @@ QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
 }
 
 void ReadoutLine::draw(const QStaticText& text, double x, const QColor& colour, const QFont& font) {
+  // The painter is left as drawing leaves it, drawn or not.
   p_.setFont(font);
   p_.setPen(colour);
-  p_.drawStaticText(QPointF(x, baseline_ - QFontMetricsF(font).ascent()), text);
+  const QRectF box = boxOf(x, text.size().width(), font);
+  if (background_ && background_->kept(p_, {text.text(), font, colour.rgba(), 0, box})) return;
+  p_.drawStaticText(box.topLeft(), text);
 }
 
 bool ReadoutLine::fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what) {
@@ -84,6 +90,23 @@ std::optional<QRectF> ReadoutLine::reserveRight(double width, double height, con
   boxes_.push_back({what, box});
   right_ -= width + kGap;
   return box;
+}
+
+bool ReadoutLine::badgeRight(const QString& text, const QColor& colour, const QColor& back, const QFont& font,
+                             double padding, double height, const QString& what) {
+  const auto box = reserveRight(cache_.get(text, font).size().width() + padding, height, what);
+  if (!box) return false;
+  if (background_ && background_->kept(p_, {text, font, colour.rgba(), back.rgba(), *box})) return true;
+  p_.save();
+  p_.setRenderHint(QPainter::Antialiasing, true);
+  p_.setPen(Qt::NoPen);
+  p_.setBrush(back);
+  p_.drawRoundedRect(*box, 3, 3);
+  p_.setFont(font);
+  p_.setPen(colour);
+  p_.drawText(*box, Qt::AlignCenter, text);
+  p_.restore();
+  return true;
 }
 
 }  // namespace quorvel::display

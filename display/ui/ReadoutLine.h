@@ -6,7 +6,8 @@
 // then from the left end rightwards in the room that is left. A piece that
 // does not fit is left out, or cut short with an ellipsis where that is
 // asked for. Every piece drawn leaves its rectangle in a list, so that the
-// picture can tell where its texts are (TextBox).
+// picture can tell where its texts are (TextBox). A piece the pixels hold
+// already is not drawn again (PlotBackground::kept).
 #pragma once
 
 #include <QColor>
@@ -40,27 +41,41 @@ class TextCache {
 
  private:
   static constexpr int kMost = 512;  // then it starts afresh
-  QHash<QString, QStaticText> texts_;
-  QHash<QString, QString> cuts_;
+  // A text cut to a width in whole pixels.
+  struct Cut {
+    int width;
+    QString text;
+    bool operator==(const Cut&) const = default;
+    friend size_t qHash(const Cut& c, size_t seed = 0) { return qHashMulti(seed, c.width, c.text); }
+  };
+  // Regular and bold, by their texts: a lookup builds no key.
+  QHash<QString, QStaticText> texts_[2];
+  QHash<Cut, QString> cuts_[2];
 };
+
+class PlotBackground;
 
 class ReadoutLine {
  public:
-  // Pieces go between left and right, on the baseline.
-  ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes, TextCache& cache);
+  // Pieces go between left and right, on the baseline; background, if any,
+  // tells which the pixels hold already.
+  ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes, TextCache& cache,
+              PlotBackground* background = nullptr);
 
   // From the right end, whole or not at all; false when left out.
   bool fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what);
   // From the left end; cut short with an ellipsis when elide, else whole or
   // not at all. False when left out.
   bool fromLeft(const QString& text, const QColor& colour, const QFont& font, const QString& what, bool elide = true);
-  // A box of the given width from the right end, for a piece drawn by the
-  // caller (a badge); none when it does not fit.
-  std::optional<QRectF> reserveRight(double width, double height, const QString& what);
+  // A badge from the right end: text centred in a rounded box of back,
+  // padding wider than the text and height high; false when left out.
+  bool badgeRight(const QString& text, const QColor& colour, const QColor& back, const QFont& font, double padding,
+                  double height, const QString& what);
 
   static constexpr double kGap = 14;  // between pieces
 
  private:
+  std::optional<QRectF> reserveRight(double width, double height, const QString& what);
   QRectF boxOf(double x, double width, const QFont& font) const;
   void draw(const QStaticText& text, double x, const QColor& colour, const QFont& font);
 
@@ -68,6 +83,7 @@ class ReadoutLine {
   double left_, right_, baseline_;
   std::vector<TextBox>& boxes_;
   TextCache& cache_;
+  PlotBackground* background_;
 };
 
 }  // namespace quorvel::display

@@ -591,7 +591,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
       p.rotate(-90);
       p.drawText(QRectF(-w / 2, -fm.height() / 2, w, fm.height()), Qt::AlignCenter, title);
       p.restore();
-      noteText(QStringLiteral("pane title ") + title, QRectF(0, pane.center().y() - w / 2, column, w));
+      noteText(p, QStringLiteral("pane title ") + title, QRectF(0, pane.center().y() - w / 2, column, w));
     }
   }
   const QRectF plot = plotRect(size);
@@ -625,7 +625,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
     p.drawText(plot, Qt::AlignCenter, waiting);
     const QFontMetricsF fm(p.font());
     const QSizeF box(fm.horizontalAdvance(waiting), fm.height());
-    noteText(QStringLiteral("waiting"), QRectF(plot.center() - QPointF(box.width() / 2, box.height() / 2), box));
+    noteText(p, QStringLiteral("waiting"), QRectF(plot.center() - QPointF(box.width() / 2, box.height() / 2), box));
   }
 }
 
@@ -750,7 +750,7 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
     right.push_back({text, palette::text, QStringLiteral("pointer")});
   }
   paintTopLine(p, size, about(), right);
-  if (!peakMark_.isNull()) noteText(QStringLiteral("peak mark"), peakMark_);
+  if (!peakMark_.isNull()) noteText(p, QStringLiteral("peak mark"), peakMark_);
 
   // Markers and THD, in a box in a corner of the first pane.
   QStringList lines;
@@ -841,7 +841,7 @@ void SpectrumView::paintReadouts(QPainter& p, QSize size, const Panes& ps, const
     p.setPen(colours[i]);
     p.drawText(QPointF(box.left() + 6, box.top() + 3 + (i + 1) * lineHeight - 3), lines[i]);
   }
-  noteText(QStringLiteral("markers and THD"), box);
+  noteText(p, QStringLiteral("markers and THD"), box);
 }
 
 }  // namespace quorvel::display

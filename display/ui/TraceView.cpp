@@ -524,12 +524,12 @@ void TraceView::paintMarks(QPainter& p, const QRectF& plot) {
   const double y = std::clamp(AmplitudeAxis{double(s.zoom)}.toY(s.level, plot), plot.top(), plot.bottom());
   const QPointF level[3] = {{plot.left() + 1, y}, {plot.left() - 7, y - 5}, {plot.left() - 7, y + 5}};
   p.drawPolygon(level, 3);
-  noteText(QStringLiteral("trigger level mark"), QRectF(plot.left() - 7, y - 5, 8, 10));
+  noteText(p, QStringLiteral("trigger level mark"), QRectF(plot.left() - 7, y - 5, 8, 10));
   // The trigger instant's place on screen, on the top edge.
   const double x = plot.left() + s.position * plot.width();
   const QPointF position[3] = {{x, plot.top() + 1}, {x - 5, plot.top() - 7}, {x + 5, plot.top() - 7}};
   p.drawPolygon(position, 3);
-  noteText(QStringLiteral("trigger position mark"), QRectF(x - 5, plot.top() - 7, 10, 8));
+  noteText(p, QStringLiteral("trigger position mark"), QRectF(x - 5, plot.top() - 7, 10, 8));
   if (drag_ == Drag::Level || (levelMoved_.isValid() && levelMoved_.elapsed() < kLevelLineMs)) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(palette::trigger, 1, Qt::DashLine));
@@ -633,22 +633,12 @@ void TraceView::paintMeasurements(QPainter& p, const QRectF& plot, const dsp::Tr
            << QStringLiteral("DC %1").arg(m.dc ? fullScaleText(*m.dc) : kNone)
            << QStringLiteral("crest %1").arg(crest ? QString::number(*crest, 'f', 2) : kNone);
   }
-  ReadoutLine line(p, plot.left(), plot.right(), plot.bottom() + 33, boxes(), texts());
+  ReadoutLine line = readoutLine(p, plot.left(), plot.right(), plot.bottom() + 33);
   // The clip indicator at the right end, lit when a point of the last second
   // reached full scale; the measurements take the room left, whole ones only.
   const bool clipped = model_.clipped();
-  const QString clip = QStringLiteral("CLIP");
-  if (const auto box = line.reserveRight(texts().get(clip, uiFont()).size().width() + 10, 14, QStringLiteral("clip"))) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(Qt::NoPen);
-    p.setBrush(clipped ? palette::warning : palette::gridMajor);
-    p.drawRoundedRect(*box, 3, 3);
-    p.setFont(uiFont());
-    p.setPen(clipped ? palette::text : palette::dimText);
-    p.drawText(*box, Qt::AlignCenter, clip);
-    p.restore();
-  }
+  line.badgeRight(QStringLiteral("CLIP"), clipped ? palette::text : palette::dimText,
+                  clipped ? palette::warning : palette::gridMajor, uiFont(), 10, 14, QStringLiteral("clip"));
   for (const QString& f : fields)
     if (!line.fromLeft(f, palette::text, uiFont(), QStringLiteral("measurement"), false)) break;
 }
@@ -687,7 +677,7 @@ void TraceView::paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep
   p.fillRect(box, shade);
   p.setPen(palette::timeCursor);
   for (int i = 0; i < lines.size(); ++i) p.drawText(QPointF(box.left() + 6, box.top() + 14 + 16 * i), lines[i]);
-  noteText(QStringLiteral("cursor readings"), box);
+  noteText(p, QStringLiteral("cursor readings"), box);
 }
 
 }  // namespace quorvel::display

@@ -5,7 +5,9 @@
 // last one drew over the grid is put back) is the picture drawn afresh,
 // pixel for pixel, through a run of changes that move, add and remove every
 // kind of piece: the data, the pointer's line and read-out, cursors, marks,
-// markers, notices, FROZEN, the spectrogram, a new grid.
+// markers, notices, FROZEN, the spectrogram, a new grid; and texts the
+// pixels keep from one picture to the next while they stay the same, with
+// marks moving under them, changing, growing shorter or going.
 #include "analysis/FFT_Unit.h"
 #include "display/ui/SpectrumView.h"
 #include "display/ui/TraceView.h"
@@ -92,12 +94,13 @@ void sendTone(TraceView& v, double peak, double hz, int points) {
 
 SpectrumView* fed = nullptr;
 
-void sendFrames(SpectrumView& v, double peak, double hz, int frames) {
+// A tone with its second harmonic at a share of its peak.
+void sendFrames(SpectrumView& v, double peak, double hz, int frames, double second = 1.0 / 50) {
   fed = &v;
   static long n = 0;
   for (int f = 0; f < frames; ++f) {
     for (int i = 0; i < 2048; ++i, ++n)
-      analysis::StoreSample(i, float(sample(peak, hz, n) + sample(peak / 50, 2 * hz, n)));
+      analysis::StoreSample(i, float(sample(peak, hz, n) + sample(peak * second, 2 * hz, n)));
     analysis::FFT_Spectrum();
     ScopePoint point{};
     analysis::SpectrumFrame(
@@ -114,7 +117,33 @@ TEST(PaintOver, TracePictureIsThePictureDrawnAfresh) {
   expectSameAsAfresh(v, {
                             {"nothing yet", [] {}},
                             {"a tone", [&] { sendTone(v, 0.5, 997, 4096); }},
+                            {"nothing changed", [] {}},
                             {"louder", [&] { sendTone(v, 0.9, 997, 4096); }},
+                            {"a health line",
+                             [&] {
+                               v.setHealth(PlotView::Health{"lost 0", false, "21.5 fps"});
+                             }},
+                            {"its timing changed, its losses not",
+                             [&] {
+                               v.setHealth(PlotView::Health{"lost 0", false, "21.6 fps, latency 31 ms"});
+                             }},
+                            {"its timing shorter",
+                             [&] {
+                               v.setHealth(PlotView::Health{"lost 0", false, "9 fps"});
+                             }},
+                            {"its losses in another colour",
+                             [&] {
+                               v.setHealth(PlotView::Health{"lost 0", true, "9 fps"});
+                             }},
+                            {"the health line gone", [&] { v.setHealth(std::nullopt); }},
+                            {"the trigger's mark moved under the title",
+                             [&] {
+                               for (int i = 0; i < 5; ++i) press(v, Qt::SHIFT | Qt::Key_Left);
+                             }},
+                            {"and back",
+                             [&] {
+                               for (int i = 0; i < 5; ++i) press(v, Qt::SHIFT | Qt::Key_Right);
+                             }},
                             {"softer, lower", [&] { sendTone(v, 0.1, 211, 4096); }},
                             {"pointer over the plot", [&] { pointAt(v, plot.center()); }},
                             {"pointer moved", [&] { pointAt(v, plot.center() + QPointF(-150, 40)); }},
@@ -139,6 +168,7 @@ TEST(PaintOver, TracePictureIsThePictureDrawnAfresh) {
                                v.showNotice(QStringLiteral("copied to the clipboard"));
                              }},
                             {"frozen", [&] { v.setFrozen(true); }},
+                            {"still frozen", [&] { sendTone(v, 0.4, 997, 4096); }},
                             {"thawed",
                              [&] {
                                v.setFrozen(false);
@@ -171,6 +201,7 @@ TEST(PaintOver, FramePictureIsThePictureDrawnAfresh) {
                             {"waiting for frames", [] {}},
                             {"a tone", [&] { sendFrames(v, 0.5, 1000, 2); }},
                             {"another tone", [&] { sendFrames(v, 0.05, 3000, 2); }},
+                            {"nothing changed", [] {}},
                             {"harmonics and markers",
                              [&] {
                                with([](SpectrumSettings& s) { s.harmonics = true; });
@@ -178,6 +209,12 @@ TEST(PaintOver, FramePictureIsThePictureDrawnAfresh) {
                                v.placeMarker(5000);
                                sendFrames(v, 0.4, 1500, 2);
                              }},
+                            {"the level range lowered",
+                             [&] {
+                               for (int i = 0; i < 3; ++i) press(v, Qt::Key_Down);
+                             }},
+                            {"a harmonic's number up under the title", [&] { sendFrames(v, 0.5, 300, 2, 0.9); }},
+                            {"and down again", [&] { sendFrames(v, 0.5, 300, 2); }},
                             {"pointer over the spectrum", [&] { pointAt(v, v.panes(kSize).spectrum.center()); }},
                             {"pointer moved, new frame",
                              [&] {
