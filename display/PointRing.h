@@ -16,6 +16,14 @@
 // batch's sound was captured, where the host says (scope/CaptureTime.h).
 // The consumer reads the stamps to tell how long points waited before they
 // were shown.
+//
+// A batch that opens on an empty ring is stored from the ring's first slot
+// on, not where the last batch ended: the ring is sized for a GUI thread
+// that stalls for a second and a half, but between stalls it holds a block
+// at a time, and so the system backs only the first few slots instead of
+// every slot the points would otherwise cycle through. The slots beyond are
+// backed when a stall first reaches them, once, as every slot used to be in
+// the ring's first turn.
 #pragma once
 
 #include "scope/ScopeApi.h"
@@ -57,12 +65,17 @@ class PointRing {
     // The consumer writes the tail once per drain; reading it here is a hit
     // in the producer's cache between drains.
     const size_t tail = tail_.load(std::memory_order_acquire);
-    if (head == tail) stampBatch(head);
+    if (head == tail) {
+      stampBatch(head);
+      // Nothing is queued, so the consumer reads no slot until this point
+      // is published, and then reads the new start with it.
+      start_.store(head, std::memory_order_relaxed);
+    }
     if (head - tail > mask_) {
       dropped_.store(++droppedHere_, std::memory_order_relaxed);
       return false;
     }
-    QueuedPoint& slot = slots_[head & mask_];
+    QueuedPoint& slot = slots_[(head - start_.load(std::memory_order_relaxed)) & mask_];
     slot.point = point;
     slot.droppedBefore = droppedHere_;
     head_.store(head + 1, std::memory_order_release);
@@ -75,7 +88,10 @@ class PointRing {
   size_t drain(Fn&& fn) {
     const size_t tail = tail_.load(std::memory_order_relaxed);
     const size_t head = head_.load(std::memory_order_acquire);
-    for (size_t i = tail; i != head; ++i) fn(slots_[i & mask_]);
+    // The start moves only while the ring is empty: it stays as read here
+    // until this drain has taken its points.
+    const size_t start = start_.load(std::memory_order_relaxed);
+    for (size_t i = tail; i != head; ++i) fn(slots_[(i - start) & mask_]);
     tail_.store(head, std::memory_order_release);
     return head - tail;
   }
@@ -123,6 +139,7 @@ class PointRing {
   // threads do not keep taking one line from each other. The producer keeps
   // its own copy of the drop count.
   alignas(64) std::atomic<size_t> head_{0};
+  std::atomic<size_t> start_{0};  // the point stored in the first slot
   uint64_t droppedHere_ = 0;
   std::atomic<uint64_t> batchHead_{0};
   std::array<BatchStamp, kBatches> batches_{};

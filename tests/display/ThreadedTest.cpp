@@ -28,12 +28,18 @@ ScopePoint pointOf(int i) { return {{double(i), 0, 0}}; }
 TEST(PointRing, HoldsItsCapacityAndCountsWhatDoesNotFit) {
   PointRing ring(1000);
   ASSERT_EQ(ring.capacity(), 1024u);
+  // A batch that opens on an empty ring reuses the memory of the last one.
+  const QueuedPoint* firstSlot = nullptr;
+  ring.push(pointOf(-3));
+  ring.push(pointOf(-4));
+  ring.drain([&](const QueuedPoint& q) { firstSlot = firstSlot ? firstSlot : &q; });
   for (int i = 0; i < 1024; ++i) ASSERT_TRUE(ring.push(pointOf(i)));
   EXPECT_FALSE(ring.push(pointOf(-1)));
   EXPECT_FALSE(ring.push(pointOf(-2)));
   EXPECT_EQ(ring.dropped(), 2u);
   int next = 0;
   EXPECT_EQ(ring.drain([&](const QueuedPoint& q) {
+    EXPECT_TRUE(next > 0 || &q == firstSlot) << "the first point is in the first slot";
     EXPECT_EQ(q.point.Value[0], next++);
     EXPECT_EQ(q.droppedBefore, 0u);
   }),
