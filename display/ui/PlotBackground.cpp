@@ -128,11 +128,6 @@ void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
         restore(rows, last_.texts[i].pixels);
         waiting_[i] = Waiting::PutBack;
       }
-    // A few columns at a time, over the rows any of them covered: a column
-    // at a time touches a cache line per pixel. The pixels between that none
-    // covered hold the background already: putting it back there too costs
-    // less than telling them apart. (bench_display, a second at the
-    // program's rate: 2 columns 53.9 ms, 4 52.4 ms, 8 60.6 ms, 16 60.0 ms.)
     for (int from = 0; from < area.width(); from += kBlock)
       if (const QRect block = columnBlock(from); !block.isEmpty()) restore(rows, block);
   } else {

@@ -123,6 +123,12 @@ class PlotBackground {
   // r in the device's pixels, with a margin for the edges of antialiased shapes and text.
   QRect deviceRect(const QPainter& p, const QRectF& r) const;
 
+  // The lines' columns are put back a few at a time, over the rows any of
+  // them covered: a column at a time touches a cache line per pixel. The
+  // pixels between that none covered hold the background already: putting
+  // it back there too costs less than telling them apart. (bench_display, a
+  // second at the program's rate: 2 columns 53.9 ms, 4 52.4 ms, 8 60.6 ms,
+  // 16 60.0 ms.)
   static constexpr int kBlock = 4;
 
   Covered last_, now_;

@@ -55,7 +55,7 @@ void PlotView::noteText(const QPainter& p, const QString& what, const QRectF& re
 }
 
 ReadoutLine PlotView::readoutLine(QPainter& p, double left, double right, double baseline) {
-  return {p, left, right, baseline, boxes_, texts_, &background_};
+  return {p, left, right, baseline, boxes_, texts_, background_};
 }
 
 QImage PlotView::render(QSize size, bool overlays) {

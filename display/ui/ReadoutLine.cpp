@@ -40,7 +40,7 @@ const QStaticText& TextCache::elided(const QString& text, const QFont& font, dou
 }
 
 ReadoutLine::ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes,
-                         TextCache& cache, PlotBackground* background)
+                         TextCache& cache, PlotBackground& background)
     : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache), background_(background) {}
 
 QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
@@ -53,7 +53,7 @@ void ReadoutLine::draw(const QStaticText& text, double x, const QColor& colour, 
   p_.setFont(font);
   p_.setPen(colour);
   const QRectF box = boxOf(x, text.size().width(), font);
-  if (background_ && background_->kept(p_, {text.text(), font, colour.rgba(), 0, box})) return;
+  if (background_.kept(p_, {text.text(), font, colour.rgba(), 0, box})) return;
   p_.drawStaticText(box.topLeft(), text);
 }
 
@@ -96,7 +96,7 @@ bool ReadoutLine::badgeRight(const QString& text, const QColor& colour, const QC
                              double padding, double height, const QString& what) {
   const auto box = reserveRight(cache_.get(text, font).size().width() + padding, height, what);
   if (!box) return false;
-  if (background_ && background_->kept(p_, {text, font, colour.rgba(), back.rgba(), *box})) return true;
+  if (background_.kept(p_, {text, font, colour.rgba(), back.rgba(), *box})) return true;
   p_.save();
   p_.setRenderHint(QPainter::Antialiasing, true);
   p_.setPen(Qt::NoPen);

@@ -57,10 +57,10 @@ class PlotBackground;
 
 class ReadoutLine {
  public:
-  // Pieces go between left and right, on the baseline; background, if any,
-  // tells which the pixels hold already.
+  // Pieces go between left and right, on the baseline; background tells
+  // which the pixels hold already.
   ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes, TextCache& cache,
-              PlotBackground* background = nullptr);
+              PlotBackground& background);
 
   // From the right end, whole or not at all; false when left out.
   bool fromRight(const QString& text, const QColor& colour, const QFont& font, const QString& what);
@@ -83,7 +83,7 @@ class ReadoutLine {
   double left_, right_, baseline_;
   std::vector<TextBox>& boxes_;
   TextCache& cache_;
-  PlotBackground* background_;
+  PlotBackground& background_;
 };
 
 }  // namespace quorvel::display
