@@ -15,16 +15,17 @@
 
 namespace quorvel::display {
 
-const QImage& PlotGrid::image(QSize size, qreal dpr, const GridLayout& layout) {
+const StillImage& PlotGrid::still(QSize size, qreal dpr, const GridLayout& layout) {
   const QSize pixels = (QSizeF(size) * dpr).toSize();
-  if (image_.size() != pixels || image_.devicePixelRatio() != dpr || !(layout_ == layout)) {
+  if (still_.size() != pixels || still_.devicePixelRatio() != dpr || !(layout_ == layout)) {
     // Opaque, so that drawing it is a copy of its lines, not a blend.
-    image_ = QImage(pixels, QImage::Format_RGB32);
-    image_.setDevicePixelRatio(dpr);
+    QImage image(pixels, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
     layout_ = layout;
-    draw(image_, layout);
+    draw(image, layout);
+    still_ = StillImage(image);
   }
-  return image_;
+  return still_;
 }
 
 void PlotGrid::draw(QImage& img, const GridLayout& layout) {
