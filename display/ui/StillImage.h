@@ -8,10 +8,13 @@
 // rows; labels touch a few places only, one of them a turned title down the
 // whole left edge, so whole rows repeat less than their pieces do. Each row
 // is cut into pieces of kPiece pixels from its left edge, and each piece is
-// kept once however often it occurs: a scope's grid takes a tenth of the
-// memory of its image or less, and what a picture reads of it stays in the
-// processor's caches, between the writes to the window's pixels that it is
-// read for.
+// kept once however often it occurs: a scope's grid of 779 x 402 pixels
+// takes 90-95 kB in place of its image's 1.25 MB. What a picture reads of
+// it stays in the processor's caches between the writes to the window's
+// pixels it is read for (bench_display, a second at the program's rate,
+// with the whole image: 34.5 ms painted over the last picture, 48.9 ms
+// afresh; with the pieces 32.0 and 42.2 ms). Pieces of 32 pixels kept the
+// least: 64 took a third more, 16 a sixth more (the table of pieces grows).
 #pragma once
 
 #include <QImage>
