@@ -17,11 +17,6 @@ namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
 
-size_t hashOf(const uint32_t* piece) {
-  return std::hash<std::string_view>{}(
-      std::string_view(reinterpret_cast<const char*>(piece), StillImage::kPiece * sizeof(uint32_t)));
-}
-
 }  // namespace
 
 StillImage::StillImage(const QImage& image)
@@ -31,30 +26,39 @@ StillImage::StillImage(const QImage& image)
       key_(image.cacheKey()),
       perRow_((image.width() + kPiece - 1) / kPiece) {
   const size_t count = size_t(perRow_) * size_t(image.height());
+  // Piece i of the image (row i / perRow_) and how many pixels it has.
+  auto start = [&](size_t i) {
+    return pixelsOf(image) + qsizetype(i / size_t(perRow_)) * strideOf(image) + int(i % size_t(perRow_)) * kPiece;
+  };
+  auto widthOf = [&](size_t i) { return std::min(kPiece, image.width() - int(i % size_t(perRow_)) * kPiece); };
+  // Pieces are told apart in the image itself: the first of each content,
+  // found by its hash (open addressing), gives its place to those like it.
+  // Only then are the distinct ones copied, into memory of their exact size
+  // (a copy grown as it went would leave its spare room in the heap).
   pieces_.resize(count);
-  // The pieces met so far, by their contents' hash (open addressing).
-  std::vector<uint32_t> seen(std::bit_ceil(2 * count + 1), kNone);
-  const size_t mask = seen.size() - 1;
-  std::vector<uint32_t> pixels;
-  uint32_t piece[kPiece];
-  for (int y = 0; y < image.height(); ++y) {
-    const uint32_t* row = pixelsOf(image) + y * strideOf(image);
-    for (int k = 0; k < perRow_; ++k) {
-      // The last piece of a row is padded with zeros.
-      const int x = k * kPiece, n = std::min(kPiece, image.width() - x);
-      std::fill(std::copy(row + x, row + x + n, piece), piece + kPiece, 0u);
-      size_t slot = hashOf(piece) & mask;
-      while (seen[slot] != kNone && std::memcmp(pixels.data() + seen[slot], piece, sizeof piece) != 0)
-        slot = (slot + 1) & mask;
-      if (seen[slot] == kNone) {
-        seen[slot] = uint32_t(pixels.size());
-        pixels.insert(pixels.end(), piece, piece + kPiece);
-      }
-      pieces_[size_t(y) * size_t(perRow_) + size_t(k)] = seen[slot];
+  std::vector<uint32_t> first(std::bit_ceil(count + 1), kNone);
+  const size_t mask = first.size() - 1;
+  std::vector<uint32_t> distinct;
+  for (size_t i = 0; i < count; ++i) {
+    const auto bytes = size_t(widthOf(i)) * sizeof(uint32_t);
+    size_t slot =
+        std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(start(i)), bytes)) & mask;
+    for (; first[slot] != kNone; slot = (slot + 1) & mask)
+      if (size_t(widthOf(first[slot])) * sizeof(uint32_t) == bytes &&
+          std::memcmp(start(first[slot]), start(i), bytes) == 0)
+        break;
+    if (first[slot] != kNone) {
+      pieces_[i] = pieces_[first[slot]];
+      continue;
     }
+    first[slot] = uint32_t(i);
+    pieces_[i] = uint32_t(distinct.size()) * kPiece;
+    distinct.push_back(uint32_t(i));
   }
-  // Exactly as large as it must be: the growth's spare room would stay.
-  pixels_.assign(pixels.begin(), pixels.end());
+  // A row's last piece is padded with zeros.
+  pixels_.assign(distinct.size() * kPiece, 0);
+  for (size_t d = 0; d < distinct.size(); ++d)
+    std::copy_n(start(distinct[d]), widthOf(distinct[d]), pixels_.data() + d * kPiece);
 }
 
 // A plain loop, kept from becoming a call of the C library's copy (which is
