@@ -82,10 +82,12 @@ bool PlotView::watchInput(bool came) {
   const Input was = input_;
   if (came) {
     sinceInput_.start();
-    lastInput_ = QTime::currentTime();
     input_ = Input::Coming;
   } else if (input_ == Input::Coming && sinceInput_.elapsed() > kStallMs) {
     input_ = Input::Stalled;
+    // The clock time is read here, once, not with every frame that comes:
+    // reading it takes the time zone's rules each time.
+    lastInput_ = QTime::currentTime().addMSecs(-int(sinceInput_.elapsed()));
   }
   return input_ != was;
 }

@@ -88,8 +88,6 @@ class PlotView : public QWidget {
   enum class Input { None, Coming, Stalled, Stopped };
   static constexpr int kStallMs = 1000;
   Input input() const { return input_; }
-  // When the last of it came.
-  QTime lastInput() const { return lastInput_; }
 
   // The view's ways of saving what it shows (beside the window's PNG).
   virtual QList<QAction*> exportActions() { return {}; }
@@ -174,7 +172,7 @@ class PlotView : public QWidget {
   LineRaster lines_;
   Input input_ = Input::None;
   QElapsedTimer sinceInput_;
-  QTime lastInput_;
+  QTime lastInput_;  // when the last of it came, once it stalled
   QString notice_;
   QTimer noticeTimer_;
 };
