@@ -29,16 +29,4 @@ std::optional<DirectPixels> directPixels(QPainter& p, const QRectF& clip) {
   return DirectPixels{image, t, pixels};
 }
 
-// The rows are copied by a plain loop (kept from becoming a call of the C
-// library's copy, which is what Qt's drawImage does for an opaque picture):
-// with the library's 512-bit copy the grid took a tenth of a scope's drawing
-// and a second at the program's rate measured 110 ms in bench_display, with
-// this loop 101 ms.
-__attribute__((optimize("no-tree-loop-distribute-patterns"))) void copyRows(const uint32_t* from, qsizetype fromStride,
-                                                                            uint32_t* to, qsizetype toStride, int width,
-                                                                            int rows) {
-  for (int y = 0; y < rows; ++y, from += fromStride, to += toStride)
-    for (int x = 0; x < width; ++x) to[x] = from[x];
-}
-
 }  // namespace quorvel::display

@@ -46,7 +46,4 @@ inline uint32_t byteMul(uint32_t x, uint32_t a) {
 // Premultiplied src over dst; an opaque dst stays opaque.
 inline uint32_t over(uint32_t dst, uint32_t src) { return src + byteMul(dst, 255 - (src >> 24)); }
 
-// Copies width x rows pixels.
-void copyRows(const uint32_t* from, qsizetype fromStride, uint32_t* to, qsizetype toStride, int width, int rows);
-
 }  // namespace quorvel::display

@@ -31,12 +31,11 @@ class RowBlend {
 };
 
 // The pixels of rect from still, which lies at area in the image.
-void copy(const QImage& still, const QRect& area, QImage& to, const QRect& rect) {
+void copy(const StillImage& still, const QRect& area, QImage& to, const QRect& rect) {
   const QRect r = rect & area;
-  if (r.isEmpty()) return;
-  const qsizetype fromStride = strideOf(still), toStride = strideOf(to);
-  copyRows(pixelsOf(still) + (r.top() - area.top()) * fromStride + (r.left() - area.left()), fromStride,
-           pixelsOf(to) + r.top() * toStride + r.left(), toStride, r.width(), r.height());
+  const qsizetype stride = strideOf(to);
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    still.copyRow(r.left() - area.left(), y - area.top(), r.width(), pixelsOf(to) + y * stride + r.left());
 }
 
 }  // namespace
@@ -67,30 +66,38 @@ bool PlotBackground::Drawn::operator==(const Drawn& o) const {
          transform == o.transform && text.text == o.text.text && text.font == o.text.font;
 }
 
-// A plain loop, kept from becoming a call of the C library's copy (see copyRows).
+// A plain loop, kept from becoming a call of the C library's copy (see StillImage::copyRow).
 __attribute__((optimize("no-tree-loop-distribute-patterns"))) void PlotBackground::restore(const Rows& rows,
                                                                                            const QRect& r) const {
   const QRect& f = fill_.rect;
   for (int y = r.top(); y <= r.bottom(); ++y) {
-    const uint32_t* still = rows.still + (y - area_.top()) * rows.stillStride - area_.left();
     uint32_t* pixels = rows.pixels + y * rows.stride;
-    if (!fillHeld_ || y < f.top() || y > f.bottom()) {
-      // Inline: the rows are short (a few columns), a call each would cost more than the copy.
-      for (int x = r.left(); x <= r.right(); ++x) pixels[x] = still[x];
-      continue;
-    }
-    RowBlend blend(fill_.rowColours[size_t(y - f.top())]);
-    for (int x = r.left(); x <= r.right(); ++x) {
-      if (x < f.left() || x > f.right() || y < fill_.tops[size_t(x - f.left())]) {
-        pixels[x] = still[x];
+    const bool filled = fillHeld_ && y >= f.top() && y <= f.bottom();
+    RowBlend blend(filled ? fill_.rowColours[size_t(y - f.top())] : 0);
+    // A piece of the still at a time; a block of the lines' columns lies in one.
+    for (int x = r.left(); x <= r.right();) {
+      const int from = x - area_.left();
+      const int n = std::min(r.right() + 1 - x, StillImage::kPiece - from % StillImage::kPiece);
+      const uint32_t* still = still_->at(from, y - area_.top());
+      uint32_t* to = pixels + x;
+      if (!filled) {
+        // Inline: the rows are short (a few columns), a call each would cost more than the copy.
+        for (int i = 0; i < n; ++i) to[i] = still[i];
+        x += n;
         continue;
       }
-      pixels[x] = blend.over(still[x]);
+      for (int i = 0; i < n; ++i, ++x) {
+        if (x < f.left() || x > f.right() || y < fill_.tops[size_t(x - f.left())]) {
+          to[i] = still[i];
+          continue;
+        }
+        to[i] = blend.over(still[i]);
+      }
     }
   }
 }
 
-void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
+void PlotBackground::put(QPainter& p, const StillImage& still, bool samePixels) {
   recording_ = false;
   waiting_.clear();
   spoiled_ = false;
@@ -101,7 +108,7 @@ void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
   // Qt keeps an RGB32 pixel's top byte at 0xff: it is an opaque premultiplied one too.
   if (!direct || t.type() > QTransform::TxTranslate || dx != t.dx() || dy != t.dy() ||
       !(still.format() == QImage::Format_RGB32 || still.format() == direct->image->format())) {
-    p.drawImage(QPointF(0, 0), still);
+    p.drawImage(QPointF(0, 0), still.toImage());
     if (samePixels) valid_ = false;
     return;
   }
@@ -114,11 +121,11 @@ void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
   }
   const bool whole = (direct->clip & area) == area;
   const bool again = valid_ && whole && image.constBits() == bits_ && image.size() == imageSize_ &&
-                     still.cacheKey() == stillKey_ && area == area_;
+                     still.key() == stillKey_ && area == area_;
   area_ = area;
   still_ = &still;
   if (again) {
-    const Rows rows{pixelsOf(image), strideOf(image), pixelsOf(still), strideOf(still)};
+    const Rows rows{pixelsOf(image), strideOf(image)};
     rows_ = rows;
     for (const QRect& r : last_.rects) restore(rows, r);
     // The last picture's texts wait for this one's, but where more of it is put back.
@@ -140,7 +147,7 @@ void PlotBackground::put(QPainter& p, const QImage& still, bool samePixels) {
   if (!whole) return;
   bits_ = image.constBits();
   imageSize_ = image.size();
-  stillKey_ = still.cacheKey();
+  stillKey_ = still.key();
   now_.reset(area.width());
   filled_ = false;
   recording_ = true;
@@ -156,15 +163,15 @@ void PlotBackground::fill(QImage& image, const QRect& rect, const std::vector<ui
   if (fillHeld_ && fill_.rect == rect && fill_.rowColours == rowColours) {
     // The pixels hold the last fill: only the rows between its top and the
     // new top change in each column.
-    const qsizetype stride = strideOf(image), stillStride = strideOf(*still_);
+    const qsizetype stride = strideOf(image);
     uint32_t* px = pixelsOf(image);
     for (size_t i = 0; i < tops.size(); ++i) {
       const int x = rect.left() + int(i);
       const int was = std::max(fill_.tops[i], rect.top()), now = std::max(tops[i], rect.top());
       for (int y = now; y < std::min(was, rect.bottom() + 1); ++y)
         px[y * stride + x] = over(px[y * stride + x], rowColours[size_t(y - rect.top())]);
-      const uint32_t* still = pixelsOf(*still_) - area_.top() * stillStride - area_.left();
-      for (int y = was; y < std::min(now, rect.bottom() + 1); ++y) px[y * stride + x] = still[y * stillStride + x];
+      for (int y = was; y < std::min(now, rect.bottom() + 1); ++y)
+        px[y * stride + x] = still_->pixel(x - area_.left(), y - area_.top());
     }
   } else {
     if (fillHeld_) {

@@ -31,6 +31,8 @@
 // again whole (done() says so).
 #pragma once
 
+#include "display/ui/StillImage.h"
+
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -54,7 +56,7 @@ class PlotBackground {
   // Puts still under a new picture, at the painter's top left. samePixels:
   // the painter paints into the pixels the last picture put was painted
   // into (a window's backing store), which nothing else has changed since.
-  void put(QPainter& p, const QImage& still, bool samePixels);
+  void put(QPainter& p, const StillImage& still, bool samePixels);
   // The picture's fill, as fillColumns, in the painter's pixels. A picture
   // that had one is followed by pictures that fill (or fill nothing, all
   // tops below the bottom) until the background changes.
@@ -108,8 +110,6 @@ class PlotBackground {
   struct Rows {
     uint32_t* pixels;
     qsizetype stride;
-    const uint32_t* still;
-    qsizetype stillStride;
   };
   void restore(const Rows& rows, const QRect& rect) const;
   // Where put restores the columns from `from` to `from` + kBlock of the area.
@@ -130,6 +130,8 @@ class PlotBackground {
   // second at the program's rate: 2 columns 53.9 ms, 4 52.4 ms, 8 60.6 ms,
   // 16 60.0 ms.)
   static constexpr int kBlock = 4;
+  // A block then reads one piece of the still in each row.
+  static_assert(StillImage::kPiece % kBlock == 0);
 
   Covered last_, now_;
   bool recording_ = false;
@@ -140,7 +142,7 @@ class PlotBackground {
   QSize imageSize_;
   qint64 stillKey_ = 0;
   QRect area_;
-  const QImage* still_ = nullptr;  // during a picture
+  const StillImage* still_ = nullptr;  // during a picture
   Fill fill_;
   bool fillHeld_ = false;         // the pixels hold fill_ (put back where covered)
   bool filled_ = false;           // the picture being painted has filled

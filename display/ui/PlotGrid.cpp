@@ -10,21 +10,53 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
 
 namespace quorvel::display {
 
-const QImage& PlotGrid::image(QSize size, qreal dpr, const GridLayout& layout) {
-  const QSize pixels = (QSizeF(size) * dpr).toSize();
-  if (image_.size() != pixels || image_.devicePixelRatio() != dpr || !(layout_ == layout)) {
-    // Opaque, so that drawing it is a copy of its lines, not a blend.
-    image_ = QImage(pixels, QImage::Format_RGB32);
-    image_.setDevicePixelRatio(dpr);
-    layout_ = layout;
-    draw(image_, layout);
+namespace {
+
+// Memory mapped for one image, given back to the system when it goes: freed
+// into the heap, a block of an image's size stays resident, and the still's
+// compactness would be lost to the image it was made from. Null where it
+// could not be mapped.
+class MappedPixels {
+ public:
+  explicit MappedPixels(size_t bytes) : bytes_(bytes) {
+    void* m = bytes > 0 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) : MAP_FAILED;
+    data_ = m == MAP_FAILED ? nullptr : static_cast<uchar*>(m);
   }
-  return image_;
+  ~MappedPixels() {
+    if (data_ != nullptr) munmap(data_, bytes_);
+  }
+  MappedPixels(const MappedPixels&) = delete;
+  MappedPixels& operator=(const MappedPixels&) = delete;
+  uchar* data() const { return data_; }
+
+ private:
+  size_t bytes_;
+  uchar* data_;
+};
+
+}  // namespace
+
+const StillImage& PlotGrid::still(QSize size, qreal dpr, const GridLayout& layout) {
+  const QSize pixels = (QSizeF(size) * dpr).toSize();
+  if (still_.size() != pixels || still_.devicePixelRatio() != dpr || !(layout_ == layout)) {
+    // Opaque, so that drawing it is a copy of its lines, not a blend.
+    const MappedPixels memory(size_t(pixels.width()) * size_t(pixels.height()) * sizeof(uint32_t));
+    QImage image =
+        memory.data() ? QImage(memory.data(), pixels.width(), pixels.height(), pixels.width() * 4, QImage::Format_RGB32)
+                      : QImage(pixels, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    layout_ = layout;
+    draw(image, layout);
+    still_ = StillImage(image);
+  }
+  return still_;
 }
 
 void PlotGrid::draw(QImage& img, const GridLayout& layout) {

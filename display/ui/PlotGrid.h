@@ -3,14 +3,15 @@
 
 // The still part of a scope picture: background, plot frame, grid and axis
 // labels. It changes only with the size and the axes, so it is drawn once
-// into an image and blitted under every frame. A label that would cover its
-// neighbour on the axis is left out (its line stays).
+// into an image, kept compact (StillImage) and put under every frame. A
+// label that would cover its neighbour on the axis is left out (its line
+// stays).
 #pragma once
 
 #include "display/ui/PlotAxes.h"
 #include "display/ui/ReadoutLine.h"
+#include "display/ui/StillImage.h"
 
-#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -47,14 +48,14 @@ std::vector<GridLayout::Line> placed(const std::vector<Tick>& ticks, ToPixel toP
 class PlotGrid {
  public:
   // The cached picture for this layout, redrawn when the size or the layout changed.
-  const QImage& image(QSize size, qreal dpr, const GridLayout& layout);
+  const StillImage& still(QSize size, qreal dpr, const GridLayout& layout);
   // Where the image's labels are.
   const std::vector<TextBox>& boxes() const { return boxes_; }
 
  private:
   void draw(QImage& img, const GridLayout& layout);
 
-  QImage image_;
+  StillImage still_;
   GridLayout layout_;
   std::vector<TextBox> boxes_;
 };

@@ -44,7 +44,7 @@ void PlotView::paint(QPainter& p, QSize size, bool overlays, bool samePixels) {
   }
 }
 
-void PlotView::putBackground(QPainter& p, const QImage& still, const std::vector<TextBox>& stillBoxes) {
+void PlotView::putBackground(QPainter& p, const StillImage& still, const std::vector<TextBox>& stillBoxes) {
   background_.put(p, still, samePixels_);
   boxes_.insert(boxes_.end(), stillBoxes.begin(), stillBoxes.end());
 }

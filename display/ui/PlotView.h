@@ -121,7 +121,7 @@ class PlotView : public QWidget {
   void noteText(const QPainter& p, const QString& what, const QRectF& rect);
   // The still background (the grid, its labels at stillBoxes) under the
   // picture: first thing in paintContent.
-  void putBackground(QPainter& p, const QImage& still, const std::vector<TextBox>& stillBoxes);
+  void putBackground(QPainter& p, const StillImage& still, const std::vector<TextBox>& stillBoxes);
   // Everything drawn over the background is noted as soon as it is drawn:
   // lines and fills by lines(), texts and marks by their boxes (noteText,
   // ReadoutLine), every other piece here.

@@ -553,7 +553,7 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const Panes ps = panes(size);
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
-  putBackground(p, grid_.image(size, dpr, gridLayout(size, ps, axis, level)), grid_.boxes());
+  putBackground(p, grid_.still(size, dpr, gridLayout(size, ps, axis, level)), grid_.boxes());
   peakMark_ = QRectF();
   const Shown s = shown();
 
