@@ -49,6 +49,19 @@ class PlotGrid {
  public:
   // The cached picture for this layout, redrawn when the size or the layout changed.
   const StillImage& still(QSize size, qreal dpr, const GridLayout& layout);
+  // As above, for the layout make() returns, which is asked for only when
+  // key (every number the layout is made from) or the size changed: a
+  // layout's ticks and labels cost more to make than the picture they
+  // would be compared with (a scope's grid layout made with every picture
+  // was 2 % of its drawing).
+  template <class Make>
+  const StillImage& still(QSize size, qreal dpr, std::vector<double> key, Make&& make) {
+    if (key != key_ || still_.size() != (QSizeF(size) * dpr).toSize() || still_.devicePixelRatio() != dpr) {
+      key_ = std::move(key);
+      return still(size, dpr, make());
+    }
+    return still_;
+  }
   // Where the image's labels are.
   const std::vector<TextBox>& boxes() const { return boxes_; }
 
@@ -57,6 +70,7 @@ class PlotGrid {
 
   StillImage still_;
   GridLayout layout_;
+  std::vector<double> key_;
   std::vector<TextBox> boxes_;
 };
 

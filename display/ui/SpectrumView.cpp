@@ -553,7 +553,20 @@ void SpectrumView::paintContent(QPainter& p, QSize size, bool overlays) {
   const Panes ps = panes(size);
   const FrequencyAxis axis = frequencyAxis();
   const LevelAxis level = levelAxis();
-  putBackground(p, grid_.still(size, dpr, gridLayout(size, ps, axis, level)), grid_.boxes());
+  const std::vector<double> gridKey{ps.spectrum.left(),
+                                    ps.spectrum.top(),
+                                    ps.spectrum.width(),
+                                    ps.spectrum.height(),
+                                    ps.spectrogram.left(),
+                                    ps.spectrogram.top(),
+                                    ps.spectrogram.width(),
+                                    ps.spectrogram.height(),
+                                    axis.maxHz,
+                                    double(axis.log),
+                                    level.topDb,
+                                    level.bottomDb,
+                                    double(model_.history().capacity())};
+  putBackground(p, grid_.still(size, dpr, gridKey, [&] { return gridLayout(size, ps, axis, level); }), grid_.boxes());
   peakMark_ = QRectF();
   const Shown s = shown();
 

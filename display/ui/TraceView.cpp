@@ -462,7 +462,11 @@ QString TraceView::hints() const {
 void TraceView::paintContent(QPainter& p, QSize size, bool overlays) {
   const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
   const QRectF plot = plotArea(size);
-  putBackground(p, grid_.still(size, dpr, gridLayout(plot)), grid_.boxes());
+  const TraceSettings& s = settings();
+  putBackground(p,
+                grid_.still(size, dpr, {plot.left(), plot.top(), plot.width(), plot.height(), s.spanMs, double(s.zoom)},
+                            [&] { return gridLayout(plot); }),
+                grid_.boxes());
 
   const std::optional<Sweep> sweep = model_.sweep();
   const dsp::TraceHistory& h = model_.shownPoints();

@@ -23,6 +23,7 @@
 #include <functional>
 #include <numbers>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using namespace quorvel::display;
@@ -256,5 +257,41 @@ TEST(PaintOver, FramePictureIsThePictureDrawnAfresh) {
                             {"cleared: waiting again", [&] { v.clear(); }},
                             {"frames again", [&] { sendFrames(v, 0.5, 6000, 2); }},
                         });
+  analysis::FFT_Free();
+}
+
+// A view's grid follows its settings: changed a step at a time, a view
+// draws what a new view given the same settings draws.
+TEST(PaintOver, GridFollowsTheSettings) {
+  ASSERT_TRUE(analysis::FFT_Init());
+  TraceView trace(ScopeConfig{});
+  SpectrumView spectrum(ScopeConfig::fromCreate(0, 0, "FFT"));
+  auto fresh = [](auto& v) {
+    std::remove_reference_t<decltype(v)> other(v.config());
+    other.resize(kSize);
+    other.setSettings(v.settings());
+    return other.render(kSize);
+  };
+  struct Case {
+    std::string name;
+    PlotView& view;
+    std::function<void()> change;
+    std::function<QImage()> afresh;
+  };
+  const std::vector<Case> cases{
+      {"a longer span", trace, [&] { press(trace, Qt::Key_Right); }, [&] { return fresh(trace); }},
+      {"zoomed in", trace, [&] { press(trace, Qt::Key_Plus); }, [&] { return fresh(trace); }},
+      {"the level range zoomed", spectrum, [&] { press(spectrum, Qt::Key_Plus); }, [&] { return fresh(spectrum); }},
+      {"a log axis", spectrum, [&] { press(spectrum, Qt::Key_L); }, [&] { return fresh(spectrum); }},
+      {"a spectrogram", spectrum, [&] { press(spectrum, Qt::Key_G); }, [&] { return fresh(spectrum); }},
+  };
+  for (PlotView* v : {static_cast<PlotView*>(&trace), static_cast<PlotView*>(&spectrum)}) {
+    v->resize(kSize);
+    v->render(kSize);
+  }
+  for (const Case& c : cases) {
+    c.change();
+    EXPECT_TRUE(c.view.render(kSize) == c.afresh()) << c.name;
+  }
   analysis::FFT_Free();
 }
