@@ -86,16 +86,8 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
         step = Step::Failed;
       }
     } else if (n == -EPIPE && restarted) {
-      // Overrunning again at once after a restart: the PCM does not run at
-      // all (ALSA's PipeWire plugin reports the end of its server so). It is
-      // tried again a period later, and given up as a stalled one would be.
-      if (waker.wait(std::max(periodMs_, 1))) return {Kind::Woken, 0, 0};
-      if (AlsaPcm::Stalled(since)) {
-        pcm_.check()(n, "snd_pcm_readi, overrunning at once after every restart");
-        step = Step::Failed;
-      } else {
-        step = pcm_.recover(n, waker);
-      }
+      // Overrunning again at once after a restart: the PCM does not run at all.
+      step = pcm_.recoverAgain(n, waker, periodMs_, since, "snd_pcm_readi, overrunning at once after every restart");
     } else if (n == -EPIPE || n == -ESTRPIPE) {
       if (n == -EPIPE) overruns_.fetch_add(1, std::memory_order_relaxed);
       step = pcm_.recover(n, waker);

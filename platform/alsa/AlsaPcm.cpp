@@ -3,9 +3,9 @@
 
 #include "platform/alsa/AlsaPcm.h"
 
-#include <ctime>
-
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 #include "platform/ResultCodes.h"
 #include "platform/Waker.h"
@@ -109,6 +109,16 @@ AlsaPcm::Step AlsaPcm::recover(long error, Waker& waker) {
   if (!check_(snd_pcm_prepare(pcm_), "snd_pcm_prepare")) return Step::Failed;
   if (stream_ == SND_PCM_STREAM_CAPTURE && !check_(snd_pcm_start(pcm_), "snd_pcm_start")) return Step::Failed;
   return Step::Again;
+}
+
+AlsaPcm::Step AlsaPcm::recoverAgain(long error, Waker& waker, int periodMs, Clock::time_point since,
+                                    std::string_view what, std::source_location where) {
+  if (waker.wait(std::max(periodMs, 1))) return Step::Woken;
+  if (Stalled(since)) {
+    check_(error, what, where);
+    return Step::Failed;
+  }
+  return recover(error, waker);
 }
 
 void AlsaPcm::failStalled() {

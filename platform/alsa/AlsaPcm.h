@@ -78,6 +78,13 @@ class AlsaPcm {
   // Brings the PCM back after an xrun (-EPIPE) or a suspend (-ESTRPIPE).
   // Capture starts again at once; playback once the ring is full again.
   Step recover(long error, Waker& waker);
+  // For an xrun again at once after a recovery, with nothing moved since:
+  // the PCM does not run at all (ALSA's PipeWire plugin reports the end of
+  // its server so, and its prepare goes on succeeding). Recovers again
+  // `periodMs` later (the waker cuts that short); once kStall has passed
+  // since `since`, fails with `what` as the call and the xrun as the reason.
+  Step recoverAgain(long error, Waker& waker, int periodMs, Clock::time_point since, std::string_view what,
+                    std::source_location where = std::source_location::current());
 
   // Records the failure of a PCM that moved nothing for kStall.
   void failStalled();

@@ -49,6 +49,7 @@ PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t f
   // A PCM that could not be prepared again after a discard stays failed.
   if (pcm_.check().failed()) return failed;
   const Clock::time_point since = Clock::now();
+  bool restarted = false;  // after an underrun, with nothing written since
   for (;;) {
     const snd_pcm_sframes_t n = snd_pcm_writei(pcm_.handle(), src, frames);
     if (n > 0) {
@@ -63,9 +64,16 @@ PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t f
       } else {
         step = sleep(waker);
       }
+    } else if (n == -EPIPE && restarted) {
+      // A PCM just prepared is not running and cannot underrun: one that
+      // does at once after every restart plays nothing. Writing again at
+      // once would spin, and never reach the stall limit.
+      const int periodMs = static_cast<int>(1000 * period_ / format_.nSamplesPerSec);
+      step = pcm_.recoverAgain(n, waker, periodMs, since, "snd_pcm_writei, underrunning at once after every restart");
     } else if (n == -EPIPE || n == -ESTRPIPE) {
       if (n == -EPIPE) underruns_.fetch_add(1, std::memory_order_relaxed);
       step = pcm_.recover(n, waker);
+      restarted = true;
     } else {
       pcm_.check()(n, "snd_pcm_writei");
       step = Step::Failed;

@@ -18,7 +18,8 @@
 // counts. Any other error (the card was unplugged, the sound server went
 // away) fails the device with MMSYSERR_NODRIVER and ALSA's reason, as does
 // a PCM that takes nothing for several seconds, so that the owner never
-// waits for ever.
+// waits for ever; a PCM that underruns again at once after every restart
+// takes nothing.
 //
 // drain() follows the PCM's delay until what was written has played, for
 // at most the ring's time and a second, then drops the PCM; it never calls
