@@ -10,10 +10,13 @@ namespace quorvel::display {
 
 void ScopeHealth::Events::add(int64_t ns, double value) { events_[count_++ % kHeld] = {ns, value}; }
 
-size_t ScopeHealth::Events::count(int64_t now) const {
-  size_t n = 0;
-  forRecent(now, [&n](double) { ++n; });
-  return n;
+ScopeHealth::Events::Spread ScopeHealth::Events::spread(int64_t now) const {
+  Spread s;
+  forRecent(now, [&s](int64_t ns, double) {
+    if (s.count++ == 0) s.newest = ns;
+    s.oldest = ns;
+  });
+  return s;
 }
 
 void ScopeHealth::blockShown(int64_t arrivedNs, int64_t capturedNs, int64_t drawnNs, int64_t spanNs) {
@@ -37,12 +40,16 @@ void ScopeHealth::clear(int64_t ns) {
 std::optional<double> ScopeHealth::perSecond(const Events& events, int64_t now) const {
   const int64_t span = std::min(now - startNs_, kSpanNs);
   if (span < kMinSpanNs) return std::nullopt;
-  return double(events.count(now)) * 1e9 / double(span);
+  const Events::Spread s = events.spread(now);
+  if (s.count < 2 || s.newest == s.oldest) return double(s.count) * 1e9 / double(span);
+  const int64_t spacing = (s.newest - s.oldest) / int64_t(s.count - 1);
+  const int64_t overdue = std::max<int64_t>(now - s.newest - spacing, 0);
+  return double(s.count - 1) * 1e9 / double(s.newest - s.oldest + overdue);
 }
 
 std::optional<double> ScopeHealth::median(const Events& events, int64_t now) {
   std::vector<double> recent;
-  events.forRecent(now, [&recent](double ms) { recent.push_back(ms); });
+  events.forRecent(now, [&recent](int64_t, double ms) { recent.push_back(ms); });
   if (recent.empty()) return std::nullopt;
   const auto middle = recent.begin() + std::ptrdiff_t(recent.size() / 2);
   std::nth_element(recent.begin(), middle, recent.end());

@@ -14,10 +14,14 @@
 // is one captured block; when the window falls behind, blocks that arrive
 // meanwhile count as one, which waited from its first point.
 //
-// Each figure is taken over the last kSpanNs: the rates count what happened
-// in it (or since the start, once that is kMinSpanNs ago), the times are the
-// medians of the blocks shown in it. A figure with nothing behind it is
-// withheld. Times are steady-clock nanoseconds, given by the caller, so the
+// Each figure is taken over the last kSpanNs (or since the start, once that
+// is kMinSpanNs ago). A rate is the mean spacing of the events in it: their
+// count would move by one with where the span's edges fall between two
+// events (blocks at 21.5 a second read 21.5 or 22.0 by turns). A wait since
+// the newest event longer than that spacing is counted in, so that a flow
+// that stops reads as slowing down, down to 0 once nothing is left in the
+// span. The times are the medians of the blocks shown in it. A figure with
+// nothing behind it is withheld. Times are steady-clock nanoseconds, given by the caller, so the
 // figures are tested on numbers.
 #pragma once
 
@@ -60,14 +64,19 @@ class ScopeHealth {
     static constexpr size_t kHeld = 256;  // kSpanNs of up to 128 events a second
     void add(int64_t ns, double value);
     void clear() { count_ = 0; }
-    size_t count(int64_t now) const;
-    // Calls fn(value) for each event of the last kSpanNs.
+    // The events of the last kSpanNs: how many, the oldest's and the newest's times.
+    struct Spread {
+      size_t count = 0;
+      int64_t oldest = 0, newest = 0;
+    };
+    Spread spread(int64_t now) const;
+    // Calls fn(ns, value) for each event of the last kSpanNs, the newest first.
     template <class Fn>
     void forRecent(int64_t now, Fn&& fn) const {
       for (size_t k = 0; k < std::min(count_, kHeld); ++k) {
         const Event& e = events_[(count_ - 1 - k) % kHeld];
         if (e.ns <= now - kSpanNs) break;
-        if (e.ns <= now) fn(e.value);
+        if (e.ns <= now) fn(e.ns, e.value);
       }
     }
 

@@ -1,13 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The Quorvel audio developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// One timer at the screen's refresh rate (at most 60 Hz) for every scope
-// window, on the GUI thread: at each tick, each window takes what was
-// queued for it and repaints if anything came. A timer of each window's own
-// woke the GUI thread once per window per tick, most of them for nothing,
-// as points come in blocks some 46 ms apart at the program's pace.
+// One timer for every scope window, on the GUI thread: at each tick, each
+// window takes what was queued for it and repaints if anything came. A
+// timer of each window's own woke the GUI thread once per window per tick,
+// most of them for nothing, as points come in blocks some 46 ms apart at
+// the program's pace. The ticks come at the screen's refresh rate (at most
+// 60 Hz), or, while blocks come at a steady pace, just after each is due
+// (RefreshPhase), as the windows tell when theirs arrived.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 namespace quorvel::display {
@@ -19,6 +22,8 @@ class RefreshClock {
   explicit RefreshClock(std::function<void()> tick);
   ~RefreshClock();
   RefreshClock(const RefreshClock&) = delete;
+  // A block of points for a member arrived at ns (steady clock).
+  void arrived(int64_t ns);
   RefreshClock& operator=(const RefreshClock&) = delete;
 
  private:

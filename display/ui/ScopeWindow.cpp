@@ -222,6 +222,7 @@ bool ScopeWindow::drain() {
   const bool shown = isVisible() && !isMinimized() && !view().frozen();
   ring_.takeBatches([&](const BatchStamp& b) {
     health_.blockArrived(b.ns);
+    refresh_.arrived(b.ns);
     if (shown) waiting_.push_back(b);
     if (timingLog_) timingLog_->batch(b);
   });

@@ -87,6 +87,31 @@ TEST(ScopeHealth, FiguresOverTheLastTwoSecondsOrWithheld) {
   expectNear(odd.displayMs(400 * kMs), 30.0, "display");
 }
 
+// Blocks at the program's pace, 2048 frames at 44100 Hz: the rate reads the
+// same wherever the span's edges fall between two blocks, and a flow that
+// stops reads as slowing down, then as 0.
+TEST(ScopeHealth, RatesFollowTheSpacingOfTheEvents) {
+  const int64_t period = 2048 * 1'000'000'000LL / 44100;
+  const double steady = 1e9 / double(period);
+  ScopeHealth h;
+  h.clear(0);
+  int64_t last = 0;
+  for (int64_t t = 0; t < 5000 * kMs; t += period) h.blockArrived(last = t);
+  for (int64_t now = 3000 * kMs; now < 3000 * kMs + period; now += 3 * kMs) {
+    SCOPED_TRACE(now);
+    expectNear(h.blocksPerSecond(now), steady, "blocks/s");
+  }
+  double before = steady;
+  for (int64_t after : {60 * kMs, 200 * kMs, 1000 * kMs, 1990 * kMs}) {
+    SCOPED_TRACE(after);
+    const std::optional<double> rate = h.blocksPerSecond(last + after);
+    ASSERT_TRUE(rate.has_value());
+    EXPECT_LT(*rate, before);
+    before = *rate;
+  }
+  expectNear(h.blocksPerSecond(last + ScopeHealth::kSpanNs), 0.0, "blocks/s");
+}
+
 TEST(ScopeHealth, RingCarriesTheCaptureTimeOfEachBatch) {
   std::atomic<int64_t> captured{111};
   PointRing ring(64, &captured);
