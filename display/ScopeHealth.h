@@ -21,8 +21,8 @@
 // the newest event longer than that spacing is counted in, so that a flow
 // that stops reads as slowing down, down to 0 once nothing is left in the
 // span. The times are the medians of the blocks shown in it. A figure with
-// nothing behind it is withheld. Times are steady-clock nanoseconds, given by the caller, so the
-// figures are tested on numbers.
+// nothing behind it is withheld. Times are steady-clock nanoseconds, given
+// by the caller, so the figures are tested on numbers.
 #pragma once
 
 #include <algorithm>

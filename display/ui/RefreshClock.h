@@ -22,9 +22,10 @@ class RefreshClock {
   explicit RefreshClock(std::function<void()> tick);
   ~RefreshClock();
   RefreshClock(const RefreshClock&) = delete;
+  RefreshClock& operator=(const RefreshClock&) = delete;
+
   // A block of points for a member arrived at ns (steady clock).
   void arrived(int64_t ns);
-  RefreshClock& operator=(const RefreshClock&) = delete;
 
  private:
   std::function<void()> tick_;
