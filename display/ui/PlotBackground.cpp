@@ -73,32 +73,25 @@ __attribute__((optimize("no-tree-loop-distribute-patterns"))) void PlotBackgroun
   const QRect& f = fill_.rect;
   for (int y = r.top(); y <= r.bottom(); ++y) {
     uint32_t* pixels = rows.pixels + y * rows.stride;
+    int x = r.left();
     if (!fillHeld_ || y < f.top() || y > f.bottom()) {
-      // A piece of the still at a time, inline: the rows are short, a call
-      // each would cost more than the copy. A block of the lines' columns
-      // lies in one piece and is copied as one move.
-      for (int x = r.left(); x <= r.right();) {
-        const int from = x - area_.left();
-        const int n = std::min(r.right() + 1 - x, StillImage::kPiece - from % StillImage::kPiece);
-        const uint32_t* still = still_->at(from, y - area_.top());
+      // A block of the lines' columns lies in one piece and is copied as one move.
+      still_->forEachRun(x - area_.left(), y - area_.top(), r.width(), [&](const uint32_t* still, int n) {
         if (n == kBlock) {
           std::memcpy(pixels + x, still, kBlock * sizeof(uint32_t));
         } else {
           for (int i = 0; i < n; ++i) pixels[x + i] = still[i];
         }
         x += n;
-      }
+      });
       continue;
     }
     RowBlend blend(fill_.rowColours[size_t(y - f.top())]);
-    for (int x = r.left(); x <= r.right();) {
-      const int from = x - area_.left();
-      const int n = std::min(r.right() + 1 - x, StillImage::kPiece - from % StillImage::kPiece);
-      const uint32_t* still = still_->at(from, y - area_.top());
+    still_->forEachRun(x - area_.left(), y - area_.top(), r.width(), [&](const uint32_t* still, int n) {
       for (int i = 0; i < n; ++i, ++x)
         pixels[x] =
             x < f.left() || x > f.right() || y < fill_.tops[size_t(x - f.left())] ? still[i] : blend.over(still[i]);
-    }
+    });
   }
 }
 

@@ -40,9 +40,8 @@ int64_t RefreshPhase::next(int64_t now) const {
     if (k + 1 < sorted.size()) groupFrom = sorted[k + 1];
   }
   // The newest spacing must be one seen before it, not a block late or early once.
-  const bool newestSeen = std::count_if(spacings.begin() + 1, spacings.end(), [newest](int64_t s) {
-                            return s > newest - kSpreadNs && s < newest + kSpreadNs;
-                          }) > 0;
+  const bool newestSeen = std::any_of(spacings.begin() + 1, spacings.end(),
+                                      [newest](int64_t s) { return s > newest - kSpreadNs && s < newest + kSpreadNs; });
   if (!newestSeen) return atScreenRate;
   const int64_t latest = arrivals_[(count_ - 1) % kHeld];
   for (size_t k = 0; k < kinds; ++k)

@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -49,6 +50,18 @@ class StillImage {
     return pixels_.data() + pieces_[size_t(y) * size_t(perRow_) + size_t(x / kPiece)] + x % kPiece;
   }
   uint32_t pixel(int x, int y) const { return *at(x, y); }
+  // Calls fn(from, n) for the width pixels of row y from x on, a run of n
+  // pixels within one piece at a time, left to right. Inline: a scope's
+  // put-back walks short rows, where a call each would cost more than the copy.
+  template <class Fn>
+  void forEachRun(int x, int y, int width, Fn&& fn) const {
+    while (width > 0) {
+      const int n = std::min(width, kPiece - x % kPiece);
+      fn(at(x, y), n);
+      x += n;
+      width -= n;
+    }
+  }
   // Copies width pixels of row y from x on to `to`.
   void copyRow(int x, int y, int width, uint32_t* to) const;
   // The whole picture as an image, made anew (for painters whose pixels
