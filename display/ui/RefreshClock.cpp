@@ -5,6 +5,7 @@
 
 #include "display/ui/RefreshPhase.h"
 
+#include <QAbstractEventDispatcher>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -19,14 +20,21 @@ namespace quorvel::display {
 namespace {
 
 struct Shared {
-  explicit Shared(int64_t intervalNs) : phase(intervalNs) {}
+  explicit Shared(int64_t intervalNs) : intervalNs(intervalNs), phase(intervalNs) {}
+  int64_t intervalNs;
   QTimer timer;  // single shot, set again after each tick
   RefreshPhase phase;
   std::vector<RefreshClock*> members;
+  // Blocks in a row taken as the GUI thread was about to sleep: from
+  // RefreshPhase's count of them on, the host is taken to wake it.
+  size_t takenEarly = 0;
 };
 // Made with the first member, gone with the last: no timer outlives the
 // windows (nor the application).
 Shared* shared = nullptr;
+
+constexpr size_t kEarlyInARow = 8;
+constexpr int64_t kFallbackIntervals = 4;
 
 int64_t refreshIntervalNs(const QScreen* screen) {
   const double hz = std::clamp(screen ? screen->refreshRate() : 60.0, 1.0, 60.0);
@@ -37,21 +45,34 @@ int64_t steadyNow() { return std::chrono::steady_clock::now().time_since_epoch()
 
 void setNextTick() {
   const int64_t now = steadyNow();
-  const int64_t ms = (shared->phase.next(now) - now + 999'999) / 1'000'000;
+  const int64_t next =
+      shared->takenEarly >= kEarlyInARow ? now + kFallbackIntervals * shared->intervalNs : shared->phase.next(now);
+  const int64_t ms = (next - now + 999'999) / 1'000'000;
   shared->timer.start(int(std::max<int64_t>(ms, 1)));
 }
 
 }  // namespace
 
-RefreshClock::RefreshClock(std::function<void()> tick) : tick_(std::move(tick)) {
+RefreshClock::RefreshClock(std::function<bool()> pending, std::function<void()> tick)
+    : pending_(std::move(pending)), tick_(std::move(tick)) {
   if (shared == nullptr) {
     shared = new Shared(refreshIntervalNs(QGuiApplication::primaryScreen()));
     shared->timer.setSingleShot(true);
     shared->timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&shared->timer, &QTimer::timeout, [] {
+    // Each member's tick is called, a window's with nothing queued too: the
+    // windows watch for input that stopped at every tick.
+    auto tickAll = [](bool early) {
+      const bool found = std::any_of(shared->members.begin(), shared->members.end(),
+                                     [](const RefreshClock* m) { return m->pending_(); });
+      if (early && !found) return;
       for (RefreshClock* member : shared->members) member->tick_();
+      if (found) shared->takenEarly = early ? shared->takenEarly + 1 : 0;
       setNextTick();
-    });
+    };
+    QObject::connect(&shared->timer, &QTimer::timeout, [tickAll] { tickAll(false); });
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+      QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &shared->timer,
+                       [tickAll] { tickAll(true); });
     setNextTick();
   }
   shared->members.push_back(this);

@@ -8,6 +8,13 @@
 // the program's pace. The ticks come at the screen's refresh rate (at most
 // 60 Hz), or, while blocks come at a steady pace, just after each is due
 // (RefreshPhase), as the windows tell when theirs arrived.
+//
+// A host mostly wakes the GUI thread itself once it has queued a block (the
+// program does, to hand the capture buffer back): points found waiting as
+// the GUI thread is about to sleep are taken there and then, in the same
+// wake. While the blocks keep coming that way, the ticks are only a
+// fallback, four screen intervals after the last block, and the GUI
+// thread wakes once a block, not again a millisecond later for the tick.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +24,10 @@ namespace quorvel::display {
 
 class RefreshClock {
  public:
-  // tick is called at every tick of the shared timer while this lives.
-  // It must not destroy any member of the clock.
-  explicit RefreshClock(std::function<void()> tick);
+  // tick is called at every tick of the shared timer while this lives, and
+  // whenever the GUI thread is about to sleep while some member's pending
+  // says points wait. Neither may destroy any member of the clock.
+  RefreshClock(std::function<bool()> pending, std::function<void()> tick);
   ~RefreshClock();
   RefreshClock(const RefreshClock&) = delete;
   RefreshClock& operator=(const RefreshClock&) = delete;
@@ -28,6 +36,7 @@ class RefreshClock {
   void arrived(int64_t ns);
 
  private:
+  std::function<bool()> pending_;
   std::function<void()> tick_;
 };
 

@@ -84,9 +84,10 @@ ScopeWindow::ScopeWindow(const ScopeConfig& config, PointRing& ring, int place)
       framesFromStart_(config.framesFromStart),
       showsFrames_(config.framesFromStart),
       timingLog_(ScopeTimingLog::open(config.title)),
-      refresh_([this] {
-        if (drain()) view().update();
-      }) {
+      refresh_([this] { return ring_.pending() > 0; },
+               [this] {
+                 if (drain()) view().update();
+               }) {
   setWindowTitle(config.title);
   // The scopes follow the program's lifetime; they must not keep it running.
   setAttribute(Qt::WA_QuitOnClose, false);
