@@ -3,6 +3,7 @@
 
 #include "app/LevelMeter.h"
 
+#include <QAbstractEventDispatcher>
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
@@ -16,6 +17,8 @@ constexpr double kFallDbPerSecond = 20;  // how fast the bars fall back
 constexpr int kClipMs = 2000;
 constexpr int kMaxMs = 2000;
 constexpr int kLiveMs = 500;
+constexpr int kFollowMs = 33;  // pictures while falling back
+constexpr int kQuietMs = 100;  // without a block for this long, it falls back
 
 QString Db(double db) {
   if (db <= kSilenceDb) return QStringLiteral("\u2212\u221e");
@@ -27,10 +30,16 @@ QString Db(double db) {
 
 LevelMeter::LevelMeter(const InputLevels& levels, bool withNumbers, QWidget* parent)
     : QWidget(parent), levels_(levels), withNumbers_(withNumbers) {
-  timer_.setInterval(33);
+  timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, this, [this] { Follow(); });
-  timer_.start();
+  // A timer of its own at 30 a second woke the GUI thread for the meter
+  // alone, between blocks that wake it anyway.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+      if (levels_.Latest().block != lastBlock_) Follow();
+    });
   sinceFollow_.start();
+  Follow();
 }
 
 bool LevelMeter::clipLit() const { return sinceClip_.isValid() && sinceClip_.elapsed() < kClipMs; }
@@ -55,6 +64,15 @@ void LevelMeter::Follow() {
   }
   // Repainted only when what it shows moves by a pixel or changes.
   if (!shown_ || look() != *shown_) update();
+  // While blocks come, the bars move with each; the timer falls them back
+  // once none came for a while, until the meter shows no input and no clip
+  // (the next block starts it again).
+  if (sinceBlock_.isValid() && sinceBlock_.elapsed() < kQuietMs)
+    timer_.start(kQuietMs);
+  else if (live() || clipLit())
+    timer_.start(kFollowMs);
+  else
+    timer_.stop();
 }
 
 QString LevelMeter::readingText() const {

@@ -5,8 +5,10 @@
 // for the peak with a mark at the highest peak of the last two seconds, on a
 // scale from -60 to 0 dBFS, and a clip light that stays lit for two seconds
 // after a sample reached full scale. With numbers, it also reads both levels
-// in dBFS. It follows InputLevels at about 30 pictures a second and says
-// when no block has come for a while.
+// in dBFS. It takes each block as the GUI thread is about to sleep after the
+// block came (the recorder wakes it to hand the buffer back), and between
+// blocks falls back at about 30 pictures a second once none came for a
+// while; it says when no block has come for longer.
 #pragma once
 
 #include <QElapsedTimer>
@@ -32,7 +34,7 @@ class LevelMeter : public QWidget {
   // The reading as a line of text, e.g. "peak −12.0 dBFS   RMS −15.1 dBFS".
   QString readingText() const;
 
-  // Takes the latest block now (the timer does so by itself).
+  // Takes the latest block now, and lets the bars fall (this happens by itself).
   void Follow();
 
   QSize sizeHint() const override;
