@@ -162,22 +162,22 @@ void LineRaster::blend(QImage& img, uint32_t src, std::optional<uint32_t> halo, 
     if (column >= 0 && column < width && top <= bottom) {
       // The halo reaches one row lower.
       if (background) background->coverColumn(clip_.left() + column, clip_.top() + top, clip_.top() + bottom + 1);
-      uint32_t* const pixelTop = px + (clip_.top() + top) * qsizetype(stride) + clip_.left() + column;
-      if (halo) {
-        // Where the line itself covers the pixel below, that pixel is the
-        // line's: the halo shows under the line's lower edges only.
-        const uint8_t* c = at(column, top);
-        uint32_t* pixel = pixelTop + stride;
-        for (int y = top; y <= std::min(bottom, height - 2); ++y, c += pitch_, pixel += stride)
-          if (*c && (y == bottom || c[pitch_] == 0)) *pixel = over(*pixel, faint[*c]);
-      }
       uint8_t* c = at(column, top);
-      uint32_t* pixel = pixelTop;
-      for (int y = top; y <= bottom; ++y, c += pitch_, pixel += stride)
-        if (*c) {
-          *pixel = over(*pixel, line[*c]);
+      uint32_t* pixel = px + (clip_.top() + top) * qsizetype(stride) + clip_.left() + column;
+      // The halo shows under the line's lower edges only: in a pixel the
+      // line leaves uncovered, below one it covers.
+      uint8_t above = 0;
+      const int end = halo ? std::min(bottom + 1, height - 1) : bottom;
+      for (int y = top; y <= end; ++y, c += pitch_, pixel += stride) {
+        const uint8_t share = y <= bottom ? *c : 0;
+        if (share) {
+          *pixel = over(*pixel, line[share]);
           *c = 0;
+        } else if (above && halo) {
+          *pixel = over(*pixel, faint[above]);
         }
+        above = share;
+      }
       if (first == top && last == bottom) continue;
     }
     uint8_t* c = at(column, first);

@@ -65,6 +65,13 @@ TEST(LineRaster, CoverageIsSharedByDistanceFromPixelCentres) {
        {{9, 128}, {10, 128}, {11, 35}},
        true},
       {"with a halo, vertical", QPolygonF{{8, 3}, {8, 25}}, 12, true, {{7, 128}, {8, 128}}, true},
+      // Column 15 crossed twice, a gap between: each crossing has its halo.
+      {"with a halo, a column crossed twice",
+       QPolygonF{{2, 10.5}, {30, 10.5}, {30, 20.5}, {2, 20.5}},
+       15,
+       false,
+       {{10, 255}, {11, 70}, {20, 255}, {21, 70}},
+       true},
   };
   for (const Case& c : cases) {
     QImage img = blank();
