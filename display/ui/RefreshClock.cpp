@@ -26,7 +26,7 @@ struct Shared {
   RefreshPhase phase;
   std::vector<RefreshClock*> members;
   // Blocks in a row taken as the GUI thread was about to sleep: from
-  // RefreshPhase's count of them on, the host is taken to wake it.
+  // kEarlyInARow of them on, the host is taken to wake it after each.
   size_t takenEarly = 0;
 };
 // Made with the first member, gone with the last: no timer outlives the
