@@ -20,8 +20,7 @@ namespace quorvel::display {
 namespace {
 
 struct Shared {
-  explicit Shared(int64_t intervalNs) : intervalNs(intervalNs), phase(intervalNs) {}
-  int64_t intervalNs;
+  explicit Shared(int64_t intervalNs) : phase(intervalNs) {}
   QTimer timer;  // single shot, set again after each tick
   RefreshPhase phase;
   std::vector<RefreshClock*> members;
@@ -45,8 +44,8 @@ int64_t steadyNow() { return std::chrono::steady_clock::now().time_since_epoch()
 
 void setNextTick() {
   const int64_t now = steadyNow();
-  const int64_t next =
-      shared->takenEarly >= kEarlyInARow ? now + kFallbackIntervals * shared->intervalNs : shared->phase.next(now);
+  const int64_t next = shared->takenEarly >= kEarlyInARow ? now + kFallbackIntervals * shared->phase.interval()
+                                                          : shared->phase.next(now);
   const int64_t ms = (next - now + 999'999) / 1'000'000;
   shared->timer.start(int(std::max<int64_t>(ms, 1)));
 }

@@ -36,6 +36,8 @@ class RefreshPhase {
   static constexpr int64_t kMarginNs = 1'000'000;
 
   explicit RefreshPhase(int64_t intervalNs) : intervalNs_(intervalNs) {}
+  // The screen's refresh interval.
+  int64_t interval() const { return intervalNs_; }
 
   // A block arrived at ns. The same block seen by several windows (their
   // stamps less than kSpreadNs apart) counts once.

@@ -40,7 +40,6 @@ bool AlsaCaptureSource::configure(snd_pcm_uframes_t frames) {
   snd_pcm_uframes_t buffer = frames * kBuffersPerRing;
   if (!pcm_.configure(format_, period, buffer)) return false;
   period_ = period;
-  periodMs_ = static_cast<int>((period_ * 1000 + rate - 1) / rate);
   return true;
 }
 
@@ -87,7 +86,7 @@ CaptureSource::ReadResult AlsaCaptureSource::read(BYTE* dst, std::size_t frames,
       }
     } else if (n == -EPIPE && restarted) {
       // Overrunning again at once after a restart: the PCM does not run at all.
-      step = pcm_.recoverAgain(n, waker, periodMs_, since, "snd_pcm_readi, overrunning at once after every restart");
+      step = pcm_.recoverAgain(n, waker, since, "snd_pcm_readi, overrunning at once after every restart");
     } else if (n == -EPIPE || n == -ESTRPIPE) {
       if (n == -EPIPE) overruns_.fetch_add(1, std::memory_order_relaxed);
       step = pcm_.recover(n, waker);
@@ -118,7 +117,7 @@ AlsaCaptureSource::Step AlsaCaptureSource::sleep(Waker& waker) {
   // A plugin's descriptor that stays readable while less than a period is
   // there: polling again now would only spin. The next hand-over is at most
   // a period away.
-  const int pause = std::max(periodMs_ / 4, 1);
+  const int pause = std::max(pcm_.periodMs() / 4, 1);
   if (waker.wait(pause)) return Step::Woken;
   return Step::Again;
 }

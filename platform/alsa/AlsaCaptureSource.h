@@ -75,7 +75,6 @@ class AlsaCaptureSource final : public CaptureSource {
   AlsaPcm pcm_;
   WAVEFORMATEX format_{};
   snd_pcm_uframes_t period_ = 0;
-  int periodMs_ = 0;                // the period's length, rounded up
   snd_pcm_uframes_t fittedTo_ = 0;  // the buffer size the periods were fitted to
   bool fresh_ = false;              // nothing read yet in this capture run
   std::atomic<std::size_t> overruns_{0};

@@ -53,6 +53,7 @@ bool AlsaPcm::configure(const WAVEFORMATEX& format, snd_pcm_uframes_t& period, s
       !check_(snd_pcm_hw_params_get_period_size(hw, &period, &dir), "snd_pcm_hw_params_get_period_size") ||
       !check_(snd_pcm_hw_params_get_buffer_size(hw, &buffer), "snd_pcm_hw_params_get_buffer_size"))
     return false;
+  periodMs_ = static_cast<int>((period * 1000 + format.nSamplesPerSec - 1) / format.nSamplesPerSec);
 
   if (stream_ == SND_PCM_STREAM_PLAYBACK) {
     // The stream starts when the ring is full (the sink starts a shorter
@@ -111,9 +112,9 @@ AlsaPcm::Step AlsaPcm::recover(long error, Waker& waker) {
   return Step::Again;
 }
 
-AlsaPcm::Step AlsaPcm::recoverAgain(long error, Waker& waker, int periodMs, Clock::time_point since,
-                                    std::string_view what, std::source_location where) {
-  if (waker.wait(std::max(periodMs, 1))) return Step::Woken;
+AlsaPcm::Step AlsaPcm::recoverAgain(long error, Waker& waker, Clock::time_point since, std::string_view what,
+                                    std::source_location where) {
+  if (waker.wait(std::max(periodMs_, 1))) return Step::Woken;
   if (Stalled(since)) {
     check_(error, what, where);
     return Step::Failed;

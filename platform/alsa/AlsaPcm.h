@@ -65,6 +65,8 @@ class AlsaPcm {
   // the thread when a period has room. Leaves the PCM prepared, with its
   // descriptors ready for wait().
   bool configure(const WAVEFORMATEX& format, snd_pcm_uframes_t& period, snd_pcm_uframes_t& buffer);
+  // The configured period's length in ms, rounded up.
+  int periodMs() const noexcept { return periodMs_; }
 
   // How a wait ended: the PCM has frames or room (as ALSA reads its
   // descriptors), a descriptor is ready while ALSA sees nothing, kPollMs
@@ -80,10 +82,10 @@ class AlsaPcm {
   Step recover(long error, Waker& waker);
   // For an xrun again at once after a recovery, with nothing moved since:
   // the PCM does not run at all (ALSA's PipeWire plugin reports the end of
-  // its server so, and its prepare goes on succeeding). Recovers again
-  // `periodMs` later (the waker cuts that short); once kStall has passed
-  // since `since`, fails with `what` as the call and the xrun as the reason.
-  Step recoverAgain(long error, Waker& waker, int periodMs, Clock::time_point since, std::string_view what,
+  // its server so, and its prepare goes on succeeding). Recovers again a
+  // period later (the waker cuts that short); once kStall has passed since
+  // `since`, fails with `what` as the call and the xrun as the reason.
+  Step recoverAgain(long error, Waker& waker, Clock::time_point since, std::string_view what,
                     std::source_location where = std::source_location::current());
 
   // Records the failure of a PCM that moved nothing for kStall.
@@ -103,6 +105,7 @@ class AlsaPcm {
   snd_pcm_stream_t stream_ = SND_PCM_STREAM_PLAYBACK;
   std::vector<pollfd> fds_;  // the PCM's descriptors, then the waker's
   int pcmFds_ = 0;
+  int periodMs_ = 0;
   AlsaCheck check_;
 };
 

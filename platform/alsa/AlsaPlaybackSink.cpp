@@ -68,8 +68,7 @@ PlaybackSink::WriteResult AlsaPlaybackSink::write(const BYTE* src, std::size_t f
       // A PCM just prepared is not running and cannot underrun: one that
       // does at once after every restart plays nothing. Writing again at
       // once would spin, and never reach the stall limit.
-      const int periodMs = static_cast<int>(1000 * period_ / format_.nSamplesPerSec);
-      step = pcm_.recoverAgain(n, waker, periodMs, since, "snd_pcm_writei, underrunning at once after every restart");
+      step = pcm_.recoverAgain(n, waker, since, "snd_pcm_writei, underrunning at once after every restart");
     } else if (n == -EPIPE || n == -ESTRPIPE) {
       if (n == -EPIPE) underruns_.fetch_add(1, std::memory_order_relaxed);
       step = pcm_.recover(n, waker);
