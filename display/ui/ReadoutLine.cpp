@@ -39,13 +39,22 @@ const QStaticText& TextCache::elided(const QString& text, const QFont& font, dou
   return get(*it, font);
 }
 
+TextCache::Height TextCache::heightOf(const QFont& font) {
+  Measured& m = heights_[font.bold()];
+  if (!m.known || m.font != font) {
+    const QFontMetricsF metrics(font);
+    m = {font, {metrics.ascent(), metrics.descent()}, true};
+  }
+  return m.height;
+}
+
 ReadoutLine::ReadoutLine(QPainter& p, double left, double right, double baseline, std::vector<TextBox>& boxes,
                          TextCache& cache, PlotBackground& background)
     : p_(p), left_(left), right_(right), baseline_(baseline), boxes_(boxes), cache_(cache), background_(background) {}
 
 QRectF ReadoutLine::boxOf(double x, double width, const QFont& font) const {
-  const QFontMetricsF m(font);
-  return {x, baseline_ - m.ascent(), width, m.ascent() + m.descent()};
+  const TextCache::Height h = cache_.heightOf(font);
+  return {x, baseline_ - h.ascent, width, h.ascent + h.descent};
 }
 
 void ReadoutLine::draw(const QStaticText& text, double x, const QColor& colour, const QFont& font) {

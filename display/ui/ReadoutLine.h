@@ -38,6 +38,12 @@ class TextCache {
   // shapes the text again, so the cut is kept too: a line whose room stays
   // the same from one picture to the next cuts its text once.
   const QStaticText& elided(const QString& text, const QFont& font, double width);
+  // The font's ascent and descent. Every text of every picture needs them,
+  // and a font's metrics go through its engine each time they are asked.
+  struct Height {
+    double ascent = 0, descent = 0;
+  };
+  Height heightOf(const QFont& font);
 
  private:
   static constexpr int kMost = 512;  // then it starts afresh
@@ -51,6 +57,12 @@ class TextCache {
   // Regular and bold, by their texts: a lookup builds no key.
   QHash<QString, QStaticText> texts_[2];
   QHash<Cut, QString> cuts_[2];
+  struct Measured {
+    QFont font;
+    Height height;
+    bool known = false;
+  };
+  Measured heights_[2];
 };
 
 class PlotBackground;

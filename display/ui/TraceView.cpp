@@ -441,16 +441,22 @@ GridLayout TraceView::gridLayout(const QRectF& plot) const {
   return g;
 }
 
-QString TraceView::about() const {
+const QString& TraceView::about() {
   const TraceSettings& s = settings();
-  QString about = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
-  if (s.mode == TriggerMode::Off) return about + QStringLiteral("trigger off \u00b7 ") + dbfsConvention();
-  about += QStringLiteral("%1 %2 %3 at %4 %")
-               .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
-                    fullScaleText(s.level, 4))
-               .arg(std::lround(s.position * 100));
-  if (s.holdOffMs > 0) about += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
-  return about + QStringLiteral(" \u00b7 ") + dbfsConvention();
+  if (aboutOf_ == s) return about_;
+  aboutOf_ = s;
+  about_ = QStringLiteral("%1 \u00b7 \u00d7%2 \u00b7 ").arg(spanText(s.spanMs)).arg(s.zoom);
+  if (s.mode == TriggerMode::Off) {
+    about_ += QStringLiteral("trigger off \u00b7 ") + dbfsConvention();
+    return about_;
+  }
+  about_ += QStringLiteral("%1 %2 %3 at %4 %")
+                .arg(modeName(s.mode), s.slope == Slope::Rising ? QStringLiteral("\u2191") : QStringLiteral("\u2193"),
+                     fullScaleText(s.level, 4))
+                .arg(std::lround(s.position * 100));
+  if (s.holdOffMs > 0) about_ += QStringLiteral(" \u00b7 hold-off %1").arg(spanText(s.holdOffMs));
+  about_ += QStringLiteral(" \u00b7 ") + dbfsConvention();
+  return about_;
 }
 
 QString TraceView::hints() const {

@@ -107,12 +107,15 @@ class TraceView : public PlotView {
   void paintCursorReadings(QPainter& p, const QRectF& plot, const Sweep& s);
   // The trigger's state, or that input stopped coming.
   QString stateText() const;
-  QString about() const;
+  // The settings in words, made again only when they change.
+  const QString& about();
   QString hints() const override;
 
   TraceModel model_;
   PlotGrid grid_;
-  QPolygonF line_;                                // reused between pictures
+  QPolygonF line_;                        // reused between pictures
+  std::optional<TraceSettings> aboutOf_;  // what about_ tells
+  QString about_;
   std::array<std::optional<double>, 2> cursors_;  // share of the screen's width from its left edge
   Drag drag_ = Drag::None;
   int wheelAngle_ = 0;          // the wheel's turn not yet spent on a step
