@@ -478,6 +478,14 @@ TEST(TraceControls, KeysMouseAndTheStoppedInput) {
   EXPECT_EQ(w.findChild<QToolBar*>()->actions()[0]->menu()->actions().size(), 6);
   w.resize(900, 400);
   EXPECT_EQ(labels().size(), 6);
+  // The settings beside the title, in a picture wide enough for all of them.
+  auto aboutWidth = [&] {
+    v.render(QSize(1600, 400));
+    for (const TextBox& b : v.textBoxes())
+      if (b.what == "about") return b.rect.width();
+    return 0.0;
+  };
+  const double aboutBefore = aboutWidth();
   // Keys reach actions inside the toolbar's menus.
   QTest::keyClick(&w, Qt::Key_Right);
   QTest::keyClick(&w, Qt::Key_Plus);
@@ -494,6 +502,7 @@ TEST(TraceControls, KeysMouseAndTheStoppedInput) {
   EXPECT_EQ(s.slope, Slope::Falling);
   EXPECT_NEAR(s.position, 0.6, 1e-12);
   EXPECT_EQ(s.holdOffMs, 1);
+  EXPECT_GT(aboutWidth(), aboutBefore) << "the settings line tells the new mode and the hold-off";
   QTest::keyClick(&w, Qt::Key_Up, Qt::ShiftModifier);
   EXPECT_NEAR(v.settings().level, 0.011, 1e-12) << "a thousandth of the screen's height";
   QTest::keyClick(&w, Qt::Key_Home);
