@@ -8,6 +8,8 @@
 #include "platform/ResultCodes.h"
 #include "platform/StartThread.h"
 
+#include <pthread.h>
+
 namespace platform {
 namespace {
 // The bounce buffer's size: a block of the component's largest buffers.
@@ -15,13 +17,14 @@ constexpr std::size_t kBounceBytes = 65536;
 }  // namespace
 
 WaveDevice::WaveDevice(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags,
-                       Messages messages)
+                       Messages messages, const char* threadName)
     : format_(format),
       bounce_(kBounceBytes),
       callback_(callback),
       instance_(instance),
       flags_(flags),
-      messages_(messages) {}
+      messages_(messages),
+      threadName_(threadName) {}
 
 MMRESULT WaveDevice::open(std::string& why) noexcept {
   if (!waker_.valid()) {
@@ -45,6 +48,7 @@ bool WaveDevice::OnOwnThread(const WaveDevice* device) noexcept { return device 
 
 void WaveDevice::threadMain() {
   tOwnDevice = this;
+  pthread_setname_np(pthread_self(), threadName_);
   // Nobody can shut the fence yet: the owner waits for the open notification.
   fence_.enter();
   notify(messages_.open, 0);

@@ -104,7 +104,10 @@ class WaveDevice {
     unsigned seen_ = 0;  // device thread's side
   };
 
-  WaveDevice(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags, Messages messages);
+  // threadName: the device thread's name as tools such as top and perf show
+  // it (at most 15 characters).
+  WaveDevice(const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance, DWORD flags, Messages messages,
+             const char* threadName);
   virtual ~WaveDevice() = default;
 
   // Device thread: the direction's loop, from after the open notification
@@ -178,6 +181,7 @@ class WaveDevice {
   const DWORD_PTR instance_;
   const DWORD flags_;
   const Messages messages_;
+  const char* const threadName_;
 
   std::thread thread_;
   OwnerFence fence_;

@@ -13,7 +13,7 @@ namespace platform {
 
 WaveInDevice::WaveInDevice(std::unique_ptr<CaptureSource> source, const WAVEFORMATEX& format, DWORD_PTR callback,
                            DWORD_PTR instance, DWORD flags)
-    : WaveDevice(format, callback, instance, flags, {MM_WIM_OPEN, MM_WIM_DATA, MM_WIM_CLOSE}),
+    : WaveDevice(format, callback, instance, flags, {MM_WIM_OPEN, MM_WIM_DATA, MM_WIM_CLOSE}, "capture"),
       source_(std::move(source)) {}
 
 MMRESULT WaveInDevice::start() noexcept {

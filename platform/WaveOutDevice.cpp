@@ -13,7 +13,8 @@ namespace platform {
 
 WaveOutDevice::WaveOutDevice(std::unique_ptr<PlaybackSink> sink, const WAVEFORMATEX& format, DWORD_PTR callback,
                              DWORD_PTR instance, DWORD flags)
-    : WaveDevice(format, callback, instance, flags, {MM_WOM_OPEN, MM_WOM_DONE, MM_WOM_CLOSE}), sink_(std::move(sink)) {}
+    : WaveDevice(format, callback, instance, flags, {MM_WOM_OPEN, MM_WOM_DONE, MM_WOM_CLOSE}, "playback"),
+      sink_(std::move(sink)) {}
 
 // Throws away what the device holds and waits until every header is back.
 MMRESULT WaveOutDevice::reset() noexcept {
