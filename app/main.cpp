@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <malloc.h>
 
 #include "app/Main_unt.h"
 #include "app/SingleInstance.h"
@@ -15,6 +16,13 @@
 #include "quorvel/Version.h"
 
 int main(int argc, char** argv) {
+  // The C library gives each thread that allocates an arena of its own, and
+  // an arena keeps the pages it touched: with the sound server's client
+  // threads, Qt's X and D-Bus readers and the device probes, eight arenas
+  // held 0.35 MB more after half a minute of capture than two do. Those
+  // threads allocate little and seldom (the capture thread nothing of its
+  // own), so two serve them all. Set before any thread starts.
+  mallopt(M_ARENA_MAX, 2);
   // Answered before Qt starts, so that it needs no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--version") == 0) {
