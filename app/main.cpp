@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   // The C library gives each thread that allocates an arena of its own, and
   // an arena keeps the pages it touched: with the sound server's client
   // threads, Qt's X and D-Bus readers and the device probes, eight arenas
-  // held 0.35 MB more after half a minute of capture than two do. Those
+  // held 0.25-0.35 MB more after half a minute of capture than two do. Those
   // threads allocate little and seldom (the capture thread nothing of its
   // own), so two serve them all. Set before any thread starts.
   mallopt(M_ARENA_MAX, 2);
