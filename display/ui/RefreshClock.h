@@ -15,6 +15,9 @@
 // wake. While the blocks keep coming that way, the ticks are only a
 // fallback, four screen intervals after the last block, and the GUI
 // thread wakes once a block, not again a millisecond later for the tick.
+// Once no points have come for a few seconds, the ticks come four times a
+// second: a host that wakes the GUI thread has its first block taken at
+// once all the same, one that does not within a quarter of a second.
 #pragma once
 
 #include <cstdint>
