@@ -37,11 +37,11 @@ Shared* shared = nullptr;
 constexpr size_t kEarlyInARow = 8;
 constexpr int64_t kFallbackIntervals = 4;
 // With no points for longer than a stopped input takes to show as stopped
-// (PlotView::kStallMs) and the health line to settle, the ticks only watch
-// for points from a host that does not wake the GUI thread: four a second
-// instead of the screen's rate. The program left open before a start
-// woke sixty times a second for them and took 0.6-0.8 % of a core; now
-// six times and 0.10-0.15 %.
+// (PlotView::kStallMs), the ticks only watch for points from a host that
+// does not wake the GUI thread, and keep the health line, set twice a
+// second, as it was: four a second instead of the screen's rate. The
+// program left open before a start woke sixty times a second for them and
+// took 0.6-0.8 % of a core; now six times and 0.10-0.15 %.
 constexpr int64_t kIdleAfterNs = 3'000'000'000;
 constexpr int64_t kIdleIntervalNs = 250'000'000;
 
